@@ -1,0 +1,41 @@
+// File access for the whole module: the only place that opens files.
+//
+// Only regular files are ever opened: a folder, FIFO, socket or device is
+// refused without blocking. Paths come as StringEx values; a wide path is
+// opened through its code-page form (UTF-8 when the code page cannot hold it).
+// Thread-safe.
+#ifndef LYPARSER_CORE_PLATFORM_FILE_H
+#define LYPARSER_CORE_PLATFORM_FILE_H
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class StringEx;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const;
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The name to hand to the operating system for `path`, in the width the path
+// was set in. Empty for an empty path.
+std::string NativePath(StringEx path);
+std::string NativePathW(const std::wstring& path);
+
+// Opens an existing regular file for binary reading; null on any failure.
+FilePtr OpenReadFile(const std::string& nativePath);
+// Creates or truncates a file for binary writing; null on failure or when the
+// name exists and is not a regular file.
+FilePtr OpenWriteFile(const std::string& nativePath);
+
+// Size of an existing regular file; false when it is missing, unreadable or
+// not a regular file.
+bool RegularFileSize(const std::string& nativePath, int64_t* size);
+
+// Reads up to `count` bytes at `offset`; returns the bytes read (short at end
+// of file), -1 on error.
+int64_t ReadAt(std::FILE* file, int64_t offset, void* buffer, int64_t count);
+
+#endif  // LYPARSER_CORE_PLATFORM_FILE_H

@@ -1,0 +1,146 @@
+// lyParser: the tag-parsing module's public interface.
+//
+// A host calls TagParserInitialize once with its audio engine, opens files to
+// obtain handles, reads and changes fields through them, writes changes back
+// with TagParserApplyFile, closes every handle with TagParserCloseFile and
+// calls TagParserFinalize last. Failure is reported only as a null handle, 0
+// or an empty text; no exception ever leaves these functions.
+//
+// Threads: the functions take no lock and may be called from any thread, but
+// calls on the same handle must not overlap.
+//
+// Text: narrow text is in the multibyte encoding of the calling thread's
+// LC_CTYPE locale (UTF-8 under the plain C locale); wide text holds one
+// wchar_t per character.
+#ifndef LYPARSER_H
+#define LYPARSER_H
+
+#include <string>
+
+#include "lyCenter.h"
+
+#if defined(__GNUC__)
+#define LYPARSER_API __attribute__((visibility("default")))
+#else
+#define LYPARSER_API
+#endif
+
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
+
+class IBaseTag;  // an open file; opaque to the host
+
+// Field identifiers for TagParserGetData / TagParserSetData.
+enum {
+    FIELD_TITLE = 0,
+    FIELD_ARTIST = 1,
+    FIELD_ALBUM = 2,
+    FIELD_YEAR = 3,
+    FIELD_GENRE = 4,
+    FIELD_COMMENT = 5,
+    FIELD_TRACK = 6,
+    FIELD_TITLE2 = 7,
+    FIELD_ARTIST2 = 8,
+    FIELD_ALBUM2 = 9,
+    FIELD_YEAR2 = 10,
+    FIELD_GENRE2 = 11,
+    FIELD_COMMENT2 = 12,
+    FIELD_TRACK2 = 13,
+    FIELD_COMPOSER = 14,
+    FIELD_ORIGINAL_ARTIST = 15,
+    FIELD_COPYRIGHT = 16,
+    FIELD_URL = 17,
+    FIELD_ENCODED_BY = 18,
+    FIELD_LYRICS = 26,
+    FIELD_WM_SDK_VERSION = 28,
+    FIELD_WM_SDK_NEEDED = 29,
+    FIELD_RATING = 30,
+    FIELD_BPM = 32,
+    FIELD_PICTURE = 33,
+    FIELD_PICTURE_INFO = 34,
+    FIELD_DISC = 35,
+    FIELD_HAS_ID3V1 = 36,
+    FIELD_HAS_ID3V2 = 37
+};
+
+// File-type codes, as chosen from a name and answered by TagParserGetFileType.
+enum {
+    FILE_TYPE_UNKNOWN = 0,
+    FILE_TYPE_MP3 = 1,
+    FILE_TYPE_OGG = 2,
+    FILE_TYPE_WMA = 3,
+    FILE_TYPE_CDA = 4,
+    FILE_TYPE_ASF = 5
+};
+
+extern "C" {
+
+// Creates the controller. Returns 1 when this call stored `engine` (the first
+// non-null engine of the process, given while no controller existed), else 0.
+LYPARSER_API int TagParserInitialize(CBassAudio* engine);
+// Destroys the controller; open handles are not closed. The engine is kept.
+LYPARSER_API void TagParserFinalize();
+
+// Open a file by name; null when it is not a readable file of a known kind.
+LYPARSER_API IBaseTag* TagParserOpenFile(const char* path);
+LYPARSER_API IBaseTag* TagParserOpenFileW(const wchar_t* path);
+// Open a whole file image in memory (only Ogg Vorbis, type 2, is accepted).
+// The module does not keep `data`.
+LYPARSER_API IBaseTag* TagParserOpenBinaryFile(int fileType, const unsigned char* data, int size);
+// Closes and frees the handle; it must not be used afterwards.
+LYPARSER_API void TagParserCloseFile(IBaseTag* handle);
+// Writes the recorded changes into the file; nonzero on success.
+LYPARSER_API int TagParserApplyFile(IBaseTag* handle);
+
+LYPARSER_API std::string TagParserGetData(IBaseTag* handle, int fieldId);
+LYPARSER_API std::wstring TagParserGetDataW(IBaseTag* handle, int fieldId);
+LYPARSER_API std::string TagParserGetExData(IBaseTag* handle, const char* key);
+// Records a change. Always returns 0; read the field back to learn whether it was taken.
+LYPARSER_API int TagParserSetData(IBaseTag* handle, int fieldId, const char* value);
+// Records a change; returns the parser's result (nonzero when taken).
+LYPARSER_API int TagParserSetDataW(IBaseTag* handle, int fieldId, const wchar_t* value);
+LYPARSER_API int TagParserSetExData(IBaseTag* handle, const char* key, const char* value);
+
+// Kept for the player's import table; does nothing.
+LYPARSER_API void TagParserGetLyrics(int a, int b, int c, int d, int e, int f);
+// Hands a copy of the bytes to the parser; no parser keeps them. Returns 0.
+LYPARSER_API int TagParserSetLyrics(IBaseTag* handle, const void* data, int length);
+LYPARSER_API void TagParserSetAllLyric(IBaseTag* handle, const char* text);
+LYPARSER_API std::string TagParserGetAllLyric(IBaseTag* handle, int arg);
+
+// Display text of kind 0..9; kind 5 fills `text` as a template.
+LYPARSER_API std::string TagParserGetDescription(IBaseTag* handle, int kind, const char* text,
+                                                 int flag);
+LYPARSER_API std::wstring TagParserGetDescriptionW(IBaseTag* handle, int kind, const char* text,
+                                                   int flag);
+// Technical text of the given kind; kind 0 is the full information report.
+LYPARSER_API std::string TagParserGetFileInfo(IBaseTag* handle, int kind);
+LYPARSER_API int TagParserGetFileType(IBaseTag* handle);
+// Writes where the audio data lies through start and end; the result's meaning
+// depends on the file type.
+LYPARSER_API int TagParserGetSourceLength(IBaseTag* handle, int* start, int* end);
+// MD5 of a byte range as 32 lower-case hex digits. Both normalise *start and
+// *end first (negative start -> 0, negative end -> 163840) and cap the range
+// at 160 KiB: GetMD5 digests up to start + 163840 bytes, GetCheckSum 163840.
+LYPARSER_API std::string TagParserGetMD5(IBaseTag* handle, int* start, int* end);
+LYPARSER_API std::string TagParserGetCheckSum(IBaseTag* handle, int* start, int* end);
+
+// The CD-lookup override switch; works without a controller. Only 1 forces a lookup.
+LYPARSER_API void TagParserSetForceFreeCDDB(int value);
+LYPARSER_API int TagParserIsForceFreeCDDB();
+
+// MP3 only: 1 when removed, 2 for files without pictures support.
+LYPARSER_API int TagParserDeleteAttachedPicture(IBaseTag* handle);
+// Copies the first attached picture's bytes to `destination`, which must have
+// room for the whole picture (its size is field FIELD_PICTURE_INFO).
+LYPARSER_API int TagParserGetAttachedPictureData(IBaseTag* handle, void* destination);
+
+}  // extern "C"
+
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#endif
+
+#endif  // LYPARSER_H
