@@ -31,8 +31,8 @@ std::u16string WideToUtf16(const std::wstring& text);
 // Converts the null-terminated `source` into at most `size` elements of
 // `destination`, terminator included. A null destination or source gives null
 // and leaves the destination alone; otherwise destination[0] is set to 0 first,
-// and the result is the destination, or null when it was too small or the
-// text could not be converted exactly.
+// and the result is the destination, or null when it was too small (then
+// only destination[0] is written). Conversion follows the rules above.
 wchar_t* MultiByteToWideBuf(wchar_t* destination, const char* source, int size, CodePage page);
 char* WideToMultiByteBuf(char* destination, const wchar_t* source, int size, CodePage page);
 

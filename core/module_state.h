@@ -9,6 +9,7 @@
 #include <mutex>
 
 class CBassAudio;
+class StringEx;
 
 // The engine stored by the first successful TagParserInitialize, or null.
 // Never cleared.
@@ -26,5 +27,8 @@ int GetForceFreeCDDB();
 
 // Engine calls that treat a missing engine as a failed call.
 float EngineAudioLength(const void* path, int wide);
+// The engine's length of the file at `path` (passed in the width it was set
+// in), truncated toward zero; 0 for a length that is not a number.
+int EngineAudioSeconds(StringEx path);
 
 #endif  // LYPARSER_CORE_MODULE_STATE_H

@@ -34,6 +34,9 @@ FilePtr OpenWriteFile(const std::string& nativePath);
 // not a regular file.
 bool RegularFileSize(const std::string& nativePath, int64_t* size);
 
+// Length of an open file; -1 on error.
+int64_t FileLength(std::FILE* file);
+
 // Reads up to `count` bytes at `offset`; returns the bytes read (short at end
 // of file), -1 on error.
 int64_t ReadAt(std::FILE* file, int64_t offset, void* buffer, int64_t count);

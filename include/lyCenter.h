@@ -45,7 +45,8 @@ LYCENTER_API void GetUnitTime(std::string* out, int seconds);
 LYCENTER_API void SendCallFunction(const char* unit, unsigned message, int a, int b);
 
 // Set-up calls a host makes on the stand-in.
-LYCENTER_API void SetResourceString(unsigned id, const char* text);  // replaces the text of id
+// Replaces the text of `id`; a null text removes it, so the id reads as "".
+LYCENTER_API void SetResourceString(unsigned id, const char* text);
 typedef void (*CallFunctionHandler)(const char* unit, unsigned message, int a, int b);
 LYCENTER_API void SetCallFunctionHandler(CallFunctionHandler handler);  // receives SendCallFunction
 

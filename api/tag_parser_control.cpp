@@ -1,0 +1,137 @@
+#include "api/tag_parser_control.h"
+
+#include <memory>
+#include <new>
+
+#include "core/module_state.h"
+#include "parsers/unknown/unknown_parser.h"
+
+CTagParserControl::~CTagParserControl() = default;
+
+IBaseTag* CTagParserControl::CreateParser(int type) {
+    switch (type) {
+        case FILE_TYPE_UNKNOWN:
+            return new (std::nothrow) CUnknownParser();
+        default:
+            // Codes without a parser class in this build, and codes outside 0..7.
+            return nullptr;
+    }
+}
+
+int CTagParserControl::GetFileTypeFromName(const std::wstring& name) {
+    std::wstring tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
+    for (wchar_t& c : tail) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+    }
+    static const struct {
+        const wchar_t* extension;
+        int type;
+    } kTypes[] = {{L".MP3", FILE_TYPE_MP3},
+                  {L".WMA", FILE_TYPE_WMA},
+                  {L".CDA", FILE_TYPE_CDA},
+                  {L".ASF", FILE_TYPE_ASF},
+                  {L".OGG", FILE_TYPE_OGG}};
+    for (const auto& entry : kTypes) {
+        if (tail == entry.extension) return entry.type;
+    }
+    return FILE_TYPE_UNKNOWN;
+}
+
+IBaseTag* CTagParserControl::Finish(IBaseTag* parser, int opened) {
+    if (opened) return parser;
+    std::unique_ptr<IBaseTag> doomed(parser);
+    doomed->CloseFile();
+    doomed->Finalize();
+    return nullptr;
+}
+
+IBaseTag* CTagParserControl::OpenFile(StringEx path, int type) {
+    IBaseTag* parser = CreateParser(type);
+    if (!parser) return nullptr;
+    parser->Initialize();
+    int opened = 0;
+    try {
+        opened = parser->OpenFile(path);
+    } catch (...) {
+        opened = 0;
+    }
+    return Finish(parser, opened);
+}
+
+IBaseTag* CTagParserControl::OpenBinaryFile(const unsigned char* data, int size, int type) {
+    IBaseTag* parser = CreateParser(type);
+    if (!parser) return nullptr;
+    parser->Initialize();
+    int opened = 0;
+    try {
+        opened = parser->OpenBinaryFile(data, size);
+    } catch (...) {
+        opened = 0;
+    }
+    return Finish(parser, opened);
+}
+
+void CTagParserControl::CloseFile(IBaseTag* handle) {
+    if (!handle) return;
+    std::unique_ptr<IBaseTag> doomed(handle);
+    doomed->CloseFile();
+    doomed->Finalize();
+}
+
+int CTagParserControl::ApplyFile(IBaseTag* h) { return h ? h->ApplyFile() : 0; }
+
+int CTagParserControl::SetData(IBaseTag* h, int fieldId, StringEx value) {
+    return h ? h->SetData(fieldId, std::move(value)) : 0;
+}
+
+int CTagParserControl::SetExData(IBaseTag* h, StringEx key, StringEx value) {
+    return h ? h->SetExData(std::move(key), std::move(value)) : 0;
+}
+
+StringEx CTagParserControl::GetData(IBaseTag* h, int fieldId) {
+    return h ? h->GetData(fieldId) : StringEx();
+}
+
+StringEx CTagParserControl::GetExData(IBaseTag* h, StringEx key) {
+    return h ? h->GetExData(std::move(key)) : StringEx();
+}
+
+void CTagParserControl::SetLyrics(IBaseTag* h, CGBuffer* data) {
+    if (h) h->SetLyrics(data);
+}
+
+void CTagParserControl::SetAllLyric(IBaseTag* h, StringEx text) {
+    if (h) h->SetAllLyric(std::move(text));
+}
+
+StringEx CTagParserControl::GetAllLyric(IBaseTag* h, int arg) {
+    return h ? h->GetAllLyric(arg) : StringEx();
+}
+
+StringEx CTagParserControl::GetDescription(IBaseTag* h, int kind, StringEx text, int flag) {
+    return h ? h->GetDescription(kind, std::move(text), flag) : StringEx();
+}
+
+StringEx CTagParserControl::GetFileInfo(IBaseTag* h, int kind) {
+    return h ? h->GetFileInfo(kind) : StringEx();
+}
+
+int CTagParserControl::GetFileType(IBaseTag* h) { return h ? h->GetFileType() : 0; }
+
+int CTagParserControl::GetSourceLength(IBaseTag* h, int* start, int* end) {
+    return h ? h->GetSourceLength(start, end) : 0;
+}
+
+StringEx CTagParserControl::GetMD5(IBaseTag* h, int* start, int* end) {
+    return h ? h->GetMD5(start, end) : StringEx();
+}
+
+int CTagParserControl::DeleteAttachedPicture(IBaseTag* h) {
+    return h ? h->DeleteAttachedPicture() : 0;
+}
+
+int CTagParserControl::GetAttachedPictureData(IBaseTag* h, void* destination) {
+    return h ? h->GetAttachedPictureData(destination) : 0;
+}
+
+CBassAudio* CTagParserControl::GetBassAudio() { return ::GetBassAudio(); }

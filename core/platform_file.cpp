@@ -1,0 +1,96 @@
+#include "core/platform_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/code_page.h"
+#include "core/string_ex.h"
+
+void FileCloser::operator()(std::FILE* file) const {
+    if (file) std::fclose(file);
+}
+
+std::string NativePathW(const std::wstring& path) {
+    std::string native;
+    if (WideToCodePageExact(path, &native)) return native;
+    // The locale cannot spell the name: file names here are UTF-8 by convention.
+    return WideToUtf8(path);
+}
+
+std::string NativePath(StringEx path) {
+    return path.IsWide() ? NativePathW(path.Wide()) : path.Narrow();
+}
+
+namespace {
+
+// Opens `path` with `flags` without ever blocking, and keeps it only when it
+// is a regular file. Returns the descriptor in blocking mode, or -1.
+int OpenRegular(const std::string& path, int flags, mode_t mode) {
+    if (path.empty()) return -1;
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+FilePtr Wrap(int fd, const char* mode) {
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, mode);
+    if (!file) ::close(fd);
+    return FilePtr(file);
+}
+
+}  // namespace
+
+FilePtr OpenReadFile(const std::string& nativePath) {
+    return Wrap(OpenRegular(nativePath, O_RDONLY, 0), "rb");
+}
+
+FilePtr OpenWriteFile(const std::string& nativePath) {
+    // Truncate only after the regular-file check, so a FIFO or device is never touched.
+    int fd = OpenRegular(nativePath, O_WRONLY | O_CREAT, 0666);
+    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return Wrap(fd, "wb");
+}
+
+bool RegularFileSize(const std::string& nativePath, int64_t* size) {
+    int fd = OpenRegular(nativePath, O_RDONLY, 0);
+    if (fd < 0) return false;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0;
+    ::close(fd);
+    if (ok && size) *size = static_cast<int64_t>(info.st_size);
+    return ok;
+}
+
+int64_t FileLength(std::FILE* file) {
+    struct stat info;
+    if (!file || ::fstat(::fileno(file), &info) != 0) return -1;
+    return static_cast<int64_t>(info.st_size);
+}
+
+int64_t ReadAt(std::FILE* file, int64_t offset, void* buffer, int64_t count) {
+    if (!file || offset < 0 || count < 0) return -1;
+    if (::fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
+    size_t got = std::fread(buffer, 1, static_cast<size_t>(count), file);
+    if (got < static_cast<size_t>(count) && std::ferror(file)) return -1;
+    return static_cast<int64_t>(got);
+}
