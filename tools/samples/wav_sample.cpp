@@ -9,7 +9,9 @@ void Put(std::vector<unsigned char>* out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-void PutTag(std::vector<unsigned char>* out, const char* tag) { out->insert(out->end(), tag, tag + 4); }
+void PutTag(std::vector<unsigned char>* out, const char* tag) {
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(tag[i]));
+}
 
 }  // namespace
 
