@@ -1,0 +1,53 @@
+// lytag: shared pieces of the command-line host. It drives the module only
+// through the exported functions, with an engine of its own.
+#ifndef LYPARSER_TOOLS_LYTAG_LYTAG_H
+#define LYPARSER_TOOLS_LYTAG_LYTAG_H
+
+#include <string>
+#include <vector>
+
+#include "lyCenter.h"
+
+// Exit statuses.
+enum ExitStatus { kExitOk = 0, kExitFileFailed = 1, kExitUsage = 2 };
+
+// The engine lytag hands to the module: lengths from TagLib's audio properties.
+class LytagEngine : public CBassAudio {
+public:
+    float GetAudioLength(const void* path, int wide) override;
+};
+
+// Initialises the module with lytag's engine for the life of the process.
+void StartModule();
+
+struct FieldName {
+    int id;
+    const char* name;
+};
+// Every field identifier a parser may answer, with its command-line name.
+const std::vector<FieldName>& FieldNames();
+// The identifier of a command-line field name, or -1.
+int FieldIdFromName(const std::string& name);
+const char* FileTypeName(int type);
+
+// UTF-8 for JSON and files, whatever the locale.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+// Command-line text (in the locale's encoding) as wide text.
+std::wstring FromLocale(const std::string& text);
+
+// Prints "lytag: FILE: not a readable file of a known kind" on stderr.
+void ReportRefused(const std::string& file);
+// Prints "lytag: MESSAGE" and the hint to --help on stderr; returns kExitUsage.
+int UsageError(const std::string& message);
+// True when `args` holds -h or --help.
+bool WantsHelp(const std::vector<std::string>& args);
+
+// Sub-commands; each takes the arguments after its name and returns an exit status.
+int ShowCommand(const std::vector<std::string>& args);
+int Md5Command(const std::vector<std::string>& args);
+int SetCommand(const std::vector<std::string>& args);
+int PictureCommand(const std::vector<std::string>& args);
+int DemoCommand(const std::vector<std::string>& args);
+
+#endif  // LYPARSER_TOOLS_LYTAG_LYTAG_H
