@@ -1,0 +1,67 @@
+// Text conversions: UTF-8, UTF-16 and the locale's code page, with the
+// replacement rules for bytes and characters that do not fit.
+#include "core/code_page.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/locale_guard.h"
+
+namespace {
+
+TEST(CodePageTest, Utf8DecodingReplacesEachInvalidByte) {
+    struct Case {
+        std::string bytes;
+        std::wstring wide;
+    } cases[] = {
+        {"plain", L"plain"},
+        {"\xC3\xA9", L"\u00E9"},
+        {"\xF0\x9F\x98\x80", L"\U0001F600"},
+        {"a\xFFz", L"a\uFFFDz"},
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},            // overlong form of '/'
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"},  // an encoded surrogate
+        {"\xE2\x82", L"\uFFFD\uFFFD"},            // cut short at the end
+        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf8ToWide(c.bytes), c.wide) << c.bytes;
+}
+
+TEST(CodePageTest, Utf8EncodingWritesQuestionMarksForNonCharacters) {
+    EXPECT_EQ(WideToUtf8(L"\U0001F3B5x"), "\xF0\x9F\x8E\xB5x");
+    std::wstring bad = {L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)};
+    EXPECT_EQ(WideToUtf8(bad), "a??");
+}
+
+TEST(CodePageTest, Utf16KeepsCharactersOutsideTheBasicPlane) {
+    std::wstring text = L"A\U0001F600\u00E9";
+    std::u16string units = WideToUtf16(text);
+    EXPECT_EQ(units, (std::u16string{u'A', 0xD83D, 0xDE00, 0x00E9}));
+    EXPECT_EQ(Utf16ToWide(units), text);
+    EXPECT_EQ(Utf16ToWide(std::u16string{0xDC00, u'x'}), L"\uFFFDx");
+}
+
+TEST(CodePageTest, CLocaleMeansUtf8) {
+    ThreadLocale guard("C");
+    ASSERT_TRUE(guard.ok());
+    EXPECT_EQ(ThreadCodePage(), CodePage::kUtf8);
+    EXPECT_EQ(CodePageToWide("\xE2\x82\xAC"), L"\u20AC");
+    std::string out;
+    EXPECT_TRUE(WideToCodePageExact(L"\u20AC", &out));
+    EXPECT_EQ(out, "\xE2\x82\xAC");
+}
+
+TEST(CodePageTest, BufferHelpersRefuseNullAndShortDestinations) {
+    wchar_t wide[4] = {L'k', L'k', L'k', L'k'};
+    EXPECT_EQ(MultiByteToWideBuf(wide, nullptr, 4, CodePage::kUtf8), nullptr);
+    EXPECT_EQ(wide[0], L'k');  // untouched
+    EXPECT_EQ(MultiByteToWideBuf(wide, "abc", 4, CodePage::kUtf8), wide);
+    EXPECT_EQ(std::wstring(wide), L"abc");
+    EXPECT_EQ(MultiByteToWideBuf(wide, "abcd", 4, CodePage::kUtf8), nullptr);  // no room for 0
+
+    char narrow[5] = "kkkk";
+    EXPECT_EQ(WideToMultiByteBuf(nullptr, L"x", 5, CodePage::kUtf8), nullptr);
+    EXPECT_EQ(WideToMultiByteBuf(narrow, L"\u00E9\u00E9", 5, CodePage::kUtf8), narrow);
+    EXPECT_STREQ(narrow, "\xC3\xA9\xC3\xA9");
+    EXPECT_EQ(WideToMultiByteBuf(narrow, L"\u00E9\u00E9\u00E9", 5, CodePage::kUtf8), nullptr);
+}
+
+}  // namespace

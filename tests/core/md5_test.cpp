@@ -1,0 +1,106 @@
+// MD5: the published test suite, streaming in odd pieces, and file digests of
+// byte ranges checked against coreutils' md5sum.
+#include "core/md5.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::string Digest(const std::string& text) {
+    Md5 md5;
+    md5.Update(text.data(), text.size());
+    unsigned char digest[Md5::kDigestSize];
+    md5.Finish(digest);
+    return MD5ToHex(digest);
+}
+
+// md5sum's digest of `count` bytes of `data` from `offset` (clamped to the data).
+std::string ReferenceDigest(const TempDir& dir, const Bytes& data, size_t offset, size_t count) {
+    offset = std::min(offset, data.size());
+    count = std::min(count, data.size() - offset);
+    std::string file = dir.Write("range.bin", Bytes(data.begin() + offset, data.begin() + offset + count));
+    CommandResult result = RunCommand({"/usr/bin/md5sum", file});
+    EXPECT_EQ(result.status, 0);
+    return result.out.substr(0, 32);
+}
+
+TEST(Md5Test, PublishedTestSuite) {
+    struct Case {
+        const char* input;
+        const char* digest;
+    } cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"1234567890123456789012345678901234567890123456789012345678901234567890123456789"
+         "0",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Digest(c.input), c.digest) << c.input;
+}
+
+TEST(Md5Test, PiecewiseUpdatesMatchOneUpdate) {
+    Bytes data = PatternBytes(1000, 7);
+    std::string whole = Digest(std::string(data.begin(), data.end()));
+    for (size_t piece : {1u, 3u, 55u, 56u, 63u, 64u, 65u, 127u}) {
+        Md5 md5;
+        for (size_t at = 0; at < data.size(); at += piece) {
+            md5.Update(data.data() + at, std::min(piece, data.size() - at));
+        }
+        unsigned char digest[Md5::kDigestSize];
+        md5.Finish(digest);
+        EXPECT_EQ(MD5ToHex(digest), whole) << piece;
+    }
+}
+
+TEST(Md5Test, FileRangesMatchMd5sumOfTheSameBytes) {
+    TempDir dir;
+    Bytes data = PatternBytes(5000, 3);
+    std::string path = dir.Write("data.bin", data);
+    struct Case {
+        int offset;
+        int count;
+    } cases[] = {{0, 5000}, {0, 1024}, {0, 1025}, {100, 50}, {4096, 100000}, {-1, 10},
+                 {0, 0},    {0, -5},   {6000, 10}, {4999, 1}};
+    for (const auto& c : cases) {
+        size_t offset = c.offset < 0 ? 0 : static_cast<size_t>(c.offset);
+        size_t count = c.count < 0 ? 0 : static_cast<size_t>(c.count);
+        std::string expected = ReferenceDigest(dir, data, offset, count);
+        EXPECT_EQ(MD5File(path.c_str(), c.offset, c.count), expected) << c.offset << "+" << c.count;
+        std::wstring wide(path.begin(), path.end());
+        EXPECT_EQ(MD5FileW(wide.c_str(), c.offset, c.count), expected) << c.offset << "+" << c.count;
+    }
+}
+
+TEST(Md5Test, UnreadableNamesGiveEmptyText) {
+    TempDir dir;
+    std::string fifo = dir.File("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(MD5File(nullptr, 0, 10), "");
+    EXPECT_EQ(MD5FileW(nullptr, 0, 10), "");
+    EXPECT_EQ(MD5File(dir.File("missing").c_str(), 0, 10), "");
+    EXPECT_EQ(MD5File(dir.path().c_str(), 0, 10), "");  // a folder
+    EXPECT_EQ(MD5File(fifo.c_str(), 0, 10), "");        // returns at once, no writer needed
+    EXPECT_EQ(MD5File("/dev/zero", 0, 10), "");
+}
+
+TEST(Md5Test, WidePathOutsideTheBasicPlaneOpensTheRightFile) {
+    TempDir dir;
+    Bytes data = PatternBytes(300, 9);
+    dir.Write("song-\xF0\x9F\x8E\xB5.bin", data);
+    dir.Write("song-.bin", PatternBytes(300, 10));
+    std::wstring wide = std::wstring(dir.path().begin(), dir.path().end()) + L"/song-\U0001F3B5.bin";
+    EXPECT_EQ(MD5FileW(wide.c_str(), 0, 300), ReferenceDigest(dir, data, 0, 300));
+}
+
+}  // namespace

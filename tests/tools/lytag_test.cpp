@@ -1,0 +1,109 @@
+// lytag as a person and a script meet it: exit statuses, refusals, output
+// forms, and digests that agree with md5sum.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+#include "tools/samples/wav_sample.h"
+
+namespace {
+
+CommandResult Lytag(std::vector<std::string> args) {
+    args.insert(args.begin(), LY_LYTAG_PATH);
+    return RunCommand(args);
+}
+
+TEST(LytagTest, ExitStatusesFollowTheUsageRules) {
+    TempDir dir;
+    std::string text = dir.Write("notes.txt", std::string("hello"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{}, 2},
+        {{"--help"}, 0},
+        {{"frobnicate"}, 2},
+        {{"show", "--help"}, 0},
+        {{"show"}, 2},
+        {{"show", "--bogus", text}, 2},
+        {{"show", text}, 0},
+        {{"md5", "--help"}, 0},
+        {{"md5", text, "--start"}, 2},
+        {{"md5", text, "--start", "x"}, 2},
+        {{"set", "--help"}, 0},
+        {{"set", text}, 2},
+        {{"set", text, "--field", "nosuch=1"}, 2},
+        {{"demo", "--help"}, 0},
+        {{"picture", "--help"}, 0},
+        {{"picture", text}, 2},
+    };
+    for (const auto& c : cases) {
+        CommandResult result = Lytag(c.args);
+        std::string joined;
+        for (const auto& arg : c.args) joined += arg + " ";
+        EXPECT_EQ(result.status, c.status) << joined << "\n" << result.err;
+        if (c.status == 2) {
+            EXPECT_NE(result.err.find("lytag"), std::string::npos) << joined;
+        }
+    }
+}
+
+TEST(LytagTest, RefusedFilesGetOneLineEachAndStatusOne) {
+    TempDir dir;
+    std::string good = dir.Write("notes.txt", std::string("hello"));
+    std::string archive = dir.Write("pack.zip", std::string("PK"));
+    CommandResult result = Lytag({"show", archive, good, dir.File("missing.txt")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "lytag: " + archive + ": not a readable file of a known kind\n" +
+                              "lytag: " + dir.File("missing.txt") +
+                              ": not a readable file of a known kind\n");
+    EXPECT_NE(result.out.find("notes"), std::string::npos);
+}
+
+TEST(LytagTest, ShowJsonGivesOneObjectPerFile) {
+    TempDir dir;
+    std::string wav = dir.Write("tone.wav", MakeWavTone(3.0));
+    std::string text = dir.Write("caf\xC3\xA9.txt", std::string("0123456789"));
+    CommandResult result = Lytag({"show", "--json", wav, text});
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string line;
+    std::vector<nlohmann::json> objects;
+    while (std::getline(lines, line)) objects.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0]["type"], 0);
+    EXPECT_EQ(objects[0]["information"]["5"], "3");  // the engine's length, from TagLib
+    EXPECT_EQ(objects[0]["descriptions"].size(), 10u);
+    EXPECT_EQ(objects[1]["descriptions"][0], "caf\xC3\xA9");
+    EXPECT_EQ(objects[1]["audioRange"]["length"], 10);
+    std::string sum = RunCommand({"/usr/bin/md5sum", text}).out.substr(0, 32);
+    EXPECT_EQ(objects[1]["md5"], sum);
+}
+
+TEST(LytagTest, Md5AgreesWithMd5sumOfTheSameRange) {
+    TempDir dir;
+    std::string data = dir.Write("data.bin", PatternBytes(200000));
+    Bytes bytes = ReadBytes(data);
+    std::string part = dir.Write("part.bin", Bytes(bytes.begin() + 100, bytes.begin() + 100 + 163840));
+    std::string expected = RunCommand({"/usr/bin/md5sum", part}).out.substr(0, 32);
+    CommandResult result = Lytag({"md5", data, "--start", "100", "--checksum"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, expected + "  " + data + "\n");
+}
+
+TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
+    CommandResult result = Lytag({"demo"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("tone.wav"), std::string::npos);
+    EXPECT_NE(result.out.find("refused"), std::string::npos);
+    size_t at = result.out.find("/lytag-demo-");
+    ASSERT_NE(at, std::string::npos);
+    std::string folder = result.out.substr(result.out.rfind('\n', at) + 1);
+    folder = folder.substr(0, folder.find("/tone.wav"));
+    EXPECT_NE(access(folder.c_str(), F_OK), 0) << folder;
+}
+
+}  // namespace
