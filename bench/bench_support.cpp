@@ -59,22 +59,22 @@ void AlternateRounds(
     }
 }
 
-int RunWithRatios(int argc, char** argv, const std::vector<RatioSpec>& ratios) {
+int RunWithRatios(int argc, char** argv, const std::vector<RatioPair>& ratios) {
     benchmark::Initialize(&argc, argv);
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     int status = 0;
     std::printf("\n");
-    for (const auto& spec : ratios) {
-        double ours = reporter.Median(spec.ours, spec.counter);
-        double reference = reporter.Median(spec.reference, spec.counter);
+    for (const auto& pair : ratios) {
+        double ours = reporter.Median(pair.ours, pair.counter);
+        double reference = reporter.Median(pair.reference, pair.counter);
         double ratio = reference > 0 ? ours / reference : 0;
-        bool met = ratio >= spec.target;
+        bool met = ratio >= pair.target;
         if (!met) status = 1;
         std::printf("RATIO %s vs %s: %.1f %s / %.1f %s = %.3f (target %.2f): %s\n",
-                    spec.ours.c_str(), spec.reference.c_str(), ours / Scale(spec.unit),
-                    spec.unit.c_str(), reference / Scale(spec.unit), spec.unit.c_str(), ratio,
-                    spec.target, met ? "met" : "MISSED");
+                    pair.ours.c_str(), pair.reference.c_str(), ours / Scale(pair.unit),
+                    pair.unit.c_str(), reference / Scale(pair.unit), pair.unit.c_str(), ratio,
+                    pair.target, met ? "met" : "MISSED");
     }
     benchmark::Shutdown();
     return status;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-struct RatioSpec {
+struct RatioPair {
     std::string ours;       // benchmark name of our implementation
     std::string reference;  // benchmark name of the reference
     std::string counter;    // the rate to compare: "bytes_per_second", "items_per_second", ...
@@ -26,9 +26,9 @@ struct RatioSpec {
 void AlternateRounds(int rounds,
                      const std::vector<std::pair<std::string, std::function<void(benchmark::State&)>>>& benchmarks);
 
-// Runs everything registered, then prints one line per spec:
+// Runs everything registered, then prints one line per pair:
 //   RATIO <ours> vs <reference>: <ours rate> / <reference rate> = <ratio> (target <t>): met|MISSED
 // Returns 0 when every target was met, 1 otherwise.
-int RunWithRatios(int argc, char** argv, const std::vector<RatioSpec>& ratios);
+int RunWithRatios(int argc, char** argv, const std::vector<RatioPair>& ratios);
 
 #endif  // LYPARSER_BENCH_BENCH_SUPPORT_H

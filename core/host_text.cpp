@@ -17,7 +17,7 @@ namespace {
 
 // One conversion: "%" flags width precision letter. False when it is not one
 // this formatter accepts.
-bool ParseConversion(const std::string& format, size_t* pos, std::string* spec, char* letter) {
+bool ParseConversion(const std::string& format, size_t* pos, std::string* conversion, char* letter) {
     size_t i = *pos + 1;
     while (i < format.size() && std::strchr("-+ #0", format[i])) ++i;
     size_t digits = 0;
@@ -29,7 +29,7 @@ bool ParseConversion(const std::string& format, size_t* pos, std::string* spec, 
     }
     if (i >= format.size()) return false;
     *letter = format[i];
-    *spec = format.substr(*pos, i + 1 - *pos);
+    *conversion = format.substr(*pos, i + 1 - *pos);
     *pos = i + 1;
     return true;
 }
@@ -46,19 +46,19 @@ bool Matches(char letter, FormatValue::Kind kind) {
     return false;
 }
 
-void AppendOne(std::string* out, const std::string& spec, const FormatValue& value) {
+void AppendOne(std::string* out, const std::string& conversion, const FormatValue& value) {
     std::vector<char> buffer(64 + (value.kind() == FormatValue::Kind::kText
                                        ? std::strlen(value.AsText()) : 0) + 2048);
     int n = 0;
     switch (value.kind()) {
         case FormatValue::Kind::kInt:
-            n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), value.AsInt());
+            n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), value.AsInt());
             break;
         case FormatValue::Kind::kDouble:
-            n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), value.AsDouble());
+            n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), value.AsDouble());
             break;
         case FormatValue::Kind::kText:
-            n = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), value.AsText());
+            n = std::snprintf(buffer.data(), buffer.size(), conversion.c_str(), value.AsText());
             break;
     }
     if (n > 0) out->append(buffer.data(), std::min(static_cast<size_t>(n), buffer.size() - 1));
@@ -82,12 +82,12 @@ std::string FormatChecked(const std::string& format, std::initializer_list<Forma
             pos = percent + 2;
             continue;
         }
-        std::string spec;
+        std::string conversion;
         char letter = 0;
         pos = percent;
-        if (!ParseConversion(format, &pos, &spec, &letter)) return std::string();
+        if (!ParseConversion(format, &pos, &conversion, &letter)) return std::string();
         if (next == values.end() || !Matches(letter, next->kind())) return std::string();
-        AppendOne(&out, spec, *next++);
+        AppendOne(&out, conversion, *next++);
     }
     return out;
 }

@@ -32,17 +32,4 @@ TEST(TagParserControlTest, CodesOutsideTheTableCreateNothing) {
     }
 }
 
-TEST(TagParserControlTest, NullHandlesGiveEmptyResults) {
-    CTagParserControl control;
-    int start = 1, end = 2;
-    EXPECT_EQ(control.ApplyFile(nullptr), 0);
-    EXPECT_EQ(control.SetData(nullptr, 0, StringEx("x")), 0);
-    EXPECT_TRUE(control.GetData(nullptr, 0).IsEmpty());
-    EXPECT_EQ(control.GetSourceLength(nullptr, &start, &end), 0);
-    EXPECT_EQ(start, 1);
-    EXPECT_TRUE(control.GetMD5(nullptr, &start, &end).IsEmpty());
-    EXPECT_EQ(control.DeleteAttachedPicture(nullptr), 0);
-    control.CloseFile(nullptr);
-}
-
 }  // namespace

@@ -34,12 +34,4 @@ TEST(GBufferTest, InsertShiftsTheTailAndKeepsContentAcrossGrowth) {
     EXPECT_EQ(buffer.Data()[3016], 'q');
 }
 
-TEST(GBufferTest, AppendAddsTextWithoutTerminator) {
-    CGBuffer buffer;
-    buffer.Append("line one\n");
-    buffer.Append(nullptr);
-    EXPECT_EQ(buffer.Append("two"), 12);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Data()), 12), "line one\ntwo");
-}
-
 }  // namespace

@@ -56,16 +56,6 @@ TEST(StringExTest, TrimRemovesSurroundingBlanksFromBothForms) {
     EXPECT_EQ(value.GetWide(), L"wide");
 }
 
-TEST(StringExTest, CopiesAreIndependentValues) {
-    StringEx original("one");
-    StringEx copy = original;
-    copy = "two";
-    EXPECT_EQ(original.GetNarrow(), "one");
-    EXPECT_EQ(copy.GetNarrow(), "two");
-    const char* pointer = original.GetNarrowPtr();
-    EXPECT_STREQ(pointer, "one");
-}
-
 TEST(StringExTest, ConversionFollowsTheThreadLocale) {
     const std::string utf8 = "Caf\xC3\xA9 \xF0\x9F\x8E\xB5";  // "Café 🎵"
     for (const char* locale : {"C", "C.UTF-8"}) {
@@ -76,14 +66,6 @@ TEST(StringExTest, ConversionFollowsTheThreadLocale) {
         StringEx wide(L"Caf\u00E9 \U0001F3B5");
         EXPECT_EQ(wide.GetNarrow(), utf8) << locale;
     }
-}
-
-TEST(StringExTest, NullPointersAreEmptyText) {
-    StringEx narrow(static_cast<const char*>(nullptr));
-    StringEx wide(static_cast<const wchar_t*>(nullptr));
-    EXPECT_TRUE(narrow.IsEmpty());
-    EXPECT_TRUE(wide.IsEmpty());
-    EXPECT_TRUE(wide.IsWide());
 }
 
 }  // namespace

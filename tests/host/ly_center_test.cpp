@@ -23,12 +23,6 @@ TEST(LyCenterTest, UnitTimeSwitchesToHoursFromOneHour) {
     }
 }
 
-TEST(LyCenterTest, SettingsStartAtThePlayersDefaults) {
-    EXPECT_EQ(GetConfig()->word[112], 1);
-    EXPECT_EQ(GetConfig()->word[138], 0);
-    EXPECT_EQ(GetConfig(), GetConfig());
-}
-
 std::atomic<int> g_calls{0};
 void CountCall(const char* unit, unsigned message, int a, int b) {
     if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_calls;

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lyparser-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "lyparser-test-").string() + std::string(6, 'X');
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
     path_ = pattern;
 }

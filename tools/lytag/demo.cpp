@@ -60,7 +60,7 @@ int DemoCommand(const std::vector<std::string>& args) {
         if (arg != "--keep") return UsageError("demo: unexpected argument '" + arg + "'");
         keep = true;
     }
-    std::string folder = (std::filesystem::temp_directory_path() / "lytag-demo-XXXXXX").string();
+    std::string folder = (std::filesystem::temp_directory_path() / "lytag-demo-").string() + std::string(6, 'X');
     if (!mkdtemp(folder.data())) {
         std::cerr << "lytag: cannot create a temporary folder\n";
         return kExitFileFailed;

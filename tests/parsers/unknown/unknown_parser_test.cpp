@@ -143,4 +143,15 @@ TEST_F(UnknownParserTest, WidePathsKeepTheirWidthAndCharactersOutsideTheBasicPla
     }
 }
 
+TEST_F(UnknownParserTest, NarrowPathsOpenByTheirOwnBytes) {
+    // A Latin-1 name is not UTF-8: its wide form holds U+FFFD, but the parser
+    // still opens the file by the bytes it was given.
+    std::string path = dir_.Write("caf\xE9.wav", PatternBytes(64));
+    IBaseTag* handle = TagParserOpenFile(path.c_str());
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), "caf\xE9");
+    EXPECT_EQ(TagParserGetDescriptionW(handle, 0, "", 0), L"caf\uFFFD");
+    TagParserCloseFile(handle);
+}
+
 }  // namespace
