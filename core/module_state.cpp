@@ -11,8 +11,9 @@ namespace {
 std::atomic<CBassAudio*> g_engine{nullptr};
 std::atomic<int> g_forceFreeCDDB{0};
 
-// Built when the library is loaded, destroyed when it is unloaded: owns the
-// module lock for exactly that span.
+// Built when the library is loaded, destroyed when it is unloaded. The module
+// lock it creates is never destroyed: a detached CD lookup may still hold it
+// while the process exits, and the library itself is never unmapped.
 class ClyParserApp {
 public:
     ClyParserApp() { InitInstance(); }
@@ -22,11 +23,7 @@ public:
         lock_ = new std::recursive_mutex;
         return 1;
     }
-    int ExitInstance() {
-        delete lock_;
-        lock_ = nullptr;
-        return 0;
-    }
+    int ExitInstance() { return 0; }
     std::recursive_mutex& Lock() { return *lock_; }
 
 private:

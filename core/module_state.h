@@ -19,7 +19,7 @@ CBassAudio* GetBassAudio();
 bool StoreBassAudio(CBassAudio* engine);
 
 // The module lock, held by each CD lookup for its whole run. It exists from
-// the module's load until its unload.
+// the module's load to the end of the process.
 std::recursive_mutex& ModuleLock();
 
 void SetForceFreeCDDB(int value);

@@ -1,0 +1,118 @@
+#include "parsers/cd/freecddb_module.h"
+
+#include "core/host_text.h"
+#include "core/module_state.h"
+#include "core/path_text.h"
+#include "lyCenter.h"
+#include "parsers/cd/cd_path.h"
+#include "parsers/cd/disc_cache.h"
+#include "parsers/cd/freedb_client.h"
+
+namespace {
+
+constexpr int kLookupEnabledWord = 112;
+constexpr int kRefreshWord = 138;
+constexpr int kBytesPerSecond = 176400;  // 44.1 kHz, 16 bits, stereo
+
+}  // namespace
+
+CFreeCDDBModule::~CFreeCDDBModule() = default;
+
+int CFreeCDDBModule::Initialize() {
+    discId_.clear();
+    driveText_.clear();
+    driveNumber_ = 0;
+    trackNumber_ = 0;
+    lookupEnabled_ = GetConfig()->word[kLookupEnabledWord];
+    noTokenFilled_ = 0;
+    return 1;
+}
+
+void CFreeCDDBModule::Finalize() {}
+
+bool CFreeCDDBModule::ReadDiscIdentity(const std::string& drive) {
+    driveNumber_ = DriveIndexFromPath(drive);
+    CBassAudio* engine = GetBassAudio();
+    const char* text = engine ? engine->GetBassCD_ID(static_cast<unsigned long>(driveNumber_), 2)
+                              : nullptr;
+    if (!text) return false;
+    discId_ = DiscIdFromQueryText(text);
+    return true;
+}
+
+int CFreeCDDBModule::OpenFile(StringEx path) {
+    if (path.IsEmpty()) return 0;
+    path.Trim();
+    path_ = path;
+    std::string narrow = path.GetNarrow();
+    std::string drive = narrow.substr(0, 1);
+    trackNumber_ = path.IsWide() ? TrackNumberFromPath(path.GetWide()) : TrackNumberFromPath(narrow);
+
+    DiscCache& cache = DiscCache::Instance();
+    LyConfig* config = GetConfig();
+    bool known;
+    if (config->word[kRefreshWord] != 1 && GetForceFreeCDDB() != 1 && driveText_ == drive) {
+        discId_ = cache.LastDiscId();
+        known = true;
+    } else {
+        known = ReadDiscIdentity(drive);
+        cache.SetLastDiscId(discId_);
+        config->word[kRefreshWord] = 0;
+    }
+    driveText_ = drive;
+
+    if (lookupEnabled_ && known && cache.CopyRecordOrClaimLookup(discId_, &record_)) {
+        StartDiscLookup(driveText_.empty() ? '\0' : driveText_[0]);
+    }
+    return 1;
+}
+
+int CFreeCDDBModule::SetData(int, StringEx) { return 1; }
+
+StringEx CFreeCDDBModule::GetData(int fieldId) {
+    if (!lookupEnabled_ || trackNumber_ <= 0 ||
+        static_cast<size_t>(trackNumber_) > record_.trackTitles.size()) {
+        return StringEx("");
+    }
+    switch (fieldId) {
+        case FIELD_TITLE:
+            return StringEx(record_.trackTitles[static_cast<size_t>(trackNumber_) - 1]);
+        case FIELD_ARTIST:
+            return StringEx(record_.artist);
+        case FIELD_ALBUM:
+            return StringEx(record_.album);
+        case FIELD_YEAR:
+            return StringEx(record_.year);
+        case FIELD_GENRE:
+            return StringEx(record_.genre);
+        case FIELD_TRACK:
+            return StringEx(IntText(trackNumber_));
+        default:
+            return StringEx("");
+    }
+}
+
+StringEx CFreeCDDBModule::GetMD5(int*, int*) {
+    std::string text = "audiocd-track" + IntText(trackNumber_) + "-" + discId_ + "-";
+    if (text.size() < 32) text.append(32 - text.size(), '0');
+    return StringEx(text);
+}
+
+StringEx CFreeCDDBModule::GetFileInfo(int kind) {
+    if (kind == 0) {
+        return StringEx("\tConnecting to " + CddbServerName() + "\r\n\tDisc ID / " + discId_ +
+                        "\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
+    }
+    if (kind == 5) {
+        CBassAudio* engine = GetBassAudio();
+        int drive = path_.IsWide() ? DriveIndexFromPath(path_.GetWide())
+                                   : DriveIndexFromPath(path_.GetNarrow());
+        int bytes = engine ? engine->GetBassCD_TrackLength(static_cast<unsigned long>(drive),
+                                                           static_cast<unsigned long>(trackNumber_ - 1))
+                           : 0;
+        return StringEx(IntText(bytes / kBytesPerSecond));
+    }
+    return StringEx("");
+}
+
+int CFreeCDDBModule::GetFileType() { return FILE_TYPE_CDA; }

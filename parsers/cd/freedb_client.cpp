@@ -1,0 +1,184 @@
+#include "parsers/cd/freedb_client.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/http_client.h"
+#include "core/module_state.h"
+#include "core/platform_identity.h"
+#include "lyCenter.h"
+#include "parsers/cd/cd_path.h"
+
+namespace {
+
+constexpr char kClientName[] = "LYRAMI_CDDB_DLL";
+constexpr char kClientVersion[] = "1.0";
+constexpr int kProtocolLevel = 5;
+constexpr size_t kReceiveBlock = 10240;
+
+// Upper-cases ASCII letters, then turns everything but A to Z into "_".
+std::string HelloWord(const std::string& text) {
+    std::string word = text;
+    for (char& c : word) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (c < 'A' || c > 'Z') c = '_';
+    }
+    return word;
+}
+
+void RemoveAll(std::string* text, const char* characters) {
+    std::string kept;
+    for (char c : *text) {
+        if (!std::strchr(characters, c)) kept.push_back(c);
+    }
+    *text = kept;
+}
+
+// Each 10240-byte block of the body counts up to its first zero byte.
+std::string TextOfBody(const std::string& body) {
+    std::string text;
+    for (size_t at = 0; at < body.size(); at += kReceiveBlock) {
+        size_t block = std::min(kReceiveBlock, body.size() - at);
+        size_t zero = body.find('\0', at);
+        text.append(body, at, zero < at + block ? zero - at : block);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string CddbServerName() {
+    const char* server = std::getenv("LYPARSER_CDDB_SERVER");
+    return server && *server ? server : "gnudb.gnudb.org";
+}
+
+int CFreeDBClient::Init(const std::wstring& path) {
+    path_ = path;
+    engineDiscId_.clear();
+    response_.clear();
+    queryText_.clear();
+    for (const char* name : {"data", "folk", "jazz", "misc", "rock", "country", "blues", "newage",
+                             "reggae", "classical", "soundtrack"}) {
+        categories_.push_back(name);
+    }
+    return 1;
+}
+
+int CFreeDBClient::Lookup() {
+    if (!GetDiscId(path_)) return 0;
+    Query();
+    if (response_.empty()) return 0;
+    ParseQuery();
+    Read();
+    if (response_.empty()) return 0;
+    return ParseRead();
+}
+
+void CFreeDBClient::TakeRecord(CddbDiscRecord* out) {
+    record_.discId = engineDiscId_;
+    *out = record_;
+}
+
+void CFreeDBClient::ClearCategories() { categories_.clear(); }
+
+int CFreeDBClient::GetDiscId(const std::wstring& path) {
+    CBassAudio* engine = GetBassAudio();
+    if (!engine) return 0;
+    const char* text = engine->GetBassCD_ID(static_cast<unsigned long>(DriveIndexFromPath(path)), 2);
+    if (!text) return 0;
+    queryText_ = text;
+    engineDiscId_ = DiscIdFromQueryText(queryText_);
+    for (char& c : queryText_) {
+        if (c == ' ') c = '+';
+    }
+    return 1;
+}
+
+std::string CFreeDBClient::Address(const std::string& command) {
+    return "http://" + CddbServerName() + "/~cddb/cddb.cgi?" + command;
+}
+
+int CFreeDBClient::Query() {
+    response_ = HttpGet(Address("cmd=cddb+query+" + queryText_ + "&" + HelloText()));
+    return 1;
+}
+
+int CFreeDBClient::Read() {
+    response_ = HttpGet(
+        Address("cmd=cddb+read+" + record_.genre + "+" + record_.discId + "&" + HelloText()));
+    return 1;
+}
+
+std::string CFreeDBClient::HttpGet(const std::string& address) {
+    try {
+        return TextOfBody(HttpGetBody(address, DefaultHttpLimits()));
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string CFreeDBClient::HelloText() {
+    std::string user, host;
+    user = CurrentUserName(&user) ? HelloWord(user) : "Unknown";
+    host = LocalHostName(&host) ? HelloWord(host) : "Unknown";
+    return "hello=" + user + "+" + host + "+" + kClientName + "+" + kClientVersion +
+           "&proto=" + std::to_string(kProtocolLevel);
+}
+
+int CFreeDBClient::ParseQuery() {
+    size_t from = response_.find("Content-Type");
+    std::string text = from == std::string::npos ? response_ : response_.substr(from);
+    size_t start = 0;
+    for (const auto& category : categories_) {
+        size_t at = text.find(category);
+        if (at != std::string::npos && at > start) start = at;
+    }
+    std::string parts[3];
+    int part = 0;
+    for (size_t i = start; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ' ' && part < 2) {
+            ++part;
+        } else if (c == '\n' && part == 2) {
+            RemoveAll(&parts[0], " ");
+            RemoveAll(&parts[1], " ");
+            RemoveAll(&parts[2], "\r\n");
+            parts[2].erase(0, parts[2].find_first_not_of(' '));
+            record_.genre = parts[0];
+            record_.discId = parts[1];
+            record_.album = parts[2];
+            return 1;
+        }
+        parts[part].push_back(c);
+    }
+    return 1;
+}
+
+int CFreeDBClient::ParseRead() {
+    size_t at = response_.find("TTITLE");
+    if (at == std::string::npos) return 0;
+    while (at < response_.size()) {
+        size_t end = response_.find('\n', at);
+        if (end == std::string::npos) end = response_.size();
+        std::string line = response_.substr(at, end - at);
+        if (line.find("EXT") != std::string::npos) break;
+        RemoveAll(&line, "\r");
+        size_t equals = line.find('=');
+        record_.trackTitles.push_back(equals == std::string::npos ? line : line.substr(equals + 1));
+        at = end + 1;
+    }
+    size_t year = response_.find("DYEAR=");
+    if (year != std::string::npos) {
+        year += 6;
+        size_t end = response_.find('\r', year);
+        record_.year += response_.substr(year, end == std::string::npos ? std::string::npos : end - year);
+    }
+    size_t title = response_.find("DTITLE=");
+    if (title != std::string::npos && title + 7 < response_.size()) {
+        title += 7;
+        size_t slash = response_.find('/', title);
+        record_.artist +=
+            response_.substr(title, slash == std::string::npos ? std::string::npos : slash - title);
+    }
+    return 1;
+}
