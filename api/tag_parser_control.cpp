@@ -5,6 +5,7 @@
 
 #include "core/module_state.h"
 #include "parsers/unknown/unknown_parser.h"
+#include "parsers/wma/wma_parser.h"
 
 CTagParserControl::~CTagParserControl() = default;
 
@@ -12,6 +13,9 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
     switch (type) {
         case FILE_TYPE_UNKNOWN:
             return new (std::nothrow) CUnknownParser();
+        case FILE_TYPE_WMA:
+        case FILE_TYPE_ASF:
+            return new (std::nothrow) CWMAParser();
         default:
             // Codes without a parser class in this build, and codes outside 0..7.
             return nullptr;

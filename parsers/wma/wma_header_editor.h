@@ -1,0 +1,84 @@
+// CWMAHeaderEditor: the string attributes of a Windows Media (ASF) file,
+// read and written through TagLib's ASF support.
+//
+// Only string attributes of stream 0 are seen. The content-description
+// fields appear as the attributes "Title", "Author", "Copyright",
+// "Description" and "Rating". A name held several times reads as its values
+// joined with ";". Writing a name deletes every stream-0 attribute of that
+// name and then adds the value when it is not empty; attributes of other
+// names, of other streams and of other types are never touched.
+//
+// The editor is opened and closed around each use: one open reads all
+// attributes into the cache (adding or overwriting entries, never removing
+// any); a save opens, applies the pending changes and closes, which writes
+// the file only when something was written. Between uses no file is held.
+// One instance belongs to one thread at a time.
+#ifndef LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H
+#define LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "core/string_ex.h"
+
+namespace TagLib {
+namespace ASF {
+class File;
+}
+}  // namespace TagLib
+
+// The most UTF-16 code units an attribute name or value may hold: its byte
+// length, terminator included, is a 16-bit field in the file.
+constexpr size_t kMaxAsfTextUnits = 32766;
+
+class CWMAHeaderEditor {
+public:
+    CWMAHeaderEditor();
+    ~CWMAHeaderEditor();
+    CWMAHeaderEditor(const CWMAHeaderEditor&) = delete;
+    CWMAHeaderEditor& operator=(const CWMAHeaderEditor&) = delete;
+
+    // Opens the file at `path` (kept as the editor's path) and reads its
+    // attributes into the cache. 0 for a null path, a file that is missing,
+    // not a regular file or not an ASF file; the cache is then unchanged.
+    int OpenEditor(const wchar_t* path);
+    int OpenEditor(const char* path);
+    // Writes the file when an attribute was written since the open, then lets
+    // it go. Returns 0 only when that write failed.
+    int CloseEditor();
+
+    // A copy of the cached value of `name`, compared without regard to ASCII
+    // case; a name never read is cached as "" from then on.
+    StringEx FindAttribute(const char* name);
+    // Records `value` for `name` (names compared byte for byte); returns 1.
+    int SetPending(const char* name, const char* value);
+    // Writes every pending change into the open file, in name order. Returns
+    // 0 without writing anything when no file is open or when some name or
+    // value is longer than kMaxAsfTextUnits. The changes stay pending.
+    int ApplyPending();
+    // Nonzero when the last open found a Content Encryption or Extended
+    // Content Encryption object in the ASF header.
+    int IsProtected() const { return isProtected_; }
+
+    void ClearModified() { modified_ = false; }
+    // Empties the pending changes and the attribute cache.
+    void ClearMaps();
+
+private:
+    int Open(const std::string& nativePath);
+    void ReadAttributesEx();
+    void StoreAttribute(const std::wstring& name, const std::wstring& value);
+    int WriteAttributeEx(const std::string& name, const std::string& value);
+
+    std::unique_ptr<TagLib::ASF::File> editor_;
+    bool pathIsWide_ = false;
+    std::wstring widePath_;
+    std::string narrowPath_;
+    int isProtected_ = 0;
+    std::map<std::string, StringEx> cache_;
+    std::map<std::string, std::string> pending_;
+    bool modified_ = false;
+};
+
+#endif  // LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H

@@ -1,0 +1,126 @@
+#include "parsers/wma/wma_parser.h"
+
+#include "core/host_text.h"
+#include "core/md5.h"
+#include "core/module_state.h"
+#include "core/platform_file.h"
+
+namespace {
+
+// Resource id of the information text: writing runtime, needed runtime,
+// protection, licence address.
+constexpr unsigned kInfoFormat = 9016;
+
+}  // namespace
+
+CWMAParser::~CWMAParser() { Finalize(); }
+
+const char* CWMAParser::FieldName(int fieldId) {
+    switch (fieldId) {
+        case FIELD_TITLE: return "Title";
+        case FIELD_ARTIST: return "Author";
+        case FIELD_ALBUM: return "WM/AlbumTitle";
+        case FIELD_YEAR: return "WM/Year";
+        case FIELD_GENRE: return "WM/Genre";
+        case FIELD_COMMENT: return "Description";
+        case FIELD_TRACK: return "WM/Track";
+        case FIELD_COMPOSER: return "WM/Composer";
+        case FIELD_WM_SDK_VERSION: return "WMFSDKVersion";
+        case FIELD_WM_SDK_NEEDED: return "WMFSDKNeeded";
+        case FIELD_RATING: return "Rating";
+        default: return "";
+    }
+}
+
+int CWMAParser::Initialize() {
+    fileLength_ = 0;
+    templateUnfilled_ = 0;
+    editor_.ClearModified();
+    dataObject_.Initialize();
+    return 1;
+}
+
+void CWMAParser::Finalize() {
+    editor_.ClearMaps();
+    editor_.CloseEditor();
+    dataObject_.Finalize();
+}
+
+int CWMAParser::OpenFile(StringEx path) {
+    if (path.IsEmpty()) return 0;
+    FilePtr file = OpenReadFile(NativePath(path));
+    if (!file) return 0;
+    path_ = path;
+    const int64_t length = FileLength(file.get());
+    if (length < 0) return 0;
+    fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(length));
+    WalkAsfObjects(file.get(), length, &dataObject_);
+    file.reset();
+    OpenEditorOnPath();
+    editor_.CloseEditor();
+    return 1;
+}
+
+int CWMAParser::OpenEditorOnPath() {
+    return path_.IsWide() ? editor_.OpenEditor(path_.GetWidePtr())
+                          : editor_.OpenEditor(path_.GetNarrowPtr());
+}
+
+int CWMAParser::ApplyFile() {
+    if (!OpenEditorOnPath()) return 0;
+    const int applied = editor_.ApplyPending();
+    const int saved = editor_.CloseEditor();
+    return applied && saved ? 1 : 0;
+}
+
+int CWMAParser::SetData(int fieldId, StringEx value) {
+    if (value.IsWide()) return 0;
+    return SetExData(StringEx(FieldName(fieldId)), value);
+}
+
+int CWMAParser::SetExData(StringEx key, StringEx value) {
+    return editor_.SetPending(key.GetNarrowPtr(), value.GetNarrowPtr());
+}
+
+StringEx CWMAParser::GetData(int fieldId) { return editor_.FindAttribute(FieldName(fieldId)); }
+
+StringEx CWMAParser::GetExData(StringEx key) { return editor_.FindAttribute(key.GetNarrowPtr()); }
+
+StringEx CWMAParser::GetMD5(int* start, int* end) {
+    if (!start || !end) return StringEx();
+    return StringEx(MD5FileOfPath(path_, *start, *end));
+}
+
+StringEx CWMAParser::GetFileInfo(int kind) {
+    switch (kind) {
+        case 0:
+            return StringEx(FormatHostText(
+                kInfoFormat, {GetData(FIELD_WM_SDK_VERSION).GetNarrow(), GetData(FIELD_WM_SDK_NEEDED).GetNarrow(),
+                              GetFileInfo(8).GetNarrow(), GetFileInfo(9).GetNarrow()}));
+        case 5: {
+            const int seconds = EngineAudioSeconds(path_);
+            return StringEx(seconds > -1 ? IntText(seconds) : std::string("0"));
+        }
+        case 8:
+            return StringEx(editor_.IsProtected() ? "Encrypted" : "Not Encrypted");
+        case 9:
+            return editor_.FindAttribute("DRM_LicenseAcqURL");
+        default:
+            return StringEx();
+    }
+}
+
+int CWMAParser::GetFileType() { return FILE_TYPE_WMA; }
+
+int CWMAParser::GetSourceLength(int* start, int* end) {
+    if (!start || !end) return 0;
+    *start = static_cast<int32_t>(static_cast<uint32_t>(dataObject_.bodyStart()));
+    *end = static_cast<int32_t>(static_cast<uint32_t>(dataObject_.bodyEnd()));
+    if (*start < 0) *start = 0;
+    if (*end < *start) {
+        *end = static_cast<int32_t>(static_cast<uint32_t>(int64_t{fileLength_} - *start));
+    }
+    // Without a Data Object the audio engine could be asked for the range;
+    // this platform's engine cannot tell it, so the values above stand.
+    return 0;
+}

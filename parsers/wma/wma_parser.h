@@ -1,0 +1,63 @@
+// CWMAParser: Windows Media (WMA/ASF) files. Tag values are the file's string
+// attributes, read and written through CWMAHeaderEditor; the audio range
+// comes from its own walk over the top-level ASF objects.
+//
+// Nothing is held between calls: each open and each save opens the file and
+// lets it go. Values read at open stay the answers until the next editor
+// open (a save) re-reads them; changes stay pending until Finalize, so every
+// ApplyFile writes all of them again. One instance belongs to one thread at
+// a time.
+#ifndef LYPARSER_PARSERS_WMA_WMA_PARSER_H
+#define LYPARSER_PARSERS_WMA_WMA_PARSER_H
+
+#include <cstdint>
+#include <string>
+
+#include "core/ibase_tag.h"
+#include "parsers/wma/wma_header_editor.h"
+#include "parsers/wma/wma_object.h"
+
+class CWMAParser : public IBaseTag {
+public:
+    ~CWMAParser() override;
+
+    int Initialize() override;
+    void Finalize() override;
+    // 0 only for an empty path or a file that cannot be opened for reading;
+    // a file TagLib cannot read still opens, with every field empty.
+    int OpenFile(StringEx path) override;
+    // 0 when the file cannot be opened as ASF, when a pending value cannot be
+    // stored (the file is then unchanged), or when writing fails.
+    int ApplyFile() override;
+    // Refuses a value held as wide text (returns 0).
+    int SetData(int fieldId, StringEx value) override;
+    // Records the change as narrow text; returns 1.
+    int SetExData(StringEx key, StringEx value) override;
+    StringEx GetData(int fieldId) override;
+    StringEx GetExData(StringEx key) override;
+    StringEx GetMD5(int* start, int* end) override;
+    StringEx GetDescription(int kind, StringEx text, int flag) override;
+    StringEx GetFileInfo(int kind) override;
+    int GetFileType() override;
+    // Writes the Data Object's body start and end (low 32 bits); without a
+    // Data Object, 0 and the file length. Returns 0.
+    int GetSourceLength(int* start, int* end) override;
+
+    // The attribute name of a field identifier; "" for identifiers without one.
+    static const char* FieldName(int fieldId);
+
+private:
+    int OpenEditorOnPath();
+    // The trimmed value of `primary`, or of `secondary` when that is empty;
+    // asked the other way round when `preferSecondary` is nonzero.
+    StringEx PairedField(int primary, int secondary, int preferSecondary);
+    StringEx FillTemplate(StringEx text);
+
+    CWMAHeaderEditor editor_;
+    CWMADataObject dataObject_;
+    int32_t fileLength_ = 0;
+    StringEx path_;
+    int templateUnfilled_ = 0;
+};
+
+#endif  // LYPARSER_PARSERS_WMA_WMA_PARSER_H
