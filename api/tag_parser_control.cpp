@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/module_state.h"
+#include "parsers/ogg/ogg_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
 
@@ -13,6 +14,8 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
     switch (type) {
         case FILE_TYPE_UNKNOWN:
             return new (std::nothrow) CUnknownParser();
+        case FILE_TYPE_OGG:
+            return new (std::nothrow) COGGParser();
         case FILE_TYPE_WMA:
         case FILE_TYPE_ASF:
             return new (std::nothrow) CWMAParser();

@@ -1,0 +1,107 @@
+#include "parsers/ogg/description_text.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "core/host_text.h"
+
+namespace {
+
+enum Piece { kTitle, kTitleOrFile, kArtist, kAlbum, kTrack, kFile };
+
+// Joins the non-empty pieces with " - ", wide when any of them is wide.
+StringEx Join(std::vector<StringEx> pieces) {
+    bool wide = false;
+    std::vector<StringEx> present;
+    for (auto& piece : pieces) {
+        if (piece.IsEmpty()) continue;
+        wide = wide || piece.IsWide();
+        present.push_back(piece);
+    }
+    if (wide) {
+        std::wstring text;
+        for (size_t i = 0; i < present.size(); ++i) text += (i ? L" - " : L"") + present[i].GetWide();
+        return StringEx(text);
+    }
+    std::string text;
+    for (size_t i = 0; i < present.size(); ++i) text += (i ? " - " : "") + present[i].GetNarrow();
+    return StringEx(text);
+}
+
+StringEx PieceOf(Piece piece, const DescriptionFieldReader& field, const StringEx& fileTitle) {
+    switch (piece) {
+        case kTitle: return field(0);
+        case kTitleOrFile: {
+            StringEx title = field(0);
+            return title.IsEmpty() ? fileTitle : title;
+        }
+        case kArtist: return field(1);
+        case kAlbum: return field(2);
+        case kTrack: return field(6);
+        case kFile: return fileTitle;
+    }
+    return StringEx();
+}
+
+// Replaces the first `token` in `text` with `value`; true when it occurred.
+bool ReplaceFirst(std::string* text, const std::string& token, const std::string& value) {
+    if (token.empty()) return false;
+    size_t at = text->find(token);
+    if (at == std::string::npos) return false;
+    text->replace(at, token.size(), value);
+    return true;
+}
+
+}  // namespace
+
+StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const StringEx& fileTitle) {
+    static const std::vector<Piece> kKinds[] = {
+        {kTitleOrFile, kArtist},          // 0
+        {kArtist, kTitleOrFile},          // 1
+        {kTitleOrFile, kAlbum, kArtist},  // 2
+        {kFile, kTrack},                  // 3
+        {kTitle, kFile},                  // 4
+        {},                               // 5: the template
+        {kTitleOrFile},                   // 6
+        {kFile},                          // 7
+        {kTrack, kTitleOrFile},           // 8
+        {kTrack, kFile},                  // 9
+    };
+    if (kind < 0 || kind > 9 || kind == 5) return StringEx();
+    std::vector<StringEx> pieces;
+    for (Piece piece : kKinds[kind]) pieces.push_back(PieceOf(piece, field, fileTitle));
+    return Join(std::move(pieces));
+}
+
+std::string FillDescriptionTemplate(const std::string& format, const DescriptionTemplateValues& values,
+                                    int* noTokenFilled) {
+    std::string text = format;
+    int notFilled = 1;
+    if (ReplaceFirst(&text, "%%", "%")) notFilled = 0;
+    const std::pair<unsigned, const std::string*> tokens[] = {
+        {9004, &values.path},   {9018, nullptr},         {9019, &values.title},
+        {9002, &values.artist}, {9001, &values.album},   {9021, &values.date},
+        {9003, &values.comment}, {9017, &values.genre},  {9020, &values.track},
+    };
+    for (const auto& token : tokens) {
+        const std::string empty;
+        const std::string& value = token.second ? *token.second : empty;
+        if (ReplaceFirst(&text, HostText(token.first), value) && !value.empty()) notFilled = 0;
+    }
+    if (noTokenFilled) *noTokenFilled = notFilled;
+    return text;
+}
+
+DescriptionTemplateValues StandardTemplateValues(const DescriptionFieldReader& field, StringEx path,
+                                                 StringEx fileTitle) {
+    DescriptionTemplateValues values;
+    values.path = path.GetNarrow();
+    values.title = PieceOf(kTitleOrFile, field, fileTitle).GetNarrow();
+    values.artist = field(1).GetNarrow();
+    values.album = field(2).GetNarrow();
+    values.date = field(3).GetNarrow();
+    values.comment = field(5).GetNarrow();
+    values.genre = field(4).GetNarrow();
+    values.track = field(6).GetNarrow();
+    return values;
+}

@@ -1,0 +1,56 @@
+#include "parsers/ogg/ogg_comment.h"
+
+#include "core/code_page.h"
+
+namespace {
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+const char* OggFieldName(int fieldId) {
+    switch (fieldId) {
+        case 0: return "TITLE";
+        case 1: return "ARTIST";
+        case 2: return "ALBUM";
+        case 3: return "DATE";
+        case 4: return "GENRE";
+        case 5: return "DESCRIPTION";
+        case 6: return "TRACKNUMBER";
+        case 26: return "LYRICS";
+        default: return nullptr;
+    }
+}
+
+bool IsKnownOggField(const std::string& name) {
+    static const char* const kKnown[] = {"TITLE",   "ALBUM", "TRACKNUMBER", "ARTIST", "DESCRIPTION",
+                                         "COMMENT", "GENRE", "DATE",        "LYRICS"};
+    for (const char* known : kKnown) {
+        if (SameOggName(name, known)) return true;
+    }
+    return false;
+}
+
+bool SameOggName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+OggComment* FindOggComment(OggCommentList& list, const std::string& name) {
+    for (auto& entry : list) {
+        if (SameOggName(entry.name, name)) return &entry;
+    }
+    return nullptr;
+}
+
+OggComment SplitOggComment(const std::string& text, bool* found) {
+    size_t equals = text.find('=');
+    *found = equals != std::string::npos;
+    if (!*found) return OggComment{std::string(), StringEx(Utf8ToWide(text))};
+    return OggComment{text.substr(0, equals), StringEx(Utf8ToWide(text.substr(equals + 1)))};
+}
+
+std::string OggValueUtf8(StringEx value) { return WideToUtf8(value.GetWide()); }

@@ -1,0 +1,158 @@
+// COGGParser: opening by name and from memory, and the technical answers.
+// Fields, descriptions and saving are in ogg_parser_fields.cpp and
+// ogg_parser_save.cpp.
+#include "parsers/ogg/ogg_parser.h"
+
+#include <cstring>
+
+#include "core/host_text.h"
+#include "core/md5.h"
+#include "core/module_state.h"
+#include "core/platform_file.h"
+#include "parsers/ogg/vorbis_edit.h"
+
+namespace {
+
+constexpr char kMarkerHead[] = "vorbis";  // then the codebook count, then "BCV"
+constexpr char kMarkerTail[] = "BCV";
+constexpr size_t kMarkerLength = 10;
+constexpr char kVendorText[] = "Xiph.Org libVorbis";
+constexpr size_t kVendorTextLength = sizeof(kVendorText) - 1;
+constexpr size_t kClassicVendorLength = 29;
+
+// Offset just behind the first setup-header marker that starts at 0..5120,
+// or 0 when there is none.
+int32_t FindSetupMarker(std::FILE* file) {
+    unsigned char window[COGGParser::kMarkerSearchEnd + kMarkerLength];
+    int64_t got = ReadAt(file, 0, window, sizeof(window));
+    for (int64_t at = 0; at + static_cast<int64_t>(kMarkerLength) <= got; ++at) {
+        const unsigned char* p = window + at;
+        if (std::memcmp(p, kMarkerHead, 6) == 0 && std::memcmp(p + 7, kMarkerTail, 3) == 0) {
+            return static_cast<int32_t>(at + static_cast<int64_t>(kMarkerLength));
+        }
+    }
+    return 0;
+}
+
+uint32_t Little32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Where the vendor text found at `at` ends. The classic vendor string is 29
+// bytes long; a newer, longer one is recognised by the length stored in front
+// of it, so that images from current encoders read too.
+size_t VendorEnd(const unsigned char* data, size_t size, size_t at) {
+    if (at >= 4) {
+        uint32_t stated = Little32(data + at - 4);
+        if (stated >= kVendorTextLength && stated <= size - at) return at + stated;
+    }
+    return at + kClassicVendorLength;
+}
+
+}  // namespace
+
+COGGParser::~COGGParser() = default;
+
+void COGGParser::ClearLists() {
+    knownFields_.clear();
+    otherComments_.clear();
+}
+
+int COGGParser::Initialize() {
+    ClearLists();
+    return 1;
+}
+
+void COGGParser::Finalize() { ClearLists(); }
+
+void COGGParser::CloseFile() { ClearLists(); }
+
+int COGGParser::OpenFile(StringEx path) {
+    path_ = path;
+    FilePtr file = OpenReadFile(NativePath(path));
+    if (!file) return 0;
+    setupOffset_ = FindSetupMarker(file.get());
+    fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(FileLength(file.get())));
+    if (setupOffset_ <= 0) return 0;
+    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return 1;
+    VorbisEditPtr state(VorbisEditNewState());
+    if (state && VorbisEditOpen(state.get(), file.get()) == 0) TakeHeaders(state.get());
+    return 1;
+}
+
+void COGGParser::TakeHeaders(VorbisEditState* state) {
+    const vorbis_info* info = state->info;
+    version_ = info->version;
+    channels_ = info->channels;
+    sampleRate_ = static_cast<int32_t>(info->rate);
+    nominalBitrateK_ = static_cast<int32_t>(info->bitrate_nominal / 1024);
+    serialNumber_ = static_cast<int32_t>(state->serial);
+    vendor_ = state->vendor ? state->vendor : "";
+    const vorbis_comment* comments = state->comments;
+    for (int i = 0; i < comments->comments; ++i) {
+        const char* text = comments->user_comments[i];
+        AddReadComment(text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "");
+    }
+}
+
+void COGGParser::AddReadComment(const std::string& text) {
+    bool hasEquals = false;
+    OggComment entry = SplitOggComment(text, &hasEquals);
+    (IsKnownOggField(entry.name) ? knownFields_ : otherComments_).push_back(std::move(entry));
+}
+
+int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
+    if (!data || size < 1) return 0;
+    auto length = static_cast<size_t>(size);
+    if (length < kVendorTextLength) return 0;
+    const unsigned char* found = nullptr;
+    for (size_t at = 0; at + kVendorTextLength <= length && !found; ++at) {
+        if (std::memcmp(data + at, kVendorText, kVendorTextLength) == 0) found = data + at;
+    }
+    if (!found) return 0;
+    size_t position = VendorEnd(data, length, static_cast<size_t>(found - data)) + 4;
+    while (position <= length && length - position >= 4) {
+        uint32_t entryLength = Little32(data + position);
+        position += 4;
+        if (entryLength > length - position) break;
+        std::string text(reinterpret_cast<const char*>(data + position), entryLength);
+        position += entryLength;
+        bool hasEquals = false;
+        OggComment entry = SplitOggComment(text, &hasEquals);
+        if (hasEquals) knownFields_.push_back(std::move(entry));
+    }
+    openedFromMemory_ = 1;
+    return 1;
+}
+
+StringEx COGGParser::GetMD5(int* start, int* end) {
+    if (openedFromMemory_ || !start || !end) return StringEx();
+    return StringEx(MD5FileOfPath(path_, *start, *end));
+}
+
+StringEx COGGParser::GetFileInfo(int kind) {
+    if (openedFromMemory_) return StringEx();
+    switch (kind) {
+        case 0:
+            return StringEx(FormatHostText(9012, {vendor_, version_, sampleRate_, nominalBitrateK_,
+                                                  serialNumber_, channels_}));
+        case 2: return StringEx(IntText(sampleRate_));
+        case 3: return StringEx(IntText(nominalBitrateK_));
+        case 5: return StringEx(IntText(EngineAudioSeconds(path_)));
+        case 7: return StringEx(channels_ == 1 ? "MONO" : "STEREO");
+        default: return StringEx();
+    }
+}
+
+int COGGParser::GetFileType() { return FILE_TYPE_OGG; }
+
+int COGGParser::GetSourceLength(int* start, int* length) {
+    if (openedFromMemory_) return 0;
+    int32_t first = setupOffset_ < 0 ? 0 : setupOffset_;
+    int32_t count = fileLength_ - setupOffset_;
+    if (count < first) count = fileLength_ - first;
+    if (start) *start = first;
+    if (length) *length = count;
+    return fileLength_;
+}

@@ -1,0 +1,72 @@
+// COGGParser: the parser of Ogg Vorbis files. It opens a file by name (or the
+// start of one from a memory image), reads the stream properties and the
+// comments through the comment-header editor, answers and records comment
+// fields by identifier and by name, composes the description texts and saves
+// by rewriting the whole stream beside the file and replacing it.
+//
+// One instance belongs to one thread at a time. Nothing reaches the file
+// before ApplyFile.
+#ifndef LYPARSER_PARSERS_OGG_OGG_PARSER_H
+#define LYPARSER_PARSERS_OGG_OGG_PARSER_H
+
+#include <cstdint>
+#include <string>
+
+#include "core/ibase_tag.h"
+#include "parsers/ogg/ogg_comment.h"
+
+struct VorbisEditState;
+
+class COGGParser : public IBaseTag {
+public:
+    // The setup-header marker is searched for in windows starting at 0..this.
+    static constexpr int kMarkerSearchEnd = 5120;
+
+    ~COGGParser() override;
+
+    int Initialize() override;
+    void Finalize() override;
+    // 1 when the first 5130 bytes hold the setup-header marker, even when the
+    // headers then cannot be read (no properties, no comments); else 0.
+    int OpenFile(StringEx path) override;
+    // Reads the comment list of a memory image of a file's start; the image is
+    // not kept. 1 when the vendor text was found.
+    int OpenBinaryFile(const unsigned char* data, int size) override;
+    void CloseFile() override;
+    // Rewrites the file with the recorded comments; 1 when it was replaced,
+    // 0 with the file untouched otherwise.
+    int ApplyFile() override;
+    int SetData(int fieldId, StringEx value) override;
+    int SetExData(StringEx key, StringEx value) override;
+    StringEx GetData(int fieldId) override;
+    StringEx GetExData(StringEx key) override;
+    StringEx GetMD5(int* start, int* end) override;
+    StringEx GetDescription(int kind, StringEx text, int flag) override;
+    StringEx GetFileInfo(int kind) override;
+    int GetFileType() override;
+    int GetSourceLength(int* start, int* length) override;
+
+private:
+    void ClearLists();
+    // Takes properties and comments from a header reader that has opened.
+    void TakeHeaders(VorbisEditState* state);
+    void AddReadComment(const std::string& text);
+    // Puts every recorded comment into the editor's list, known fields first.
+    void FillEditorComments(VorbisEditState* state);
+
+    std::string vendor_;
+    int32_t channels_ = 0;
+    int32_t sampleRate_ = 0;
+    int32_t nominalBitrateK_ = 0;
+    int32_t serialNumber_ = 0;
+    int32_t version_ = 0;
+    int32_t setupOffset_ = 0;
+    int32_t fileLength_ = 0;
+    OggCommentList knownFields_;
+    OggCommentList otherComments_;
+    StringEx path_;
+    int32_t openedFromMemory_ = 0;
+    int32_t noTokenFilled_ = 0;
+};
+
+#endif  // LYPARSER_PARSERS_OGG_OGG_PARSER_H

@@ -1,0 +1,258 @@
+// The comment-header editor on its own: what it reads, the failure texts of
+// the reader and the writer, and that a rewritten stream keeps its audio,
+// its checksums, its granules and whatever follows it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "parsers/ogg/vorbis_edit.h"
+#include "tests/support/ogg_fixtures.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A memory input and output for the editor's callbacks.
+struct MemoryStream {
+    Bytes data;
+    size_t position = 0;
+    size_t writeLimit = SIZE_MAX;  // bytes the output accepts before writes come up short
+};
+
+size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
+    auto* stream = static_cast<MemoryStream*>(input);
+    size_t bytes = std::min(size * count, stream->data.size() - stream->position);
+    std::memcpy(buffer, stream->data.data() + stream->position, bytes);
+    stream->position += bytes;
+    return bytes;
+}
+
+size_t WriteMemory(const void* buffer, size_t size, size_t count, void* output) {
+    auto* stream = static_cast<MemoryStream*>(output);
+    size_t room = stream->writeLimit - std::min(stream->writeLimit, stream->data.size());
+    size_t bytes = std::min(size * count, room);
+    const auto* bytesIn = static_cast<const unsigned char*>(buffer);
+    stream->data.insert(stream->data.end(), bytesIn, bytesIn + bytes);
+    return bytes;
+}
+
+class VorbisEditTest : public ::testing::Test {
+protected:
+    // Opens `input`; returns the reader's result and keeps the state.
+    int Open(const Bytes& input) {
+        in_ = MemoryStream{input};
+        state_.reset(VorbisEditNewState());
+        return VorbisEditOpenCallbacks(state_.get(), &in_, ReadMemory, WriteMemory);
+    }
+
+    // Rewrites `input` with `comments` as the new list; returns the output.
+    Bytes Rewrite(const Bytes& input, const std::vector<std::string>& comments, int* result = nullptr) {
+        EXPECT_EQ(Open(input), 0) << (state_->lastError ? state_->lastError : "");
+        vorbis_comment* list = VorbisEditComments(state_.get());
+        vorbis_comment_clear(list);
+        vorbis_comment_init(list);
+        for (const auto& text : comments) vorbis_comment_add(list, text.c_str());
+        MemoryStream out;
+        int written = VorbisEditWrite(state_.get(), &out);
+        if (result) *result = written;
+        return out.data;
+    }
+
+    std::vector<int16_t> Pcm(const Bytes& data) {
+        std::vector<int16_t> samples;
+        EXPECT_TRUE(DecodePcm(dir_.Write("pcm.ogg", data), &samples));
+        return samples;
+    }
+
+    TempDir dir_;
+    MemoryStream in_;
+    VorbisEditPtr state_;
+};
+
+Bytes Garbage(size_t count) { return PatternBytes(count, 7); }
+
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(VorbisEditTest, ReaderFailuresSayWhatWentWrong) {
+    Bytes ogg = MakeOgg(OggFixture{});
+    long setupPage = FindSetupMarker(ogg);
+    struct Case {
+        const char* what;
+        Bytes input;
+        const char* error;  // null: the read succeeds
+    } cases[] = {
+        {"empty", {}, "Input truncated or empty."},
+        {"short garbage", Garbage(100), "Input truncated or empty."},
+        {"11 chunks of garbage", Garbage(45056), "Input is not an Ogg bitstream."},
+        {"garbage then a page ending inside 11 chunks", Concat(Garbage(45056 - 200), ogg), nullptr},
+        {"garbage then a page ending past 11 chunks", Concat(Garbage(45056 - 10), ogg),
+         "Input is not an Ogg bitstream."},
+        {"cut inside the setup header", Bytes(ogg.begin(), ogg.begin() + setupPage + 50),
+         "EOF before end of vorbis headers."},
+        {"whole stream", ogg, nullptr},
+    };
+    for (const auto& c : cases) {
+        int result = Open(c.input);
+        if (c.error) {
+            EXPECT_EQ(result, -1) << c.what;
+            EXPECT_STREQ(state_->lastError, c.error) << c.what;
+            EXPECT_EQ(state_->sync, nullptr) << c.what;
+        } else {
+            EXPECT_EQ(result, 0) << c.what << ": " << (state_->lastError ? state_->lastError : "");
+        }
+    }
+}
+
+TEST_F(VorbisEditTest, NonVorbisFirstPacketIsRejected) {
+    // A valid Ogg page whose first packet is not a Vorbis header.
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, 5);
+    unsigned char text[] = "\x01hello, this is not vorbis";
+    ogg_packet packet{};
+    packet.packet = text;
+    packet.bytes = sizeof(text);
+    packet.b_o_s = 1;
+    ogg_stream_packetin(&stream, &packet);
+    ogg_page page;
+    Bytes input;
+    while (ogg_stream_flush(&stream, &page)) {
+        input.insert(input.end(), page.header, page.header + page.header_len);
+        input.insert(input.end(), page.body, page.body + page.body_len);
+    }
+    ogg_stream_clear(&stream);
+    EXPECT_EQ(Open(input), -1);
+    EXPECT_STREQ(state_->lastError, "Ogg bitstream does not contain vorbis data.");
+}
+
+TEST_F(VorbisEditTest, ReadsPropertiesCommentsAndVendor) {
+    OggFixture fixture;
+    fixture.channels = 6;
+    fixture.rate = 44100;
+    fixture.vendor = "Test vendor";
+    fixture.comments = {"TITLE=Song", "artist=Me", "NOEQUALS"};
+    fixture.serial = 0x8000abcd;
+    ASSERT_EQ(Open(MakeOgg(fixture)), 0);
+    EXPECT_EQ(state_->info->channels, 6);
+    EXPECT_EQ(state_->info->rate, 44100);
+    EXPECT_EQ(static_cast<uint32_t>(state_->serial), 0x8000abcdu);
+    EXPECT_STREQ(state_->vendor, "Test vendor");
+    vorbis_comment* comments = VorbisEditComments(state_.get());
+    ASSERT_EQ(comments->comments, 3);
+    EXPECT_STREQ(comments->user_comments[1], "artist=Me");
+    EXPECT_STREQ(comments->user_comments[2], "NOEQUALS");
+}
+
+TEST_F(VorbisEditTest, CommentPacketIsLaidOutByteForByte) {
+    vorbis_comment comments;
+    vorbis_comment_init(&comments);
+    vorbis_comment_add(&comments, "TITLE=A");
+    vorbis_comment_add(&comments, "=bare");
+    oggpack_buffer writer;
+    ogg_packet packet;
+    VorbisEditBuildCommentPacket("vend", &comments, &writer, &packet);
+    Bytes expected = CommentPacketBytes("vend", {"TITLE=A", "=bare"});
+    EXPECT_EQ(Bytes(packet.packet, packet.packet + packet.bytes), expected);
+    EXPECT_EQ(packet.b_o_s, 0);
+    EXPECT_EQ(packet.e_o_s, 0);
+    EXPECT_EQ(packet.granulepos, 0);
+    oggpack_writeclear(&writer);
+    vorbis_comment_clear(&comments);
+}
+
+TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsAndGranules) {
+    // Small input pages make the output pages end on other packets, whose
+    // granules the editor has to work out itself.
+    for (int channels : {1, 2, 6}) {
+        OggFixture fixture;
+        fixture.channels = channels;
+        fixture.packetsPerPage = channels == 2 ? 0 : 3;
+        fixture.seconds = 1.5;
+        fixture.comments = {"TITLE=Old"};
+        Bytes original = MakeOgg(fixture);
+        int result = -1;
+        Bytes rewritten = Rewrite(original, {"TITLE=New", "ALBUM=Album"}, &result);
+        ASSERT_EQ(result, 0) << channels;
+        OggPageReport pages = InspectPages(rewritten);
+        EXPECT_EQ(pages.badPages, 0) << channels;
+        EXPECT_TRUE(pages.granulesRise) << channels;
+        EXPECT_TRUE(pages.lastPageEnds) << channels;
+        EXPECT_EQ(Pcm(rewritten), Pcm(original)) << channels;
+        std::vector<int64_t> exact = PacketGranules(fixture);
+        for (int64_t granule : pages.granules) {
+            if (granule == 0) continue;  // header pages
+            EXPECT_NE(std::find(exact.begin(), exact.end(), granule), exact.end()) << granule;
+        }
+        std::string vendor;
+        EXPECT_EQ(ReadCommentTexts(dir_.Write("check.ogg", rewritten), &vendor),
+                  (std::vector<std::string>{"TITLE=New", "ALBUM=Album"}));
+        EXPECT_EQ(vendor, "Xiph.Org libVorbis I 20200704 (Reducing Environment)");
+    }
+}
+
+TEST_F(VorbisEditTest, HeadersSpanningManyPagesGrowAndShrink) {
+    OggFixture fixture;
+    fixture.seconds = 1;
+    fixture.comments = {"COVERART=" + std::string(300 * 1024, 'c'), "TITLE=Big"};
+    Bytes big = MakeOgg(fixture);
+    ASSERT_GT(InspectPages(Bytes(big.begin(), big.begin() + 320 * 1024)).pages, 5);
+    int result = -1;
+    Bytes small = Rewrite(big, {"TITLE=Small"}, &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_LT(small.size() + 300 * 1024, big.size());
+    EXPECT_EQ(Pcm(small), Pcm(big));
+    Bytes grown = Rewrite(small, {"TITLE=Small", "PICTURE=" + std::string(400 * 1024, 'p')}, &result);
+    ASSERT_EQ(result, 0);
+    EXPECT_EQ(Pcm(grown), Pcm(big));
+    EXPECT_EQ(InspectPages(grown).badPages, 0);
+    std::vector<std::string> texts = ReadCommentTexts(dir_.Write("grown.ogg", grown));
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_EQ(texts[1].size(), 8 + 400 * 1024u);
+}
+
+TEST_F(VorbisEditTest, ChainedStreamIsCopiedByteForByte) {
+    OggFixture first, second;
+    second.serial = 0x2222;
+    second.channels = 1;
+    second.comments = {"TITLE=Second"};
+    Bytes tail = MakeOgg(second);
+    int result = -1;
+    Bytes rewritten = Rewrite(Concat(MakeOgg(first), tail), {"TITLE=First"}, &result);
+    ASSERT_EQ(result, 0);
+    ASSERT_GE(rewritten.size(), tail.size());
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), rewritten.end() - static_cast<long>(tail.size())));
+    EXPECT_EQ(InspectPages(rewritten).streams, 2);
+}
+
+TEST_F(VorbisEditTest, DamageBehindTheStreamIsReportedAndSkipped) {
+    Bytes input = Concat(MakeOgg(OggFixture{}), Garbage(1000));
+    int result = -1;
+    Bytes rewritten = Rewrite(input, {"A=b"}, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_STREQ(state_->lastError, "Corrupt or missing data, continuing...");
+    EXPECT_EQ(InspectPages(rewritten).badPages, 0);
+}
+
+TEST_F(VorbisEditTest, ShortWriteFailsWithItsText) {
+    Bytes input = MakeOgg(OggFixture{});
+    for (size_t limit : {size_t{0}, size_t{30}, input.size() / 2, input.size() - 100}) {
+        ASSERT_EQ(Open(input), 0);
+        MemoryStream out;
+        out.writeLimit = limit;
+        EXPECT_EQ(VorbisEditWrite(state_.get(), &out), -1) << limit;
+        EXPECT_STREQ(state_->lastError,
+                     "Error writing stream to output. Output stream may be corrupted or truncated.");
+    }
+}
+
+TEST_F(VorbisEditTest, ClearAcceptsNullAndHalfOpenedStates) {
+    VorbisEditClear(nullptr);
+    EXPECT_EQ(Open(Garbage(10)), -1);
+    MemoryStream out;
+    EXPECT_EQ(VorbisEditWrite(state_.get(), &out), -1);
+    EXPECT_TRUE(out.data.empty());
+}
+
+}  // namespace
