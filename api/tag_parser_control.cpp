@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/module_state.h"
+#include "parsers/cd/freecddb_module.h"
 #include "parsers/ogg/ogg_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
@@ -16,6 +17,8 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
             return new (std::nothrow) CUnknownParser();
         case FILE_TYPE_OGG:
             return new (std::nothrow) COGGParser();
+        case FILE_TYPE_CDA:
+            return new (std::nothrow) CFreeCDDBModule();
         case FILE_TYPE_WMA:
         case FILE_TYPE_ASF:
             return new (std::nothrow) CWMAParser();

@@ -7,12 +7,18 @@
 #include "parsers/cd/cd_path.h"
 #include "parsers/cd/disc_cache.h"
 #include "parsers/cd/freedb_client.h"
+#include "parsers/ogg/description_text.h"
 
 namespace {
 
 constexpr int kLookupEnabledWord = 112;
 constexpr int kRefreshWord = 138;
 constexpr int kBytesPerSecond = 176400;  // 44.1 kHz, 16 bits, stereo
+
+// The player's settings record is shared with the player and with other
+// threads opening tracks: its words are read and written atomically.
+int32_t ReadSetting(int index) { return __atomic_load_n(&GetConfig()->word[index], __ATOMIC_ACQUIRE); }
+void ClearSetting(int index) { __atomic_store_n(&GetConfig()->word[index], 0, __ATOMIC_RELEASE); }
 
 }  // namespace
 
@@ -23,7 +29,7 @@ int CFreeCDDBModule::Initialize() {
     driveText_.clear();
     driveNumber_ = 0;
     trackNumber_ = 0;
-    lookupEnabled_ = GetConfig()->word[kLookupEnabledWord];
+    lookupEnabled_ = ReadSetting(kLookupEnabledWord);
     noTokenFilled_ = 0;
     return 1;
 }
@@ -49,15 +55,14 @@ int CFreeCDDBModule::OpenFile(StringEx path) {
     trackNumber_ = path.IsWide() ? TrackNumberFromPath(path.GetWide()) : TrackNumberFromPath(narrow);
 
     DiscCache& cache = DiscCache::Instance();
-    LyConfig* config = GetConfig();
     bool known;
-    if (config->word[kRefreshWord] != 1 && GetForceFreeCDDB() != 1 && driveText_ == drive) {
+    if (ReadSetting(kRefreshWord) != 1 && GetForceFreeCDDB() != 1 && driveText_ == drive) {
         discId_ = cache.LastDiscId();
         known = true;
     } else {
         known = ReadDiscIdentity(drive);
         cache.SetLastDiscId(discId_);
-        config->word[kRefreshWord] = 0;
+        ClearSetting(kRefreshWord);
     }
     driveText_ = drive;
 
@@ -96,6 +101,27 @@ StringEx CFreeCDDBModule::GetMD5(int*, int*) {
     std::string text = "audiocd-track" + IntText(trackNumber_) + "-" + discId_ + "-";
     if (text.size() < 32) text.append(32 - text.size(), '0');
     return StringEx(text);
+}
+
+StringEx CFreeCDDBModule::GetDescription(int kind, StringEx text, int) {
+    if (kind == 5) return CustomDescription(std::move(text));
+    return ComposeDescription(kind, [this](int id) { return GetData(id); }, FileTitleOf(path_));
+}
+
+StringEx CFreeCDDBModule::CustomDescription(StringEx format) {
+    std::string fileName = FileTitleOf(path_).GetNarrow();
+    if (!lookupEnabled_) return StringEx(fileName);
+    DescriptionTemplateValues values;
+    values.path = fileName;
+    values.title = GetData(FIELD_TITLE).GetNarrow();
+    values.artist = GetData(FIELD_ARTIST).GetNarrow();
+    values.album = GetData(FIELD_ALBUM).GetNarrow();
+    values.date = GetData(FIELD_YEAR).GetNarrow();
+    values.comment = GetData(FIELD_COMMENT).GetNarrow();
+    values.genre = GetData(FIELD_GENRE).GetNarrow();
+    values.track = GetData(FIELD_TRACK).GetNarrow();
+    std::string filled = FillDescriptionTemplate(format.GetNarrow(), values, &noTokenFilled_);
+    return StringEx(noTokenFilled_ ? fileName : filled);
 }
 
 StringEx CFreeCDDBModule::GetFileInfo(int kind) {

@@ -26,12 +26,15 @@ public:
     StringEx GetData(int fieldId) override;
     // The track's identity text, padded with "0" to 32 characters.
     StringEx GetMD5(int* start, int* end) override;
+    StringEx GetDescription(int kind, StringEx text, int flag) override;
     StringEx GetFileInfo(int kind) override;
     int GetFileType() override;
 
 private:
     // Reads the disc identity of the drive named by `drive`; false without one.
     bool ReadDiscIdentity(const std::string& drive);
+    // Kind 5: the player's template filled from the disc record.
+    StringEx CustomDescription(StringEx format);
 
     std::string discId_;
     std::string driveText_;

@@ -2,6 +2,7 @@
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
+#include <taglib/tbytevectorstream.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +12,9 @@
 #include "core/platform_file.h"
 
 namespace {
+
+// The most of a header read into memory for reading attributes.
+constexpr uint64_t kMaxHeaderInMemory = 256u << 20;
 
 using Guid = unsigned char[16];
 
@@ -136,20 +140,46 @@ int CWMAHeaderEditor::OpenEditor(const char* path) {
 
 int CWMAHeaderEditor::Open(const std::string& nativePath) {
     editor_.reset();
+    header_.reset();
     int64_t size = 0;
     // TagLib opens whatever it is given; make sure that is never a FIFO or device.
     if (!RegularFileSize(nativePath, &size)) return 0;
     try {
-        auto file = std::make_unique<TagLib::ASF::File>(nativePath.c_str(), false);
-        if (!file->isOpen() || !file->isValid()) return 0;
-        editor_ = std::move(file);
-        isProtected_ = HeaderHoldsEncryption(*editor_) ? 1 : 0;
-        ReadAttributesEx();
-        return 1;
+        return Adopt(std::make_unique<TagLib::ASF::File>(nativePath.c_str(), false));
     } catch (...) {
         editor_.reset();
         return 0;
     }
+}
+
+int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
+    editor_.reset();
+    header_.reset();
+    unsigned char start[30];
+    if (ReadAt(file, 0, start, sizeof start) != static_cast<int64_t>(sizeof start)) return 0;
+    uint64_t headerSize = 0;
+    for (int i = 7; i >= 0; --i) headerSize = (headerSize << 8) | start[16 + i];
+    // The header is all TagLib reads; a size beyond the file is cut to it.
+    const int64_t size = static_cast<int64_t>(std::min<uint64_t>(
+        {headerSize, static_cast<uint64_t>(std::max<int64_t>(length, 0)), kMaxHeaderInMemory}));
+    try {
+        TagLib::ByteVector bytes(static_cast<unsigned>(size), '\0');
+        if (ReadAt(file, 0, bytes.data(), size) != size) return 0;
+        header_ = std::make_unique<TagLib::ByteVectorStream>(bytes);
+        return Adopt(std::make_unique<TagLib::ASF::File>(header_.get(), false));
+    } catch (...) {
+        editor_.reset();
+        header_.reset();
+        return 0;
+    }
+}
+
+int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file) {
+    if (!file->isOpen() || !file->isValid()) return 0;
+    editor_ = std::move(file);
+    isProtected_ = HeaderHoldsEncryption(*editor_) ? 1 : 0;
+    ReadAttributesEx();
+    return 1;
 }
 
 void CWMAHeaderEditor::ReadAttributesEx() {
@@ -192,7 +222,8 @@ int CWMAHeaderEditor::SetPending(const char* name, const char* value) {
 }
 
 int CWMAHeaderEditor::ApplyPending() {
-    if (!editor_) return 0;
+    // An editor over an in-memory header cannot change the file.
+    if (!editor_ || header_) return 0;
     // Check everything first: a change that cannot be stored leaves the file as it was.
     for (const auto& change : pending_) {
         if (!FitsAsfText(CodePageToWide(change.first)) || !FitsAsfText(CodePageToWide(change.second))) {
@@ -239,6 +270,7 @@ int CWMAHeaderEditor::CloseEditor() {
         modified_ = false;
     }
     editor_.reset();
+    header_.reset();
     return saved;
 }
 

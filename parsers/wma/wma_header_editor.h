@@ -16,6 +16,8 @@
 #ifndef LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H
 #define LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H
 
+#include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,6 +25,7 @@
 #include "core/string_ex.h"
 
 namespace TagLib {
+class ByteVectorStream;
 namespace ASF {
 class File;
 }
@@ -44,6 +47,10 @@ public:
     // not a regular file or not an ASF file; the cache is then unchanged.
     int OpenEditor(const wchar_t* path);
     int OpenEditor(const char* path);
+    // The same for reading only, from `file` (open for reading, `length`
+    // bytes), which stays the caller's: its ASF header is read into memory
+    // and parsed there. The editor's path is not changed.
+    int OpenEditorOnFile(std::FILE* file, int64_t length);
     // Writes the file when an attribute was written since the open, then lets
     // it go. Returns 0 only when that write failed.
     int CloseEditor();
@@ -67,10 +74,15 @@ public:
 
 private:
     int Open(const std::string& nativePath);
+    // Takes `file` as the open editor when TagLib finds it valid.
+    int Adopt(std::unique_ptr<TagLib::ASF::File> file);
     void ReadAttributesEx();
     void StoreAttribute(const std::wstring& name, const std::wstring& value);
     int WriteAttributeEx(const std::string& name, const std::string& value);
 
+    // The in-memory header an editor opened by OpenEditorOnFile reads from;
+    // declared first so that it outlives the editor.
+    std::unique_ptr<TagLib::ByteVectorStream> header_;
     std::unique_ptr<TagLib::ASF::File> editor_;
     bool pathIsWide_ = false;
     std::wstring widePath_;

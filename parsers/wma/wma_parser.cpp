@@ -54,10 +54,11 @@ int CWMAParser::OpenFile(StringEx path) {
     const int64_t length = FileLength(file.get());
     if (length < 0) return 0;
     fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(length));
-    WalkAsfObjects(file.get(), length, &dataObject_);
-    file.reset();
-    OpenEditorOnPath();
+    // One open serves both readers: the editor parses the header first, while
+    // its bytes are fresh, then the walk looks at the object headers.
+    editor_.OpenEditorOnFile(file.get(), length);
     editor_.CloseEditor();
+    WalkAsfObjects(file.get(), length, &dataObject_);
     return 1;
 }
 

@@ -5,7 +5,9 @@
 #define LYPARSER_TESTS_SUPPORT_FAKE_ENGINE_H
 
 #include <atomic>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,14 +29,20 @@ public:
         return length;
     }
     int GetBassCD_DriveLetter(unsigned long drive) override {
-        ++driveLetterCalls;
         return drive < driveLetters.size() ? driveLetters[drive] : -1;
     }
     int GetBassCD_IsReady(unsigned long) override { return ready ? 1 : 0; }
     const char* GetBassCD_ID(unsigned long drive, unsigned long kind) override {
-        auto it = discIds.find(drive);
-        if (kind != 2 || it == discIds.end()) return nullptr;
-        return it->second.c_str();  // stable while the map is left alone
+        std::lock_guard<std::mutex> hold(mutex_);
+        auto it = discIds_.find(drive);
+        return kind == 2 && it != discIds_.end() ? it->second->c_str() : nullptr;
+    }
+    // Puts a disc with this CDDB query text into `drive`; lookup threads may
+    // be asking at the same time.
+    void SetDisc(unsigned long drive, const std::string& queryText) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        answers_.push_back(queryText);  // earlier answers stay valid
+        discIds_[drive] = &answers_.back();
     }
     int GetBassCD_TrackLength(unsigned long, unsigned long track) override {
         return track < trackBytes.size() ? trackBytes[track] : 0;
@@ -47,10 +55,13 @@ public:
     std::wstring lastWidePath;
 
     std::vector<int> driveLetters;              // letter number (A=0) of drive 0, 1, ...
-    std::map<unsigned long, std::string> discIds;  // drive -> CDDB query text
     std::vector<int> trackBytes;                // length of track 0, 1, ... in bytes
     std::atomic<bool> ready{true};
-    std::atomic<int> driveLetterCalls{0};
+
+private:
+    std::mutex mutex_;
+    std::deque<std::string> answers_;
+    std::map<unsigned long, const std::string*> discIds_;  // drive -> CDDB query text
 };
 
 #endif  // LYPARSER_TESTS_SUPPORT_FAKE_ENGINE_H

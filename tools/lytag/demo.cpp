@@ -10,6 +10,7 @@
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
 #include "tools/samples/wav_sample.h"
+#include "tools/samples/wma_sample.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ const std::vector<DemoSample>& Samples() {
     static const std::vector<DemoSample> samples = {
         {"tone.wav", "a WAVE file: no tag parser, so the fallback answers",
          [] { return MakeWavTone(2.5); }},
+        {"night.wma", "a Windows Media file: string attributes, audio range and protection",
+         [] { return MakeWmaSample(); }},
         {"notes.txt", "any other readable file opens through the fallback too",
          [] { return TextBytes("not audio\n"); }},
         {"backup.zip", "archives are refused", [] { return TextBytes("PK\x03\x04"); }},

@@ -11,13 +11,29 @@
 // Exit statuses.
 enum ExitStatus { kExitOk = 0, kExitFileFailed = 1, kExitUsage = 2 };
 
-// The engine lytag hands to the module: lengths from TagLib's audio properties.
+struct CdDisc;
+
+// The engine lytag hands to the module: lengths from TagLib's audio
+// properties, and the CD discs lytag was pointed at, one per drive.
 class LytagEngine : public CBassAudio {
 public:
     float GetAudioLength(const void* path, int wide) override;
+    int GetBassCD_DriveLetter(unsigned long drive) override;
+    int GetBassCD_IsReady(unsigned long drive) override;
+    const char* GetBassCD_ID(unsigned long drive, unsigned long kind) override;
+    int GetBassCD_TrackLength(unsigned long drive, unsigned long track) override;
+
+    // Set before any track is opened; not changed afterwards.
+    void SetDiscs(const std::vector<CdDisc>& discs);
+
+private:
+    std::vector<CdDisc> discs_;
+    std::vector<std::string> queryTexts_;
 };
 
-// Initialises the module with lytag's engine for the life of the process.
+// lytag's engine, for the life of the process.
+LytagEngine& Engine();
+// Initialises the module with lytag's engine.
 void StartModule();
 
 struct FieldName {
@@ -49,5 +65,6 @@ int Md5Command(const std::vector<std::string>& args);
 int SetCommand(const std::vector<std::string>& args);
 int PictureCommand(const std::vector<std::string>& args);
 int DemoCommand(const std::vector<std::string>& args);
+int CdCommand(const std::vector<std::string>& args);
 
 #endif  // LYPARSER_TOOLS_LYTAG_LYTAG_H

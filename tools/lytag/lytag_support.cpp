@@ -6,6 +6,7 @@
 #include "core/code_page.h"
 #include "core/platform_file.h"
 #include "lyParser.h"
+#include "tools/lytag/cd_disc.h"
 #include "tools/lytag/lytag.h"
 
 float LytagEngine::GetAudioLength(const void* path, int wide) {
@@ -18,10 +19,32 @@ float LytagEngine::GetAudioLength(const void* path, int wide) {
     return static_cast<float>(file.audioProperties()->lengthInMilliseconds()) / 1000.0f;
 }
 
-void StartModule() {
-    static LytagEngine engine;
-    TagParserInitialize(&engine);
+void LytagEngine::SetDiscs(const std::vector<CdDisc>& discs) {
+    discs_ = discs;
+    queryTexts_.clear();
+    for (const auto& disc : discs_) queryTexts_.push_back(disc.QueryText());
 }
+
+int LytagEngine::GetBassCD_DriveLetter(unsigned long drive) {
+    return drive < discs_.size() ? discs_[drive].letter - 'A' : -1;
+}
+
+int LytagEngine::GetBassCD_IsReady(unsigned long drive) { return drive < discs_.size() ? 1 : 0; }
+
+const char* LytagEngine::GetBassCD_ID(unsigned long drive, unsigned long kind) {
+    return drive < discs_.size() && kind == 2 ? queryTexts_[drive].c_str() : nullptr;
+}
+
+int LytagEngine::GetBassCD_TrackLength(unsigned long drive, unsigned long track) {
+    return drive < discs_.size() ? discs_[drive].TrackBytes(static_cast<int>(track)) : 0;
+}
+
+LytagEngine& Engine() {
+    static LytagEngine engine;
+    return engine;
+}
+
+void StartModule() { TagParserInitialize(&Engine()); }
 
 const std::vector<FieldName>& FieldNames() {
     static const std::vector<FieldName> names = {

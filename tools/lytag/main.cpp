@@ -21,6 +21,7 @@ const char kUsage[] =
     "  picture FILE -o OUT  write the attached picture to OUT\n"
     "  md5 FILE          digest of a byte range\n"
     "  demo              make sample files and show what the module finds in them\n"
+    "  cd                look up a CD (a drive or an image) on a CDDB server\n"
     "\n"
     "Run 'lytag COMMAND --help' for a command's options.\n"
     "\n"
@@ -33,7 +34,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"show", ShowCommand}, {"set", SetCommand},   {"picture", PictureCommand},
-    {"md5", Md5Command},   {"demo", DemoCommand},
+    {"md5", Md5Command},   {"demo", DemoCommand},     {"cd", CdCommand},
 };
 
 }  // namespace

@@ -23,7 +23,7 @@ class FreeDBClientTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         engine_.driveLetters = {3, 4};  // D: and E:
-        engine_.discIds[0] = kQueryText;
+        engine_.SetDisc(0, kQueryText);
         StoreBassAudio(&engine_);
         setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
     }

@@ -1,0 +1,246 @@
+// The audio-CD track parser: fields from the cached disc record, the identity
+// text, the disc identity rules, and the lookup threads with their cache and
+// notifications, against a CDDB server process on loopback.
+#include "parsers/cd/freecddb_module.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "core/module_state.h"
+#include "lyCenter.h"
+#include "tests/support/cddb_server.h"
+#include "tests/support/fake_engine.h"
+
+namespace {
+
+std::mutex g_mutex;
+std::condition_variable g_changed;
+int g_notices = 0;
+
+void CountNotice(const char* unit, unsigned message, int a, int b) {
+    if (std::string(unit) != "playlist" || message != 34080 || a != 0 || b != 0) return;
+    std::lock_guard<std::mutex> hold(g_mutex);
+    ++g_notices;
+    g_changed.notify_all();
+}
+
+// Waits until `count` notices have arrived in all; false after 20 seconds.
+bool WaitForNotices(int count) {
+    std::unique_lock<std::mutex> hold(g_mutex);
+    return g_changed.wait_for(hold, std::chrono::seconds(20), [&] { return g_notices >= count; });
+}
+
+int Notices() {
+    std::lock_guard<std::mutex> hold(g_mutex);
+    return g_notices;
+}
+
+// Waits until no notice has arrived for half a second: earlier lookups are done.
+void SettleLookups() {
+    std::unique_lock<std::mutex> hold(g_mutex);
+    for (int seen = -1; seen != g_notices;) {
+        seen = g_notices;
+        g_changed.wait_for(hold, std::chrono::milliseconds(500));
+    }
+}
+
+class FreeCDDBModuleTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        engine_.driveLetters = {3, 4, 5, 6};  // D: E: F: G:
+        engine_.SetDisc(0, "7a0b2c09 5 150 1000 2000 3000 4000 200");
+        engine_.SetDisc(1, "0d000903 3 150 300 525 11");
+        engine_.SetDisc(2, "1e000000 1 150 60");
+        engine_.SetDisc(3, "2f000000 1 150 60");
+        engine_.trackBytes = {44100000, 176399, 176400};
+        StoreBassAudio(&engine_);
+        SetCallFunctionHandler(CountNotice);
+        setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
+        server_ = new CddbTestServer();
+        server_->SetQueryAnswer("7a0b2c09", "200 jazz 7a0b2c09 Quintet / Five Pieces\r\n");
+        server_->SetReadAnswer("jazz", "7a0b2c09",
+                               "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\n"
+                               "TTITLE1=Two\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\n"
+                               "EXTD=\r\n.\r\n");
+        setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        GetConfig()->word[112] = 1;
+        GetConfig()->word[138] = 0;
+        SetForceFreeCDDB(0);
+    }
+
+    static std::unique_ptr<CFreeCDDBModule> Open(const std::string& path) {
+        auto track = std::make_unique<CFreeCDDBModule>();
+        track->Initialize();
+        EXPECT_EQ(track->OpenFile(StringEx(path)), 1) << path;
+        return track;
+    }
+
+    static FakeEngine engine_;
+    static CddbTestServer* server_;
+};
+
+FakeEngine FreeCDDBModuleTest::engine_;
+CddbTestServer* FreeCDDBModuleTest::server_ = nullptr;
+
+TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetTheNames) {
+    int before = Notices();
+    auto first = Open("D:\\Track01.cda");
+    EXPECT_EQ(first->GetData(FIELD_TITLE).GetNarrow(), "");  // taken before the names arrived
+    ASSERT_TRUE(WaitForNotices(before + 1));
+    bool released = false;  // the lookup lets go of the module lock right after its notice
+    for (int i = 0; i < 200 && !(released = ModuleLock().try_lock()); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(released);
+    ModuleLock().unlock();
+
+    struct Case {
+        std::string path;
+        int id;
+        std::string value;
+    } cases[] = {
+        {"D:\\Track02.cda", FIELD_TITLE, "Two"},     {"D:\\Track05.cda", FIELD_TITLE, "Five"},
+        {"D:\\Track02.cda", FIELD_ARTIST, "Quintet "}, {"D:\\Track02.cda", FIELD_ALBUM, "Quintet / Five Pieces"},
+        {"D:\\Track02.cda", FIELD_YEAR, "1961"},     {"D:\\Track02.cda", FIELD_GENRE, "jazz"},
+        {"D:\\Track02.cda", FIELD_TRACK, "2"},       {"D:\\Track02.cda", FIELD_COMMENT, ""},
+        {"d:\\Track03.cda", FIELD_TITLE, "Three"},   {"D:\\Track06.cda", FIELD_TITLE, ""},
+        {"D:\\Track.cda", FIELD_ARTIST, ""},         {"D:\\Track 3 of 5.cda", FIELD_TITLE, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Open(c.path)->GetData(c.id).GetNarrow(), c.value) << c.path << " " << c.id;
+    }
+    EXPECT_EQ(Notices(), before + 1);  // the cached disc started no second lookup
+    EXPECT_EQ(server_->Requests().size(), 2u);
+
+    auto named = Open("D:\\Track02.cda");
+    struct Description {
+        int kind;
+        std::string format, text;
+    } descriptions[] = {
+        {0, "", "Two - Quintet "},   {1, "", "Quintet  - Two"},  {2, "", "Two - Quintet / Five Pieces - Quintet "},
+        {3, "", "Track02 - 2"},      {4, "", "Two - Track02"},   {6, "", "Two"},
+        {7, "", "Track02"},          {8, "", "2 - Two"},         {9, "", "2 - Track02"},
+        {5, "%track%. %title% (%filename%)", "2. Two (Track02)"},
+        {5, "%%x", "%x"},             {5, "%%comment%", ""},  {5, "%comment%", "Track02"},  {10, "", ""},
+    };
+    for (const auto& d : descriptions) {
+        EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text) << d.kind;
+    }
+    auto unnamed = Open("D:\\Track09.cda");
+    EXPECT_EQ(unnamed->GetDescription(0, StringEx(), 0).GetNarrow(), "Track09");
+    EXPECT_EQ(unnamed->GetDescription(5, StringEx("%title%"), 0).GetNarrow(), "Track09");
+}
+
+TEST_F(FreeCDDBModuleTest, SecondTrackOfAPendingDiscStartsAnotherLookup) {
+    CddbTestServer silent("silent");
+    setenv("LYPARSER_CDDB_SERVER", silent.address().c_str(), 1);
+    int before = Notices();
+    Open("F:\\Track01.cda");
+    Open("F:\\Track01.cda");  // still pending, nothing cached: a second lookup
+    EXPECT_TRUE(WaitForNotices(before + 2));
+    setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
+}
+
+TEST_F(FreeCDDBModuleTest, IdentityTextAndTechnicalTexts) {
+    auto track = Open("D:\\Track05.cda");
+    int start = 0, end = 0;
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track5-7a0b2c09-00000000");
+    EXPECT_EQ(Open("D:\\Track123456.cda")->GetMD5(&start, &end).GetNarrow(),
+              "audiocd-track123456-7a0b2c09-000");
+    EXPECT_EQ(Open("D:\\Track12345678901.cda")->GetMD5(&start, &end).GetNarrow(),
+              "audiocd-track2147483647-7a0b2c09-");  // longer than 32: not cut
+    EXPECT_EQ(Open("D:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "250");
+    EXPECT_EQ(Open("D:\\Track02.cda")->GetFileInfo(5).GetNarrow(), "0");
+    EXPECT_EQ(Open("D:\\Track03.cda")->GetFileInfo(5).GetNarrow(), "1");
+    EXPECT_EQ(track->GetFileInfo(0).GetNarrow(),
+              "\tConnecting to " + server_->address() +
+                  "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
+    EXPECT_EQ(track->GetFileInfo(3).GetNarrow(), "");
+    EXPECT_EQ(track->SetData(FIELD_TITLE, StringEx("x")), 1);
+    EXPECT_EQ(track->ApplyFile(), 1);
+    EXPECT_EQ(track->GetFileType(), 4);
+    EXPECT_EQ(track->GetSourceLength(&start, &end), 0);
+}
+
+TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {
+    auto track = std::make_unique<CFreeCDDBModule>();
+    track->Initialize();
+    int start = 0, end = 0;
+    track->OpenFile(StringEx("E:\\Track01.cda"));
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track1-0d000903-00000000");
+    engine_.SetDisc(1, "0d000904 3 150 300 525 11");  // another disc in the same drive
+
+    track->OpenFile(StringEx("E:\\Track02.cda"));  // the drive is not asked again
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
+
+    SetForceFreeCDDB(5);  // only 1 counts
+    track->OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
+    SetForceFreeCDDB(1);
+    track->OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000904-00000000");
+    SetForceFreeCDDB(0);
+
+    engine_.SetDisc(1, "0d000903 3 150 300 525 11");
+    GetConfig()->word[138] = 1;
+    track->OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
+    EXPECT_EQ(GetConfig()->word[138], 0);  // read and cleared
+}
+
+TEST_F(FreeCDDBModuleTest, DisabledLookupsGiveNoLookupAndNoFields) {
+    SettleLookups();
+    GetConfig()->word[112] = 0;
+    size_t requests = server_->Requests().size();
+    int before = Notices();
+    auto track = Open("G:\\Track01.cda");
+    EXPECT_EQ(track->GetData(FIELD_TRACK).GetNarrow(), "");
+    EXPECT_EQ(track->GetDescription(5, StringEx("%%"), 0).GetNarrow(), "Track01");
+    SettleLookups();
+    EXPECT_EQ(Notices(), before);
+    EXPECT_EQ(server_->Requests().size(), requests);
+}
+
+TEST_F(FreeCDDBModuleTest, PathsWithoutDiscOrDriveStillOpen) {
+    auto track = std::make_unique<CFreeCDDBModule>();
+    track->Initialize();
+    EXPECT_EQ(track->OpenFile(StringEx("")), 0);
+    EXPECT_EQ(track->OpenFile(StringEx(L"")), 0);
+    EXPECT_EQ(Open("Q:\\Track01.cda")->GetData(FIELD_TITLE).GetNarrow(), "");  // no drive Q: (30)
+    EXPECT_EQ(Open("  ")->GetData(FIELD_TITLE).GetNarrow(), "");
+    EXPECT_EQ(Open("D")->GetData(FIELD_TITLE).GetNarrow(), "");
+    EXPECT_EQ(Open("7")->GetFileType(), 4);
+}
+
+TEST_F(FreeCDDBModuleTest, ManyThreadsOpeningTracksWhileLookupsFinish) {
+    int before = Notices();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 40; ++i) {
+                std::string path = std::string(1, "DEFG"[(t + i) % 4]) + ":\\Track0" +
+                                   std::to_string(1 + i % 5) + ".cda";
+                auto track = Open(path);
+                track->GetData(FIELD_TITLE);
+                int start = 0, end = 0;
+                track->GetMD5(&start, &end);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    WaitForNotices(before + 1);
+    EXPECT_EQ(Open("D:\\Track04.cda")->GetData(FIELD_TITLE).GetNarrow(), "Four");
+}
+
+}  // namespace
