@@ -24,12 +24,12 @@ size_t Receive(char* data, size_t size, size_t count, void* context) {
     return bytes;
 }
 
-void InitOnce() {
+}  // namespace
+
+void HttpStartup() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
-
-}  // namespace
 
 HttpLimits DefaultHttpLimits() {
     HttpLimits limits;
@@ -44,7 +44,7 @@ HttpLimits DefaultHttpLimits() {
 }
 
 std::string HttpGetBody(const std::string& url, const HttpLimits& limits) {
-    InitOnce();
+    HttpStartup();
     CURL* curl = curl_easy_init();
     if (!curl) return std::string();
     Sink sink{std::string(), limits.maxBodyBytes};
@@ -53,7 +53,7 @@ std::string HttpGetBody(const std::string& url, const HttpLimits& limits) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // safe on any thread
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.totalTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Receive);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_perform(curl);  // failures keep what arrived

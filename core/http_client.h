@@ -16,11 +16,16 @@ struct HttpLimits {
     size_t maxBodyBytes = 4u << 20;
 };
 
+// Starts the HTTP library once per process. The module does this when it is
+// loaded, on the loading thread, so that the library's own set-up and exit
+// handlers belong to that thread rather than to a lookup thread.
+void HttpStartup();
+
 // The limits in force: the defaults above, or LYPARSER_HTTP_TIMEOUT_MS (the
 // overall timeout; the connect timeout is capped by it) from the environment.
 HttpLimits DefaultHttpLimits();
 
-// GETs `url` and returns the body received, whatever the status. On any
+// GETs the http:// `url` and returns the body received, whatever the status. On any
 // failure (no connection, timeout, body over the cap) what arrived before it
 // is returned; nothing arrived gives empty text.
 std::string HttpGetBody(const std::string& url, const HttpLimits& limits);

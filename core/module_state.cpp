@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "core/http_client.h"
 #include "core/string_ex.h"
 #include "lyCenter.h"
 
@@ -21,6 +22,7 @@ public:
 
     int InitInstance() {
         lock_ = new std::recursive_mutex;
+        HttpStartup();
         return 1;
     }
     int ExitInstance() { return 0; }

@@ -61,9 +61,11 @@ struct CenterState {
     }();
 };
 
+// Never destroyed: a module's background thread may still call in while the
+// process exits.
 CenterState& State() {
-    static CenterState state;
-    return state;
+    static CenterState* state = new CenterState();
+    return *state;
 }
 
 int g_instanceTag;  // its address is the resource handle

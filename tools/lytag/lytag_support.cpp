@@ -40,8 +40,8 @@ int LytagEngine::GetBassCD_TrackLength(unsigned long drive, unsigned long track)
 }
 
 LytagEngine& Engine() {
-    static LytagEngine engine;
-    return engine;
+    static LytagEngine* engine = new LytagEngine();  // a lookup may outlive main
+    return *engine;
 }
 
 void StartModule() { TagParserInitialize(&Engine()); }
