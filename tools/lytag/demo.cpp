@@ -9,6 +9,7 @@
 
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
+#include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
 #include "tools/samples/wma_sample.h"
 
@@ -27,6 +28,8 @@ Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()
 // One entry per sample; formats add theirs here.
 const std::vector<DemoSample>& Samples() {
     static const std::vector<DemoSample> samples = {
+        {"evening.ogg", "an Ogg Vorbis file: Vorbis comments, stream properties and audio range",
+         [] { return MakeOggSample(); }},
         {"tone.wav", "a WAVE file: no tag parser, so the fallback answers",
          [] { return MakeWavTone(2.5); }},
         {"night.wma", "a Windows Media file: string attributes, audio range and protection",

@@ -124,3 +124,11 @@ OggBytes MakeOggVorbis(const OggSampleSpec& spec) {
     return MuxVorbisStream(EncodeVorbisTone(spec.seconds, spec.rate, spec.channels, spec.quality, spec.comments),
                            spec.serial);
 }
+
+OggBytes MakeOggSample() {
+    OggSampleSpec spec;
+    spec.seconds = 3;
+    spec.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples", "DATE=2024", "TRACKNUMBER=2",
+                     "ENCODER=libvorbisenc"};
+    return MakeOggVorbis(spec);
+}

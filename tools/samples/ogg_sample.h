@@ -47,4 +47,8 @@ struct OggSampleSpec {
 // A whole Ogg Vorbis file as the spec describes.
 OggBytes MakeOggVorbis(const OggSampleSpec& spec);
 
+// The demo's sample: three seconds of stereo with a title, artist, album,
+// date, track number and an encoder comment.
+OggBytes MakeOggSample();
+
 #endif  // LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H

@@ -22,7 +22,7 @@ struct MemoryStream {
 size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
     auto* stream = static_cast<MemoryStream*>(input);
     size_t bytes = std::min(size * count, stream->data.size() - stream->position);
-    std::memcpy(buffer, stream->data.data() + stream->position, bytes);
+    if (bytes > 0) std::memcpy(buffer, stream->data.data() + stream->position, bytes);
     stream->position += bytes;
     return bytes;
 }
@@ -32,7 +32,7 @@ size_t WriteMemory(const void* buffer, size_t size, size_t count, void* output) 
     size_t room = stream->writeLimit - std::min(stream->writeLimit, stream->data.size());
     size_t bytes = std::min(size * count, room);
     const auto* bytesIn = static_cast<const unsigned char*>(buffer);
-    stream->data.insert(stream->data.end(), bytesIn, bytesIn + bytes);
+    if (bytes > 0) stream->data.insert(stream->data.end(), bytesIn, bytesIn + bytes);
     return bytes;
 }
 
@@ -130,13 +130,13 @@ TEST_F(VorbisEditTest, NonVorbisFirstPacketIsRejected) {
 TEST_F(VorbisEditTest, ReadsPropertiesCommentsAndVendor) {
     OggFixture fixture;
     fixture.channels = 6;
-    fixture.rate = 44100;
+    fixture.rate = 32000;
     fixture.vendor = "Test vendor";
     fixture.comments = {"TITLE=Song", "artist=Me", "NOEQUALS"};
     fixture.serial = 0x8000abcd;
     ASSERT_EQ(Open(MakeOgg(fixture)), 0);
     EXPECT_EQ(state_->info->channels, 6);
-    EXPECT_EQ(state_->info->rate, 44100);
+    EXPECT_EQ(state_->info->rate, 32000);
     EXPECT_EQ(static_cast<uint32_t>(state_->serial), 0x8000abcdu);
     EXPECT_STREQ(state_->vendor, "Test vendor");
     vorbis_comment* comments = VorbisEditComments(state_.get());
