@@ -44,6 +44,12 @@ TEST(LifecycleTest, FromLoadToReinitialisation) {
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(TagParserGetFileInfo(handle, 5), "0");  // no engine stored: a failed call
     TagParserCloseFile(handle);
+    handle = TagParserOpenFile("D:\\Track03.cda");  // no engine: no disc, no lookup, no fields
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(TagParserGetData(handle, FIELD_TRACK), "");
+    EXPECT_EQ(TagParserGetFileInfo(handle, 5), "0");
+    EXPECT_EQ(TagParserGetMD5(handle, &start, &end), "audiocd-track3--0000000000000000");
+    TagParserCloseFile(handle);
 
     // After finalisation the next initialisation stores the engine once.
     TagParserFinalize();

@@ -178,4 +178,25 @@ TEST_F(FreeDBClientTest, BrokenServersEndTheLookupWithinItsLimits) {
     EXPECT_FALSE(endless.Requests().empty());
 }
 
+TEST_F(FreeDBClientTest, HostileAnswersEndInAnEmptyRecord) {
+    std::string binary;
+    for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>(i * 37 % 256));
+    const std::string answers[] = {
+        binary,
+        std::string(10u << 20, 'r'),  // 10 MB without a line feed: cut at the body cap
+        "rock7a0bd30bNoBlanks\r\n",
+        "rock\n",
+    };
+    for (const auto& answer : answers) {
+        CddbTestServer server;
+        server.SetQueryAnswer("7a0bd30b", answer);
+        server.SetReadAnswer("rock", "7a0bd30b", answer);
+        setenv("LYPARSER_CDDB_SERVER", server.address().c_str(), 1);
+        CFreeDBClient client;
+        client.Init(L"D");
+        EXPECT_EQ(client.Lookup(), 0) << answer.size();
+        EXPECT_TRUE(client.record().trackTitles.empty());
+    }
+}
+
 }  // namespace
