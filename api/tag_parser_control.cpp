@@ -6,6 +6,7 @@
 #include "core/module_state.h"
 #include "parsers/cd/freecddb_module.h"
 #include "parsers/ogg/ogg_parser.h"
+#include "parsers/mpeg/tag_lib_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
 
@@ -15,6 +16,10 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
     switch (type) {
         case FILE_TYPE_UNKNOWN:
             return new (std::nothrow) CUnknownParser();
+        case FILE_TYPE_MP3:
+        case 6:
+        case 7:
+            return new (std::nothrow) CTagLibParser(type);
         case FILE_TYPE_OGG:
             return new (std::nothrow) COGGParser();
         case FILE_TYPE_CDA:

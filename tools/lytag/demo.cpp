@@ -10,6 +10,7 @@
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
 #include "tools/samples/ogg_sample.h"
+#include "tools/samples/mpeg_sample.h"
 #include "tools/samples/wav_sample.h"
 #include "tools/samples/wma_sample.h"
 
@@ -28,6 +29,8 @@ Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()
 // One entry per sample; formats add theirs here.
 const std::vector<DemoSample>& Samples() {
     static const std::vector<DemoSample> samples = {
+        {"morning.mp3", "an MP3 file: ID3v1 and ID3v2 tags, MPEG frame properties and audio range",
+         [] { return MakeMp3Sample(); }},
         {"evening.ogg", "an Ogg Vorbis file: Vorbis comments, stream properties and audio range",
          [] { return MakeOggSample(); }},
         {"tone.wav", "a WAVE file: no tag parser, so the fallback answers",

@@ -1,0 +1,169 @@
+#include "parsers/mpeg/id3v2_extended_tag.h"
+
+#include <taglib/commentsframe.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/unsynchronizedlyricsframe.h>
+#include <taglib/urllinkframe.h>
+
+#include "parsers/mpeg/id3v1_genres.h"
+#include "parsers/mpeg/tag_text.h"
+
+using Text = ExtendedTag::Text;
+namespace ID3v2 = TagLib::ID3v2;
+
+namespace {
+
+constexpr unsigned int kMaxUrlLength = 10000;
+// A rendered ID3v2.3/2.4 frame starts with a 10-byte header.
+constexpr unsigned int kFrameHeaderSize = 10;
+
+// 2.4 genre text: numeric fields below 256 become ID3v1 genre names.
+Text GenreOfFields(const TagLib::StringList& fields) {
+    Text result;
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+        Text field = *it;
+        if (IsAllDigits(field) && LeadingNumber(field) < 256) field = ID3v1GenreName(LeadingNumber(field));
+        if (it != fields.begin()) result += " ";
+        result += field;
+    }
+    return result;
+}
+
+// 2.2/2.3 genre text: "(n)" names genre n unless text follows the parenthesis.
+Text GenreOfOldText(const Text& text) {
+    int close = text.find(")");
+    if (!text.startsWith("(") || close < 1) return text;
+    Text after = text.substr(close + 1);
+    if (!after.isEmpty()) return after;
+    return ID3v1GenreName(LeadingNumber(text.substr(1, close - 1)));
+}
+
+}  // namespace
+
+ID3v2ExtendedTag::ID3v2ExtendedTag(ID3v2::Tag* tag) : tag_(tag) {}
+
+ID3v2::Frame* ID3v2ExtendedTag::firstFrame(const char* id) const {
+    const ID3v2::FrameListMap& frames = tag_->frameListMap();
+    auto it = frames.find(id);
+    if (it == frames.end() || it->second.isEmpty()) return nullptr;
+    return it->second.front();
+}
+
+Text ID3v2ExtendedTag::firstText(const char* id) const {
+    ID3v2::Frame* frame = firstFrame(id);
+    return frame ? frame->toString() : Text();
+}
+
+Text ID3v2ExtendedTag::title() const { return firstText("TIT2"); }
+Text ID3v2ExtendedTag::artist() const { return firstText("TPE1"); }
+Text ID3v2ExtendedTag::album() const { return firstText("TALB"); }
+Text ID3v2ExtendedTag::comment() const { return firstText("COMM"); }
+Text ID3v2ExtendedTag::year() const { return firstText("TDRC").substr(0, 4); }
+Text ID3v2ExtendedTag::track() const { return firstText("TRCK"); }
+Text ID3v2ExtendedTag::composer() const { return firstText("TCOM"); }
+Text ID3v2ExtendedTag::bpm() const { return firstText("TBPM"); }
+Text ID3v2ExtendedTag::lyrics() const { return firstText("USLT"); }
+Text ID3v2ExtendedTag::disc() const { return firstText("TPOS"); }
+Text ID3v2ExtendedTag::originalArtist() const { return firstText("TOPE"); }
+Text ID3v2ExtendedTag::copyright() const { return firstText("TCOP"); }
+Text ID3v2ExtendedTag::encodedBy() const { return firstText("TENC"); }
+
+Text ID3v2ExtendedTag::genre() const {
+    ID3v2::Frame* frame = firstFrame("TCON");
+    if (!frame) return Text();
+    auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frame);
+    if (tag_->header()->majorVersion() == 4 && text) return GenreOfFields(text->fieldList());
+    return GenreOfOldText(frame->toString());
+}
+
+Text ID3v2ExtendedTag::url() const {
+    ID3v2::Frame* frame = firstFrame("WXXX");
+    if (!frame) return Text();
+    TagLib::ByteVector data = frame->render();
+    if (data.size() <= kFrameHeaderSize + 2) return Text();
+    TagLib::ByteVector fields = data.mid(kFrameHeaderSize + 2);
+    return BytesAsLatin1(std::string(fields.data(), fields.size()));
+}
+
+void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
+    if (value.isEmpty()) {
+        tag_->removeFrames(id);
+        return;
+    }
+    if (ID3v2::Frame* frame = firstFrame(id)) {
+        frame->setText(value);
+        return;
+    }
+    auto* frame = new ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+    frame->setText(value);
+    tag_->addFrame(frame);
+}
+
+void ID3v2ExtendedTag::setCommentLike(const char* id, const Text& value) {
+    if (value.isEmpty()) {
+        tag_->removeFrames(id);
+        return;
+    }
+    if (ID3v2::Frame* frame = firstFrame(id)) {
+        frame->setText(value);
+        return;
+    }
+    ID3v2::Frame* frame = nullptr;
+    if (TagLib::ByteVector(id) == "COMM") {
+        frame = new ID3v2::CommentsFrame(TagLib::String::Latin1);
+    } else {
+        frame = new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
+    }
+    frame->setText(value);
+    tag_->addFrame(frame);
+}
+
+void ID3v2ExtendedTag::setNumbered(const char* id, const Text& value) {
+    setText(id, LeadingNumber(value) > 0 ? value : Text());
+}
+
+void ID3v2ExtendedTag::setTitle(const Text& value) { setText("TIT2", value); }
+void ID3v2ExtendedTag::setArtist(const Text& value) { setText("TPE1", value); }
+void ID3v2ExtendedTag::setAlbum(const Text& value) { setText("TALB", value); }
+void ID3v2ExtendedTag::setComment(const Text& value) { setCommentLike("COMM", value); }
+void ID3v2ExtendedTag::setYear(const Text& value) { setNumbered("TDRC", value); }
+void ID3v2ExtendedTag::setTrack(const Text& value) { setNumbered("TRCK", value); }
+void ID3v2ExtendedTag::setComposer(const Text& value) { setText("TCOM", value); }
+void ID3v2ExtendedTag::setBpm(const Text& value) { setText("TBPM", value); }
+void ID3v2ExtendedTag::setLyrics(const Text& value) { setCommentLike("USLT", value); }
+void ID3v2ExtendedTag::removeLyrics() { tag_->removeFrames("USLT"); }
+void ID3v2ExtendedTag::setDisc(const Text& value) { setText("TPOS", value); }
+void ID3v2ExtendedTag::setOriginalArtist(const Text& value) { setText("TOPE", value); }
+void ID3v2ExtendedTag::setCopyright(const Text& value) { setText("TCOP", value); }
+void ID3v2ExtendedTag::setEncodedBy(const Text& value) { setText("TENC", value); }
+
+void ID3v2ExtendedTag::setGenre(const Text& value) {
+    int index = ID3v1GenreIndex(value);
+    setText("TCON", index >= 0 ? Text::number(index) : value);
+}
+
+void ID3v2ExtendedTag::setUrl(const Text& value) {
+    tag_->removeFrames("WXXX");
+    if (value.size() >= kMaxUrlLength) return;
+    auto* frame = new ID3v2::UserUrlLinkFrame(TagLib::String::Latin1);
+    frame->setDescription(Text());
+    frame->setUrl(value);
+    tag_->addFrame(frame);
+}
+
+bool ID3v2ExtendedTag::isEmpty() const { return tag_->frameList().isEmpty(); }
+
+void ID3v2ExtendedTag::normalizeForWriting() {
+    const ID3v2::FrameList& frames = tag_->frameList();
+    for (ID3v2::Frame* frame : frames) {
+        if (frame->frameID().startsWith("T")) {
+            if (auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frame)) {
+                text->setTextEncoding(TagLib::String::UTF8);
+            }
+        } else if (auto* comments = dynamic_cast<ID3v2::CommentsFrame*>(frame)) {
+            if (comments->language().size() != 3) comments->setLanguage("   ");
+        } else if (auto* lyrics = dynamic_cast<ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
+            if (lyrics->language().size() != 3) lyrics->setLanguage("   ");
+        }
+    }
+}

@@ -1,0 +1,80 @@
+// ID3v2ExtendedTag: every field of the model over an ID3v2 tag.
+//
+// Fields live in frames: TIT2 TPE1 TALB COMM TCON TDRC TRCK TCOM TBPM TPOS
+// USLT APIC TOPE TCOP TENC WXXX; the first frame of an identifier answers.
+// New comments and lyrics frames are Latin-1 with no language; text frames
+// are written as UTF-8 (see normalizeForWriting). Wraps a TagLib tag it does
+// not own. One thread at a time.
+#ifndef LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
+#define LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
+
+#include <taglib/id3v2tag.h>
+
+#include "parsers/mpeg/extended_tag.h"
+
+class ID3v2ExtendedTag : public ExtendedTag {
+public:
+    // `tag` must not be null and must outlive this wrapper.
+    explicit ID3v2ExtendedTag(TagLib::ID3v2::Tag* tag);
+
+    Text title() const override;
+    Text artist() const override;
+    Text album() const override;
+    Text comment() const override;
+    Text genre() const override;
+    Text year() const override;
+    Text track() const override;
+    Text composer() const override;
+    Text bpm() const override;
+    Text pictureInfo() const override;
+    Text lyrics() const override;
+    Text disc() const override;
+    unsigned int copyPicture(unsigned char* destination) const override;
+    Text pictureSize() const override;
+    Text url() const;
+    Text originalArtist() const;
+    Text copyright() const;
+    Text encodedBy() const;
+
+    void setTitle(const Text& value) override;
+    void setArtist(const Text& value) override;
+    void setAlbum(const Text& value) override;
+    void setComment(const Text& value) override;
+    void setGenre(const Text& value) override;
+    void setYear(const Text& value) override;
+    void setTrack(const Text& value) override;
+    void setComposer(const Text& value) override;
+    void setBpm(const Text& value) override;
+    void setPicture(const Text& fileName) override;
+    void removePictures() override;
+    void setLyrics(const Text& value) override;
+    void removeLyrics() override;
+    void setDisc(const Text& value) override;
+    void setOriginalArtist(const Text& value) override;
+    void setCopyright(const Text& value) override;
+    void setUrl(const Text& value) override;
+    void setEncodedBy(const Text& value) override;
+
+    // True when the tag holds no frames.
+    bool isEmpty() const override;
+
+    // Readies the tag for rendering: every text identification frame in
+    // UTF-8, every comments and lyrics frame with a three-letter language
+    // (three spaces when it had none).
+    void normalizeForWriting();
+
+private:
+    TagLib::ID3v2::Frame* firstFrame(const char* id) const;
+    Text firstText(const char* id) const;
+    // Empty text removes every frame of `id`; else the first gets the text or
+    // a new UTF-8 text frame is added.
+    void setText(const char* id, const Text& value);
+    // The same for COMM and USLT, whose new frames are Latin-1.
+    void setCommentLike(const char* id, const Text& value);
+    // Sets `id` to `value` when its leading number is above 0, else removes it.
+    void setNumbered(const char* id, const Text& value);
+
+    TagLib::ID3v2::Tag* tag_;
+};
+
+#endif  // LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H

@@ -1,0 +1,166 @@
+#include "parsers/mpeg/mpeg_file.h"
+
+#include "parsers/mpeg/genre_frame_factory.h"
+#include "parsers/mpeg/id3v1_extended_tag.h"
+#include "parsers/mpeg/id3v2_extended_tag.h"
+#include "parsers/mpeg/tag_text.h"
+
+namespace {
+
+constexpr int kSearchTries = 5;
+constexpr long kSearchBlock = 4096;
+constexpr long kID3v1Size = 128;
+
+// Fills each basic field that `target` holds empty from `source`.
+void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
+    static const struct {
+        ExtendedTag::Getter get;
+        ExtendedTag::Setter set;
+    } kFields[] = {
+        {&ExtendedTag::title, &ExtendedTag::setTitle},   {&ExtendedTag::artist, &ExtendedTag::setArtist},
+        {&ExtendedTag::album, &ExtendedTag::setAlbum},   {&ExtendedTag::comment, &ExtendedTag::setComment},
+        {&ExtendedTag::genre, &ExtendedTag::setGenre},   {&ExtendedTag::year, &ExtendedTag::setYear},
+        {&ExtendedTag::track, &ExtendedTag::setTrack},
+    };
+    for (const auto& field : kFields) {
+        if (!(target->*field.get)().isEmpty()) continue;
+        ExtendedTag::Text value = (source.*field.get)();
+        if (!value.isEmpty()) (target->*field.set)(value);
+    }
+}
+
+}  // namespace
+
+CMPEGFile::CMPEGFile(const char* nativePath)
+    : TagLib::MPEG::File(nativePath, GenreFrameFactory::Instance(), true,
+                         TagLib::AudioProperties::Average) {
+    if (!isValid()) return;
+    RestoreGenreFrames(ID3v2Tag(false));
+    id3v1Present_ = hasID3v1Tag();
+    id3v2Present_ = hasID3v2Tag();
+}
+
+TagLib::ID3v1::Tag* CMPEGFile::PresentID3v1(bool create) {
+    if (!id3v1Present_ && !create) return nullptr;
+    id3v1Present_ = true;
+    return ID3v1Tag(true);
+}
+
+TagLib::ID3v2::Tag* CMPEGFile::PresentID3v2(bool create) {
+    if (!id3v2Present_ && !create) return nullptr;
+    id3v2Present_ = true;
+    return ID3v2Tag(true);
+}
+
+bool CMPEGFile::StripNow(int tags) {
+    if (!strip(tags, true)) return false;
+    if (tags & ID3v1) id3v1Present_ = false;
+    if (tags & ID3v2) id3v2Present_ = false;
+    return true;
+}
+
+void CMPEGFile::DuplicateBasicFields(int mask) {
+    if ((mask & ID3v2) && id3v1Present_) {
+        ID3v2ExtendedTag target(PresentID3v2(true));
+        FillEmptyBasicFields(&target, ID3v1ExtendedTag(PresentID3v1(false)));
+    }
+    if ((mask & ID3v1) && id3v2Present_) {
+        ID3v1ExtendedTag target(PresentID3v1(true));
+        FillEmptyBasicFields(&target, ID3v2ExtendedTag(PresentID3v2(false)));
+    }
+}
+
+bool CMPEGFile::SaveTags(int mask) {
+    if (mask == 0) return StripNow(AllTags);
+    if (!id3v1Present_ && !id3v2Present_ && !APETag(false)) {
+        return hasID3v1Tag() || hasID3v2Tag() || hasAPETag() ? StripNow(AllTags) : true;
+    }
+    if (readOnly()) return false;
+    DuplicateBasicFields(mask);
+    if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
+    if (!save(mask & (ID3v1 | ID3v2), TagLib::File::StripOthers, TagLib::ID3v2::v4,
+              TagLib::File::DoNotDuplicate)) {
+        return false;
+    }
+    // TagLib drops an empty ID3v1 tag; a present one is kept all the same.
+    TagLib::ID3v1::Tag* id3v1 = PresentID3v1(false);
+    if ((mask & ID3v1) && id3v1 && id3v1->isEmpty()) {
+        seek(0, End);
+        writeBlock(id3v1->render());
+    }
+    return true;
+}
+
+long CMPEGFile::ID3v2CompleteSize() {
+    TagLib::ID3v2::Tag* tag = ID3v2Tag(false);
+    return hasID3v2Tag() && tag ? static_cast<long>(tag->header()->completeTagSize()) : 0;
+}
+
+long CMPEGFile::FindSync(long from) {
+    const long fileLength = length();
+    for (long position = from; position >= 0 && position + 1 < fileLength;) {
+        seek(position);
+        TagLib::ByteVector block = readBlock(kSearchBlock);
+        if (block.size() < 2) return -1;
+        for (unsigned int i = 0; i + 1 < block.size(); ++i) {
+            if (MpegFrameHeader::IsSync(block[i], block[i + 1])) return position + i;
+        }
+        position += block.size() - 1;
+    }
+    return -1;
+}
+
+bool CMPEGFile::SyncAt(long position) {
+    seek(position);
+    TagLib::ByteVector bytes = readBlock(2);
+    return bytes.size() == 2 && MpegFrameHeader::IsSync(bytes[0], bytes[1]);
+}
+
+void CMPEGFile::ReadXing(long frameStart) {
+    int offset = header_.XingOffset();
+    if (offset == 0) return;
+    seek(frameStart + offset);
+    TagLib::ByteVector xing = readBlock(12);
+    if (xing.size() < 8 || !xing.startsWith("Xing")) return;
+    vbrFound_ = true;
+    if ((xing.toUInt(4, true) & 0x01) && xing.size() >= 12) vbrFrames_ = xing.toUInt(8, true);
+}
+
+void CMPEGFile::LocateAudio() {
+    header_ = MpegFrameHeader();
+    vbrFound_ = false;
+    vbrFrames_ = -1;
+    long position = ID3v2CompleteSize();
+    long start = -1;
+    for (int attempt = 0; attempt < kSearchTries; ++attempt) {
+        long found = FindSync(position);
+        TagLib::ByteVector bytes;
+        if (found >= 0) {
+            seek(found);
+            bytes = readBlock(4);
+        }
+        if (bytes.size() < 4) {
+            position = -1;
+            start = 0;
+            break;
+        }
+        for (int i = 0; i < 4; ++i) header_.bytes[i] = static_cast<unsigned char>(bytes[i]);
+        int frameLength = header_.FrameLength();
+        if (frameLength > 0 && SyncAt(found + frameLength)) {
+            start = position = found;
+            ReadXing(found);
+            break;
+        }
+        position = found + (frameLength > 0 ? frameLength : 1);
+    }
+    long end = length();
+    if (hasID3v1Tag() || hasID3v2Tag()) {
+        long lyrics = 0;
+        if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) {
+            lyrics = static_cast<long>(FromTagText(ID3v2ExtendedTag(tag).lyrics()).size());
+        }
+        end = end + position - lyrics - (hasID3v1Tag() ? kID3v1Size : 0);
+    }
+    start_ = static_cast<int>(start);
+    end_ = static_cast<int>(end);
+}

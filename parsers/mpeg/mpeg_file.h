@@ -1,0 +1,68 @@
+// CMPEGFile: TagLib's MPEG audio file with what the parser adds to it.
+//
+// - Tag presence as the host sees it: TagLib keeps empty ID3v1 and ID3v2
+//   objects for every file, so presence is tracked here: a tag is present
+//   when the file had it or a setter created it, until it is stripped.
+// - The save order of the tag mask (SaveTags).
+// - The search for the audio data (LocateAudio) and what it found: the first
+//   frame's header bytes, the Xing frame count, the start and end.
+// - 2.2/2.3 genre texts kept as stored (GenreFrameFactory).
+//
+// Owned by a TagLib FileRef; one thread at a time.
+#ifndef LYPARSER_PARSERS_MPEG_MPEG_FILE_H
+#define LYPARSER_PARSERS_MPEG_MPEG_FILE_H
+
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include "parsers/mpeg/mpeg_frame_header.h"
+
+class CMPEGFile : public TagLib::MPEG::File {
+public:
+    // `nativePath` as the operating system takes it; reads tags and audio
+    // properties. Check isValid() afterwards.
+    explicit CMPEGFile(const char* nativePath);
+
+    // The present tag, created (and made present) when absent and `create`
+    // is set; null otherwise.
+    TagLib::ID3v1::Tag* PresentID3v1(bool create);
+    TagLib::ID3v2::Tag* PresentID3v2(bool create);
+
+    // Removes the tags of `tags` (TagTypes) from the file at once; false when
+    // the file could not be written.
+    bool StripNow(int tags);
+    // Writes the tags with `mask` (1 ID3v1, 2 ID3v2): mask 0 strips every
+    // tag; an APE tag never survives. False on a read-only file or when
+    // writing fails.
+    bool SaveTags(int mask);
+
+    // Complete size of the ID3v2 tag on disk, header and footer included;
+    // 0 without one.
+    long ID3v2CompleteSize();
+
+    // Searches the audio data and keeps what it found.
+    void LocateAudio();
+    int AudioStart() const { return start_; }
+    int AudioEnd() const { return end_; }
+    const MpegFrameHeader& FirstHeader() const { return header_; }
+    bool HasVbrHeader() const { return vbrFound_; }
+    // Total frames from the Xing header, -1 when it gave none.
+    long VbrFrameCount() const { return vbrFrames_; }
+
+private:
+    long FindSync(long from);
+    bool SyncAt(long position);
+    void ReadXing(long frameStart);
+    void DuplicateBasicFields(int mask);
+
+    bool id3v1Present_ = false;
+    bool id3v2Present_ = false;
+    MpegFrameHeader header_;
+    bool vbrFound_ = false;
+    long vbrFrames_ = -1;
+    int start_ = 0;
+    int end_ = 0;
+};
+
+#endif  // LYPARSER_PARSERS_MPEG_MPEG_FILE_H

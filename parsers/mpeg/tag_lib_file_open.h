@@ -1,0 +1,23 @@
+// Opening a TagLib file by the end of its name, and the extended tag over it.
+// Thread-safe.
+#ifndef LYPARSER_PARSERS_MPEG_TAG_LIB_FILE_OPEN_H
+#define LYPARSER_PARSERS_MPEG_TAG_LIB_FILE_OPEN_H
+
+#include <taglib/tfile.h>
+
+#include <memory>
+#include <string>
+
+class ExtendedTag;
+
+// The file class for the name's ending (".MP3", ".ACC", ".FLAC", ".MPC",
+// ".APE", ".OGG", any case), opened on `nativePath` with audio properties;
+// null for a name under five characters or another ending. The result may be
+// invalid: check isValid().
+std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& nativePath);
+
+// The extended tag over `file`'s tags; null for a class without one. The file
+// must outlive the result.
+std::unique_ptr<ExtendedTag> MakeExtendedTag(TagLib::File* file);
+
+#endif  // LYPARSER_PARSERS_MPEG_TAG_LIB_FILE_OPEN_H

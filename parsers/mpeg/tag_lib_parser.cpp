@@ -1,0 +1,87 @@
+// CTagLibParser: opening, closing, saving, the audio range and digest.
+// Fields are in tag_lib_parser_fields.cpp, texts in tag_lib_parser_texts.cpp.
+#include "parsers/mpeg/tag_lib_parser.h"
+
+#include "core/md5.h"
+#include "core/platform_file.h"
+#include "parsers/mpeg/extended_tag.h"
+#include "parsers/mpeg/mpeg_file.h"
+#include "parsers/mpeg/tag_lib_file_open.h"
+
+CTagLibParser::CTagLibParser(int fileType) : fileType_(fileType) {}
+
+CTagLibParser::~CTagLibParser() { CloseFile(); }
+
+int CTagLibParser::Initialize() { return 1; }
+
+void CTagLibParser::Finalize() {}
+
+int CTagLibParser::OpenFile(StringEx path) {
+    CloseFile();
+    path_ = path;
+    std::string nativePath = NativePath(path);
+    int64_t size = 0;
+    if (nativePath.empty() || !RegularFileSize(nativePath, &size)) return 0;
+    std::unique_ptr<TagLib::File> file = OpenTagLibFile(nativePath);
+    if (!file || !file->isValid()) return 0;
+    std::unique_ptr<ExtendedTag> tag = MakeExtendedTag(file.get());
+    if (!tag) return 0;
+    mpeg_ = dynamic_cast<CMPEGFile*>(file.get());
+    file_ = TagLib::FileRef(file.release());
+    tag_ = std::move(tag);
+    return 1;
+}
+
+void CTagLibParser::CloseFile() {
+    tag_.reset();
+    mpeg_ = nullptr;
+    file_ = TagLib::FileRef();
+}
+
+int CTagLibParser::ApplyFile() { return ApplyFileEx(tagMask_); }
+
+int CTagLibParser::ApplyFileEx(int tagMask) {
+    if (!tag_) return 0;
+    if (!mpeg_) return file_.file()->save() ? 1 : 0;
+    if (!mpeg_->SaveTags(tagMask)) return 0;
+    // Read the file again so that what is answered from now on is what the
+    // file holds, and TagLib's idea of where the tags lie stays right.
+    StringEx path = path_;
+    OpenFile(path);
+    return 1;
+}
+
+int CTagLibParser::GetFileType() { return fileType_; }
+
+StringEx CTagLibParser::GetMD5(int* start, int* end) {
+    if (!start || !end) return StringEx();
+    return StringEx(MD5FileOfPath(path_, *start, *end));
+}
+
+int CTagLibParser::GetSourceLength(int* start, int* end) {
+    if (!tag_) return 0;
+    int first = 0, last = 0;
+    if (mpeg_) {
+        mpeg_->LocateAudio();
+        first = mpeg_->AudioStart();
+        last = mpeg_->AudioEnd();
+    }
+    if (start) *start = first;
+    if (end) *end = last;
+    return last - first;
+}
+
+int CTagLibParser::DeleteAttachedPicture() {
+    if (tag_) tag_->removePictures();
+    return 1;
+}
+
+int CTagLibParser::DeleteLyrics() {
+    if (tag_) tag_->removeLyrics();
+    return 1;
+}
+
+int CTagLibParser::GetAttachedPictureData(void* destination) {
+    if (!tag_ || !destination) return 0;
+    return static_cast<int>(tag_->copyPicture(static_cast<unsigned char*>(destination)));
+}

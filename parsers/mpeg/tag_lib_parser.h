@@ -1,0 +1,72 @@
+// CTagLibParser: the parser for files TagLib reads: MPEG audio (".MP3",
+// ".ACC"), FLAC (".FLAC"), Musepack (".MPC", ".APE") and, unused here, Ogg
+// Vorbis (".OGG"). The controller sends it ".MP3" names only.
+//
+// It answers fields through the extended tag model (ids 0-6 the ID3v1 tag,
+// 7-13 the ID3v2 tag of an MP3), writes them back with the tag mask, reports
+// the audio range, technical texts and descriptions. One instance belongs to
+// one thread at a time; no TagLib type leaves it.
+#ifndef LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H
+#define LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H
+
+#include <taglib/fileref.h>
+
+#include <memory>
+
+#include "core/ibase_tag.h"
+
+class CMPEGFile;
+class ExtendedTag;
+
+class CTagLibParser : public IBaseTag {
+public:
+    // `fileType` is the code the controller chose (1, 6 or 7), answered by
+    // GetFileType.
+    explicit CTagLibParser(int fileType);
+    ~CTagLibParser() override;
+
+    int Initialize() override;
+    void Finalize() override;
+    // Nonzero when the name's file class opened a valid file. Anything that
+    // is not a regular file is refused without being opened.
+    int OpenFile(StringEx path) override;
+    // Drops the file and every unsaved change; the tag mask stays.
+    void CloseFile() override;
+    int ApplyFile() override;
+    // Records a change in memory; 1 for every id. Ids 36 and 37 with a "no"
+    // value remove that tag from the file at once.
+    int SetData(int fieldId, StringEx value) override;
+    StringEx GetData(int fieldId) override;
+    StringEx GetMD5(int* start, int* end) override;
+    StringEx GetDescription(int kind, StringEx text, int preferSecond) override;
+    StringEx GetFileInfo(int kind) override;
+    int GetFileType() override;
+    // MPEG: the audio start and end (which may lie past the end of the file);
+    // others: 0 and 0. Returns end minus start.
+    int GetSourceLength(int* start, int* end) override;
+    // Writes with `tagMask`; the stored mask is unchanged. 0 on failure.
+    int ApplyFileEx(int tagMask) override;
+    int DeleteAttachedPicture() override;
+    int DeleteLyrics() override;
+    // Copies the picture bytes (GetData(34) of them); returns the count.
+    int GetAttachedPictureData(void* destination) override;
+
+private:
+    StringEx GetPresenceField(int fieldId);
+    StringEx GetID3v2OnlyField(int fieldId);
+    void SetPresenceField(int fieldId, StringEx value);
+    void SetID3v2OnlyField(int fieldId, StringEx value);
+    // The field for description texts: trimmed, the preferred tag first.
+    StringEx DescriptionField(int basicId, int preferSecond);
+    StringEx ExpandPattern(StringEx pattern, int preferSecond);
+    StringEx InformationReport();
+
+    int fileType_;
+    int tagMask_ = 0;
+    StringEx path_;
+    TagLib::FileRef file_;
+    std::unique_ptr<ExtendedTag> tag_;
+    CMPEGFile* mpeg_ = nullptr;  // file_'s file when it is MPEG audio
+};
+
+#endif  // LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H

@@ -1,0 +1,153 @@
+// CTagLibParser's field access: ids to ExtendedTag operations, the value
+// widths, the ID3v2-only fields and the tag-presence switches.
+#include <cwctype>
+
+#include "parsers/mpeg/extended_tag.h"
+#include "parsers/mpeg/id3v2_extended_tag.h"
+#include "parsers/mpeg/mpeg_file.h"
+#include "parsers/mpeg/mpeg_tag.h"
+#include "parsers/mpeg/tag_lib_parser.h"
+#include "parsers/mpeg/tag_text.h"
+
+namespace {
+
+struct FieldOps {
+    int id;
+    ExtendedTag::Getter get;
+    ExtendedTag::Setter set;  // null: read only
+};
+
+using T = ExtendedTag;
+const FieldOps kFields[] = {
+    {FIELD_TITLE, &T::title, &T::setTitle},
+    {FIELD_ARTIST, &T::artist, &T::setArtist},
+    {FIELD_ALBUM, &T::album, &T::setAlbum},
+    {FIELD_YEAR, &T::year, &T::setYear},
+    {FIELD_GENRE, &T::genre, &T::setGenre},
+    {FIELD_COMMENT, &T::comment, &T::setComment},
+    {FIELD_TRACK, &T::track, &T::setTrack},
+    {FIELD_TITLE2, &T::secondaryTitle, &T::setSecondaryTitle},
+    {FIELD_ARTIST2, &T::secondaryArtist, &T::setSecondaryArtist},
+    {FIELD_ALBUM2, &T::secondaryAlbum, &T::setSecondaryAlbum},
+    {FIELD_YEAR2, &T::secondaryYear, &T::setSecondaryYear},
+    {FIELD_GENRE2, &T::secondaryGenre, &T::setSecondaryGenre},
+    {FIELD_COMMENT2, &T::secondaryComment, &T::setSecondaryComment},
+    {FIELD_TRACK2, &T::secondaryTrack, &T::setSecondaryTrack},
+    {FIELD_COMPOSER, &T::composer, &T::setComposer},
+    {FIELD_LYRICS, &T::lyrics, &T::setLyrics},
+    {FIELD_BPM, &T::bpm, &T::setBpm},
+    {FIELD_PICTURE, &T::pictureInfo, &T::setPicture},
+    {FIELD_PICTURE_INFO, &T::pictureSize, nullptr},
+    {FIELD_DISC, &T::disc, &T::setDisc},
+};
+
+const FieldOps* FindField(int id) {
+    for (const auto& field : kFields) {
+        if (field.id == id) return &field;
+    }
+    return nullptr;
+}
+
+// The ID3v2-only fields 15 to 18.
+struct ID3v2OnlyOps {
+    int id;
+    ExtendedTag::Text (ID3v2ExtendedTag::*get)() const;
+    void (ExtendedTag::*set)(const ExtendedTag::Text&);
+};
+
+const ID3v2OnlyOps kID3v2Only[] = {
+    {FIELD_ORIGINAL_ARTIST, &ID3v2ExtendedTag::originalArtist, &T::setOriginalArtist},
+    {FIELD_COPYRIGHT, &ID3v2ExtendedTag::copyright, &T::setCopyright},
+    {FIELD_URL, &ID3v2ExtendedTag::url, &T::setUrl},
+    {FIELD_ENCODED_BY, &ID3v2ExtendedTag::encodedBy, &T::setEncodedBy},
+};
+
+// Wide values give one character per wide character; narrow values (and
+// always the comment of the second tag and the URL) one per byte.
+TagLib::String ValueText(int fieldId, StringEx value) {
+    bool bytes = fieldId == FIELD_COMMENT2 || fieldId == FIELD_URL;
+    if (!bytes && value.IsWide()) return ToTagText(value.GetWide());
+    return BytesAsLatin1(value.GetNarrow());
+}
+
+StringEx Answer(const TagLib::String& text) { return StringEx(FromTagText(text)); }
+
+bool MeansYes(StringEx value) {
+    std::wstring text = value.GetWide();
+    return text.size() == 1 && std::towupper(text[0]) == L'Y';
+}
+
+}  // namespace
+
+StringEx CTagLibParser::GetData(int fieldId) {
+    if (!tag_) return StringEx();
+    if (const FieldOps* field = FindField(fieldId)) return Answer((tag_.get()->*field->get)());
+    if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY) return GetID3v2OnlyField(fieldId);
+    if (fieldId == FIELD_HAS_ID3V1 || fieldId == FIELD_HAS_ID3V2) return GetPresenceField(fieldId);
+    return StringEx();
+}
+
+StringEx CTagLibParser::GetID3v2OnlyField(int fieldId) {
+    auto* mpegTag = dynamic_cast<MPEGTag*>(tag_.get());
+    TagLib::ID3v2::Tag* id3v2 = mpegTag ? mpegTag->ID3v2Tag() : nullptr;
+    if (!id3v2) return StringEx();
+    for (const auto& field : kID3v2Only) {
+        if (field.id == fieldId) return Answer((ID3v2ExtendedTag(id3v2).*field.get)());
+    }
+    return StringEx();
+}
+
+StringEx CTagLibParser::GetPresenceField(int fieldId) {
+    if (!mpeg_) return StringEx();
+    bool present = false;
+    if (fieldId == FIELD_HAS_ID3V1) {
+        present = mpeg_->PresentID3v1(false) != nullptr;
+    } else {
+        TagLib::ID3v2::Tag* id3v2 = mpeg_->PresentID3v2(false);
+        present = id3v2 && !ID3v2ExtendedTag(id3v2).isEmpty();
+    }
+    return StringEx(present ? L"Y" : L"N");
+}
+
+int CTagLibParser::SetData(int fieldId, StringEx value) {
+    if (!tag_) return 1;
+    if (const FieldOps* field = FindField(fieldId)) {
+        if (field->set) (tag_.get()->*field->set)(ValueText(fieldId, value));
+    } else if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY) {
+        SetID3v2OnlyField(fieldId, value);
+    } else if (fieldId == FIELD_HAS_ID3V1 || fieldId == FIELD_HAS_ID3V2) {
+        SetPresenceField(fieldId, value);
+    }
+    return 1;
+}
+
+void CTagLibParser::SetID3v2OnlyField(int fieldId, StringEx value) {
+    for (const auto& field : kID3v2Only) {
+        if (field.id != fieldId) continue;
+        TagLib::String text = ValueText(fieldId, value);
+        auto* mpegTag = dynamic_cast<MPEGTag*>(tag_.get());
+        if (!mpegTag) {
+            (tag_.get()->*field.set)(text);
+        } else if (TagLib::ID3v2::Tag* id3v2 = mpegTag->ID3v2Tag()) {
+            ID3v2ExtendedTag tag(id3v2);
+            (tag.*field.set)(text);
+        }
+    }
+}
+
+void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
+    if (!mpeg_) return;
+    const bool id3v1 = fieldId == FIELD_HAS_ID3V1;
+    const int bit = id3v1 ? TagLib::MPEG::File::ID3v1 : TagLib::MPEG::File::ID3v2;
+    if (MeansYes(value)) {
+        if (id3v1) {
+            mpeg_->PresentID3v1(true);
+        } else {
+            mpeg_->PresentID3v2(true);
+        }
+        tagMask_ |= bit;
+    } else {
+        mpeg_->StripNow(bit);
+        tagMask_ &= ~bit;
+    }
+}

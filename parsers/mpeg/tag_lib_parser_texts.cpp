@@ -1,0 +1,213 @@
+// CTagLibParser's texts: technical values, the information report and the
+// description kinds.
+#include <taglib/taglib.h>
+#include <taglib/mpegproperties.h>
+
+#include <cmath>
+
+#include "core/gbuffer.h"
+#include "core/host_text.h"
+#include "core/path_text.h"
+#include "lyCenter.h"
+#include "parsers/mpeg/mpeg_file.h"
+#include "parsers/mpeg/tag_lib_parser.h"
+
+namespace {
+
+const wchar_t kJoin[] = L" - ";
+
+const char* YesNo(bool value) { return value ? "YES" : "NO"; }
+
+const char* ChannelModeText(TagLib::MPEG::Header::ChannelMode mode) {
+    switch (mode) {
+        case TagLib::MPEG::Header::Stereo:
+            return "Stereo";
+        case TagLib::MPEG::Header::SingleChannel:
+            return "SingleChannel";
+        default:
+            return "JointStereo";
+    }
+}
+
+const char* EmphasisText(int emphasis) {
+    static const char* const kTexts[] = {"None", "50/15 ms", "reserved", "CCIT J.17"};
+    return kTexts[emphasis & 0x03];
+}
+
+double VersionNumber(TagLib::MPEG::Header::Version version) {
+    switch (version) {
+        case TagLib::MPEG::Header::Version2:
+            return 2.0;
+        case TagLib::MPEG::Header::Version2_5:
+            return 2.5;
+        default:
+            return 1.0;
+    }
+}
+
+// Frames from the Xing header, else the audio range over the first frame's
+// length, rounded; 0 when that length is unknown.
+int FrameCount(const CMPEGFile& file) {
+    if (file.VbrFrameCount() >= 0) return static_cast<int>(file.VbrFrameCount());
+    int frameLength = file.FirstHeader().FrameLength();
+    if (frameLength == 0) return 0;
+    double range = static_cast<double>(file.AudioEnd()) - file.AudioStart();
+    return static_cast<int>(std::lround(range / frameLength));
+}
+
+// `a` + " - " + `b`, or `a` alone when `b` is empty.
+StringEx JoinOrFirst(StringEx a, StringEx b) {
+    if (b.IsEmpty()) return a;
+    return StringEx(a.GetWide() + kJoin + b.GetWide());
+}
+
+void ReplaceAll(std::string* text, const std::string& placeholder, const std::string& value, bool* filled) {
+    if (placeholder.empty()) return;
+    for (size_t at = text->find(placeholder); at != std::string::npos; at = text->find(placeholder, at)) {
+        text->replace(at, placeholder.size(), value);
+        at += value.size();
+        if (!value.empty()) *filled = true;
+    }
+}
+
+}  // namespace
+
+StringEx CTagLibParser::GetFileInfo(int kind) {
+    if (!tag_) return StringEx();
+    TagLib::AudioProperties* properties = file_.file()->audioProperties();
+    TagLib::MPEG::Properties* mpeg = mpeg_ ? mpeg_->audioProperties() : nullptr;
+    switch (kind) {
+        case 0:
+            return InformationReport();
+        case 1:
+            return StringEx(IntText(static_cast<int>(file_.file()->length())));
+        case 2:
+            return properties ? StringEx(IntText(properties->bitrate())) : StringEx();
+        case 3:
+            return properties ? StringEx(IntText(properties->sampleRate())) : StringEx();
+        case 5:
+            return properties ? StringEx(IntText(properties->lengthInSeconds())) : StringEx();
+        case 6:
+            return mpeg_ ? StringEx(YesNo(mpeg_->HasVbrHeader())) : StringEx();
+        case 7:
+            return mpeg ? StringEx(ChannelModeText(mpeg->channelMode())) : StringEx();
+        case 10:
+            return mpeg_ && mpeg_->hasID3v2Tag() ? StringEx(IntText(static_cast<int>(mpeg_->ID3v2CompleteSize())))
+                                                 : StringEx();
+        case 11:
+            return mpeg ? StringEx(YesNo(mpeg->isCopyrighted())) : StringEx();
+        case 12:
+            return mpeg ? StringEx(YesNo(mpeg->isOriginal())) : StringEx();
+        case 13:
+            return mpeg_ ? StringEx(YesNo(mpeg_->FirstHeader().CrcProtected())) : StringEx();
+        case 14:
+            return mpeg_ ? StringEx(EmphasisText(mpeg_->FirstHeader().Emphasis())) : StringEx();
+        case 15:
+            return mpeg ? StringEx(FormatHostText(9022, {VersionNumber(mpeg->version()), mpeg->layer()}))
+                        : StringEx();
+        default:
+            return StringEx();
+    }
+}
+
+StringEx CTagLibParser::InformationReport() {
+    if (fileType_ != FILE_TYPE_MP3) return StringEx();
+    TagLib::AudioProperties* properties = file_.file()->audioProperties();
+    TagLib::MPEG::Properties* mpeg = mpeg_ ? mpeg_->audioProperties() : nullptr;
+    CGBuffer report;
+    report.Append(FormatHostText(9008, {static_cast<int>(file_.file()->length())}).c_str());
+    if (mpeg_ && mpeg_->hasID3v2Tag()) {
+        report.Append(FormatHostText(9010, {static_cast<int>(mpeg_->ID3v2CompleteSize())}).c_str());
+    }
+    if (properties) {
+        std::string length;
+        GetUnitTime(&length, properties->lengthInSeconds());
+        report.Append(FormatHostText(9014, {length}).c_str());
+    }
+    if (mpeg_) report.Append(FormatHostText(9006, {YesNo(mpeg_->FirstHeader().CrcProtected())}).c_str());
+    if (mpeg) {
+        report.Append(FormatHostText(9005, {YesNo(mpeg->isCopyrighted())}).c_str());
+        report.Append(FormatHostText(9013, {YesNo(mpeg->isOriginal())}).c_str());
+    }
+    if (mpeg_) report.Append(FormatHostText(9007, {EmphasisText(mpeg_->FirstHeader().Emphasis())}).c_str());
+    if (mpeg) report.Append(FormatHostText(9011, {VersionNumber(mpeg->version()), mpeg->layer()}).c_str());
+    if (mpeg_) {
+        int bitRate = properties ? properties->bitrate() : 0;
+        const char* vbr = mpeg_->HasVbrHeader() ? "(VBR)" : "";
+        report.Append(FormatHostText(9015, {bitRate, vbr, FrameCount(*mpeg_)}).c_str());
+    }
+    if (mpeg) report.Append(FormatHostText(9009, {ChannelModeText(mpeg->channelMode())}).c_str());
+    return StringEx(std::string(reinterpret_cast<const char*>(report.Data()), static_cast<size_t>(report.Size())));
+}
+
+StringEx CTagLibParser::DescriptionField(int basicId, int preferSecond) {
+    int first = preferSecond ? basicId + FIELD_TITLE2 : basicId;
+    int other = preferSecond ? basicId : basicId + FIELD_TITLE2;
+    StringEx value = GetData(first);
+    value.Trim();
+    if (value.IsEmpty()) {
+        value = GetData(other);
+        value.Trim();
+    }
+    return value;
+}
+
+StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond) {
+    if (kind == 5) return ExpandPattern(text, preferSecond);
+    StringEx fileTitle(FileTitleOf(path_).GetWide());
+    StringEx title = DescriptionField(FIELD_TITLE, preferSecond);
+    StringEx track = DescriptionField(FIELD_TRACK, preferSecond);
+    StringEx shown = title.IsEmpty() ? fileTitle : title;
+    switch (kind) {
+        case 0:
+            return JoinOrFirst(shown, DescriptionField(FIELD_ARTIST, preferSecond));
+        case 1: {
+            StringEx artist = DescriptionField(FIELD_ARTIST, preferSecond);
+            return artist.IsEmpty() ? shown : JoinOrFirst(artist, shown);
+        }
+        case 2: {
+            StringEx joined = shown;
+            for (int id : {FIELD_ALBUM, FIELD_ARTIST}) joined = JoinOrFirst(joined, DescriptionField(id, preferSecond));
+            return joined;
+        }
+        case 3:
+            return JoinOrFirst(fileTitle, track);
+        case 4:
+            return title.IsEmpty() ? fileTitle : JoinOrFirst(title, fileTitle);
+        case 6:
+            return shown;
+        case 7:
+            return fileTitle;
+        case 8:
+            return track.IsEmpty() ? shown : JoinOrFirst(track, shown);
+        case 9:
+            return track.IsEmpty() ? fileTitle : JoinOrFirst(track, fileTitle);
+        default:
+            return StringEx();
+    }
+}
+
+StringEx CTagLibParser::ExpandPattern(StringEx pattern, int preferSecond) {
+    std::string text = pattern.GetNarrow();
+    bool filled = false;
+    ReplaceAll(&text, "%%", "%", &filled);
+    StringEx path = path_;
+    const struct {
+        unsigned id;
+        std::string value;
+    } kPlaceholders[] = {
+        {9004, FileTitleOf(path_).GetNarrow()},
+        {9018, PathFolder(path.GetNarrow())},
+        {9019, DescriptionField(FIELD_TITLE, preferSecond).GetNarrow()},
+        {9002, DescriptionField(FIELD_ARTIST, preferSecond).GetNarrow()},
+        {9001, DescriptionField(FIELD_ALBUM, preferSecond).GetNarrow()},
+        {9021, DescriptionField(FIELD_YEAR, preferSecond).GetNarrow()},
+        {9003, DescriptionField(FIELD_COMMENT, preferSecond).GetNarrow()},
+        {9017, DescriptionField(FIELD_GENRE, preferSecond).GetNarrow()},
+        {9020, DescriptionField(FIELD_TRACK, preferSecond).GetNarrow()},
+    };
+    for (const auto& placeholder : kPlaceholders) {
+        ReplaceAll(&text, HostText(placeholder.id), placeholder.value, &filled);
+    }
+    return filled ? StringEx(text) : FileTitleOf(path_);
+}

@@ -1,0 +1,34 @@
+#include "parsers/mpeg/tag_text.h"
+
+#include <climits>
+
+#include "core/code_page.h"
+
+TagLib::String ToTagText(const std::wstring& text) {
+    return TagLib::String(WideToUtf8(text), TagLib::String::UTF8);
+}
+
+std::wstring FromTagText(const TagLib::String& text) { return Utf8ToWide(text.to8Bit(true)); }
+
+TagLib::String BytesAsLatin1(const std::string& bytes) {
+    return TagLib::String(std::string(bytes.c_str()), TagLib::String::Latin1);
+}
+
+long long LeadingNumber(const TagLib::String& text) {
+    long long value = 0;
+    for (unsigned int i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c < L'0' || c > L'9') break;
+        value = value * 10 + (c - L'0');
+        if (value > INT_MAX) return INT_MAX;
+    }
+    return value;
+}
+
+bool IsAllDigits(const TagLib::String& text) {
+    if (text.isEmpty()) return false;
+    for (unsigned int i = 0; i < text.size(); ++i) {
+        if (text[i] < L'0' || text[i] > L'9') return false;
+    }
+    return true;
+}

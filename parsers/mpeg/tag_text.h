@@ -1,0 +1,26 @@
+// Text helpers of the tag model: TagLib text to and from the module's wide
+// text (characters outside the Basic Multilingual Plane survive both ways),
+// byte-for-byte Latin-1 text, and the leading number of a text.
+// Thread-safe.
+#ifndef LYPARSER_PARSERS_MPEG_TAG_TEXT_H
+#define LYPARSER_PARSERS_MPEG_TAG_TEXT_H
+
+#include <taglib/tstring.h>
+
+#include <string>
+
+// One TagLib character per wide character.
+TagLib::String ToTagText(const std::wstring& text);
+std::wstring FromTagText(const TagLib::String& text);
+
+// Each byte one character, up to the first zero byte.
+TagLib::String BytesAsLatin1(const std::string& bytes);
+
+// The value of the text's leading decimal digits, 0 when it starts with none;
+// values beyond the int range are held at its maximum.
+long long LeadingNumber(const TagLib::String& text);
+
+// True when the text is one or more decimal digits and nothing else.
+bool IsAllDigits(const TagLib::String& text);
+
+#endif  // LYPARSER_PARSERS_MPEG_TAG_TEXT_H

@@ -1,0 +1,241 @@
+// The MPEG parser through the exports: which files open, the technical texts
+// and information report, the audio range and digest, and the description
+// kinds.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "lyParser.h"
+#include "tests/support/fake_engine.h"
+#include "tests/support/mpeg_fixtures.h"
+#include "tests/support/process.h"
+
+namespace {
+
+class MpegOpenTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
+    static void TearDownTestSuite() { TagParserFinalize(); }
+
+    IBaseTag* Open(const std::string& name, const Bytes& data) {
+        path_ = dir_.Write(name, data);
+        return TagParserOpenFile(path_.c_str());
+    }
+
+    static FakeEngine engine_;
+    TempDir dir_;
+    std::string path_;
+};
+
+FakeEngine MpegOpenTest::engine_;
+
+// Frames whose header is `header` with every other byte as in kMp3Header128k.
+Bytes FramesWith(uint32_t header, int frameLength, int count = 30) {
+    return MakeMpegFrames(header, frameLength, count);
+}
+
+TEST_F(MpegOpenTest, OpensMpegFilesAndRefusesWhatIsNot) {
+    IBaseTag* handle = Open("song.mp3", Mp3Frames());
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(TagParserGetFileType(handle), FILE_TYPE_MP3);
+    TagParserCloseFile(handle);
+
+    std::string fifo = dir_.File("pipe.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(TagParserOpenFile(fifo.c_str()), nullptr);
+    std::string folder = dir_.File("folder.mp3");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    EXPECT_EQ(TagParserOpenFile(folder.c_str()), nullptr);
+    EXPECT_EQ(TagParserOpenFile(dir_.File("missing.mp3").c_str()), nullptr);
+    Bytes mp3 = Mp3Frames();
+    for (int type : {1, 6, 7}) {
+        EXPECT_EQ(TagParserOpenBinaryFile(type, mp3.data(), static_cast<int>(mp3.size())), nullptr) << type;
+    }
+}
+
+TEST_F(MpegOpenTest, FrameHeaderKindsFollowTheFirstFrame) {
+    struct Case {
+        uint32_t header;
+        int frameLength;
+        int kind;
+        const char* text;
+    } cases[] = {
+        {0xFFFB9000, 417, 7, "Stereo"},        {0xFFFB9040, 417, 7, "JointStereo"},
+        {0xFFFB9080, 417, 7, "JointStereo"},   {0xFFFB90C0, 417, 7, "SingleChannel"},
+        {0xFFFB9003, 417, 14, "CCIT J.17"},    {0xFFFB9001, 417, 14, "50/15 ms"},
+        {0xFFFB9002, 417, 14, "reserved"},     {0xFFFB9000, 417, 14, "None"},
+        {0xFFFA9000, 417, 13, "YES"},          {0xFFFB9000, 417, 13, "NO"},
+        {0xFFFB9008, 417, 11, "YES"},          {0xFFFB9000, 417, 11, "NO"},
+        {0xFFFB9004, 417, 12, "YES"},          {0xFFFB9000, 417, 12, "NO"},
+        {0xFFFB9000, 417, 15, "MPEG 1.0 Layer 3"}, {0xFFF39000, 261, 15, "MPEG 2.0 Layer 3"},
+        {0xFFFD9000, 522, 15, "MPEG 1.0 Layer 2"}, {0xFFFB9000, 417, 2, "128"},
+        {0xFFFB9000, 417, 3, "44100"},         {0xFFF39000, 261, 3, "22050"},
+        {0xFFFB9000, 417, 6, "NO"},            {0xFFFB9000, 417, 4, ""},
+        {0xFFFB9000, 417, 8, ""},              {0xFFFB9000, 417, 9, ""},
+        {0xFFFB9000, 417, 10, ""},             {0xFFFB9000, 417, 16, ""},
+    };
+    for (const auto& c : cases) {
+        IBaseTag* handle = Open("frames.mp3", FramesWith(c.header, c.frameLength));
+        ASSERT_NE(handle, nullptr) << std::hex << c.header;
+        int start = 0, end = 0;
+        TagParserGetSourceLength(handle, &start, &end);
+        EXPECT_EQ(TagParserGetFileInfo(handle, c.kind), c.text) << std::hex << c.header << " kind " << c.kind;
+        TagParserCloseFile(handle);
+    }
+}
+
+TEST_F(MpegOpenTest, XingHeaderCountsFramesInTheReport) {
+    IBaseTag* handle = Open("vbr.mp3", XingFrames(kMp3Header128k, 417, 40, 1234));
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 6), "NO");  // before any search
+    int start = 0, end = 0;
+    TagParserGetSourceLength(handle, &start, &end);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 6), "YES");
+    EXPECT_NE(TagParserGetFileInfo(handle, 0).find(" (VBR), 1234 frames\n"), std::string::npos);
+    TagParserCloseFile(handle);
+}
+
+TEST_F(MpegOpenTest, InformationReportListsEveryLineInOrder) {
+    Bytes tag = Id3v2Tag(4, {TextFrame(4, "TIT2", "x")}, 78);  // 100 bytes in all
+    Bytes file = Concat({tag, Mp3Frames(100)});
+    IBaseTag* handle = Open("report.mp3", file);
+    ASSERT_NE(handle, nullptr);
+    int start = 0, end = 0;
+    TagParserGetSourceLength(handle, &start, &end);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 0),
+              "File size: 41800 bytes\n"
+              "ID3v2 tag size: 100 bytes\n"
+              "Length: 0:02\n"
+              "CRC: NO\n"
+              "Copyrighted: NO\n"
+              "Original: NO\n"
+              "Emphasis: None\n"
+              "MPEG 1.0, Layer 3\n"
+              "Bit rate: 128 kbit/s , 100 frames\n"
+              "Channel mode: Stereo\n");
+    EXPECT_EQ(TagParserGetFileInfo(handle, 1), "41800");
+    EXPECT_EQ(TagParserGetFileInfo(handle, 5), "2");
+    EXPECT_EQ(TagParserGetFileInfo(handle, 10), "100");
+    TagParserCloseFile(handle);
+}
+
+TEST_F(MpegOpenTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
+    // 50 characters of lyrics in a 1000-byte ID3v2 tag.
+    Bytes lyricsFrame = CommentLikeFrame(4, "USLT", std::string(50, 'l'));
+    Bytes tag1000 = Id3v2Tag(4, {lyricsFrame}, 1000 - 10 - lyricsFrame.size());
+    Bytes broken;  // five frame candidates, none followed by another frame
+    for (int i = 0; i < 5; ++i) broken = Concat({broken, MakeMpegFrames(kMp3Header128k, 420, 1)});
+    struct Case {
+        const char* name;
+        Bytes file;
+        int start;
+        int endMinusLength;
+    } cases[] = {
+        {"no tags", Mp3Frames(), 0, 0},
+        {"ID3v1 only", Concat({Mp3Frames(), MakeId3v1Tag("t", "", "", "", "", 0, 0)}), 0, -128},
+        {"ID3v2 with lyrics", Concat({tag1000, Mp3Frames()}), 1000, 950},
+        {"both tags", Concat({tag1000, Mp3Frames(), MakeId3v1Tag("t", "", "", "", "", 0, 0)}), 1000, 822},
+        {"five candidates fail", Concat({broken, Mp3Frames()}), -1, 0},
+        {"garbage before frames", Concat({Bytes(300, 0x11), Mp3Frames()}), 300, 0},
+    };
+    for (const auto& c : cases) {
+        IBaseTag* handle = Open("range.mp3", c.file);
+        ASSERT_NE(handle, nullptr) << c.name;
+        int start = 7, end = 7;
+        int result = TagParserGetSourceLength(handle, &start, &end);
+        int length = static_cast<int>(c.file.size());
+        EXPECT_EQ(start, c.start) << c.name;
+        EXPECT_EQ(end, length + c.endMinusLength) << c.name;
+        EXPECT_EQ(result, end - start) << c.name;
+        TagParserCloseFile(handle);
+    }
+}
+
+TEST_F(MpegOpenTest, ChangedLyricsMoveTheEndOfTheRange) {
+    IBaseTag* handle = Open("lyrics.mp3", Concat({Id3v2Tag(4, {TextFrame(4, "TIT2", "x")}), Mp3Frames()}));
+    ASSERT_NE(handle, nullptr);
+    int start = 0, before = 0, after = 0;
+    TagParserGetSourceLength(handle, &start, &before);
+    TagParserSetDataW(handle, FIELD_LYRICS, L"twelve chars");
+    TagParserGetSourceLength(handle, &start, &after);
+    EXPECT_EQ(after, before - 12);
+    TagParserCloseFile(handle);
+}
+
+TEST_F(MpegOpenTest, DigestCoversTheRequestedBytesOfTheFile) {
+    if (!HaveMutagen()) GTEST_SKIP() << "/usr/bin/python3 is missing";
+    IBaseTag* handle = Open("digest.mp3", Concat({Id3v2Tag(3, {TextFrame(3, "TIT2", "d")}), Mp3Frames()}));
+    ASSERT_NE(handle, nullptr);
+    int start = 21, end = 1000;
+    std::string digest = TagParserGetMD5(handle, &start, &end);
+    CommandResult expected = RunPython(
+        "import hashlib,sys; d=open(sys.argv[1],'rb').read(); print(hashlib.md5(d[21:21+1000]).hexdigest())",
+        {path_});
+    EXPECT_EQ(digest + "\n", expected.out);
+    TagParserCloseFile(handle);
+}
+
+class MpegDescriptionTest : public MpegOpenTest {
+protected:
+    void SetUp() override {
+        Bytes id3v2 = Id3v2Tag(4, {TextFrame(4, "TIT2", "Song Two"), TextFrame(4, "TALB", "LP"),
+                                   TextFrame(4, "TDRC", "2001")});
+        Bytes id3v1 = MakeId3v1Tag("Song One ", "Band", "", "1999", "", 4, 17);
+        handle_ = Open("Live Set.mp3", Concat({id3v2, Mp3Frames(), id3v1}));
+        ASSERT_NE(handle_, nullptr);
+    }
+    void TearDown() override { TagParserCloseFile(handle_); }
+    IBaseTag* handle_ = nullptr;
+};
+
+TEST_F(MpegDescriptionTest, KindsJoinFieldsOfThePreferredTagWithFallbacks) {
+    struct Case {
+        int kind;
+        int preferSecond;
+        const char* text;
+    } cases[] = {
+        {0, 0, "Song One - Band"},      {0, 1, "Song Two - Band"},
+        {1, 0, "Band - Song One"},      {1, 1, "Band - Song Two"},
+        {2, 0, "Song One - LP - Band"}, {2, 1, "Song Two - LP - Band"},
+        {3, 0, "Live Set - 4"},         {4, 0, "Song One - Live Set"},
+        {4, 1, "Song Two - Live Set"},  {6, 1, "Song Two"},
+        {7, 1, "Live Set"},             {8, 0, "4 - Song One"},
+        {9, 1, "4 - Live Set"},         {10, 0, ""},
+        {-1, 0, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TagParserGetDescription(handle_, c.kind, "", c.preferSecond), c.text)
+            << c.kind << "/" << c.preferSecond;
+    }
+    EXPECT_EQ(TagParserGetDescriptionW(handle_, 0, "", 0), L"Song One - Band");
+}
+
+TEST_F(MpegDescriptionTest, TemplateFillsPlaceholdersOrFallsBackToTheFileTitle) {
+    struct Case {
+        const char* pattern;
+        int preferSecond;
+        std::string text;
+    } cases[] = {
+        {"%artist% - %title% (%year%) 100%%", 0, "Band - Song One (1999) 100%"},
+        {"%title% [%album%] %year%", 1, "Song Two [LP] 2001"},
+        {"%filename%|%track%|%genre%", 0, "Live Set|4|Rock"},
+        {"%comment%", 0, "Live Set"},
+        {"plain", 0, "Live Set"},
+        {"%%", 0, "%"},
+        {"%folder%", 0, ""},
+    };
+    cases[6].text = dir_.path();
+    for (const auto& c : cases) {
+        EXPECT_EQ(TagParserGetDescription(handle_, 5, c.pattern, c.preferSecond), c.text) << c.pattern;
+    }
+}
+
+TEST_F(MpegOpenTest, DescriptionsFallBackToTheFileTitleWithoutTags) {
+    IBaseTag* handle = Open("Untitled.Take.mp3", Mp3Frames());
+    ASSERT_NE(handle, nullptr);
+    for (int kind : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
+        EXPECT_EQ(TagParserGetDescription(handle, kind, "", 1), "Untitled.Take") << kind;
+    }
+    TagParserCloseFile(handle);
+}
+
+}  // namespace
