@@ -99,6 +99,7 @@ TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("tone.wav"), std::string::npos);
     EXPECT_NE(result.out.find("refused"), std::string::npos);
+    EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"), std::string::npos);  // the CD, looked up
     size_t at = result.out.find("/lytag-demo-");
     ASSERT_NE(at, std::string::npos);
     std::string folder = result.out.substr(result.out.rfind('\n', at) + 1);

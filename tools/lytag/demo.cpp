@@ -91,6 +91,7 @@ int DemoCommand(const std::vector<std::string>& args) {
         }
         std::cout << '\n';
     }
+    if (DemoAudioCd(folder) != kExitOk) status = kExitFileFailed;
     if (keep) {
         std::cout << "Samples kept in " << folder << '\n';
     } else {

@@ -66,5 +66,7 @@ int SetCommand(const std::vector<std::string>& args);
 int PictureCommand(const std::vector<std::string>& args);
 int DemoCommand(const std::vector<std::string>& args);
 int CdCommand(const std::vector<std::string>& args);
+// The audio-CD part of the demo, with its files in `folder`.
+int DemoAudioCd(const std::string& folder);
 
 #endif  // LYPARSER_TOOLS_LYTAG_LYTAG_H
