@@ -47,14 +47,7 @@ void WriteLongOgg(const std::string& path, size_t bytes, double seconds) {
     ogg_page page;
     long number = 0;
     auto submit = [&](const OggBytes& data, int64_t granule, bool last) {
-        ogg_packet packet{};
-        packet.packet = const_cast<unsigned char*>(data.data());
-        packet.bytes = static_cast<long>(data.size());
-        packet.b_o_s = number == 0;
-        packet.e_o_s = last;
-        packet.granulepos = granule;
-        packet.packetno = number++;
-        ogg_stream_packetin(&stream, &packet);
+        SubmitVorbisPacket(&stream, data, granule, number++, last);
     };
     submit(packets.identification, 0, false);
     submit(packets.comment, 0, false);

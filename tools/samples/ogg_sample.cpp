@@ -84,20 +84,24 @@ VorbisPackets EncodeVorbisTone(double seconds, int rate, int channels, float qua
     return packets;
 }
 
+void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule, long number, bool last) {
+    ogg_packet packet{};
+    packet.packet = const_cast<unsigned char*>(data.data());
+    packet.bytes = static_cast<long>(data.size());
+    packet.b_o_s = number == 0;
+    packet.e_o_s = last;
+    packet.granulepos = granule;
+    packet.packetno = number;
+    ogg_stream_packetin(stream, &packet);
+}
+
 OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int packetsPerPage) {
     ogg_stream_state stream;
     ogg_stream_init(&stream, static_cast<int>(serial));
     OggBytes out;
     ogg_page page;
     auto submit = [&](const OggBytes& data, int64_t granule, long number, bool last) {
-        ogg_packet packet{};
-        packet.packet = const_cast<unsigned char*>(data.data());
-        packet.bytes = static_cast<long>(data.size());
-        packet.b_o_s = number == 0;
-        packet.e_o_s = last;
-        packet.granulepos = granule;
-        packet.packetno = number;
-        ogg_stream_packetin(&stream, &packet);
+        SubmitVorbisPacket(&stream, data, granule, number, last);
     };
     submit(packets.identification, 0, 0, false);
     submit(packets.comment, 0, 1, false);

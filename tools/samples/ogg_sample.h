@@ -4,6 +4,8 @@
 #ifndef LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H
 #define LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H
 
+#include <ogg/ogg.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ struct VorbisPackets {
 // quality). The comment header holds `comments` ("NAME=value" texts).
 VorbisPackets EncodeVorbisTone(double seconds, int rate, int channels, float quality,
                                const std::vector<std::string>& comments = {});
+
+// Submits one packet to `stream`; the first (number 0) begins the stream.
+void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule, long number, bool last);
 
 // Lays the packets into pages of logical stream `serial`: the identification
 // header alone on the first page, the comment and setup headers flushed
