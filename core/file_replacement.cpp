@@ -88,6 +88,13 @@ std::FILE* FileReplacement::Create() {
     return file_;
 }
 
+bool FileReplacement::StartWriteBack() {
+    if (!file_ || std::fflush(file_) != 0) return false;
+    // Only a hint: where the kernel cannot start write-back now, Commit's sync does it all.
+    (void)::sync_file_range(::fileno(file_), 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
+}
+
 bool FileReplacement::Commit() {
     if (!file_) return false;
     bool ok = std::fflush(file_) == 0 && !std::ferror(file_) && ::fsync(::fileno(file_)) == 0;

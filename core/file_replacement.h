@@ -27,6 +27,9 @@ public:
     // the temporary file cannot be created. A stale temporary file of the same
     // name, left by an earlier crash, is replaced.
     std::FILE* Create();
+    // Hands what was written so far to the disk without waiting for it, so
+    // that the final sync has less left to do. False when the flush failed.
+    bool StartWriteBack();
     // Flushes and syncs the temporary file, closes it and renames it over the
     // target. False on any failure; the temporary file is then removed and
     // the target is unchanged.

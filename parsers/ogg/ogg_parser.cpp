@@ -77,7 +77,7 @@ int COGGParser::OpenFile(StringEx path) {
     if (setupOffset_ <= 0) return 0;
     if (std::fseek(file.get(), 0, SEEK_SET) != 0) return 1;
     VorbisEditPtr state(VorbisEditNewState());
-    if (state && VorbisEditOpen(state.get(), file.get()) == 0) TakeHeaders(state.get());
+    if (state && VorbisEditOpenHeaders(state.get(), file.get()) == 0) TakeHeaders(state.get());
     return 1;
 }
 

@@ -13,6 +13,30 @@
 namespace {
 
 constexpr size_t kReadBuffer = 256 * 1024;
+constexpr size_t kWriteBackStep = 8 * 1024 * 1024;
+
+// The output of a save: the temporary file, whose write-back is started
+// every few megabytes so that the disk works while the stream is copied.
+struct SaveOutput {
+    FileReplacement* replacement;
+    std::FILE* file;
+    size_t sinceWriteBack;
+};
+
+size_t ReadSource(void* buffer, size_t size, size_t count, void* input) {
+    return std::fread(buffer, size, count, static_cast<std::FILE*>(input));
+}
+
+size_t WriteTemporary(const void* buffer, size_t size, size_t count, void* output) {
+    auto* out = static_cast<SaveOutput*>(output);
+    size_t written = std::fwrite(buffer, size, count, out->file);
+    out->sinceWriteBack += written * size;
+    if (out->sinceWriteBack >= kWriteBackStep) {
+        out->sinceWriteBack = 0;
+        if (!out->replacement->StartWriteBack()) return 0;
+    }
+    return written;
+}
 
 void AddComment(vorbis_comment* comments, const OggComment& entry) {
     std::string value = OggValueUtf8(entry.value);
@@ -37,13 +61,12 @@ int COGGParser::ApplyFile() {
     std::setvbuf(source.get(), readBuffer.get(), _IOFBF, kReadBuffer);
 
     VorbisEditPtr state(VorbisEditNewState());
-    if (!state || VorbisEditOpen(state.get(), source.get()) != 0) return 0;
+    if (!state || VorbisEditOpenCallbacks(state.get(), source.get(), ReadSource, WriteTemporary) != 0) return 0;
     FillEditorComments(state.get());
 
     FileReplacement replacement(native, ".tmp");
-    std::FILE* temporary = replacement.Create();
-    if (!temporary) return 0;
-    if (VorbisEditWrite(state.get(), temporary) != 0) return 0;
+    SaveOutput output{&replacement, replacement.Create(), 0};
+    if (!output.file || VorbisEditWrite(state.get(), &output) != 0) return 0;
     state.reset();
     source.reset();
     return replacement.Commit() ? 1 : 0;

@@ -79,7 +79,8 @@ int ReadSecondaryHeaders(VorbisEditState* state) {
                 result = ogg_stream_packetout(state->stream, &packet);
                 if (result == 0) break;
                 if (result < 0) return Fail(state, "Corrupt secondary header.");
-                int decoded = vorbis_synthesis_headerin(state->info, state->comments, &packet);
+                bool decode = collected == 0 || !state->readOnly;
+                int decoded = decode ? vorbis_synthesis_headerin(state->info, state->comments, &packet) : -1;
                 if (collected == 1) {
                     state->setupDecoded = decoded == 0;
                     state->setupHeader = CopyBytes(packet.packet, packet.bytes);
@@ -94,6 +95,9 @@ int ReadSecondaryHeaders(VorbisEditState* state) {
     }
     return 0;
 }
+
+int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read, VorbisEditWriteFunc write,
+                bool readOnly);
 
 }  // namespace
 
@@ -112,11 +116,23 @@ int VorbisEditOpen(VorbisEditState* state, std::FILE* in) {
     return VorbisEditOpenCallbacks(state, in, StdioRead, StdioWrite);
 }
 
+int VorbisEditOpenHeaders(VorbisEditState* state, std::FILE* in) {
+    return OpenHeaders(state, in, StdioRead, StdioWrite, true);
+}
+
 int VorbisEditOpenCallbacks(VorbisEditState* state, void* input, VorbisEditReadFunc read,
                             VorbisEditWriteFunc write) {
+    return OpenHeaders(state, input, read, write, false);
+}
+
+namespace {
+
+int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read, VorbisEditWriteFunc write,
+                bool readOnly) {
     if (!state) return -1;
     VorbisEditClearInternals(state);
     state->lastError = nullptr;
+    state->readOnly = readOnly;
     state->input = input;
     state->read = read;
     state->write = write;
@@ -150,6 +166,8 @@ int VorbisEditOpenCallbacks(VorbisEditState* state, void* input, VorbisEditReadF
     std::memcpy(state->vendor, vendor, length);
     return 0;
 }
+
+}  // namespace
 
 vorbis_comment* VorbisEditComments(VorbisEditState* state) { return state ? state->comments : nullptr; }
 

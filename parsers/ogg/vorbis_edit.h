@@ -43,6 +43,7 @@ struct VorbisEditState {
     int extraPage;               // a page of another logical stream is held, still to be written
     int endOfInput;              // the first logical stream (or the input) has ended
     int setupDecoded;            // the setup header decoded, so block sizes can be asked
+    int readOnly;                // opened for the headers alone: the setup header is kept undecoded
 };
 
 constexpr size_t kVorbisEditChunk = 4096;
@@ -54,6 +55,10 @@ VorbisEditState* VorbisEditNewState();
 // Reads the three headers from `in` with fread. 0 on success; -1 with
 // lastError set and the state emptied otherwise. `in` stays the caller's.
 int VorbisEditOpen(VorbisEditState* state, std::FILE* in);
+// VorbisEditOpen for callers that want the properties and comments alone:
+// same reads, results and failure texts, but the setup header's codebooks,
+// needed only to write, are not decoded. VorbisEditWrite refuses the state.
+int VorbisEditOpenHeaders(VorbisEditState* state, std::FILE* in);
 // VorbisEditOpen with the caller's callbacks; `write` serves VorbisEditWrite.
 int VorbisEditOpenCallbacks(VorbisEditState* state, void* input, VorbisEditReadFunc read,
                             VorbisEditWriteFunc write);

@@ -156,7 +156,7 @@ int VorbisEditFetchPacket(VorbisEditState* state, ogg_packet* packet, ogg_page* 
 }
 
 int VorbisEditWrite(VorbisEditState* state, void* output) {
-    if (!state || !state->sync || !state->mainHeader || !state->setupHeader) {
+    if (!state || !state->sync || !state->mainHeader || !state->setupHeader || state->readOnly) {
         if (state) state->lastError = "Error writing stream to output. Output stream may be corrupted or truncated.";
         return -1;
     }

@@ -145,6 +145,36 @@ TEST_F(VorbisEditTest, ReadsPropertiesCommentsAndVendor) {
     EXPECT_STREQ(comments->user_comments[2], "NOEQUALS");
 }
 
+TEST_F(VorbisEditTest, HeadersOnlyOpenReadsTheSameButCannotWrite) {
+    OggFixture fixture;
+    fixture.comments = {"TITLE=Song", "ARTIST=Me"};
+    std::string path = dir_.Write("headers.ogg", MakeOgg(fixture));
+    struct Case {
+        const char* what;
+        std::string path;
+        const char* error;
+    } cases[] = {{"stream", path, nullptr}, {"empty", dir_.Write("empty.ogg", Bytes()), "Input truncated or empty."}};
+    for (const auto& c : cases) {
+        std::FILE* file = std::fopen(c.path.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        VorbisEditPtr state(VorbisEditNewState());
+        int result = VorbisEditOpenHeaders(state.get(), file);
+        std::fclose(file);
+        if (c.error) {
+            EXPECT_EQ(result, -1) << c.what;
+            EXPECT_STREQ(state->lastError, c.error) << c.what;
+            continue;
+        }
+        ASSERT_EQ(result, 0) << c.what;
+        EXPECT_EQ(state->info->channels, 2);
+        EXPECT_EQ(VorbisEditComments(state.get())->comments, 2);
+        EXPECT_STREQ(state->vendor, "Xiph.Org libVorbis I 20200704 (Reducing Environment)");
+        MemoryStream out;
+        EXPECT_EQ(VorbisEditWrite(state.get(), &out), -1);
+        EXPECT_TRUE(out.data.empty());
+    }
+}
+
 TEST_F(VorbisEditTest, CommentPacketIsLaidOutByteForByte) {
     vorbis_comment comments;
     vorbis_comment_init(&comments);
