@@ -1,5 +1,7 @@
 #include "tests/support/mpeg_fixtures.h"
 
+#include "tests/support/process.h"
+
 namespace {
 
 void PutBigEndian(Bytes* out, uint32_t value, int bytes) {
@@ -99,4 +101,29 @@ void SetId3v2DeclaredSize(Bytes* file, uint32_t size) {
     Bytes field;
     PutSyncSafe(&field, size);
     std::copy(field.begin(), field.end(), file->begin() + 6);
+}
+
+std::string MutagenId3Dump(const std::string& path) {
+    static const char kScript[] = R"(import sys
+from mutagen.id3 import ID3, ID3NoHeaderError
+sys.stdout.reconfigure(encoding='utf-8')
+try:
+    tag = ID3(sys.argv[1])
+except ID3NoHeaderError:
+    print('none')
+    sys.exit(0)
+print('version %d.%d.%d' % tag.version)
+for frame in tag.values():
+    parts = [frame.FrameID]
+    if hasattr(frame, 'encoding'): parts.append('enc=%d' % frame.encoding)
+    if hasattr(frame, 'lang'): parts.append('lang=%r' % frame.lang)
+    if hasattr(frame, 'mime'): parts.append('mime=%s type=%d size=%d' % (frame.mime, frame.type, len(frame.data)))
+    if hasattr(frame, 'url'): parts.append('url=%s' % frame.url)
+    if hasattr(frame, 'text'):
+        text = frame.text
+        parts.append('text=%s' % ('/'.join(str(t) for t in text) if isinstance(text, list) else text))
+    print(' '.join(parts))
+)";
+    CommandResult result = RunPython(kScript, {path});
+    return result.status == 0 ? result.out : std::string();
 }

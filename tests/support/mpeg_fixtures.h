@@ -42,4 +42,11 @@ Bytes XingFrames(uint32_t header, int frameLength, int count, uint32_t totalFram
 // The sync-safe size field of the ID3v2 tag at the start of `file` set to `size`.
 void SetId3v2DeclaredSize(Bytes* file, uint32_t size);
 
+// What the independent reader (python3-mutagen) finds in the ID3v2 tag of
+// `path`: "version 2.4.0", then one line per frame, e.g.
+// "TIT2 enc=3 text=Title", "COMM enc=0 lang='   ' text=x",
+// "APIC enc=0 mime=image/jpeg type=0 size=3000". "none" without a tag,
+// empty text when the reader cannot run.
+std::string MutagenId3Dump(const std::string& path);
+
 #endif  // LYPARSER_TESTS_SUPPORT_MPEG_FIXTURES_H
