@@ -154,36 +154,35 @@ StringEx CTagLibParser::DescriptionField(int basicId, int preferSecond) {
 
 StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond) {
     if (kind == 5) return ExpandPattern(text, preferSecond);
-    StringEx fileTitle(FileTitleOf(path_).GetWide());
-    StringEx title = DescriptionField(FIELD_TITLE, preferSecond);
-    StringEx track = DescriptionField(FIELD_TRACK, preferSecond);
-    StringEx shown = title.IsEmpty() ? fileTitle : title;
+    if (kind < 0 || kind > 9) return StringEx();
+    // Fields are read only where the kind uses them: descriptions are asked
+    // for every playlist entry.
+    auto fileTitle = [this] { return StringEx(FileTitleOf(path_).GetWide()); };
+    auto field = [&](int id) { return DescriptionField(id, preferSecond); };
+    if (kind == 7) return fileTitle();
+    if (kind == 3 || kind == 9) {
+        StringEx track = field(FIELD_TRACK);
+        if (track.IsEmpty()) return fileTitle();
+        return kind == 3 ? JoinOrFirst(fileTitle(), track) : JoinOrFirst(track, fileTitle());
+    }
+    StringEx title = field(FIELD_TITLE);
+    if (kind == 4) return title.IsEmpty() ? fileTitle() : JoinOrFirst(title, fileTitle());
+    StringEx shown = title.IsEmpty() ? fileTitle() : title;
     switch (kind) {
         case 0:
-            return JoinOrFirst(shown, DescriptionField(FIELD_ARTIST, preferSecond));
+            return JoinOrFirst(shown, field(FIELD_ARTIST));
         case 1: {
-            StringEx artist = DescriptionField(FIELD_ARTIST, preferSecond);
+            StringEx artist = field(FIELD_ARTIST);
             return artist.IsEmpty() ? shown : JoinOrFirst(artist, shown);
         }
-        case 2: {
-            StringEx joined = shown;
-            for (int id : {FIELD_ALBUM, FIELD_ARTIST}) joined = JoinOrFirst(joined, DescriptionField(id, preferSecond));
-            return joined;
-        }
-        case 3:
-            return JoinOrFirst(fileTitle, track);
-        case 4:
-            return title.IsEmpty() ? fileTitle : JoinOrFirst(title, fileTitle);
-        case 6:
-            return shown;
-        case 7:
-            return fileTitle;
-        case 8:
+        case 2:
+            return JoinOrFirst(JoinOrFirst(shown, field(FIELD_ALBUM)), field(FIELD_ARTIST));
+        case 8: {
+            StringEx track = field(FIELD_TRACK);
             return track.IsEmpty() ? shown : JoinOrFirst(track, shown);
-        case 9:
-            return track.IsEmpty() ? fileTitle : JoinOrFirst(track, fileTitle);
-        default:
-            return StringEx();
+        }
+        default:  // 6
+            return shown;
     }
 }
 

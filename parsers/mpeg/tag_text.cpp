@@ -8,7 +8,11 @@ TagLib::String ToTagText(const std::wstring& text) {
     return TagLib::String(WideToUtf8(text), TagLib::String::UTF8);
 }
 
-std::wstring FromTagText(const TagLib::String& text) { return Utf8ToWide(text.to8Bit(true)); }
+std::wstring FromTagText(const TagLib::String& text) {
+    // TagLib holds UTF-16 code units, one per wchar_t.
+    const wchar_t* units = text.toCWString();
+    return Utf16ToWide(std::u16string(units, units + text.size()));
+}
 
 TagLib::String BytesAsLatin1(const std::string& bytes) {
     return TagLib::String(std::string(bytes.c_str()), TagLib::String::Latin1);
