@@ -40,30 +40,72 @@ uint64_t LittleEndian(const TagLib::ByteVector& bytes, unsigned offset, unsigned
     return value;
 }
 
+const Guid kHeaderExtension = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
+                               0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+
+struct HeaderScan {
+    bool encrypted = false;
+    // The header lies inside the file and its objects fill it exactly, as
+    // many as it counts: only then may TagLib rewrite it, since it writes
+    // back only the objects it could parse.
+    bool wellFormed = false;
+};
+
+// Reads the 24-byte object header at `position`; false at the end of the file.
+bool ReadObjectHeader(TagLib::File& file, int64_t position, TagLib::ByteVector* header) {
+    file.seek(static_cast<long>(position));
+    *header = file.readBlock(24);
+    return header->size() == 24;
+}
+
+// True when the objects inside the Header Extension Object at `position`
+// (of `size` bytes) fill its data exactly.
+bool ExtensionHoldsTogether(TagLib::File& file, int64_t position, uint64_t size) {
+    if (size < 46) return false;
+    file.seek(static_cast<long>(position + 24));
+    TagLib::ByteVector fields = file.readBlock(22);
+    if (fields.size() < 22 || LittleEndian(fields, 18, 4) != size - 46) return false;
+    const int64_t end = position + static_cast<int64_t>(size);
+    TagLib::ByteVector object;
+    for (int64_t at = position + 46; at < end;) {
+        if (end - at < 24 || !ReadObjectHeader(file, at, &object)) return false;
+        const uint64_t objectSize = LittleEndian(object, 16, 8);
+        if (objectSize < 24 || objectSize > static_cast<uint64_t>(end - at)) return false;
+        at += static_cast<int64_t>(objectSize);
+    }
+    return true;
+}
+
 // Looks through the objects directly inside the ASF Header Object for a
-// Content Encryption or Extended Content Encryption object. Reads object
-// headers only and never leaves the header or the file.
-bool HeaderHoldsEncryption(TagLib::File& file) {
+// Content Encryption or Extended Content Encryption object, and checks that
+// the header holds together. Reads object headers only, never past the file.
+HeaderScan ScanHeader(TagLib::File& file) {
+    HeaderScan scan;
     const int64_t length = file.length();
     file.seek(0);
     TagLib::ByteVector head = file.readBlock(30);
-    if (head.size() < 30 || !SameGuid(head, kHeaderObject)) return false;
+    if (head.size() < 30 || !SameGuid(head, kHeaderObject)) return scan;
     const uint64_t headerSize = LittleEndian(head, 16, 8);
     const uint64_t count = LittleEndian(head, 24, 4);
     const int64_t end = static_cast<int64_t>(std::min<uint64_t>(headerSize, length));
+    bool intact = headerSize >= 30 && headerSize <= static_cast<uint64_t>(length);
     int64_t position = 30;
-    for (uint64_t i = 0; i < count && end - position >= 24; ++i) {
-        file.seek(static_cast<long>(position));
-        TagLib::ByteVector object = file.readBlock(24);
-        if (object.size() < 24) return false;
-        if (SameGuid(object, kContentEncryption) || SameGuid(object, kExtendedContentEncryption)) {
-            return true;
-        }
+    uint64_t seen = 0;
+    TagLib::ByteVector object;
+    while (end - position >= 24 && ReadObjectHeader(file, position, &object)) {
+        scan.encrypted = scan.encrypted || SameGuid(object, kContentEncryption) ||
+                         SameGuid(object, kExtendedContentEncryption);
         const uint64_t size = LittleEndian(object, 16, 8);
-        if (size < 24 || size > static_cast<uint64_t>(end - position)) return false;
+        if (size < 24 || size > static_cast<uint64_t>(end - position)) {
+            intact = false;
+            break;
+        }
+        if (SameGuid(object, kHeaderExtension) && !ExtensionHoldsTogether(file, position, size)) intact = false;
         position += static_cast<int64_t>(size);
+        ++seen;
     }
-    return false;
+    scan.wellFormed = intact && position == static_cast<int64_t>(headerSize) && seen == count;
+    return scan;
 }
 
 TagLib::String ToTagLib(const std::wstring& text) {
@@ -177,7 +219,9 @@ int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
 int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file) {
     if (!file->isOpen() || !file->isValid()) return 0;
     editor_ = std::move(file);
-    isProtected_ = HeaderHoldsEncryption(*editor_) ? 1 : 0;
+    const HeaderScan scan = ScanHeader(*editor_);
+    isProtected_ = scan.encrypted ? 1 : 0;
+    wellFormed_ = scan.wellFormed;
     ReadAttributesEx();
     return 1;
 }
@@ -222,8 +266,9 @@ int CWMAHeaderEditor::SetPending(const char* name, const char* value) {
 }
 
 int CWMAHeaderEditor::ApplyPending() {
-    // An editor over an in-memory header cannot change the file.
-    if (!editor_ || header_) return 0;
+    // An editor over an in-memory header cannot change the file, and a header
+    // that does not hold together is never rewritten.
+    if (!editor_ || header_ || !wellFormed_) return 0;
     // Check everything first: a change that cannot be stored leaves the file as it was.
     for (const auto& change : pending_) {
         if (!FitsAsfText(CodePageToWide(change.first)) || !FitsAsfText(CodePageToWide(change.second))) {

@@ -61,8 +61,9 @@ public:
     // Records `value` for `name` (names compared byte for byte); returns 1.
     int SetPending(const char* name, const char* value);
     // Writes every pending change into the open file, in name order. Returns
-    // 0 without writing anything when no file is open or when some name or
-    // value is longer than kMaxAsfTextUnits. The changes stay pending.
+    // 0 without writing anything when no file is open, when its ASF header
+    // does not hold together (sizes or counts that disagree), or when some
+    // name or value is longer than kMaxAsfTextUnits. The changes stay pending.
     int ApplyPending();
     // Nonzero when the last open found a Content Encryption or Extended
     // Content Encryption object in the ASF header.
@@ -91,6 +92,7 @@ private:
     std::map<std::string, StringEx> cache_;
     std::map<std::string, std::string> pending_;
     bool modified_ = false;
+    bool wellFormed_ = false;
 };
 
 #endif  // LYPARSER_PARSERS_WMA_WMA_HEADER_EDITOR_H
