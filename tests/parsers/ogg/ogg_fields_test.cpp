@@ -112,6 +112,9 @@ TEST_F(OggFieldsTest, DescriptionsJoinWhatIsThere) {
     }
     IBaseTag* h = OpenWith({u8"TITLE=Ünï 🎵", "ARTIST=A"});
     EXPECT_EQ(TagParserGetDescriptionW(h, 0, "", 0), L"Ünï 🎵 - A");
+    // A player's path keeps backslashes; the name is what follows the last one.
+    h = OpenWith({}, "C:\\Music\\song.name.ogg");
+    EXPECT_EQ(TagParserGetDescription(h, 6, "", 0), "song.name");
 }
 
 TEST_F(OggFieldsTest, TemplateFillsThePlayersTokens) {

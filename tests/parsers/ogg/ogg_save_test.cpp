@@ -49,7 +49,7 @@ TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     OggFixture fixture;
     fixture.seconds = 1.5;
     fixture.vendor = "Kept vendor";
-    fixture.comments = {"TITLE=Old", "ENCODER=enc", "ARTIST=Art", "Title=dup", "bare", "COMMENT=c"};
+    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", "TITLE=dup", "bare", "COMMENT=c"};
     std::string path = dir_.Write("keep.ogg", MakeOgg(fixture));
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
     std::vector<int16_t> before = Pcm(path);
@@ -62,7 +62,7 @@ TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     ASSERT_EQ(result, 1);
     std::string vendor;
     EXPECT_EQ(ReadCommentTexts(path, &vendor),
-              (std::vector<std::string>{u8"TITLE=New 🎵", "ARTIST=Art", "Title=dup", "COMMENT=c", u8"ALBUM=Narrow Ä",
+              (std::vector<std::string>{u8"Title=New 🎵", "ARTIST=Art", "TITLE=dup", "COMMENT=c", u8"ALBUM=Narrow Ä",
                                         "LYRICS=la\nla", "ENCODER=enc", "=bare", "MOOD=calm"}));
     EXPECT_EQ(vendor, "Kept vendor");
     EXPECT_EQ(Pcm(path), before);
@@ -156,7 +156,12 @@ TEST_F(OggSaveTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
     } cases[] = {
         {"corrupt stream", corrupt, [&](const std::string& path) { return Save(path, change); }},
         {"unwritable folder", good,
-         [&](const std::string& path) { return RunInChild([&] { return Save(path, change); }, true); }},
+         [&](const std::string& path) {
+             // Root ignores permission bits, so the child then runs as an unprivileged user.
+             bool asRoot = geteuid() == 0;
+             chmod(dir_.File("locked").c_str(), asRoot ? 0755 : 0555);
+             return RunInChild([&] { return Save(path, change); }, asRoot);
+         }},
         {"disk full", good,
          [&](const std::string& path) {
              return RunInChild([&] {
