@@ -38,6 +38,15 @@ Text GenreOfOldText(const Text& text) {
     return ID3v1GenreName(LeadingNumber(text.substr(1, close - 1)));
 }
 
+// A new frame for `id`: comments and lyrics in Latin-1 with no language and
+// no description, text frames in UTF-8. The caller adds it to a tag.
+ID3v2::Frame* NewFrame(const char* id) {
+    TagLib::ByteVector frameId(id);
+    if (frameId == "COMM") return new ID3v2::CommentsFrame(TagLib::String::Latin1);
+    if (frameId == "USLT") return new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
+    return new ID3v2::TextIdentificationFrame(frameId, TagLib::String::UTF8);
+}
+
 }  // namespace
 
 ID3v2ExtendedTag::ID3v2ExtendedTag(ID3v2::Tag* tag) : tag_(tag) {}
@@ -90,32 +99,12 @@ void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
         tag_->removeFrames(id);
         return;
     }
-    if (ID3v2::Frame* frame = firstFrame(id)) {
-        frame->setText(value);
-        return;
-    }
-    auto* frame = new ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
-    frame->setText(value);
-    tag_->addFrame(frame);
-}
-
-void ID3v2ExtendedTag::setCommentLike(const char* id, const Text& value) {
-    if (value.isEmpty()) {
-        tag_->removeFrames(id);
-        return;
-    }
-    if (ID3v2::Frame* frame = firstFrame(id)) {
-        frame->setText(value);
-        return;
-    }
-    ID3v2::Frame* frame = nullptr;
-    if (TagLib::ByteVector(id) == "COMM") {
-        frame = new ID3v2::CommentsFrame(TagLib::String::Latin1);
-    } else {
-        frame = new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
+    ID3v2::Frame* frame = firstFrame(id);
+    if (!frame) {
+        frame = NewFrame(id);
+        tag_->addFrame(frame);
     }
     frame->setText(value);
-    tag_->addFrame(frame);
 }
 
 void ID3v2ExtendedTag::setNumbered(const char* id, const Text& value) {
@@ -125,12 +114,12 @@ void ID3v2ExtendedTag::setNumbered(const char* id, const Text& value) {
 void ID3v2ExtendedTag::setTitle(const Text& value) { setText("TIT2", value); }
 void ID3v2ExtendedTag::setArtist(const Text& value) { setText("TPE1", value); }
 void ID3v2ExtendedTag::setAlbum(const Text& value) { setText("TALB", value); }
-void ID3v2ExtendedTag::setComment(const Text& value) { setCommentLike("COMM", value); }
+void ID3v2ExtendedTag::setComment(const Text& value) { setText("COMM", value); }
 void ID3v2ExtendedTag::setYear(const Text& value) { setNumbered("TDRC", value); }
 void ID3v2ExtendedTag::setTrack(const Text& value) { setNumbered("TRCK", value); }
 void ID3v2ExtendedTag::setComposer(const Text& value) { setText("TCOM", value); }
 void ID3v2ExtendedTag::setBpm(const Text& value) { setText("TBPM", value); }
-void ID3v2ExtendedTag::setLyrics(const Text& value) { setCommentLike("USLT", value); }
+void ID3v2ExtendedTag::setLyrics(const Text& value) { setText("USLT", value); }
 void ID3v2ExtendedTag::removeLyrics() { tag_->removeFrames("USLT"); }
 void ID3v2ExtendedTag::setDisc(const Text& value) { setText("TPOS", value); }
 void ID3v2ExtendedTag::setOriginalArtist(const Text& value) { setText("TOPE", value); }

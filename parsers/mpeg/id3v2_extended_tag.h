@@ -67,10 +67,8 @@ private:
     TagLib::ID3v2::Frame* firstFrame(const char* id) const;
     Text firstText(const char* id) const;
     // Empty text removes every frame of `id`; else the first gets the text or
-    // a new UTF-8 text frame is added.
+    // a new frame is added (COMM and USLT in Latin-1, text frames in UTF-8).
     void setText(const char* id, const Text& value);
-    // The same for COMM and USLT, whose new frames are Latin-1.
-    void setCommentLike(const char* id, const Text& value);
     // Sets `id` to `value` when its leading number is above 0, else removes it.
     void setNumbered(const char* id, const Text& value);
 

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "lyParser.h"
+#include "tests/support/fake_engine.h"
 #include "tests/support/temp_dir.h"
 #include "tools/samples/mpeg_sample.h"
 
@@ -48,5 +52,34 @@ void SetId3v2DeclaredSize(Bytes* file, uint32_t size);
 // "APIC enc=0 mime=image/jpeg type=0 size=3000". "none" without a tag,
 // empty text when the reader cannot run.
 std::string MutagenId3Dump(const std::string& path);
+
+// Fixture for MP3 tests through the exports: the module initialised for the
+// suite, a temporary folder, and one handle on the file last written.
+class Mp3ExportTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
+    static void TearDownTestSuite() { TagParserFinalize(); }
+    void TearDown() override { Close(); }
+
+    // Writes `data` as `name` and opens it; fails the test when it does not open.
+    void Open(const Bytes& data, const std::string& name = "test.mp3") {
+        path_ = dir_.Write(name, data);
+        Reopen();
+    }
+    void Reopen() {
+        Close();
+        handle_ = TagParserOpenFile(path_.c_str());
+        ASSERT_NE(handle_, nullptr) << path_;
+    }
+    void Close() {
+        TagParserCloseFile(handle_);
+        handle_ = nullptr;
+    }
+
+    static inline FakeEngine engine_;
+    TempDir dir_;
+    std::string path_;
+    IBaseTag* handle_ = nullptr;
+};
 
 #endif  // LYPARSER_TESTS_SUPPORT_MPEG_FIXTURES_H

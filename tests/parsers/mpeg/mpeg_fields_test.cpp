@@ -3,37 +3,12 @@
 // tag text.
 #include <gtest/gtest.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/mpeg_fixtures.h"
 #include "tests/support/process.h"
 
 namespace {
 
-class MpegFieldsTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-    void TearDown() override { TagParserCloseFile(handle_); }
-
-    void Open(const Bytes& data) {
-        path_ = dir_.Write("fields.mp3", data);
-        handle_ = TagParserOpenFile(path_.c_str());
-        ASSERT_NE(handle_, nullptr);
-    }
-    void Reopen() {
-        TagParserCloseFile(handle_);
-        handle_ = TagParserOpenFile(path_.c_str());
-        ASSERT_NE(handle_, nullptr);
-    }
-
-    static FakeEngine engine_;
-    TempDir dir_;
-    std::string path_;
-    IBaseTag* handle_ = nullptr;
-};
-
-FakeEngine MpegFieldsTest::engine_;
+using MpegFieldsTest = Mp3ExportTest;
 
 Bytes BothTagsFile() {
     Bytes id3v2 = Id3v2Tag(3, {TextFrame(3, "TIT2", "New Title"), TextFrame(3, "TPE1", "New Artist"),
@@ -81,8 +56,7 @@ TEST_F(MpegFieldsTest, OnlySomeSettersCreateATag) {
         EXPECT_EQ(TagParserSetDataW(handle_, c.id, L"7"), 1) << c.id;
         EXPECT_EQ(TagParserGetDataW(handle_, FIELD_HAS_ID3V1), c.hasId3v1) << c.id;
         EXPECT_EQ(TagParserGetDataW(handle_, FIELD_HAS_ID3V2), c.hasId3v2) << c.id;
-        TagParserCloseFile(handle_);
-        handle_ = nullptr;
+        Close();
     }
 }
 

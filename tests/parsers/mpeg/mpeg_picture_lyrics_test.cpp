@@ -2,36 +2,12 @@
 // exports: reading, attaching, copying out, deleting and saving.
 #include <gtest/gtest.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/mpeg_fixtures.h"
 #include "tests/support/process.h"
 
 namespace {
 
-class MpegPictureLyricsTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-    void TearDown() override { TagParserCloseFile(handle_); }
-
-    void Open(const Bytes& data) {
-        path_ = dir_.Write("cover.mp3", data);
-        Reopen();
-    }
-    void Reopen() {
-        TagParserCloseFile(handle_);
-        handle_ = TagParserOpenFile(path_.c_str());
-        ASSERT_NE(handle_, nullptr);
-    }
-
-    static FakeEngine engine_;
-    TempDir dir_;
-    std::string path_;
-    IBaseTag* handle_ = nullptr;
-};
-
-FakeEngine MpegPictureLyricsTest::engine_;
+using MpegPictureLyricsTest = Mp3ExportTest;
 
 TEST_F(MpegPictureLyricsTest, StoredPictureIsLabelledSizedAndCopiedExactly) {
     Bytes image = PatternBytes(4321, 3);

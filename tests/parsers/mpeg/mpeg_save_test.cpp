@@ -6,39 +6,17 @@
 
 #include <algorithm>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/mpeg_fixtures.h"
 #include "tests/support/process.h"
 
 namespace {
 
-class MpegSaveTest : public ::testing::Test {
+class MpegSaveTest : public Mp3ExportTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-    void TearDown() override { TagParserCloseFile(handle_); }
-
-    void Open(const Bytes& data) {
-        path_ = dir_.Write("save.mp3", data);
-        Reopen();
-    }
-    void Reopen() {
-        TagParserCloseFile(handle_);
-        handle_ = TagParserOpenFile(path_.c_str());
-        ASSERT_NE(handle_, nullptr);
-    }
     static bool Contains(const Bytes& data, const std::string& text) {
         return std::search(data.begin(), data.end(), text.begin(), text.end()) != data.end();
     }
-
-    static FakeEngine engine_;
-    TempDir dir_;
-    std::string path_;
-    IBaseTag* handle_ = nullptr;
 };
-
-FakeEngine MpegSaveTest::engine_;
 
 Bytes Id3v1(const std::string& title) { return MakeId3v1Tag(title, "", "", "", "", 0, 255); }
 
@@ -112,8 +90,7 @@ TEST_F(MpegSaveTest, MaskDecidesWhichTagsStayAndApeNeverDoes) {
         EXPECT_FALSE(Contains(saved, "APETAGEX"));
         EXPECT_EQ(Contains(saved, "TAGone"), c.keepsId3v1);
         EXPECT_EQ(Contains(saved, "ID3"), c.keepsId3v2);
-        TagParserCloseFile(handle_);
-        handle_ = nullptr;
+        Close();
         // The mask is the parser's own: a new handle starts from 0 again.
     }
 }
