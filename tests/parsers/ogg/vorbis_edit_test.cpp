@@ -194,11 +194,16 @@ TEST_F(VorbisEditTest, CommentPacketIsLaidOutByteForByte) {
 
 TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsAndGranules) {
     // Small input pages make the output pages end on other packets, whose
-    // granules the editor has to work out itself.
-    for (int channels : {1, 2, 6}) {
+    // granules the editor has to work out itself; large ones make it drain
+    // several output pages at once.
+    const struct {
+        int channels, packetsPerPage;
+    } layouts[] = {{1, 3}, {2, 0}, {6, 3}, {2, 200}};
+    for (const auto& layout : layouts) {
+        const int channels = layout.channels;
         OggFixture fixture;
         fixture.channels = channels;
-        fixture.packetsPerPage = channels == 2 ? 0 : 3;
+        fixture.packetsPerPage = layout.packetsPerPage;
         fixture.seconds = 1.5;
         fixture.comments = {"TITLE=Old"};
         Bytes original = MakeOgg(fixture);
