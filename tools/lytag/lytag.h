@@ -51,6 +51,8 @@ std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
 // Command-line text (in the locale's encoding) as wide text.
 std::wstring FromLocale(const std::string& text);
+// Wide text in the locale's encoding, for printing.
+std::string LocaleText(const std::wstring& text);
 
 // Prints "lytag: FILE: not a readable file of a known kind" on stderr.
 void ReportRefused(const std::string& file);
@@ -66,6 +68,7 @@ int SetCommand(const std::vector<std::string>& args);
 int PictureCommand(const std::vector<std::string>& args);
 int DemoCommand(const std::vector<std::string>& args);
 int CdCommand(const std::vector<std::string>& args);
+int ScanCommand(const std::vector<std::string>& args);
 // The audio-CD part of the demo, with its files in `folder`.
 int DemoAudioCd(const std::string& folder);
 

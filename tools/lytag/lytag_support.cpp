@@ -96,6 +96,7 @@ const char* FileTypeName(int type) {
 std::string ToUtf8(const std::wstring& text) { return WideToUtf8(text); }
 std::wstring FromUtf8(const std::string& text) { return Utf8ToWide(text); }
 std::wstring FromLocale(const std::string& text) { return CodePageToWide(text); }
+std::string LocaleText(const std::wstring& text) { return WideToCodePage(text); }
 
 void ReportRefused(const std::string& file) {
     std::cerr << "lytag: " << file << ": not a readable file of a known kind\n";

@@ -22,10 +22,12 @@ const char kUsage[] =
     "  md5 FILE          digest of a byte range\n"
     "  demo              make sample files and show what the module finds in them\n"
     "  cd                look up a CD (a drive or an image) on a CDDB server\n"
+    "  scan FOLDER...    open every file below the folders, on several threads\n"
     "\n"
     "Run 'lytag COMMAND --help' for a command's options.\n"
     "\n"
-    "Exit status: 0 success; 1 a file was refused or could not be saved; 2 bad usage.\n";
+    "Exit status: 0 success; 1 a file was refused or could not be saved; 2 bad usage;\n"
+    "130 interrupted (scan). See lytag(1) for each command.\n";
 
 struct Command {
     const char* name;
@@ -35,6 +37,7 @@ struct Command {
 const Command kCommands[] = {
     {"show", ShowCommand}, {"set", SetCommand},   {"picture", PictureCommand},
     {"md5", Md5Command},   {"demo", DemoCommand},     {"cd", CdCommand},
+    {"scan", ScanCommand},
 };
 
 }  // namespace
