@@ -24,8 +24,6 @@
 
 #include "core/string_ex.h"
 
-struct AsfHeaderScan;
-
 namespace TagLib {
 class ByteVectorStream;
 namespace ASF {
@@ -78,7 +76,7 @@ public:
 private:
     int Open(const std::string& nativePath);
     // Takes `file` as the open editor when TagLib finds it valid.
-    int Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHeaderScan& scan);
+    int Adopt(std::unique_ptr<TagLib::ASF::File> file);
     void ReadAttributesEx();
     void StoreAttribute(const std::wstring& name, const std::wstring& value);
     int WriteAttributeEx(const std::string& name, const std::string& value);
