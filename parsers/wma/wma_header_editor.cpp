@@ -10,103 +10,9 @@
 
 #include "core/code_page.h"
 #include "core/platform_file.h"
+#include "parsers/wma/asf_header_scan.h"
 
 namespace {
-
-// The most of a header read into memory for reading attributes.
-constexpr uint64_t kMaxHeaderInMemory = 256u << 20;
-
-using Guid = unsigned char[16];
-
-const Guid kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                            0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-const Guid kContentEncryption = {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11,
-                                 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E};
-const Guid kExtendedContentEncryption = {0x14, 0xE6, 0x8A, 0x29, 0x22, 0x26, 0x17, 0x4C,
-                                         0xB9, 0x35, 0xDA, 0xE0, 0x7E, 0xE9, 0x28, 0x9C};
-
-bool SameGuid(const TagLib::ByteVector& bytes, const Guid& guid) {
-    return bytes.size() >= 16 && std::equal(guid, guid + 16, bytes.data(),
-                                            [](unsigned char a, char b) {
-                                                return a == static_cast<unsigned char>(b);
-                                            });
-}
-
-uint64_t LittleEndian(const TagLib::ByteVector& bytes, unsigned offset, unsigned width) {
-    uint64_t value = 0;
-    for (unsigned i = width; i-- > 0;) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-    }
-    return value;
-}
-
-const Guid kHeaderExtension = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
-                               0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
-
-struct HeaderScan {
-    bool encrypted = false;
-    // The header lies inside the file and its objects fill it exactly, as
-    // many as it counts: only then may TagLib rewrite it, since it writes
-    // back only the objects it could parse.
-    bool wellFormed = false;
-};
-
-// Reads the 24-byte object header at `position`; false at the end of the file.
-bool ReadObjectHeader(TagLib::File& file, int64_t position, TagLib::ByteVector* header) {
-    file.seek(static_cast<long>(position));
-    *header = file.readBlock(24);
-    return header->size() == 24;
-}
-
-// True when the objects inside the Header Extension Object at `position`
-// (of `size` bytes) fill its data exactly.
-bool ExtensionHoldsTogether(TagLib::File& file, int64_t position, uint64_t size) {
-    if (size < 46) return false;
-    file.seek(static_cast<long>(position + 24));
-    TagLib::ByteVector fields = file.readBlock(22);
-    if (fields.size() < 22 || LittleEndian(fields, 18, 4) != size - 46) return false;
-    const int64_t end = position + static_cast<int64_t>(size);
-    TagLib::ByteVector object;
-    for (int64_t at = position + 46; at < end;) {
-        if (end - at < 24 || !ReadObjectHeader(file, at, &object)) return false;
-        const uint64_t objectSize = LittleEndian(object, 16, 8);
-        if (objectSize < 24 || objectSize > static_cast<uint64_t>(end - at)) return false;
-        at += static_cast<int64_t>(objectSize);
-    }
-    return true;
-}
-
-// Looks through the objects directly inside the ASF Header Object for a
-// Content Encryption or Extended Content Encryption object, and checks that
-// the header holds together. Reads object headers only, never past the file.
-HeaderScan ScanHeader(TagLib::File& file) {
-    HeaderScan scan;
-    const int64_t length = file.length();
-    file.seek(0);
-    TagLib::ByteVector head = file.readBlock(30);
-    if (head.size() < 30 || !SameGuid(head, kHeaderObject)) return scan;
-    const uint64_t headerSize = LittleEndian(head, 16, 8);
-    const uint64_t count = LittleEndian(head, 24, 4);
-    const int64_t end = static_cast<int64_t>(std::min<uint64_t>(headerSize, length));
-    bool intact = headerSize >= 30 && headerSize <= static_cast<uint64_t>(length);
-    int64_t position = 30;
-    uint64_t seen = 0;
-    TagLib::ByteVector object;
-    while (end - position >= 24 && ReadObjectHeader(file, position, &object)) {
-        scan.encrypted = scan.encrypted || SameGuid(object, kContentEncryption) ||
-                         SameGuid(object, kExtendedContentEncryption);
-        const uint64_t size = LittleEndian(object, 16, 8);
-        if (size < 24 || size > static_cast<uint64_t>(end - position)) {
-            intact = false;
-            break;
-        }
-        if (SameGuid(object, kHeaderExtension) && !ExtensionHoldsTogether(file, position, size)) intact = false;
-        position += static_cast<int64_t>(size);
-        ++seen;
-    }
-    scan.wellFormed = intact && position == static_cast<int64_t>(headerSize) && seen == count;
-    return scan;
-}
 
 TagLib::String ToTagLib(const std::wstring& text) {
     return TagLib::String(WideToUtf8(text), TagLib::String::UTF8);
@@ -183,11 +89,18 @@ int CWMAHeaderEditor::OpenEditor(const char* path) {
 int CWMAHeaderEditor::Open(const std::string& nativePath) {
     editor_.reset();
     header_.reset();
-    int64_t size = 0;
-    // TagLib opens whatever it is given; make sure that is never a FIFO or device.
-    if (!RegularFileSize(nativePath, &size)) return 0;
+    // Check the header before TagLib parses it; the check's open also makes
+    // sure the name is a regular file, never a FIFO or device.
+    std::vector<unsigned char> header;
+    AsfHeaderScan scan;
+    {
+        FilePtr file = OpenReadFile(nativePath);
+        if (!file || !ReadAsfHeader(file.get(), FileLength(file.get()), &header)) return 0;
+        scan = ScanAsfHeader(header, FileLength(file.get()));
+    }
+    if (!scan.parseable) return 0;
     try {
-        return Adopt(std::make_unique<TagLib::ASF::File>(nativePath.c_str(), false));
+        return Adopt(std::make_unique<TagLib::ASF::File>(nativePath.c_str(), false), scan);
     } catch (...) {
         editor_.reset();
         return 0;
@@ -197,18 +110,15 @@ int CWMAHeaderEditor::Open(const std::string& nativePath) {
 int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
     editor_.reset();
     header_.reset();
-    unsigned char start[30];
-    if (ReadAt(file, 0, start, sizeof start) != static_cast<int64_t>(sizeof start)) return 0;
-    uint64_t headerSize = 0;
-    for (int i = 7; i >= 0; --i) headerSize = (headerSize << 8) | start[16 + i];
-    // The header is all TagLib reads; a size beyond the file is cut to it.
-    const int64_t size = static_cast<int64_t>(std::min<uint64_t>(
-        {headerSize, static_cast<uint64_t>(std::max<int64_t>(length, 0)), kMaxHeaderInMemory}));
+    std::vector<unsigned char> header;
+    if (!ReadAsfHeader(file, length, &header)) return 0;
+    const AsfHeaderScan scan = ScanAsfHeader(header, length);
+    if (!scan.parseable) return 0;
     try {
-        TagLib::ByteVector bytes(static_cast<unsigned>(size), '\0');
-        if (ReadAt(file, 0, bytes.data(), size) != size) return 0;
+        TagLib::ByteVector bytes(reinterpret_cast<const char*>(header.data()),
+                                 static_cast<unsigned>(header.size()));
         header_ = std::make_unique<TagLib::ByteVectorStream>(bytes);
-        return Adopt(std::make_unique<TagLib::ASF::File>(header_.get(), false));
+        return Adopt(std::make_unique<TagLib::ASF::File>(header_.get(), false), scan);
     } catch (...) {
         editor_.reset();
         header_.reset();
@@ -216,10 +126,9 @@ int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
     }
 }
 
-int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file) {
+int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHeaderScan& scan) {
     if (!file->isOpen() || !file->isValid()) return 0;
     editor_ = std::move(file);
-    const HeaderScan scan = ScanHeader(*editor_);
     isProtected_ = scan.encrypted ? 1 : 0;
     wellFormed_ = scan.wellFormed;
     ReadAttributesEx();

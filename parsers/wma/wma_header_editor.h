@@ -24,6 +24,8 @@
 
 #include "core/string_ex.h"
 
+struct AsfHeaderScan;
+
 namespace TagLib {
 class ByteVectorStream;
 namespace ASF {
@@ -76,7 +78,7 @@ public:
 private:
     int Open(const std::string& nativePath);
     // Takes `file` as the open editor when TagLib finds it valid.
-    int Adopt(std::unique_ptr<TagLib::ASF::File> file);
+    int Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHeaderScan& scan);
     void ReadAttributesEx();
     void StoreAttribute(const std::wstring& name, const std::wstring& value);
     int WriteAttributeEx(const std::string& name, const std::string& value);
