@@ -27,21 +27,28 @@ std::string NativePath(StringEx path) {
 namespace {
 
 // Opens `path` with `flags` without ever blocking, and keeps it only when it
-// is a regular file. Returns the descriptor in blocking mode, or -1.
-int OpenRegular(const std::string& path, int flags, mode_t mode) {
+// is a regular file. Returns the descriptor, still non-blocking, or -1; *info
+// receives the file's status.
+int OpenRegular(const std::string& path, int flags, mode_t mode, struct stat* info) {
     if (path.empty()) return -1;
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
         ::close(fd);
         return -1;
     }
-    int status = ::fcntl(fd, F_GETFL);
-    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    return fd;
+}
+
+// OpenRegular for reading or writing: the descriptor is made blocking again
+// (the only status flag these opens set is O_NONBLOCK).
+int OpenRegularBlocking(const std::string& path, int flags, mode_t mode) {
+    struct stat info;
+    int fd = OpenRegular(path, flags, mode, &info);
+    if (fd >= 0 && ::fcntl(fd, F_SETFL, 0) < 0) {
         ::close(fd);
         return -1;
     }
@@ -58,12 +65,12 @@ FilePtr Wrap(int fd, const char* mode) {
 }  // namespace
 
 FilePtr OpenReadFile(const std::string& nativePath) {
-    return Wrap(OpenRegular(nativePath, O_RDONLY, 0), "rb");
+    return Wrap(OpenRegularBlocking(nativePath, O_RDONLY, 0), "rb");
 }
 
 FilePtr OpenWriteFile(const std::string& nativePath) {
     // Truncate only after the regular-file check, so a FIFO or device is never touched.
-    int fd = OpenRegular(nativePath, O_WRONLY | O_CREAT, 0666);
+    int fd = OpenRegularBlocking(nativePath, O_WRONLY | O_CREAT, 0666);
     if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         fd = -1;
@@ -72,13 +79,12 @@ FilePtr OpenWriteFile(const std::string& nativePath) {
 }
 
 bool RegularFileSize(const std::string& nativePath, int64_t* size) {
-    int fd = OpenRegular(nativePath, O_RDONLY, 0);
-    if (fd < 0) return false;
     struct stat info;
-    bool ok = ::fstat(fd, &info) == 0;
+    int fd = OpenRegular(nativePath, O_RDONLY, 0, &info);  // proves it can be read
+    if (fd < 0) return false;
     ::close(fd);
-    if (ok && size) *size = static_cast<int64_t>(info.st_size);
-    return ok;
+    if (size) *size = static_cast<int64_t>(info.st_size);
+    return true;
 }
 
 int64_t FileLength(std::FILE* file) {
