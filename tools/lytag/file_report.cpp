@@ -46,11 +46,12 @@ bool ReadReport(const std::string& path, FileReport* report) {
     for (int kind = 0; kind < kDescriptionKinds; ++kind) {
         report->descriptions.push_back(TagParserGetDescriptionW(handle, kind, pattern.c_str(), 1));
     }
+    // The range first: an MP3's frame facts (CRC, frame count) come from its search.
+    report->length = TagParserGetSourceLength(handle, &report->start, &report->end);
     for (int kind = 0; kind < kInfoKinds; ++kind) {
         std::string text = TagParserGetFileInfo(handle, kind);
         if (!text.empty()) report->info.emplace_back(kind, CodePageToWide(text));
     }
-    report->length = TagParserGetSourceLength(handle, &report->start, &report->end);
     int start = report->start;
     int end = report->end;
     report->md5 = TagParserGetMD5(handle, &start, &end);
