@@ -74,6 +74,31 @@ TEST_F(LytagScanTest, OneThreadAndEightThreadsGiveTheSameLines) {
     EXPECT_EQ(one.err.find("files/s"), std::string::npos);  // no terminal: no progress bar
 }
 
+TEST_F(LytagScanTest, UnreadableFilesAreSkippedForAnUnprivilegedUser) {
+    std::string secret = dir_.Write("music/secret.mp3", MakeMp3Sample());
+    ASSERT_EQ(chmod(secret.c_str(), 0000), 0);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    std::string folder = dir_.File("music"), log = dir_.File("scan.log");
+    // Root reads anything: scan as nobody, stderr into a file nobody may write.
+    int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(fchmod(fd, 0666), 0);
+    int status = RunInChild(
+        [&] {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(fd, 2);
+            execl(LY_LYTAG_PATH, LY_LYTAG_PATH, "scan", folder.c_str(), static_cast<char*>(nullptr));
+            return 127;
+        },
+        true);
+    close(fd);
+    EXPECT_EQ(status, 0);
+    Bytes summary = ReadBytes(log);
+    EXPECT_NE(std::string(summary.begin(), summary.end()).find("skipped " + secret + ": not readable"),
+              std::string::npos);
+}
+
 TEST_F(LytagScanTest, JsonOutputIsJsonLines) {
     CommandResult result = Scan({"--json"});
     ASSERT_EQ(result.status, 0) << result.err;
