@@ -21,20 +21,20 @@ constexpr int kFiles = 1000;
 class BenchFiles {
 public:
     BenchFiles() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lyparser-wma-bench-").string() + "XXXXXX";
+        std::string pattern = (std::filesystem::temp_directory_path() / "lyparser-wma-bench-").string() + std::string(6, 'X');
         folder_ = mkdtemp(pattern.data()) ? pattern : std::string();
         for (int i = 0; i < kFiles && !folder_.empty(); ++i) {
-            asf::FileSpec spec;
-            spec.hasContentDescription = true;
+            asf::FileSpec layout;
+            layout.hasContentDescription = true;
             std::u16string n(u"0000");
             for (int k = 3, v = i; k >= 0; --k, v /= 10) n[k] = static_cast<char16_t>(u'0' + v % 10);
-            spec.content = {u"Title " + n, u"Artist " + n, u"", u"Comment " + n, u""};
-            spec.attributes = {asf::Attribute::Text(u"WM/AlbumTitle", u"Album " + n),
+            layout.content = {u"Title " + n, u"Artist " + n, u"", u"Comment " + n, u""};
+            layout.attributes = {asf::Attribute::Text(u"WM/AlbumTitle", u"Album " + n),
                                asf::Attribute::Text(u"WM/Year", u"2003"),
                                asf::Attribute::Text(u"WM/Genre", u"Rock"),
                                asf::Attribute::Text(u"WM/Track", n),
                                asf::Attribute::Text(u"WMFSDKVersion", u"9.00.00.2980")};
-            std::vector<unsigned char> bytes = asf::MakeFile(spec);
+            std::vector<unsigned char> bytes = asf::MakeFile(layout);
             std::string path = folder_ + "/file" + std::to_string(i) + ".wma";
             std::ofstream(path, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -25,17 +25,17 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     int index = 0;
     for (int channels : {1, 2, 6}) {
-        OggSampleSpec spec;
-        spec.seconds = 0.3;
-        spec.channels = channels;
-        spec.comments = {"TITLE=Seed", "ARTIST=Fuzz", "bare", "=empty", "LYRICS=la"};
-        OggBytes stream = MakeOggVorbis(spec);
+        OggSampleSpec sample;
+        sample.seconds = 0.3;
+        sample.channels = channels;
+        sample.comments = {"TITLE=Seed", "ARTIST=Fuzz", "bare", "=empty", "LYRICS=la"};
+        OggBytes stream = MakeOggVorbis(sample);
         Save(folder + "/stream" + std::to_string(index), stream);
         Save(folder + "/start" + std::to_string(index), stream, 4096);
         if (channels == 2) {
             OggBytes chained = stream;
-            spec.serial = 77;
-            OggBytes second = MakeOggVorbis(spec);
+            sample.serial = 77;
+            OggBytes second = MakeOggVorbis(sample);
             chained.insert(chained.end(), second.begin(), second.end());
             Save(folder + "/chained", chained);
         }

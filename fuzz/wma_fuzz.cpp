@@ -15,7 +15,7 @@ namespace {
 // A file in a private temporary folder, rewritten for each input.
 const std::string& InputPath() {
     static const std::string path = [] {
-        std::string folder = "/tmp/lyparser-wma-fuzz-XXXXXX";
+        std::string folder = "/tmp/lyparser-wma-fuzz-" + std::string(6, 'X');
         if (!mkdtemp(folder.data())) std::abort();
         TagParserInitialize(nullptr);
         return folder + "/input.wma";
