@@ -18,34 +18,44 @@
 
 namespace {
 
-std::mutex g_mutex;
-std::condition_variable g_changed;
-int g_notices = 0;
+// Lookup threads are detached and may still be finishing while the process
+// exits, as in a player: the engine they ask and the notice board they report
+// to are never destroyed.
+struct NoticeBoard {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int notices = 0;
+};
+NoticeBoard& Board() {
+    static NoticeBoard* board = new NoticeBoard();
+    return *board;
+}
 
 void CountNotice(const char* unit, unsigned message, int a, int b) {
     if (std::string(unit) != "playlist" || message != 34080 || a != 0 || b != 0) return;
-    std::lock_guard<std::mutex> hold(g_mutex);
-    ++g_notices;
-    g_changed.notify_all();
+    std::lock_guard<std::mutex> hold(Board().mutex);
+    ++Board().notices;
+    Board().changed.notify_all();
 }
 
 // Waits until `count` notices have arrived in all; false after 20 seconds.
 bool WaitForNotices(int count) {
-    std::unique_lock<std::mutex> hold(g_mutex);
-    return g_changed.wait_for(hold, std::chrono::seconds(20), [&] { return g_notices >= count; });
+    std::unique_lock<std::mutex> hold(Board().mutex);
+    return Board().changed.wait_for(hold, std::chrono::seconds(20),
+                                    [&] { return Board().notices >= count; });
 }
 
 int Notices() {
-    std::lock_guard<std::mutex> hold(g_mutex);
-    return g_notices;
+    std::lock_guard<std::mutex> hold(Board().mutex);
+    return Board().notices;
 }
 
 // Waits until no notice has arrived for half a second: earlier lookups are done.
 void SettleLookups() {
-    std::unique_lock<std::mutex> hold(g_mutex);
-    for (int seen = -1; seen != g_notices;) {
-        seen = g_notices;
-        g_changed.wait_for(hold, std::chrono::milliseconds(500));
+    std::unique_lock<std::mutex> hold(Board().mutex);
+    for (int seen = -1; seen != Board().notices;) {
+        seen = Board().notices;
+        Board().changed.wait_for(hold, std::chrono::milliseconds(500));
     }
 }
 
@@ -70,6 +80,7 @@ protected:
         setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
     }
     static void TearDownTestSuite() {
+        engine_.ready = false;  // lookups still queued end at once
         delete server_;
         server_ = nullptr;
     }
@@ -86,11 +97,11 @@ protected:
         return track;
     }
 
-    static FakeEngine engine_;
+    static FakeEngine& engine_;
     static CddbTestServer* server_;
 };
 
-FakeEngine FreeCDDBModuleTest::engine_;
+FakeEngine& FreeCDDBModuleTest::engine_ = *new FakeEngine();
 CddbTestServer* FreeCDDBModuleTest::server_ = nullptr;
 
 TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetTheNames) {
