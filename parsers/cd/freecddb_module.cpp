@@ -1,5 +1,6 @@
 #include "parsers/cd/freecddb_module.h"
 
+#include "core/description_text.h"
 #include "core/host_text.h"
 #include "core/module_state.h"
 #include "core/path_text.h"
@@ -7,7 +8,6 @@
 #include "parsers/cd/cd_path.h"
 #include "parsers/cd/disc_cache.h"
 #include "parsers/cd/freedb_client.h"
-#include "parsers/ogg/description_text.h"
 
 namespace {
 
@@ -111,15 +111,8 @@ StringEx CFreeCDDBModule::GetDescription(int kind, StringEx text, int) {
 StringEx CFreeCDDBModule::CustomDescription(StringEx format) {
     std::string fileName = FileTitleOf(path_).GetNarrow();
     if (!lookupEnabled_) return StringEx(fileName);
-    DescriptionTemplateValues values;
-    values.path = fileName;
-    values.title = GetData(FIELD_TITLE).GetNarrow();
-    values.artist = GetData(FIELD_ARTIST).GetNarrow();
-    values.album = GetData(FIELD_ALBUM).GetNarrow();
-    values.date = GetData(FIELD_YEAR).GetNarrow();
-    values.comment = GetData(FIELD_COMMENT).GetNarrow();
-    values.genre = GetData(FIELD_GENRE).GetNarrow();
-    values.track = GetData(FIELD_TRACK).GetNarrow();
+    DescriptionTemplateValues values = TemplateFieldValues([this](int id) { return GetData(id); });
+    values.path = fileName;  // the file name, not the whole path; the title has no fallback
     std::string filled = FillDescriptionTemplate(format.GetNarrow(), values, &noTokenFilled_);
     return StringEx(noTokenFilled_ ? fileName : filled);
 }

@@ -56,9 +56,6 @@ private:
     StringEx GetID3v2OnlyField(int fieldId);
     void SetPresenceField(int fieldId, StringEx value);
     void SetID3v2OnlyField(int fieldId, StringEx value);
-    // The field for description texts: trimmed, the preferred tag first.
-    StringEx DescriptionField(int basicId, int preferSecond);
-    StringEx ExpandPattern(StringEx pattern, int preferSecond);
     StringEx InformationReport();
 
     int fileType_;

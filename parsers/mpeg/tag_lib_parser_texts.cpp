@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "core/description_text.h"
 #include "core/gbuffer.h"
 #include "core/host_text.h"
 #include "core/path_text.h"
@@ -13,8 +14,6 @@
 #include "parsers/mpeg/tag_lib_parser.h"
 
 namespace {
-
-const wchar_t kJoin[] = L" - ";
 
 const char* YesNo(bool value) { return value ? "YES" : "NO"; }
 
@@ -55,20 +54,6 @@ int FrameCount(const CMPEGFile& file) {
     return static_cast<int>(std::lround(range / frameLength));
 }
 
-// `a` + " - " + `b`, or `a` alone when `b` is empty.
-StringEx JoinOrFirst(StringEx a, StringEx b) {
-    if (b.IsEmpty()) return a;
-    return StringEx(a.GetWide() + kJoin + b.GetWide());
-}
-
-void ReplaceAll(std::string* text, const std::string& placeholder, const std::string& value, bool* filled) {
-    if (placeholder.empty()) return;
-    for (size_t at = text->find(placeholder); at != std::string::npos; at = text->find(placeholder, at)) {
-        text->replace(at, placeholder.size(), value);
-        at += value.size();
-        if (!value.empty()) *filled = true;
-    }
-}
 
 }  // namespace
 
@@ -140,73 +125,16 @@ StringEx CTagLibParser::InformationReport() {
     return StringEx(std::string(reinterpret_cast<const char*>(report.Data()), static_cast<size_t>(report.Size())));
 }
 
-StringEx CTagLibParser::DescriptionField(int basicId, int preferSecond) {
-    int first = preferSecond ? basicId + FIELD_TITLE2 : basicId;
-    int other = preferSecond ? basicId : basicId + FIELD_TITLE2;
-    StringEx value = GetData(first);
-    value.Trim();
-    if (value.IsEmpty()) {
-        value = GetData(other);
-        value.Trim();
-    }
-    return value;
-}
-
 StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond) {
-    if (kind == 5) return ExpandPattern(text, preferSecond);
-    if (kind < 0 || kind > 9) return StringEx();
-    // Fields are read only where the kind uses them: descriptions are asked
-    // for every playlist entry.
-    auto fileTitle = [this] { return StringEx(FileTitleOf(path_).GetWide()); };
-    auto field = [&](int id) { return DescriptionField(id, preferSecond); };
-    if (kind == 7) return fileTitle();
-    if (kind == 3 || kind == 9) {
-        StringEx track = field(FIELD_TRACK);
-        if (track.IsEmpty()) return fileTitle();
-        return kind == 3 ? JoinOrFirst(fileTitle(), track) : JoinOrFirst(track, fileTitle());
-    }
-    StringEx title = field(FIELD_TITLE);
-    if (kind == 4) return title.IsEmpty() ? fileTitle() : JoinOrFirst(title, fileTitle());
-    StringEx shown = title.IsEmpty() ? fileTitle() : title;
-    switch (kind) {
-        case 0:
-            return JoinOrFirst(shown, field(FIELD_ARTIST));
-        case 1: {
-            StringEx artist = field(FIELD_ARTIST);
-            return artist.IsEmpty() ? shown : JoinOrFirst(artist, shown);
-        }
-        case 2:
-            return JoinOrFirst(JoinOrFirst(shown, field(FIELD_ALBUM)), field(FIELD_ARTIST));
-        case 8: {
-            StringEx track = field(FIELD_TRACK);
-            return track.IsEmpty() ? shown : JoinOrFirst(track, shown);
-        }
-        default:  // 6
-            return shown;
-    }
-}
-
-StringEx CTagLibParser::ExpandPattern(StringEx pattern, int preferSecond) {
-    std::string text = pattern.GetNarrow();
-    bool filled = false;
-    ReplaceAll(&text, "%%", "%", &filled);
-    StringEx path = path_;
-    const struct {
-        unsigned id;
-        std::string value;
-    } kPlaceholders[] = {
-        {9004, FileTitleOf(path_).GetNarrow()},
-        {9018, PathFolder(path.GetNarrow())},
-        {9019, DescriptionField(FIELD_TITLE, preferSecond).GetNarrow()},
-        {9002, DescriptionField(FIELD_ARTIST, preferSecond).GetNarrow()},
-        {9001, DescriptionField(FIELD_ALBUM, preferSecond).GetNarrow()},
-        {9021, DescriptionField(FIELD_YEAR, preferSecond).GetNarrow()},
-        {9003, DescriptionField(FIELD_COMMENT, preferSecond).GetNarrow()},
-        {9017, DescriptionField(FIELD_GENRE, preferSecond).GetNarrow()},
-        {9020, DescriptionField(FIELD_TRACK, preferSecond).GetNarrow()},
-    };
-    for (const auto& placeholder : kPlaceholders) {
-        ReplaceAll(&text, HostText(placeholder.id), placeholder.value, &filled);
-    }
-    return filled ? StringEx(text) : FileTitleOf(path_);
+    StringEx fileTitle = FileTitleOf(path_);
+    DescriptionFieldReader field = PreferredFieldReader([this](int id) { return GetData(id); }, preferSecond);
+    if (kind != 5) return ComposeDescription(kind, field, fileTitle);
+    // Every occurrence of a token is filled here, the folder included; the
+    // title has no file-title fallback.
+    DescriptionTemplateValues values = TemplateFieldValues(field);
+    values.path = fileTitle.GetNarrow();
+    values.folder = PathFolder(path_.GetNarrow());
+    int unfilled = 1;
+    std::string filled = FillDescriptionTemplate(text.GetNarrow(), values, &unfilled, TemplateMatches::kEvery);
+    return unfilled ? fileTitle : StringEx(filled);
 }

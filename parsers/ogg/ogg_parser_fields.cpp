@@ -1,8 +1,8 @@
 // COGGParser: comment fields by identifier and by name, and the descriptions.
 // Known fields answer by identifier, every other comment by its name; names
 // compare without regard to case and the first entry of a name wins.
+#include "core/description_text.h"
 #include "core/path_text.h"
-#include "parsers/ogg/description_text.h"
 #include "parsers/ogg/ogg_parser.h"
 
 StringEx COGGParser::GetData(int fieldId) {

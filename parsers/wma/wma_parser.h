@@ -48,10 +48,6 @@ public:
 
 private:
     int OpenEditorOnPath();
-    // The trimmed value of `primary`, or of `secondary` when that is empty;
-    // asked the other way round when `preferSecondary` is nonzero.
-    StringEx PairedField(int primary, int secondary, int preferSecondary);
-    StringEx FillTemplate(StringEx text);
 
     CWMAHeaderEditor editor_;
     CWMADataObject dataObject_;

@@ -221,9 +221,10 @@ TEST_F(MpegDescriptionTest, TemplateFillsPlaceholdersOrFallsBackToTheFileTitle) 
         {"%comment%", 0, "Live Set"},
         {"plain", 0, "Live Set"},
         {"%%", 0, "%"},
+        {"%title%/%title% %%%%", 0, "Song One/Song One %%"},  // every occurrence
         {"%folder%", 0, ""},
     };
-    cases[6].text = dir_.path();
+    cases[7].text = dir_.path();
     for (const auto& c : cases) {
         EXPECT_EQ(TagParserGetDescription(handle_, 5, c.pattern, c.preferSecond), c.text) << c.pattern;
     }

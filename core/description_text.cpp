@@ -1,4 +1,4 @@
-#include "parsers/ogg/description_text.h"
+#include "core/description_text.h"
 
 #include <initializer_list>
 #include <vector>
@@ -43,13 +43,18 @@ StringEx PieceOf(Piece piece, const DescriptionFieldReader& field, const StringE
     return StringEx();
 }
 
-// Replaces the first `token` in `text` with `value`; true when it occurred.
-bool ReplaceFirst(std::string* text, const std::string& token, const std::string& value) {
+// Replaces the first (or every) `token` in `text` with `value`; true when it
+// occurred. Replaced text is never searched again.
+bool Replace(std::string* text, const std::string& token, const std::string& value, TemplateMatches matches) {
     if (token.empty()) return false;
-    size_t at = text->find(token);
-    if (at == std::string::npos) return false;
-    text->replace(at, token.size(), value);
-    return true;
+    bool found = false;
+    for (size_t at = text->find(token); at != std::string::npos; at = text->find(token, at)) {
+        text->replace(at, token.size(), value);
+        found = true;
+        if (matches == TemplateMatches::kFirst) break;
+        at += value.size();
+    }
+    return found;
 }
 
 }  // namespace
@@ -74,34 +79,51 @@ StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const
 }
 
 std::string FillDescriptionTemplate(const std::string& format, const DescriptionTemplateValues& values,
-                                    int* noTokenFilled) {
+                                    int* noTokenFilled, TemplateMatches matches) {
     std::string text = format;
     int notFilled = 1;
-    if (ReplaceFirst(&text, "%%", "%")) notFilled = 0;
+    if (Replace(&text, "%%", "%", matches)) notFilled = 0;
     const std::pair<unsigned, const std::string*> tokens[] = {
-        {9004, &values.path},   {9018, nullptr},         {9019, &values.title},
-        {9002, &values.artist}, {9001, &values.album},   {9021, &values.date},
+        {9004, &values.path},    {9018, &values.folder}, {9019, &values.title},
+        {9002, &values.artist},  {9001, &values.album},  {9021, &values.date},
         {9003, &values.comment}, {9017, &values.genre},  {9020, &values.track},
     };
     for (const auto& token : tokens) {
-        const std::string empty;
-        const std::string& value = token.second ? *token.second : empty;
-        if (ReplaceFirst(&text, HostText(token.first), value) && !value.empty()) notFilled = 0;
+        if (Replace(&text, HostText(token.first), *token.second, matches) && !token.second->empty()) notFilled = 0;
     }
     if (noTokenFilled) *noTokenFilled = notFilled;
     return text;
 }
 
-DescriptionTemplateValues StandardTemplateValues(const DescriptionFieldReader& field, StringEx path,
-                                                 StringEx fileTitle) {
+DescriptionFieldReader PreferredFieldReader(DescriptionFieldReader field, int preferSecond) {
+    return [field = std::move(field), preferSecond](int basicId) {
+        const int second = basicId + 7;
+        StringEx value = field(preferSecond ? second : basicId);
+        value.Trim();
+        if (value.IsEmpty()) {
+            value = field(preferSecond ? basicId : second);
+            value.Trim();
+        }
+        return value;
+    };
+}
+
+DescriptionTemplateValues TemplateFieldValues(const DescriptionFieldReader& field) {
     DescriptionTemplateValues values;
-    values.path = path.GetNarrow();
-    values.title = PieceOf(kTitleOrFile, field, fileTitle).GetNarrow();
+    values.title = field(0).GetNarrow();
     values.artist = field(1).GetNarrow();
     values.album = field(2).GetNarrow();
     values.date = field(3).GetNarrow();
-    values.comment = field(5).GetNarrow();
     values.genre = field(4).GetNarrow();
+    values.comment = field(5).GetNarrow();
     values.track = field(6).GetNarrow();
+    return values;
+}
+
+DescriptionTemplateValues StandardTemplateValues(const DescriptionFieldReader& field, StringEx path,
+                                                 StringEx fileTitle) {
+    DescriptionTemplateValues values = TemplateFieldValues(field);
+    values.path = path.GetNarrow();
+    if (values.title.empty()) values.title = fileTitle.GetNarrow();
     return values;
 }
