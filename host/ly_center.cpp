@@ -37,7 +37,7 @@ const std::map<unsigned, std::string>& DefaultTexts() {
                "Serial number: %d\nChannels: %d\n"},
         {9013, "Original: %s\n"},
         {9014, "Length: %s\n"},
-        {9015, "Bit rate: %d kbit/s %s, %d frames\n"},
+        {9015, "Bit rate: %d kbit/s%s, %d frames\n"},  // "(VBR)" or nothing after the unit
         {9016, "Written by: %s\nNeeds: %s\nProtection: %s\nLicence: %s\n"},
         {9017, "%genre%"},
         {9018, "%folder%"},
