@@ -124,15 +124,15 @@ OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int pack
     return out;
 }
 
-OggBytes MakeOggVorbis(const OggSampleSpec& spec) {
-    return MuxVorbisStream(EncodeVorbisTone(spec.seconds, spec.rate, spec.channels, spec.quality, spec.comments),
-                           spec.serial);
+OggBytes MakeOggVorbis(const OggSampleSpec& layout) {
+    return MuxVorbisStream(EncodeVorbisTone(layout.seconds, layout.rate, layout.channels, layout.quality, layout.comments),
+                           layout.serial);
 }
 
 OggBytes MakeOggSample() {
-    OggSampleSpec spec;
-    spec.seconds = 3;
-    spec.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples", "DATE=2024", "TRACKNUMBER=2",
+    OggSampleSpec layout;
+    layout.seconds = 3;
+    layout.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples", "DATE=2024", "TRACKNUMBER=2",
                      "ENCODER=libvorbisenc"};
-    return MakeOggVorbis(spec);
+    return MakeOggVorbis(layout);
 }

@@ -49,8 +49,8 @@ struct OggSampleSpec {
     uint32_t serial = 0x4c795061;
 };
 
-// A whole Ogg Vorbis file as the spec describes.
-OggBytes MakeOggVorbis(const OggSampleSpec& spec);
+// A whole Ogg Vorbis file laid out as `layout` says.
+OggBytes MakeOggVorbis(const OggSampleSpec& layout);
 
 // The demo's sample: three seconds of stereo with a title, artist, album,
 // date, track number and an encoder comment.

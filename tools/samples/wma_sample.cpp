@@ -57,18 +57,18 @@ Bytes Object(const char* guid, const Bytes& body) {
     return out;
 }
 
-Bytes FileProperties(const FileSpec& spec, uint64_t fileSize) {
+Bytes FileProperties(const FileSpec& layout, uint64_t fileSize) {
     Bytes body;
     PutGuid(&body, kFileId);
     Put(&body, fileSize, 8);
     Put(&body, 132514272000000000ull, 8);  // creation date, 100 ns since 1601
-    Put(&body, spec.packets, 8);
-    Put(&body, uint64_t{spec.packets} * 1000000, 8);  // play duration: 0.1 s a packet
-    Put(&body, uint64_t{spec.packets} * 1000000, 8);  // send duration
+    Put(&body, layout.packets, 8);
+    Put(&body, uint64_t{layout.packets} * 1000000, 8);  // play duration: 0.1 s a packet
+    Put(&body, uint64_t{layout.packets} * 1000000, 8);  // send duration
     Put(&body, 0, 8);                                 // preroll, ms
     Put(&body, 2, 4);                                 // seekable
-    Put(&body, spec.packetSize, 4);
-    Put(&body, spec.packetSize, 4);
+    Put(&body, layout.packetSize, 4);
+    Put(&body, layout.packetSize, 4);
     Put(&body, 64000, 4);
     return Object(kFileProperties, body);
 }
@@ -168,13 +168,13 @@ Bytes ExtendedContentEncryption() {
     return Object(kExtendedContentEncryption, body);
 }
 
-Bytes HeaderObject(const FileSpec& spec, uint64_t fileSize) {
-    std::vector<Bytes> children = {FileProperties(spec, fileSize), StreamProperties()};
-    if (spec.contentEncryption) children.push_back(ContentEncryption());
-    if (spec.extendedContentEncryption) children.push_back(ExtendedContentEncryption());
-    if (spec.hasContentDescription) children.push_back(ContentDescriptionObject(spec.content));
-    children.push_back(AttributeObject(spec.attributes, Place::kExtendedContent));
-    children.push_back(HeaderExtension(spec.attributes));
+Bytes HeaderObject(const FileSpec& layout, uint64_t fileSize) {
+    std::vector<Bytes> children = {FileProperties(layout, fileSize), StreamProperties()};
+    if (layout.contentEncryption) children.push_back(ContentEncryption());
+    if (layout.extendedContentEncryption) children.push_back(ExtendedContentEncryption());
+    if (layout.hasContentDescription) children.push_back(ContentDescriptionObject(layout.content));
+    children.push_back(AttributeObject(layout.attributes, Place::kExtendedContent));
+    children.push_back(HeaderExtension(layout.attributes));
     Bytes inner;
     uint32_t count = 0;
     for (const Bytes& child : children) {
@@ -209,21 +209,21 @@ Bytes Packet(uint32_t index, uint32_t size) {
     return out;
 }
 
-Bytes DataObject(const FileSpec& spec) {
+Bytes DataObject(const FileSpec& layout) {
     Bytes body;
     PutGuid(&body, kFileId);
-    Put(&body, spec.packets, 8);
+    Put(&body, layout.packets, 8);
     Append(&body, {0x01, 0x01});
-    for (uint32_t i = 0; i < spec.packets; ++i) Append(&body, Packet(i, spec.packetSize));
+    for (uint32_t i = 0; i < layout.packets; ++i) Append(&body, Packet(i, layout.packetSize));
     return Object(kData, body);
 }
 
-Bytes IndexObject(const FileSpec& spec) {
+Bytes IndexObject(const FileSpec& layout) {
     Bytes body;
     PutGuid(&body, kFileId);
     Put(&body, 10000000, 8);  // one entry a second
     Put(&body, 1, 4);
-    const uint32_t entries = spec.packets / 10 + 1;
+    const uint32_t entries = layout.packets / 10 + 1;
     Put(&body, entries, 4);
     for (uint32_t i = 0; i < entries; ++i) {
         Put(&body, i * 10, 4);
@@ -232,10 +232,10 @@ Bytes IndexObject(const FileSpec& spec) {
     return Object(kSimpleIndex, body);
 }
 
-Bytes Assemble(const FileSpec& spec, uint64_t fileSize) {
-    Bytes out = HeaderObject(spec, fileSize);
-    if (spec.dataObject) Append(&out, DataObject(spec));
-    if (spec.indexObject) Append(&out, IndexObject(spec));
+Bytes Assemble(const FileSpec& layout, uint64_t fileSize) {
+    Bytes out = HeaderObject(layout, fileSize);
+    if (layout.dataObject) Append(&out, DataObject(layout));
+    if (layout.indexObject) Append(&out, IndexObject(layout));
     return out;
 }
 
@@ -260,33 +260,33 @@ Attribute Attribute::Dword(std::u16string name, uint32_t value, Place place) {
     return attribute;
 }
 
-Bytes MakeFile(const FileSpec& spec) {
+Bytes MakeFile(const FileSpec& layout) {
     // The File Properties object records the file's size: build once to learn it.
-    const uint64_t size = Assemble(spec, 0).size();
-    return Assemble(spec, size);
+    const uint64_t size = Assemble(layout, 0).size();
+    return Assemble(layout, size);
 }
 
-int64_t DataBodyStart(const FileSpec& spec) {
-    if (!spec.dataObject) return -1;
-    return static_cast<int64_t>(HeaderObject(spec, 0).size()) + 24;
+int64_t DataBodyStart(const FileSpec& layout) {
+    if (!layout.dataObject) return -1;
+    return static_cast<int64_t>(HeaderObject(layout, 0).size()) + 24;
 }
 
-int64_t DataBodyEnd(const FileSpec& spec) {
-    if (!spec.dataObject) return -1;
-    return DataBodyStart(spec) - 24 + static_cast<int64_t>(kDataHeaderSize) +
-           int64_t{spec.packets} * spec.packetSize;
+int64_t DataBodyEnd(const FileSpec& layout) {
+    if (!layout.dataObject) return -1;
+    return DataBodyStart(layout) - 24 + static_cast<int64_t>(kDataHeaderSize) +
+           int64_t{layout.packets} * layout.packetSize;
 }
 
 }  // namespace asf
 
 std::vector<unsigned char> MakeWmaSample() {
     using asf::Attribute;
-    asf::FileSpec spec;
-    spec.hasContentDescription = true;
-    spec.content.title = u"Morning Tone";
-    spec.content.author = u"The Sample Makers";
-    spec.content.description = u"Made from code for lytag demo";
-    spec.attributes = {
+    asf::FileSpec layout;
+    layout.hasContentDescription = true;
+    layout.content.title = u"Morning Tone";
+    layout.content.author = u"The Sample Makers";
+    layout.content.description = u"Made from code for lytag demo";
+    layout.attributes = {
         Attribute::Text(u"WM/AlbumTitle", u"Fixtures"),
         Attribute::Text(u"WM/Year", u"2024"),
         Attribute::Text(u"WM/Genre", u"Ambient"),
@@ -296,7 +296,7 @@ std::vector<unsigned char> MakeWmaSample() {
         Attribute::Text(u"WMFSDKNeeded", u"0.0.0.0000"),
         Attribute::Dword(u"WM/TrackNumber", 4),
     };
-    spec.packets = 30;
-    spec.indexObject = true;
-    return asf::MakeFile(spec);
+    layout.packets = 30;
+    layout.indexObject = true;
+    return asf::MakeFile(layout);
 }

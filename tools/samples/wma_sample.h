@@ -49,13 +49,13 @@ struct FileSpec {
     bool indexObject = false;
 };
 
-// A whole file as the spec describes it.
-Bytes MakeFile(const FileSpec& spec);
+// A whole file laid out as `layout` says.
+Bytes MakeFile(const FileSpec& layout);
 
-// Where the Data Object's body begins and ends in MakeFile(spec); -1 and -1
+// Where the Data Object's body begins and ends in MakeFile(layout); -1 and -1
 // without a Data Object.
-int64_t DataBodyStart(const FileSpec& spec);
-int64_t DataBodyEnd(const FileSpec& spec);
+int64_t DataBodyStart(const FileSpec& layout);
+int64_t DataBodyEnd(const FileSpec& layout);
 
 }  // namespace asf
 

@@ -19,16 +19,16 @@ protected:
     // A file named `name` with the given title, artist, album and track.
     std::string Write(const std::string& name, const std::u16string& title, const std::u16string& artist,
                       const std::u16string& album, const std::u16string& track) {
-        asf::FileSpec spec;
-        spec.hasContentDescription = true;
-        spec.content.title = title;
-        spec.content.author = artist;
-        spec.content.description = u"note";
-        if (!album.empty()) spec.attributes.push_back(Attribute::Text(u"WM/AlbumTitle", album));
-        if (!track.empty()) spec.attributes.push_back(Attribute::Text(u"WM/Track", track));
-        spec.attributes.push_back(Attribute::Text(u"WM/Year", u"2001"));
-        spec.attributes.push_back(Attribute::Text(u"WM/Genre", u"Pop"));
-        return dir_.Write(name, asf::MakeFile(spec));
+        asf::FileSpec layout;
+        layout.hasContentDescription = true;
+        layout.content.title = title;
+        layout.content.author = artist;
+        layout.content.description = u"note";
+        if (!album.empty()) layout.attributes.push_back(Attribute::Text(u"WM/AlbumTitle", album));
+        if (!track.empty()) layout.attributes.push_back(Attribute::Text(u"WM/Track", track));
+        layout.attributes.push_back(Attribute::Text(u"WM/Year", u"2001"));
+        layout.attributes.push_back(Attribute::Text(u"WM/Genre", u"Pop"));
+        return dir_.Write(name, asf::MakeFile(layout));
     }
 
     TempDir dir_;

@@ -24,10 +24,10 @@ protected:
     // A file holding every mapped field, some twice, plus attributes the
     // parser must not see: numbers, other streams.
     static asf::FileSpec TaggedSpec() {
-        asf::FileSpec spec;
-        spec.hasContentDescription = true;
-        spec.content = {u"Song", u"Singer", u"(c) Label", u"Liner notes", u"4 stars"};
-        spec.attributes = {
+        asf::FileSpec layout;
+        layout.hasContentDescription = true;
+        layout.content = {u"Song", u"Singer", u"(c) Label", u"Liner notes", u"4 stars"};
+        layout.attributes = {
             Attribute::Text(u"WM/AlbumTitle", u"Record"),
             Attribute::Text(u"WM/Year", u"1999"),
             Attribute::Text(u"WM/Genre", u"Jazz"),
@@ -41,7 +41,7 @@ protected:
             Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
             Attribute::Text(u"DRM_LicenseAcqURL", u"http://licence.example/get"),
         };
-        return spec;
+        return layout;
     }
 
     static FakeEngine engine_;
@@ -110,11 +110,11 @@ TEST_F(WmaFieldsTest, FilesTagLibCannotReadStillOpenWithEmptyFields) {
 }
 
 TEST_F(WmaFieldsTest, TextOutsideTheBasicPlaneReadsInEveryLocale) {
-    asf::FileSpec spec;
-    spec.hasContentDescription = true;
-    spec.content.title = u"Caf\u00E9 \U0001F3B5";
-    spec.attributes = {Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7")};
-    std::string path = dir_.Write("unicode.wma", asf::MakeFile(spec));
+    asf::FileSpec layout;
+    layout.hasContentDescription = true;
+    layout.content.title = u"Caf\u00E9 \U0001F3B5";
+    layout.attributes = {Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7")};
+    std::string path = dir_.Write("unicode.wma", asf::MakeFile(layout));
     for (const char* locale : {"C", "C.UTF-8"}) {
         ThreadLocale guard(locale);
         ASSERT_TRUE(guard.ok()) << locale;
@@ -135,10 +135,10 @@ TEST_F(WmaFieldsTest, ProtectionComesFromTheEncryptionObjects) {
                  {false, true, "Encrypted"},
                  {true, true, "Encrypted"}};
     for (const auto& c : cases) {
-        asf::FileSpec spec = TaggedSpec();
-        spec.contentEncryption = c.content;
-        spec.extendedContentEncryption = c.extended;
-        OpenedFile file(dir_.Write("drm.wma", asf::MakeFile(spec)));
+        asf::FileSpec layout = TaggedSpec();
+        layout.contentEncryption = c.content;
+        layout.extendedContentEncryption = c.extended;
+        OpenedFile file(dir_.Write("drm.wma", asf::MakeFile(layout)));
         ASSERT_NE(file.get(), nullptr);
         EXPECT_EQ(TagParserGetFileInfo(file.get(), 8), c.text) << c.content << c.extended;
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");  // still read

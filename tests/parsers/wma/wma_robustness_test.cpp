@@ -22,14 +22,14 @@ protected:
 };
 
 asf::FileSpec FullSpec() {
-    asf::FileSpec spec;
-    spec.hasContentDescription = true;
-    spec.content = {u"Title", u"Artist", u"(c)", u"Comment", u"Rating"};
-    spec.attributes = {Attribute::Text(u"WM/AlbumTitle", u"Album"),
+    asf::FileSpec layout;
+    layout.hasContentDescription = true;
+    layout.content = {u"Title", u"Artist", u"(c)", u"Comment", u"Rating"};
+    layout.attributes = {Attribute::Text(u"WM/AlbumTitle", u"Album"),
                        Attribute::Text(u"WM/Composer", u"One", Place::kMetadata),
                        Attribute::Text(u"WM/Lyrics", u"Words", Place::kMetadataLibrary)};
-    spec.contentEncryption = true;
-    return spec;
+    layout.contentEncryption = true;
+    return layout;
 }
 
 // Every read operation, then a save; returns the save's result.

@@ -24,10 +24,10 @@ protected:
     static void TearDownTestSuite() { TagParserFinalize(); }
 
     std::string WriteTagged(const std::string& name) {
-        asf::FileSpec spec;
-        spec.hasContentDescription = true;
-        spec.content = {u"Song", u"Singer", u"(c) Label", u"Notes", u""};
-        spec.attributes = {
+        asf::FileSpec layout;
+        layout.hasContentDescription = true;
+        layout.content = {u"Song", u"Singer", u"(c) Label", u"Notes", u""};
+        layout.attributes = {
             Attribute::Text(u"WM/AlbumTitle", u"Record"),
             Attribute::Text(u"WM/Composer", u"One"),
             Attribute::Text(u"WM/Composer", u"Two", Place::kMetadata),
@@ -36,7 +36,7 @@ protected:
             Attribute::Text(u"WM/Lyrics", u"la la", Place::kMetadataLibrary),
             Attribute::Dword(u"WM/SharedUserRating", 99, Place::kMetadataLibrary),
         };
-        return dir_.Write(name, asf::MakeFile(spec));
+        return dir_.Write(name, asf::MakeFile(layout));
     }
 
     // The file's attributes as mutagen reads them. The content-description

@@ -32,10 +32,10 @@ protected:
 };
 
 asf::FileSpec IndexedSpec() {
-    asf::FileSpec spec;
-    spec.indexObject = true;
-    spec.attributes = {asf::Attribute::Text(u"WM/AlbumTitle", u"Walk")};
-    return spec;
+    asf::FileSpec layout;
+    layout.indexObject = true;
+    layout.attributes = {asf::Attribute::Text(u"WM/AlbumTitle", u"Walk")};
+    return layout;
 }
 
 // Applies `damage` to the object at `index` among the top-level objects.
@@ -50,12 +50,12 @@ void SetSize(Bytes* file, const AsfObjectSpan& object, uint64_t size) {
 }
 
 TEST_F(WmaSourceRangeTest, WalkFindsTheDataBodyOrFallsBackToTheWholeFile) {
-    const asf::FileSpec spec = IndexedSpec();
-    const int start = static_cast<int>(asf::DataBodyStart(spec));
-    const int end = static_cast<int>(asf::DataBodyEnd(spec));
-    const Bytes valid = asf::MakeFile(spec);
+    const asf::FileSpec layout = IndexedSpec();
+    const int start = static_cast<int>(asf::DataBodyStart(layout));
+    const int end = static_cast<int>(asf::DataBodyEnd(layout));
+    const Bytes valid = asf::MakeFile(layout);
     const int length = static_cast<int>(valid.size());
-    asf::FileSpec bare = spec;
+    asf::FileSpec bare = layout;
     bare.dataObject = false;
     const Bytes noData = asf::MakeFile(bare);
     const Bytes cut(valid.begin(), valid.begin() + end - 100);
@@ -96,8 +96,8 @@ TEST_F(WmaSourceRangeTest, FilesBeyondFourGigabytesAreWalkedWithoutWrapping) {
     // Header, then a 4 GiB object left as a hole, then the Data Object: a
     // 32-bit walk would wrap and miss it. The range is reported in the low
     // 32 bits of each position.
-    asf::FileSpec spec;
-    const Bytes valid = asf::MakeFile(spec);
+    asf::FileSpec layout;
+    const Bytes valid = asf::MakeFile(layout);
     const auto objects = AsfTopLevelObjects(valid);
     const Bytes header(valid.begin(), valid.begin() + static_cast<long>(objects.at(1).offset));
     const Bytes data = AsfDataObject(valid);
@@ -121,8 +121,8 @@ TEST_F(WmaSourceRangeTest, FilesBeyondFourGigabytesAreWalkedWithoutWrapping) {
 }
 
 TEST_F(WmaSourceRangeTest, DigestCoversTheRequestedBytesOfTheFile) {
-    const asf::FileSpec spec = IndexedSpec();
-    std::string path = dir_.Write("digest.wma", asf::MakeFile(spec));
+    const asf::FileSpec layout = IndexedSpec();
+    std::string path = dir_.Write("digest.wma", asf::MakeFile(layout));
     OpenedFile file(path);
     ASSERT_NE(file.get(), nullptr);
     int start = 0, end = 0;
