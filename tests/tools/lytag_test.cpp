@@ -7,6 +7,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
 
 namespace {
@@ -81,6 +82,28 @@ TEST(LytagTest, ShowJsonGivesOneObjectPerFile) {
     EXPECT_EQ(objects[1]["audioRange"]["length"], 10);
     std::string sum = RunCommand({"/usr/bin/md5sum", text}).out.substr(0, 32);
     EXPECT_EQ(objects[1]["md5"], sum);
+}
+
+TEST(LytagTest, ShowListsOtherOggCommentsOnceEachWithTheFirstValue) {
+    TempDir dir;
+    OggSampleSpec layout;
+    layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first", "ENCODER=second",
+                       "no name at all"};
+    OggBytes bytes = MakeOggVorbis(layout);
+    std::string ogg = dir.Write("song.ogg", std::string(bytes.begin(), bytes.end()));
+
+    CommandResult json = Lytag({"show", "--json", ogg});
+    ASSERT_EQ(json.status, 0) << json.err;
+    nlohmann::json object = nlohmann::json::parse(json.out);
+    EXPECT_EQ(object["fields"]["title"], "Song");
+    EXPECT_EQ(object["comments"],
+              nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
+
+    CommandResult text = Lytag({"show", ogg});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descr"),
+              std::string::npos)
+        << text.out;
 }
 
 TEST(LytagTest, Md5AgreesWithMd5sumOfTheSameRange) {

@@ -29,6 +29,22 @@ void PrintIndented(std::ostream& out, const std::string& text, const std::string
     out << rest << '\n';
 }
 
+// The comments a parser keeps besides its fields, each name once with the
+// value the module gives for it (the first of that name). The module lists
+// the names, each followed by a comma; a comment without a name is left out,
+// as the empty key asks for the list itself.
+std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle) {
+    std::vector<std::pair<std::string, std::wstring>> comments;
+    std::string names = TagParserGetExData(handle, "");
+    for (size_t at = 0, comma; (comma = names.find(',', at)) != std::string::npos; at = comma + 1) {
+        std::string name = names.substr(at, comma - at);
+        bool seen = name.empty();
+        for (const auto& comment : comments) seen = seen || comment.first == name;
+        if (!seen) comments.emplace_back(name, CodePageToWide(TagParserGetExData(handle, name.c_str())));
+    }
+    return comments;
+}
+
 }  // namespace
 
 std::string DescriptionTemplate() { return HostText(9002) + " - " + HostText(9019); }
@@ -42,6 +58,7 @@ bool ReadReport(const std::string& path, FileReport* report) {
         std::wstring value = TagParserGetDataW(handle, field.id);
         if (!value.empty()) report->fields.emplace_back(field.name, value);
     }
+    report->comments = OtherComments(handle);
     std::string pattern = DescriptionTemplate();
     for (int kind = 0; kind < kDescriptionKinds; ++kind) {
         report->descriptions.push_back(TagParserGetDescriptionW(handle, kind, pattern.c_str(), 1));
@@ -67,6 +84,11 @@ void PrintReport(const FileReport& report, std::ostream& out) {
         out << "    " << field.first << ": ";
         PrintIndented(out, Local(field.second), "      ");
     }
+    if (!report.comments.empty()) out << "  other comments:\n";
+    for (const auto& comment : report.comments) {
+        out << "    " << comment.first << "=";
+        PrintIndented(out, Local(comment.second), "      ");
+    }
     out << "  descriptions:\n";
     for (size_t kind = 0; kind < report.descriptions.size(); ++kind) {
         out << "    " << kind << ": " << Local(report.descriptions[kind]) << '\n';
@@ -84,6 +106,8 @@ void PrintReport(const FileReport& report, std::ostream& out) {
 nlohmann::json ReportJson(const FileReport& report) {
     nlohmann::json fields = nlohmann::json::object();
     for (const auto& field : report.fields) fields[field.first] = ToUtf8(field.second);
+    nlohmann::json comments = nlohmann::json::object();
+    for (const auto& comment : report.comments) comments[comment.first] = ToUtf8(comment.second);
     nlohmann::json descriptions = nlohmann::json::array();
     for (const auto& text : report.descriptions) descriptions.push_back(ToUtf8(text));
     nlohmann::json info = nlohmann::json::object();
@@ -92,6 +116,7 @@ nlohmann::json ReportJson(const FileReport& report) {
             {"type", report.type},
             {"typeName", FileTypeName(report.type)},
             {"fields", fields},
+            {"comments", comments},
             {"descriptions", descriptions},
             {"information", info},
             {"audioRange", {{"start", report.start}, {"end", report.end}, {"length", report.length}}},

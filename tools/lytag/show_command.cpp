@@ -10,9 +10,10 @@ namespace {
 const char kShowUsage[] =
     "Usage: lytag show [--json] FILE...\n"
     "\n"
-    "For each file: its type, the non-empty fields by name, the ten description\n"
-    "kinds, the non-empty technical texts, the audio range and the MD5 digest of\n"
-    "that range. --json prints one JSON object per line instead.\n";
+    "For each file: its type, the non-empty fields by name, the other comments\n"
+    "(Ogg Vorbis), the ten description kinds, the non-empty technical texts, the\n"
+    "audio range and the MD5 digest of that range. --json prints one JSON object\n"
+    "per line instead.\n";
 
 const char kMd5Usage[] =
     "Usage: lytag md5 FILE [--start N] [--end N] [--checksum]\n"
