@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/built_locale.h"
 #include "tests/support/locale_guard.h"
 
 namespace {
@@ -47,6 +48,31 @@ TEST(CodePageTest, CLocaleMeansUtf8) {
     std::string out;
     EXPECT_TRUE(WideToCodePageExact(L"\u20AC", &out));
     EXPECT_EQ(out, "\xE2\x82\xAC");
+}
+
+// Legacy code pages: one byte per character, and a multibyte one where bytes
+// can be invalid or cut short.
+TEST(CodePageTest, OtherLocalesUseTheirOwnEncoding) {
+    {
+        BuiltLocale latin1("en_US", "ISO-8859-1");
+        if (!latin1.ok()) GTEST_SKIP() << "localedef cannot build locales here";
+        ThreadLocale guard(latin1.name());
+        ASSERT_TRUE(guard.ok());
+        EXPECT_EQ(ThreadCodePage(), CodePage::kThread);
+        EXPECT_EQ(CodePageToWide("Caf\xE9"), L"Caf\u00E9");
+        EXPECT_EQ(WideToCodePage(L"Caf\u00E9 \u20AC\U0001F3B5"), "Caf\xE9 ??");
+        std::string out;
+        EXPECT_FALSE(WideToCodePageExact(L"\u20AC", &out));
+        EXPECT_TRUE(WideToCodePageExact(L"\u00FF", &out));
+        EXPECT_EQ(out, "\xFF");
+    }
+    BuiltLocale eucJp("ja_JP", "EUC-JP");
+    ASSERT_TRUE(eucJp.ok());
+    ThreadLocale guard(eucJp.name());
+    ASSERT_TRUE(guard.ok());
+    EXPECT_EQ(CodePageToWide("\xB4\xC1\xBB\xFA"), L"\u6F22\u5B57");
+    EXPECT_EQ(CodePageToWide("a\xFFz\xB4"), L"a\uFFFDz\uFFFD");  // invalid, then cut short
+    EXPECT_EQ(WideToCodePage(L"\u6F22\U0001F3B5"), "\xB4\xC1?");
 }
 
 TEST(CodePageTest, BufferHelpersRefuseNullAndShortDestinations) {
