@@ -6,7 +6,11 @@
 #include <string>
 
 #include "lyParser.h"
+#include "tests/support/asf_fixtures.h"
+#include "tests/support/built_locale.h"
 #include "tests/support/fake_engine.h"
+#include "tests/support/locale_guard.h"
+#include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -142,6 +146,33 @@ TEST_F(ExportsTest, NullArgumentsNeverCrash) {
     EXPECT_EQ(TagParserSetData(handle, 0, nullptr), 0);
     EXPECT_EQ(TagParserGetSourceLength(handle, nullptr, nullptr), 0);
     TagParserCloseFile(handle);
+}
+
+// Narrow text crosses the exports in the calling thread's code page: values
+// read are converted into it, values given are converted from it before the
+// file gets them as Unicode (Ogg comments in UTF-8, Windows Media in UTF-16).
+TEST_F(ExportsTest, NarrowTextFollowsTheCallingThreadsCodePage) {
+    BuiltLocale latin1("en_US", "ISO-8859-1");
+    if (!latin1.ok()) GTEST_SKIP() << "localedef cannot build locales here";
+    OggFixture ogg;
+    ogg.comments = {"ARTIST=Caf\xC3\xA9 \xE2\x82\xAC"};
+    asf::FileSpec wma;
+    wma.hasContentDescription = true;
+    wma.content.author = u"Caf\u00E9 \u20AC";
+    for (const std::string& path : {dir_.Write("a.ogg", MakeOgg(ogg)), dir_.Write("a.wma", asf::MakeFile(wma))}) {
+        {
+            ThreadLocale guard(latin1.name());
+            ASSERT_TRUE(guard.ok());
+            OpenedFile file(path);
+            ASSERT_NE(file.get(), nullptr) << path;
+            EXPECT_EQ(TagParserGetData(file.get(), FIELD_ARTIST), "Caf\xE9 ?") << path;
+            TagParserSetData(file.get(), FIELD_TITLE, "Gr\xFC\xDF" "e");  // 0 whatever happened
+            EXPECT_EQ(TagParserApplyFile(file.get()), 1) << path;
+        }
+        OpenedFile file(path);  // back in the C locale: UTF-8
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Gr\xC3\xBC\xC3\x9F" "e") << path;
+        EXPECT_EQ(TagParserGetDataW(file.get(), FIELD_ARTIST), L"Caf\u00E9 \u20AC") << path;
+    }
 }
 
 }  // namespace
