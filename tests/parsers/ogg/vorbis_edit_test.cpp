@@ -127,24 +127,6 @@ TEST_F(VorbisEditTest, NonVorbisFirstPacketIsRejected) {
     EXPECT_STREQ(state_->lastError, "Ogg bitstream does not contain vorbis data.");
 }
 
-TEST_F(VorbisEditTest, ReadsPropertiesCommentsAndVendor) {
-    OggFixture fixture;
-    fixture.channels = 6;
-    fixture.rate = 32000;
-    fixture.vendor = "Test vendor";
-    fixture.comments = {"TITLE=Song", "artist=Me", "NOEQUALS"};
-    fixture.serial = 0x8000abcd;
-    ASSERT_EQ(Open(MakeOgg(fixture)), 0);
-    EXPECT_EQ(state_->info->channels, 6);
-    EXPECT_EQ(state_->info->rate, 32000);
-    EXPECT_EQ(static_cast<uint32_t>(state_->serial), 0x8000abcdu);
-    EXPECT_STREQ(state_->vendor, "Test vendor");
-    vorbis_comment* comments = VorbisEditComments(state_.get());
-    ASSERT_EQ(comments->comments, 3);
-    EXPECT_STREQ(comments->user_comments[1], "artist=Me");
-    EXPECT_STREQ(comments->user_comments[2], "NOEQUALS");
-}
-
 TEST_F(VorbisEditTest, HeadersOnlyOpenReadsTheSameButCannotWrite) {
     OggFixture fixture;
     fixture.comments = {"TITLE=Song", "ARTIST=Me"};
@@ -225,40 +207,6 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsAndGranules) {
                   (std::vector<std::string>{"TITLE=New", "ALBUM=Album"}));
         EXPECT_EQ(vendor, "Xiph.Org libVorbis I 20200704 (Reducing Environment)");
     }
-}
-
-TEST_F(VorbisEditTest, HeadersSpanningManyPagesGrowAndShrink) {
-    OggFixture fixture;
-    fixture.seconds = 1;
-    fixture.comments = {"COVERART=" + std::string(300 * 1024, 'c'), "TITLE=Big"};
-    Bytes big = MakeOgg(fixture);
-    ASSERT_GT(InspectPages(Bytes(big.begin(), big.begin() + 320 * 1024)).pages, 5);
-    int result = -1;
-    Bytes small = Rewrite(big, {"TITLE=Small"}, &result);
-    ASSERT_EQ(result, 0);
-    EXPECT_LT(small.size() + 300 * 1024, big.size());
-    EXPECT_EQ(Pcm(small), Pcm(big));
-    Bytes grown = Rewrite(small, {"TITLE=Small", "PICTURE=" + std::string(400 * 1024, 'p')}, &result);
-    ASSERT_EQ(result, 0);
-    EXPECT_EQ(Pcm(grown), Pcm(big));
-    EXPECT_EQ(InspectPages(grown).badPages, 0);
-    std::vector<std::string> texts = ReadCommentTexts(dir_.Write("grown.ogg", grown));
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[1].size(), 8 + 400 * 1024u);
-}
-
-TEST_F(VorbisEditTest, ChainedStreamIsCopiedByteForByte) {
-    OggFixture first, second;
-    second.serial = 0x2222;
-    second.channels = 1;
-    second.comments = {"TITLE=Second"};
-    Bytes tail = MakeOgg(second);
-    int result = -1;
-    Bytes rewritten = Rewrite(Concat(MakeOgg(first), tail), {"TITLE=First"}, &result);
-    ASSERT_EQ(result, 0);
-    ASSERT_GE(rewritten.size(), tail.size());
-    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), rewritten.end() - static_cast<long>(tail.size())));
-    EXPECT_EQ(InspectPages(rewritten).streams, 2);
 }
 
 TEST_F(VorbisEditTest, DamageBehindTheStreamIsReportedAndSkipped) {
