@@ -3,8 +3,6 @@
 // the technical texts; and what changes before a save (nothing).
 #include <gtest/gtest.h>
 
-#include <taglib/asffile.h>
-
 #include "lyParser.h"
 #include "tests/support/asf_fixtures.h"
 #include "tests/support/fake_engine.h"
@@ -185,25 +183,6 @@ TEST_F(WmaFieldsTest, ChangesWaitForApplyAndWideValuesAreRefused) {
     OpenedFile reopened(path);
     EXPECT_EQ(TagParserGetData(reopened.get(), FIELD_TITLE), "Narrow");
     EXPECT_EQ(TagParserGetData(reopened.get(), FIELD_GENRE), "Blues");
-}
-
-TEST_F(WmaFieldsTest, FixtureReadsTheSameInTagLibAndMutagen) {
-    std::string path = dir_.Write("check.wma", asf::MakeFile(TaggedSpec()));
-    TagLib::ASF::File taglib(path.c_str());
-    ASSERT_TRUE(taglib.isValid());
-    EXPECT_EQ(taglib.tag()->title().to8Bit(true), "Song");
-    EXPECT_EQ(taglib.tag()->attribute("WM/Composer").size(), 2u);
-    EXPECT_EQ(taglib.audioProperties()->sampleRate(), 44100);
-    bool ok = false;
-    std::vector<std::string> attributes = MutagenAttributes(path, &ok);
-    ASSERT_TRUE(ok);
-    auto has = [&](const std::string& line) {
-        return std::find(attributes.begin(), attributes.end(), line) != attributes.end();
-    };
-    EXPECT_TRUE(has("Title|0|Song|0|0"));
-    EXPECT_TRUE(has("WM/Mood|0|calm|1|0"));
-    EXPECT_TRUE(has("WM/TrackNumber|3|8|0|0"));
-    EXPECT_TRUE(has("Author|0|Guest|0|0"));
 }
 
 }  // namespace
