@@ -5,18 +5,13 @@
 
 #include <string>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class ExportsTest : public ::testing::Test {
+class ExportsTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     void SetUp() override {
         data_ = PatternBytes(400000, 5);
         path_ = dir_.Write("audio.bin", data_);
@@ -30,13 +25,9 @@ protected:
         return RunCommand({"/usr/bin/md5sum", part}).out.substr(0, 32);
     }
 
-    static FakeEngine engine_;
-    TempDir dir_;
     Bytes data_;
     std::string path_;
 };
-
-FakeEngine ExportsTest::engine_;
 
 TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
     struct Case {

@@ -3,28 +3,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/mpeg_fixtures.h"
 
 namespace {
 
-class MpegOpenTest : public ::testing::Test {
+class MpegOpenTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     IBaseTag* Open(const std::string& name, const Bytes& data) {
         path_ = dir_.Write(name, data);
         return TagParserOpenFile(path_.c_str());
     }
 
-    static FakeEngine engine_;
-    TempDir dir_;
     std::string path_;
 };
-
-FakeEngine MpegOpenTest::engine_;
 
 // Frames whose header is `header` with every other byte as in kMp3Header128k.
 Bytes FramesWith(uint32_t header, int frameLength, int count = 30) {

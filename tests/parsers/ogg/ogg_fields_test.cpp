@@ -2,17 +2,13 @@
 // identifier and by name, recording changes, and the description texts.
 #include <gtest/gtest.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class OggFieldsTest : public ::testing::Test {
+class OggFieldsTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
     void TearDown() override {
         if (handle_) TagParserCloseFile(handle_);
     }
@@ -27,12 +23,8 @@ protected:
         return handle_;
     }
 
-    static FakeEngine engine_;
-    TempDir dir_;
     IBaseTag* handle_ = nullptr;
 };
-
-FakeEngine OggFieldsTest::engine_;
 
 TEST_F(OggFieldsTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
     IBaseTag* h = OpenWith({"Title=Song", "TITLE=Other", "artist=Art", "ALBUM=Alb", "Date=1999", "GENRE=Jazz",

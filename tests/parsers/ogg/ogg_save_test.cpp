@@ -9,19 +9,14 @@
 #include <csignal>
 #include <functional>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class OggSaveTest : public ::testing::Test {
+class OggSaveTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     static std::vector<int16_t> Pcm(const std::string& path) {
         std::vector<int16_t> samples;
         EXPECT_TRUE(DecodePcm(path, &samples)) << path;
@@ -38,12 +33,7 @@ protected:
         TagParserCloseFile(handle);
         return result;
     }
-
-    static FakeEngine engine_;
-    TempDir dir_;
 };
-
-FakeEngine OggSaveTest::engine_;
 
 TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     OggFixture fixture;

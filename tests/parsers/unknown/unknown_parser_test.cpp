@@ -4,25 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/locale_guard.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class UnknownParserTest : public ::testing::Test {
+class UnknownParserTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
     void SetUp() override { engine_.length = 0; }
-
-    static FakeEngine engine_;
-    TempDir dir_;
 };
-
-FakeEngine UnknownParserTest::engine_;
 
 bool Opens(const std::string& path) {
     IBaseTag* handle = TagParserOpenFile(path.c_str());

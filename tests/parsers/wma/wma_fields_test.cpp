@@ -3,22 +3,17 @@
 // the technical texts; and what changes before a save (nothing).
 #include <gtest/gtest.h>
 
-#include "lyParser.h"
+#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/locale_guard.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 using asf::Attribute;
 using asf::Place;
 
-class WmaFieldsTest : public ::testing::Test {
+class WmaFieldsTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     // A file holding every mapped field, some twice, plus attributes the
     // parser must not see: numbers, other streams.
     static asf::FileSpec TaggedSpec() {
@@ -41,12 +36,7 @@ protected:
         };
         return layout;
     }
-
-    static FakeEngine engine_;
-    TempDir dir_;
 };
-
-FakeEngine WmaFieldsTest::engine_;
 
 TEST_F(WmaFieldsTest, FieldsReadTheirAttributesJoinedAndStringOnly) {
     OpenedFile file(dir_.Write("tagged.wma", asf::MakeFile(TaggedSpec())));

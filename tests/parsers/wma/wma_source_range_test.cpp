@@ -6,17 +6,13 @@
 #include <fstream>
 #include <functional>
 
-#include "lyParser.h"
+#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class WmaSourceRangeTest : public ::testing::Test {
+class WmaSourceRangeTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(nullptr); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     struct Range {
         int start = -7, end = -7, result = -7;
     };
@@ -26,8 +22,6 @@ protected:
         if (file.get()) range.result = TagParserGetSourceLength(file.get(), &range.start, &range.end);
         return range;
     }
-
-    TempDir dir_;
 };
 
 asf::FileSpec IndexedSpec() {
