@@ -15,7 +15,10 @@ protected:
     void SetUp() override {
         data_ = PatternBytes(400000, 5);
         path_ = dir_.Write("audio.bin", data_);
+        handle_ = TagParserOpenFile(path_.c_str());
+        ASSERT_NE(handle_, nullptr);
     }
+    void TearDown() override { TagParserCloseFile(handle_); }
 
     // md5sum of `count` bytes of the file from `offset`.
     std::string Reference(size_t offset, size_t count) {
@@ -27,6 +30,7 @@ protected:
 
     Bytes data_;
     std::string path_;
+    IBaseTag* handle_ = nullptr;
 };
 
 TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
@@ -46,58 +50,51 @@ TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
         {399000, 500000, 399000, 1000, 1000, 399000, 500000},  // past the end: what exists
         {450000, 460000, 400000, 0, 0, 450000, 460000},
     };
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
     for (const auto& c : cases) {
         int start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Reference(c.md5Offset, c.md5Count))
+        EXPECT_EQ(TagParserGetMD5(handle_, &start, &end), Reference(c.md5Offset, c.md5Count))
             << c.start << ".." << c.end;
         EXPECT_EQ(start, c.normalStart);
         EXPECT_EQ(end, c.normalEnd);
         start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetCheckSum(handle, &start, &end), Reference(c.md5Offset, c.sumCount))
+        EXPECT_EQ(TagParserGetCheckSum(handle_, &start, &end), Reference(c.md5Offset, c.sumCount))
             << c.start << ".." << c.end;
         EXPECT_EQ(end, c.normalEnd);
     }
     int start = 0;
-    EXPECT_EQ(TagParserGetMD5(handle, &start, nullptr), "");
-    TagParserCloseFile(handle);
+    EXPECT_EQ(TagParserGetMD5(handle_, &start, nullptr), "");
 }
 
 TEST_F(ExportsTest, HandlesAreIndependent) {
     std::string other = dir_.Write("other.txt", std::string("12345"));
-    IBaseTag* a = TagParserOpenFile(path_.c_str());
     IBaseTag* b = TagParserOpenFile(other.c_str());
-    ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    EXPECT_NE(a, b);
+    EXPECT_NE(handle_, b);
     int start = 0, end = 0;
-    EXPECT_EQ(TagParserGetSourceLength(a, &start, &end), 400000);
-    TagParserCloseFile(a);
+    EXPECT_EQ(TagParserGetSourceLength(handle_, &start, &end), 400000);
+    TagParserCloseFile(handle_);
+    handle_ = nullptr;
     EXPECT_EQ(TagParserGetSourceLength(b, &start, &end), 5);
     EXPECT_EQ(TagParserGetDescription(b, 0, "", 0), "other");
     TagParserCloseFile(b);
 }
 
 TEST_F(ExportsTest, UnsupportedOperationsGiveTheirDefaults) {
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(TagParserSetData(handle, FIELD_TITLE, "x"), 0);
-    EXPECT_EQ(TagParserSetDataW(handle, FIELD_TITLE, L"x"), 0);
-    EXPECT_EQ(TagParserSetExData(handle, "KEY", "x"), 0);
-    EXPECT_EQ(TagParserGetExData(handle, "KEY"), "");
-    EXPECT_EQ(TagParserApplyFile(handle), 1);
-    EXPECT_EQ(TagParserDeleteAttachedPicture(handle), 2);
+    EXPECT_EQ(TagParserSetData(handle_, FIELD_TITLE, "x"), 0);
+    EXPECT_EQ(TagParserSetDataW(handle_, FIELD_TITLE, L"x"), 0);
+    EXPECT_EQ(TagParserSetExData(handle_, "KEY", "x"), 0);
+    EXPECT_EQ(TagParserGetExData(handle_, "KEY"), "");
+    EXPECT_EQ(TagParserApplyFile(handle_), 1);
+    EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 2);
     unsigned char picture[4] = {7, 7, 7, 7};
-    EXPECT_EQ(TagParserGetAttachedPictureData(handle, picture), 0);
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, picture), 0);
     EXPECT_EQ(picture[0], 7);
     std::string lyrics(3000, 'l');
-    EXPECT_EQ(TagParserSetLyrics(handle, lyrics.data(), 3000), 0);
-    EXPECT_EQ(TagParserSetLyrics(handle, nullptr, 10), 0);
-    TagParserSetAllLyric(handle, "words");
-    EXPECT_EQ(TagParserGetAllLyric(handle, 0), "");
+    EXPECT_EQ(TagParserSetLyrics(handle_, lyrics.data(), 3000), 0);
+    EXPECT_EQ(TagParserSetLyrics(handle_, nullptr, 10), 0);
+    TagParserSetAllLyric(handle_, "words");
+    EXPECT_EQ(TagParserGetAllLyric(handle_, 0), "");
     TagParserGetLyrics(1, 2, 3, 4, 5, 6);
-    TagParserCloseFile(handle);
 }
 
 TEST_F(ExportsTest, MemoryImagesAreRefusedByEveryParserWithoutOne) {
@@ -117,12 +114,9 @@ TEST_F(ExportsTest, NullArgumentsNeverCrash) {
     EXPECT_EQ(TagParserGetDescriptionW(nullptr, 0, nullptr, 0), L"");
     EXPECT_EQ(TagParserGetSourceLength(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(TagParserGetCheckSum(nullptr, nullptr, nullptr), "");
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(TagParserGetDescription(handle, 5, nullptr, 0), "audio");
-    EXPECT_EQ(TagParserSetData(handle, 0, nullptr), 0);
-    EXPECT_EQ(TagParserGetSourceLength(handle, nullptr, nullptr), 0);
-    TagParserCloseFile(handle);
+    EXPECT_EQ(TagParserGetDescription(handle_, 5, nullptr, 0), "audio");
+    EXPECT_EQ(TagParserSetData(handle_, 0, nullptr), 0);
+    EXPECT_EQ(TagParserGetSourceLength(handle_, nullptr, nullptr), 0);
 }
 
 }  // namespace
