@@ -164,15 +164,7 @@ TEST_F(WmaFieldsTest, ChangesWaitForApplyAndWideValuesAreRefused) {
     EXPECT_EQ(TagParserSetExData(file.get(), "WM/Genre", "Blues"), 1);
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_GENRE), "Jazz");
-    EXPECT_EQ(ReadBytes(path), before);
-
-    // The save re-reads before it writes: answers stay those of the file as
-    // it was until the next open.
-    ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-    EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");
-    OpenedFile reopened(path);
-    EXPECT_EQ(TagParserGetData(reopened.get(), FIELD_TITLE), "Narrow");
-    EXPECT_EQ(TagParserGetData(reopened.get(), FIELD_GENRE), "Blues");
+    EXPECT_EQ(ReadBytes(path), before);  // what a save then does: the save tests
 }
 
 }  // namespace
