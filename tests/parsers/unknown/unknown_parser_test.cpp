@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/module_test.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 #include "tests/support/process.h"
 
 namespace {

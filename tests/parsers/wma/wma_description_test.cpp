@@ -3,8 +3,8 @@
 // template fill of kind 5 with the host's placeholder texts.
 #include <gtest/gtest.h>
 
-#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
+#include "tests/support/module_test.h"
 
 namespace {
 

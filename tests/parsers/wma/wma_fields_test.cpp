@@ -3,9 +3,9 @@
 // the technical texts; and what changes before a save (nothing).
 #include <gtest/gtest.h>
 
-#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
+#include "tests/support/module_test.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <set>
 
-#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 #include "tests/support/process.h"
 
 namespace {

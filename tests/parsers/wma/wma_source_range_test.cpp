@@ -6,8 +6,8 @@
 #include <fstream>
 #include <functional>
 
-#include "tests/support/module_test.h"
 #include "tests/support/asf_fixtures.h"
+#include "tests/support/module_test.h"
 
 namespace {
 
