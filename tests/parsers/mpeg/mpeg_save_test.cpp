@@ -84,7 +84,9 @@ TEST_F(MpegSaveTest, MaskDecidesWhichTagsStayAndApeNeverDoes) {
         if (c.id3v2) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, c.id3v2);
         ASSERT_EQ(TagParserApplyFile(handle_), 1);
         Bytes saved = ReadBytes(path_);
-        if (!c.id3v1 && !c.id3v2) EXPECT_EQ(saved, Mp3Frames()) << "mask 0 removes every tag";
+        if (!c.id3v1 && !c.id3v2) {
+            EXPECT_EQ(saved, Mp3Frames()) << "mask 0 removes every tag";
+        }
         EXPECT_FALSE(Contains(saved, "APETAGEX"));
         EXPECT_EQ(Contains(saved, "TAGone"), c.keepsId3v1);
         EXPECT_EQ(Contains(saved, "ID3"), c.keepsId3v2);
