@@ -1,9 +1,11 @@
 // The MPEG parser through the exports: which files open, the technical texts
-// and information report, the audio range, and the description kinds.
+// and information report, the audio range and digest, and the description
+// kinds.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "tests/support/mpeg_fixtures.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -115,6 +117,13 @@ TEST_F(MpegOpenTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
         EXPECT_EQ(end, length + c.endMinusLength) << c.name;
         EXPECT_EQ(result, end - start) << c.name;
     }
+}
+
+TEST_F(MpegOpenTest, DigestCoversTheRequestedBytesOfTheFile) {
+    Bytes file = Concat({Id3v2Tag(3, {TextFrame(3, "TIT2", "d")}), Mp3Frames()});
+    Open(file);
+    int start = 21, count = 1000;
+    EXPECT_EQ(TagParserGetMD5(handle_, &start, &count), Md5sum(file, 21, 1000));
 }
 
 TEST_F(MpegOpenTest, ChangedLyricsMoveTheEndOfTheRange) {

@@ -1,6 +1,6 @@
 // Where the audio lies in a Windows Media file: the walk over its top-level
 // objects through GetSourceLength, on valid files, damaged object sizes and a
-// file larger than 4 GiB.
+// file larger than 4 GiB; and the digest of a range.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +8,7 @@
 
 #include "tests/support/asf_fixtures.h"
 #include "tests/support/module_test.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -111,6 +112,13 @@ TEST_F(WmaSourceRangeTest, FilesBeyondFourGigabytesAreWalkedWithoutWrapping) {
     Range range = SourceRange(path);
     EXPECT_EQ(range.start, static_cast<int>(static_cast<uint32_t>(bodyStart)));
     EXPECT_EQ(range.end, static_cast<int>(static_cast<uint32_t>(bodyStart + data.size() - 24)));
+}
+
+TEST_F(WmaSourceRangeTest, DigestCoversTheRequestedBytesOfTheFile) {
+    const Bytes data = asf::MakeFile(IndexedSpec());
+    OpenedFile file(dir_.Write("digest.wma", data));
+    int start = 100, count = 2000;
+    EXPECT_EQ(TagParserGetMD5(file.get(), &start, &count), Md5sum(data, 100, 2000));
 }
 
 }  // namespace
