@@ -26,12 +26,10 @@ protected:
 
     // Opens `path`, lets `change` record changes, saves; returns ApplyFile's result.
     static int Save(const std::string& path, const std::function<void(IBaseTag*)>& change) {
-        IBaseTag* handle = TagParserOpenFile(path.c_str());
-        if (!handle) return -1;
-        change(handle);
-        int result = TagParserApplyFile(handle);
-        TagParserCloseFile(handle);
-        return result;
+        OpenedFile file(path);
+        if (!file.get()) return -1;
+        change(file.get());
+        return TagParserApplyFile(file.get());
     }
 };
 
@@ -64,11 +62,9 @@ TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 
-    IBaseTag* reopened = TagParserOpenFile(path.c_str());
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(TagParserGetDataW(reopened, 0), L"New 🎵");
-    EXPECT_EQ(TagParserGetExData(reopened, ""), "ENCODER,,MOOD,");
-    TagParserCloseFile(reopened);
+    OpenedFile reopened(path);
+    EXPECT_EQ(TagParserGetDataW(reopened.get(), 0), L"New 🎵");
+    EXPECT_EQ(TagParserGetExData(reopened.get(), ""), "ENCODER,,MOOD,");
 }
 
 TEST_F(OggSaveTest, AnIndependentReaderSeesTheNewComments) {
