@@ -5,42 +5,29 @@
 
 #include <string>
 
-#include "lyParser.h"
-#include "tests/support/asf_fixtures.h"
 #include "tests/support/built_locale.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
+#include "tools/samples/wma_sample.h"
 
 namespace {
 
-class ExportsTest : public ::testing::Test {
+class ExportsTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     void SetUp() override {
         data_ = PatternBytes(400000, 5);
         path_ = dir_.Write("audio.bin", data_);
+        handle_ = TagParserOpenFile(path_.c_str());
+        ASSERT_NE(handle_, nullptr);
     }
+    void TearDown() override { TagParserCloseFile(handle_); }
 
-    // md5sum of `count` bytes of the file from `offset`.
-    std::string Reference(size_t offset, size_t count) {
-        count = std::min(count, data_.size() - offset);
-        std::string part = dir_.Write(
-            "part.bin", Bytes(data_.begin() + offset, data_.begin() + offset + count));
-        return RunCommand({"/usr/bin/md5sum", part}).out.substr(0, 32);
-    }
-
-    static FakeEngine engine_;
-    TempDir dir_;
     Bytes data_;
     std::string path_;
+    IBaseTag* handle_ = nullptr;
 };
-
-FakeEngine ExportsTest::engine_;
 
 TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
     struct Case {
@@ -56,78 +43,61 @@ TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
         {4096, 1000000, 4096, 167936, 163840, 4096, 1000000},
         {100, 50, 100, 50, 50, 100, 50},
         {5000, 0, 5000, 0, 0, 5000, 0},
+        {399000, 500000, 399000, 1000, 1000, 399000, 500000},  // past the end: what exists
+        {450000, 460000, 400000, 0, 0, 450000, 460000},
     };
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
     for (const auto& c : cases) {
         int start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Reference(c.md5Offset, c.md5Count))
+        EXPECT_EQ(TagParserGetMD5(handle_, &start, &end), Md5sum(data_, c.md5Offset, c.md5Count))
             << c.start << ".." << c.end;
         EXPECT_EQ(start, c.normalStart);
         EXPECT_EQ(end, c.normalEnd);
         start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetCheckSum(handle, &start, &end), Reference(c.md5Offset, c.sumCount))
+        EXPECT_EQ(TagParserGetCheckSum(handle_, &start, &end), Md5sum(data_, c.md5Offset, c.sumCount))
             << c.start << ".." << c.end;
         EXPECT_EQ(end, c.normalEnd);
     }
     int start = 0;
-    EXPECT_EQ(TagParserGetMD5(handle, &start, nullptr), "");
-    TagParserCloseFile(handle);
-}
-
-TEST_F(ExportsTest, DigestPastTheEndCoversWhatExists) {
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
-    int start = 399000, end = 500000;
-    EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Reference(399000, 1000));
-    start = 450000, end = 460000;
-    EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Reference(400000, 0));
-    TagParserCloseFile(handle);
+    EXPECT_EQ(TagParserGetMD5(handle_, &start, nullptr), "");
 }
 
 TEST_F(ExportsTest, HandlesAreIndependent) {
     std::string other = dir_.Write("other.txt", std::string("12345"));
-    IBaseTag* a = TagParserOpenFile(path_.c_str());
     IBaseTag* b = TagParserOpenFile(other.c_str());
-    ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    EXPECT_NE(a, b);
+    EXPECT_NE(handle_, b);
     int start = 0, end = 0;
-    EXPECT_EQ(TagParserGetSourceLength(a, &start, &end), 400000);
-    TagParserCloseFile(a);
+    EXPECT_EQ(TagParserGetSourceLength(handle_, &start, &end), 400000);
+    TagParserCloseFile(handle_);
+    handle_ = nullptr;
     EXPECT_EQ(TagParserGetSourceLength(b, &start, &end), 5);
     EXPECT_EQ(TagParserGetDescription(b, 0, "", 0), "other");
     TagParserCloseFile(b);
 }
 
 TEST_F(ExportsTest, UnsupportedOperationsGiveTheirDefaults) {
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(TagParserSetData(handle, FIELD_TITLE, "x"), 0);
-    EXPECT_EQ(TagParserSetDataW(handle, FIELD_TITLE, L"x"), 0);
-    EXPECT_EQ(TagParserSetExData(handle, "KEY", "x"), 0);
-    EXPECT_EQ(TagParserGetExData(handle, "KEY"), "");
-    EXPECT_EQ(TagParserApplyFile(handle), 1);
-    EXPECT_EQ(TagParserDeleteAttachedPicture(handle), 2);
+    EXPECT_EQ(TagParserSetData(handle_, FIELD_TITLE, "x"), 0);
+    EXPECT_EQ(TagParserSetDataW(handle_, FIELD_TITLE, L"x"), 0);
+    EXPECT_EQ(TagParserSetExData(handle_, "KEY", "x"), 0);
+    EXPECT_EQ(TagParserGetExData(handle_, "KEY"), "");
+    EXPECT_EQ(TagParserApplyFile(handle_), 1);
+    EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 2);
     unsigned char picture[4] = {7, 7, 7, 7};
-    EXPECT_EQ(TagParserGetAttachedPictureData(handle, picture), 0);
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, picture), 0);
     EXPECT_EQ(picture[0], 7);
     std::string lyrics(3000, 'l');
-    EXPECT_EQ(TagParserSetLyrics(handle, lyrics.data(), 3000), 0);
-    EXPECT_EQ(TagParserSetLyrics(handle, nullptr, 10), 0);
-    TagParserSetAllLyric(handle, "words");
-    EXPECT_EQ(TagParserGetAllLyric(handle, 0), "");
+    EXPECT_EQ(TagParserSetLyrics(handle_, lyrics.data(), 3000), 0);
+    EXPECT_EQ(TagParserSetLyrics(handle_, nullptr, 10), 0);
+    TagParserSetAllLyric(handle_, "words");
+    EXPECT_EQ(TagParserGetAllLyric(handle_, 0), "");
     TagParserGetLyrics(1, 2, 3, 4, 5, 6);
-    for (int id : {31, 99, -1, 0, 26}) EXPECT_EQ(TagParserGetData(handle, id), "") << id;
-    TagParserCloseFile(handle);
 }
 
 TEST_F(ExportsTest, MemoryImagesAreRefusedByEveryParserWithoutOne) {
     const unsigned char image[] = "ID3\x04\x00\x00\x00\x00\x00\x00";
-    for (int type : {-1, 0, 1, 3, 4, 5, 6, 7, 8}) {
+    for (int type : {-1, 0, 1, 3, 4, 5, 6, 7, 8, 100}) {
         EXPECT_EQ(TagParserOpenBinaryFile(type, image, sizeof image), nullptr) << type;
     }
-    EXPECT_EQ(TagParserOpenBinaryFile(2, nullptr, 0), nullptr);
 }
 
 TEST_F(ExportsTest, NullArgumentsNeverCrash) {
@@ -140,12 +110,9 @@ TEST_F(ExportsTest, NullArgumentsNeverCrash) {
     EXPECT_EQ(TagParserGetDescriptionW(nullptr, 0, nullptr, 0), L"");
     EXPECT_EQ(TagParserGetSourceLength(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(TagParserGetCheckSum(nullptr, nullptr, nullptr), "");
-    IBaseTag* handle = TagParserOpenFile(path_.c_str());
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(TagParserGetDescription(handle, 5, nullptr, 0), "audio");
-    EXPECT_EQ(TagParserSetData(handle, 0, nullptr), 0);
-    EXPECT_EQ(TagParserGetSourceLength(handle, nullptr, nullptr), 0);
-    TagParserCloseFile(handle);
+    EXPECT_EQ(TagParserGetDescription(handle_, 5, nullptr, 0), "audio");
+    EXPECT_EQ(TagParserSetData(handle_, 0, nullptr), 0);
+    EXPECT_EQ(TagParserGetSourceLength(handle_, nullptr, nullptr), 0);
 }
 
 // Narrow text crosses the exports in the calling thread's code page: values

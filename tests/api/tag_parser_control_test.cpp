@@ -1,5 +1,4 @@
-// The controller's choice of parser from a file name, and its opening
-// sequences for codes without a parser.
+// The controller's choice of parser from a file name.
 #include "api/tag_parser_control.h"
 
 #include <gtest/gtest.h>
@@ -20,15 +19,6 @@ TEST(TagParserControlTest, FileTypeComesFromTheLastFourCharacters) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CTagParserControl::GetFileTypeFromName(c.name), c.type);
-    }
-}
-
-TEST(TagParserControlTest, CodesOutsideTheTableCreateNothing) {
-    CTagParserControl control;
-    for (int type : {-1, 8, 100}) {
-        EXPECT_EQ(control.CreateParser(type), nullptr) << type;
-        EXPECT_EQ(control.OpenBinaryFile(reinterpret_cast<const unsigned char*>("x"), 1, type),
-                  nullptr);
     }
 }
 

@@ -1,5 +1,6 @@
-// Text conversions: UTF-8, UTF-16 and the locale's code page, with the
-// replacement rules for bytes and characters that do not fit.
+// Text conversions: UTF-8 and UTF-16, with the replacement rules for bytes
+// and characters that do not fit. The locale's code page is checked through
+// StringEx and wide paths.
 #include "core/code_page.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +39,6 @@ TEST(CodePageTest, Utf16KeepsCharactersOutsideTheBasicPlane) {
     EXPECT_EQ(units, (std::u16string{u'A', 0xD83D, 0xDE00, 0x00E9}));
     EXPECT_EQ(Utf16ToWide(units), text);
     EXPECT_EQ(Utf16ToWide(std::u16string{0xDC00, u'x'}), L"\uFFFDx");
-}
-
-TEST(CodePageTest, CLocaleMeansUtf8) {
-    ThreadLocale guard("C");
-    ASSERT_TRUE(guard.ok());
-    EXPECT_EQ(ThreadCodePage(), CodePage::kUtf8);
-    EXPECT_EQ(CodePageToWide("\xE2\x82\xAC"), L"\u20AC");
-    std::string out;
-    EXPECT_TRUE(WideToCodePageExact(L"\u20AC", &out));
-    EXPECT_EQ(out, "\xE2\x82\xAC");
 }
 
 // Legacy code pages: one byte per character, and a multibyte one where bytes

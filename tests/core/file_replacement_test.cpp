@@ -1,12 +1,13 @@
-// Replacing a file's content beside it: what survives a failure at each step
-// and what a successful replacement keeps of the original.
+// Replacing a file's content beside it: an abandoned replacement, a stale
+// temporary file, links, and targets it refuses. A successful save (content,
+// permission bits) and one in an unwritable folder are checked through the
+// Ogg save tests, the one user of this class.
 #include "core/file_replacement.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -25,24 +26,6 @@ protected:
 
 bool WriteAll(std::FILE* file, const std::string& text) {
     return file && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-}
-
-TEST_F(FileReplacementTest, CommitPutsTheNewContentInPlaceWithTheOldBits) {
-    std::string path = Original();
-    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-    {
-        FileReplacement replacement(path, ".tmp");
-        std::FILE* file = replacement.Create();
-        ASSERT_TRUE(WriteAll(file, "new content"));
-        EXPECT_EQ(replacement.TemporaryPath(), path + ".tmp");
-        EXPECT_EQ(Content(path), "old");
-        EXPECT_TRUE(replacement.Commit());
-    }
-    EXPECT_EQ(Content(path), "new content");
-    EXPECT_FALSE(Exists(path + ".tmp"));
-    struct stat info;
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST_F(FileReplacementTest, AbandonedReplacementLeavesNothingBehind) {
@@ -77,23 +60,6 @@ TEST_F(FileReplacementTest, RefusesWhatItCannotReplace) {
         EXPECT_EQ(replacement.Create(), nullptr) << target;
         EXPECT_FALSE(replacement.Commit()) << target;
     }
-}
-
-TEST_F(FileReplacementTest, UnwritableFolderFailsCleanly) {
-    std::string path = Original();
-    ASSERT_EQ(chmod(path.c_str(), 0666), 0);
-    // Root ignores permission bits, so the child then runs as an unprivileged user.
-    bool asRoot = geteuid() == 0;
-    ASSERT_EQ(chmod(dir_.path().c_str(), asRoot ? 0755 : 0555), 0);
-    int status = RunInChild(
-        [&] {
-            FileReplacement replacement(path, ".tmp");
-            return replacement.Create() == nullptr ? 0 : 1;
-        },
-        asRoot);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(Content(path), "old");
-    EXPECT_FALSE(Exists(path + ".tmp"));
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The stand-in service library: durations, settings, notifications, and
-// default texts that take exactly the values the module passes with them.
+// The stand-in service library: durations, notifications, and a default text.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,38 +36,10 @@ TEST(LyCenterTest, CallFunctionReachesTheHandler) {
     EXPECT_EQ(g_calls.load(), 1);
 }
 
-TEST(LyCenterTest, DefaultFormatsTakeTheValuesTheModulePasses) {
-    struct Case {
-        unsigned id;
-        std::string filled;
-    } cases[] = {
-        {9005, FormatHostText(9005, {"YES"})},
-        {9006, FormatHostText(9006, {"NO"})},
-        {9007, FormatHostText(9007, {"None"})},
-        {9008, FormatHostText(9008, {5000})},
-        {9009, FormatHostText(9009, {"Stereo"})},
-        {9010, FormatHostText(9010, {2048})},
-        {9011, FormatHostText(9011, {2.5, 3})},
-        {9012, FormatHostText(9012, {"Xiph.Org libVorbis", 0, 44100, 125, 1234, 2})},
-        {9013, FormatHostText(9013, {"YES"})},
-        {9014, FormatHostText(9014, {"3:07"})},
-        {9015, FormatHostText(9015, {128, "(VBR)", 7000})},
-        {9016, FormatHostText(9016, {"12.0", "9.0", "Not Encrypted", ""})},
-        {9022, FormatHostText(9022, {1.0, 3})},
-    };
-    for (const auto& c : cases) EXPECT_FALSE(c.filled.empty()) << c.id;
+// The other default formats are checked through the exact texts of the
+// parsers' reports; MPEG 2.5 frames are not among their fixtures.
+TEST(LyCenterTest, VersionFormatShowsOneDecimal) {
     EXPECT_EQ(FormatHostText(9022, {2.5, 3}), "MPEG 2.5 Layer 3");
-}
-
-TEST(LyCenterTest, PlaceholderTextsAreDistinct) {
-    std::string seen;
-    for (unsigned id : {9001u, 9002u, 9003u, 9004u, 9017u, 9018u, 9019u, 9020u, 9021u}) {
-        std::string text = HostText(id);
-        ASSERT_FALSE(text.empty()) << id;
-        EXPECT_EQ(text.find('%', 1), text.size() - 1) << id;  // "%name%"
-        EXPECT_EQ(seen.find(text), std::string::npos) << id;
-        seen += text;
-    }
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include "lyParser.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -37,12 +36,6 @@ for line in sorted(lines):
 )";
 
 }  // namespace
-
-OpenedFile::OpenedFile(const std::string& path) : handle_(TagParserOpenFile(path.c_str())) {}
-OpenedFile::OpenedFile(const std::wstring& path) : handle_(TagParserOpenFileW(path.c_str())) {}
-OpenedFile::~OpenedFile() {
-    if (handle_) TagParserCloseFile(handle_);
-}
 
 std::vector<AsfObjectSpan> AsfTopLevelObjects(const Bytes& file) {
     std::vector<AsfObjectSpan> objects;

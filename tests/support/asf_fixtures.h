@@ -12,22 +12,6 @@
 #include "tests/support/temp_dir.h"
 #include "tools/samples/wma_sample.h"
 
-class IBaseTag;
-
-// An open handle for one scope; null when the open failed.
-class OpenedFile {
-public:
-    explicit OpenedFile(const std::string& path);
-    explicit OpenedFile(const std::wstring& path);
-    ~OpenedFile();
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-    IBaseTag* get() const { return handle_; }
-
-private:
-    IBaseTag* handle_;
-};
-
 struct AsfObjectSpan {
     size_t offset;  // of the object's GUID
     uint64_t size;  // as its header says

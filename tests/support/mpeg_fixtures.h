@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/module_test.h"
 #include "tools/samples/mpeg_sample.h"
 
 Bytes Concat(const std::vector<Bytes>& parts);
@@ -53,12 +49,9 @@ void SetId3v2DeclaredSize(Bytes* file, uint32_t size);
 // empty text when the reader cannot run.
 std::string MutagenId3Dump(const std::string& path);
 
-// Fixture for MP3 tests through the exports: the module initialised for the
-// suite, a temporary folder, and one handle on the file last written.
-class Mp3ExportTest : public ::testing::Test {
+// Fixture for MP3 tests through the exports: one handle on the file last written.
+class Mp3ExportTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
     void TearDown() override { Close(); }
 
     // Writes `data` as `name` and opens it; fails the test when it does not open.
@@ -76,8 +69,6 @@ protected:
         handle_ = nullptr;
     }
 
-    static inline FakeEngine engine_;
-    TempDir dir_;
     std::string path_;
     IBaseTag* handle_ = nullptr;
 };

@@ -120,13 +120,17 @@ Bytes MakeOggWithSmallHeaderPages(const OggFixture& fixture, size_t bodyPerPage)
         Bytes page(normal.begin() + static_cast<long>(at), normal.begin() + static_cast<long>(at + PageLength(normal, at)));
         for (int i = 0; i < 4; ++i) page[18 + static_cast<size_t>(i)] = static_cast<unsigned char>(number >> (8 * i));
         ++number;
-        size_t headerLength = 27 + page[26];
-        ogg_page view{page.data(), static_cast<long>(headerLength), page.data() + headerLength,
-                      static_cast<long>(page.size() - headerLength)};
-        ogg_page_checksum_set(&view);
+        SetPageChecksum(&page, 0);
         out.insert(out.end(), page.begin(), page.end());
     }
     return out;
+}
+
+void SetPageChecksum(Bytes* data, size_t at) {
+    size_t headerLength = 27 + (*data)[at + 26];
+    ogg_page view{data->data() + at, static_cast<long>(headerLength), data->data() + at + headerLength,
+                  static_cast<long>(PageLength(*data, at) - headerLength)};
+    ogg_page_checksum_set(&view);
 }
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {

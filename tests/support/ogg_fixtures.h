@@ -35,6 +35,9 @@ Bytes MakeOggWithSmallHeaderPages(const OggFixture& fixture, size_t bodyPerPage)
 // The bytes of a comment header packet with these raw entries.
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments);
 
+// Recomputes the checksum of the page starting at `at`, after a test changed it.
+void SetPageChecksum(Bytes* data, size_t at);
+
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -88,6 +89,14 @@ int RunInChild(const std::function<int()>& body, bool dropToNobody) {
     while (waitpid(pid, &raw, 0) < 0 && errno == EINTR) {
     }
     return StatusOf(raw);
+}
+
+std::string Md5sum(const Bytes& data, size_t offset, size_t count) {
+    offset = std::min(offset, data.size());
+    count = std::min(count, data.size() - offset);
+    auto begin = data.begin() + static_cast<long>(offset);
+    CommandResult result = RunCommand({"/usr/bin/md5sum"}, std::string(begin, begin + static_cast<long>(count)));
+    return result.status == 0 ? result.out.substr(0, 32) : "md5sum failed";
 }
 
 bool HaveMutagen() {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 struct CommandResult {
     int status = -1;  // exit status, or -1 when the program did not exit normally
     std::string out;
@@ -25,6 +27,10 @@ constexpr unsigned kNobodyId = 65534;
 
 // True when /usr/bin/python3 can import mutagen.
 bool HaveMutagen();
+// md5sum's digest of `count` bytes of `data` from `offset`, both clamped to
+// the data; a text that is no digest when md5sum fails.
+std::string Md5sum(const Bytes& data, size_t offset = 0, size_t count = SIZE_MAX);
+
 // Runs /usr/bin/python3 with `script` as its program and `args` after it.
 CommandResult RunPython(const std::string& script, const std::vector<std::string>& args = {});
 

@@ -4,21 +4,12 @@
 
 #include <cstdlib>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/mpeg_fixtures.h"
 
 namespace {
 
-class MpegRobustnessTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-    static FakeEngine engine_;
-    TempDir dir_;
-};
-
-FakeEngine MpegRobustnessTest::engine_;
+using MpegRobustnessTest = ModuleTest;
 
 // Every read operation on one handle; true when the file opened.
 bool DriveEverything(const std::string& path) {

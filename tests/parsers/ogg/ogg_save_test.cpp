@@ -9,19 +9,14 @@
 #include <csignal>
 #include <functional>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
+#include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class OggSaveTest : public ::testing::Test {
+class OggSaveTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     static std::vector<int16_t> Pcm(const std::string& path) {
         std::vector<int16_t> samples;
         EXPECT_TRUE(DecodePcm(path, &samples)) << path;
@@ -31,19 +26,12 @@ protected:
 
     // Opens `path`, lets `change` record changes, saves; returns ApplyFile's result.
     static int Save(const std::string& path, const std::function<void(IBaseTag*)>& change) {
-        IBaseTag* handle = TagParserOpenFile(path.c_str());
-        if (!handle) return -1;
-        change(handle);
-        int result = TagParserApplyFile(handle);
-        TagParserCloseFile(handle);
-        return result;
+        OpenedFile file(path);
+        if (!file.get()) return -1;
+        change(file.get());
+        return TagParserApplyFile(file.get());
     }
-
-    static FakeEngine engine_;
-    TempDir dir_;
 };
-
-FakeEngine OggSaveTest::engine_;
 
 TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     OggFixture fixture;
@@ -74,11 +62,9 @@ TEST_F(OggSaveTest, SaveWritesKnownFieldsFirstAndKeepsEverythingElse) {
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 
-    IBaseTag* reopened = TagParserOpenFile(path.c_str());
-    ASSERT_NE(reopened, nullptr);
-    EXPECT_EQ(TagParserGetDataW(reopened, 0), L"New 🎵");
-    EXPECT_EQ(TagParserGetExData(reopened, ""), "ENCODER,,MOOD,");
-    TagParserCloseFile(reopened);
+    OpenedFile reopened(path);
+    EXPECT_EQ(TagParserGetDataW(reopened.get(), 0), L"New 🎵");
+    EXPECT_EQ(TagParserGetExData(reopened.get(), ""), "ENCODER,,MOOD,");
 }
 
 TEST_F(OggSaveTest, AnIndependentReaderSeesTheNewComments) {

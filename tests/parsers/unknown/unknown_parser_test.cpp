@@ -4,31 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "lyParser.h"
-#include "tests/support/fake_engine.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
-class UnknownParserTest : public ::testing::Test {
+class UnknownParserTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(&engine_); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
     void SetUp() override { engine_.length = 0; }
-
-    static FakeEngine engine_;
-    TempDir dir_;
 };
 
-FakeEngine UnknownParserTest::engine_;
-
-bool Opens(const std::string& path) {
-    IBaseTag* handle = TagParserOpenFile(path.c_str());
-    TagParserCloseFile(handle);
-    return handle != nullptr;
-}
+bool Opens(const std::string& path) { return OpenedFile(path).get() != nullptr; }
 
 TEST_F(UnknownParserTest, ArchiveExtensionsAreFoundAsCaseSensitiveSubstrings) {
     struct Case {
@@ -86,10 +73,8 @@ TEST_F(UnknownParserTest, SeparatorsDecideTheFileTitle) {
         {"x.y\\", dir_.path() + "/x"},
     };
     for (const auto& c : cases) {
-        IBaseTag* handle = TagParserOpenFile(dir_.Write(c.name, std::string("x")).c_str());
-        ASSERT_NE(handle, nullptr) << c.name;
-        EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), c.title) << c.name;
-        TagParserCloseFile(handle);
+        OpenedFile file(dir_.Write(c.name, std::string("x")));
+        EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), c.title) << c.name;
     }
 }
 
@@ -147,11 +132,9 @@ TEST_F(UnknownParserTest, NarrowPathsOpenByTheirOwnBytes) {
     // A Latin-1 name is not UTF-8: its wide form holds U+FFFD, but the parser
     // still opens the file by the bytes it was given.
     std::string path = dir_.Write("caf\xE9.wav", PatternBytes(64));
-    IBaseTag* handle = TagParserOpenFile(path.c_str());
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), "caf\xE9");
-    EXPECT_EQ(TagParserGetDescriptionW(handle, 0, "", 0), L"caf\uFFFD");
-    TagParserCloseFile(handle);
+    OpenedFile file(path);
+    EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), "caf\xE9");
+    EXPECT_EQ(TagParserGetDescriptionW(file.get(), 0, "", 0), L"caf\uFFFD");
 }
 
 }  // namespace

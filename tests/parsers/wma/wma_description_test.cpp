@@ -3,19 +3,15 @@
 // template fill of kind 5 with the host's placeholder texts.
 #include <gtest/gtest.h>
 
-#include "lyParser.h"
 #include "tests/support/asf_fixtures.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/module_test.h"
 
 namespace {
 
 using asf::Attribute;
 
-class WmaDescriptionTest : public ::testing::Test {
+class WmaDescriptionTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(nullptr); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     // A file named `name` with the given title, artist, album and track.
     std::string Write(const std::string& name, const std::u16string& title, const std::u16string& artist,
                       const std::u16string& album, const std::u16string& track) {
@@ -30,8 +26,6 @@ protected:
         layout.attributes.push_back(Attribute::Text(u"WM/Genre", u"Pop"));
         return dir_.Write(name, asf::MakeFile(layout));
     }
-
-    TempDir dir_;
 };
 
 TEST_F(WmaDescriptionTest, KindsJoinTheirFieldsWithTheFileTitleAsFallback) {

@@ -5,21 +5,15 @@
 
 #include <functional>
 
-#include "lyParser.h"
 #include "tests/support/asf_fixtures.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/module_test.h"
 
 namespace {
 
 using asf::Attribute;
 using asf::Place;
 
-class WmaRobustnessTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { TagParserInitialize(nullptr); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-    TempDir dir_;
-};
+using WmaRobustnessTest = ModuleTest;
 
 asf::FileSpec FullSpec() {
     asf::FileSpec layout;

@@ -7,22 +7,18 @@
 #include <algorithm>
 #include <set>
 
-#include "lyParser.h"
 #include "tests/support/asf_fixtures.h"
 #include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 #include "tests/support/process.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 using asf::Attribute;
 using asf::Place;
 
-class WmaSaveTest : public ::testing::Test {
+class WmaSaveTest : public ModuleTest {
 protected:
-    static void SetUpTestSuite() { TagParserInitialize(nullptr); }
-    static void TearDownTestSuite() { TagParserFinalize(); }
-
     std::string WriteTagged(const std::string& name) {
         asf::FileSpec layout;
         layout.hasContentDescription = true;
@@ -55,8 +51,6 @@ protected:
                     lines.end());
         return lines;
     }
-
-    TempDir dir_;
 };
 
 // `lines` without those of stream-0 attributes named in `names`, plus `added`.
