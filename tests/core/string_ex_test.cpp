@@ -7,53 +7,43 @@
 
 namespace {
 
-TEST(StringExTest, ConvertedFormIsKeptEvenAfterANewerAssignment) {
+// A form, once filled by conversion or assignment, is kept: a later
+// assignment of the other width replaces only its own form.
+TEST(StringExTest, FilledFormsAreKeptAndTheFlagRecordsTheLastAssignment) {
     StringEx value("abc");
+    EXPECT_FALSE(value.IsWide());
     EXPECT_EQ(value.GetWide(), L"abc");
     value = "xyz";
-    EXPECT_EQ(value.GetWide(), L"abc");  // the wide form was filled and is no longer empty
+    EXPECT_EQ(value.GetWide(), L"abc");
     EXPECT_EQ(value.GetNarrow(), "xyz");
-    EXPECT_FALSE(value.IsWide());
-}
-
-TEST(StringExTest, FlagRecordsTheWidthOfTheLastAssignment) {
-    StringEx value(L"");
-    EXPECT_TRUE(value.IsWide());
-    value = "text";
-    EXPECT_FALSE(value.IsWide());
-    EXPECT_EQ(value.GetWide(), L"text");
     value = L"wide";
     EXPECT_TRUE(value.IsWide());
-    EXPECT_EQ(value.GetNarrow(), "text");  // the narrow form was never empty
-    StringEx fresh;
-    EXPECT_FALSE(fresh.IsWide());
+    EXPECT_EQ(value.GetNarrow(), "xyz");
+    EXPECT_TRUE(StringEx(L"").IsWide());
+    EXPECT_FALSE(StringEx().IsWide());
+
+    StringEx appended(L"ab");
+    appended += "cd";  // touches the narrow form only
+    EXPECT_TRUE(appended.IsWide());
+    EXPECT_EQ(appended.GetWide(), L"ab");
+    EXPECT_EQ(appended.GetNarrow(), "cd");
+    appended += L"ef";
+    EXPECT_EQ(appended.GetWide(), L"abef");
 }
 
-TEST(StringExTest, IsEmptyLooksAtBothForms) {
+TEST(StringExTest, IsEmptyLooksAtBothFormsAndTrimCleansBoth) {
     StringEx value;
     EXPECT_TRUE(value.IsEmpty());
     value = L"x";
     value = "";
     EXPECT_FALSE(value.IsEmpty());
     EXPECT_EQ(value.GetNarrow(), "x");
-}
 
-TEST(StringExTest, AppendingTouchesOneFormAndKeepsTheFlag) {
-    StringEx value(L"ab");
-    value += "cd";
-    EXPECT_TRUE(value.IsWide());
-    EXPECT_EQ(value.GetWide(), L"ab");
-    EXPECT_EQ(value.GetNarrow(), "cd");
-    value += L"ef";
-    EXPECT_EQ(value.GetWide(), L"abef");
-}
-
-TEST(StringExTest, TrimRemovesSurroundingBlanksFromBothForms) {
-    StringEx value(" \t narrow \n");
-    value = L"  wide  ";
-    value.Trim();
-    EXPECT_EQ(value.GetNarrow(), "narrow");
-    EXPECT_EQ(value.GetWide(), L"wide");
+    StringEx padded(" \t narrow \n");
+    padded = L"  wide  ";
+    padded.Trim();
+    EXPECT_EQ(padded.GetNarrow(), "narrow");
+    EXPECT_EQ(padded.GetWide(), L"wide");
 }
 
 TEST(StringExTest, ConversionFollowsTheThreadLocale) {
@@ -61,10 +51,8 @@ TEST(StringExTest, ConversionFollowsTheThreadLocale) {
     for (const char* locale : {"C", "C.UTF-8"}) {
         ThreadLocale guard(locale);
         ASSERT_TRUE(guard.ok()) << locale;
-        StringEx narrow(utf8);
-        EXPECT_EQ(narrow.GetWide(), L"Caf\u00E9 \U0001F3B5") << locale;
-        StringEx wide(L"Caf\u00E9 \U0001F3B5");
-        EXPECT_EQ(wide.GetNarrow(), utf8) << locale;
+        EXPECT_EQ(StringEx(utf8).GetWide(), L"Caf\u00E9 \U0001F3B5") << locale;
+        EXPECT_EQ(StringEx(L"Caf\u00E9 \U0001F3B5").GetNarrow(), utf8) << locale;
     }
 }
 
