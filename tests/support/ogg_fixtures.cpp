@@ -37,59 +37,12 @@ size_t PageLength(const Bytes& data, size_t at) {
     return std::accumulate(&data[at + 27], &data[at + 27] + segments, 27 + segments);
 }
 
-// Lays the comment and setup packets into pages of `perPage` lacing segments
-// each, numbered from 1, continuing packets across pages; returns the next number.
-uint32_t AppendSmallHeaderPages(Bytes* out, const VorbisPackets& packets, uint32_t serial, size_t perPage) {
-    std::vector<unsigned char> lacing;
-    Bytes body;
-    for (const OggBytes* packet : {&packets.comment, &packets.setup}) {
-        for (size_t left = packet->size();; left -= 255) {
-            lacing.push_back(static_cast<unsigned char>(std::min<size_t>(left, 255)));
-            if (left < 255) break;
-        }
-        body.insert(body.end(), packet->begin(), packet->end());
-    }
-    size_t offset = 0, segment = 0;
-    uint32_t number = 1;
-    for (; segment < lacing.size(); ++number) {
-        size_t count = std::min(perPage, lacing.size() - segment);
-        Bytes page = {'O', 'g', 'g', 'S', 0, static_cast<unsigned char>(segment > 0 && lacing[segment - 1] == 255)};
-        PutLittle(&page, lacing[segment + count - 1] < 255 ? 0 : ~0ull, 8);  // -1 when no packet ends here
-        PutLittle(&page, serial, 4);
-        PutLittle(&page, number, 4);
-        PutLittle(&page, 0, 4);
-        page.push_back(static_cast<unsigned char>(count));
-        page.insert(page.end(), lacing.begin() + static_cast<long>(segment), lacing.begin() + static_cast<long>(segment + count));
-        size_t bytes = std::accumulate(page.end() - static_cast<long>(count), page.end(), size_t{0});
-        page.insert(page.end(), body.begin() + static_cast<long>(offset), body.begin() + static_cast<long>(offset + bytes));
-        SetPageChecksum(&page, 0);
-        out->insert(out->end(), page.begin(), page.end());
-        segment += count;
-        offset += bytes;
-    }
-    return number;
-}
-
 }  // namespace
 
 Bytes MakeOgg(const OggFixture& fixture) {
     VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
     packets.comment = CommentPacketBytes(fixture.vendor.empty() ? kCurrentVendor : fixture.vendor, fixture.comments);
-    Bytes normal = MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
-    if (fixture.headerSegments <= 0) return normal;
-    size_t at = PageLength(normal, 0);
-    Bytes out(normal.begin(), normal.begin() + static_cast<long>(at));
-    uint32_t number = AppendSmallHeaderPages(&out, packets, fixture.serial, static_cast<size_t>(fixture.headerSegments));
-    // Skips the header pages replaced, which all carry granule 0.
-    while (std::accumulate(&normal[at + 6], &normal[at + 14], 0) == 0) at += PageLength(normal, at);
-    for (; at < normal.size(); ++number) {
-        Bytes page(normal.begin() + static_cast<long>(at), normal.begin() + static_cast<long>(at + PageLength(normal, at)));
-        std::memcpy(&page[18], &number, 4);
-        SetPageChecksum(&page, 0);
-        out.insert(out.end(), page.begin(), page.end());
-        at += page.size();
-    }
-    return out;
+    return MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
 }
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {
@@ -103,6 +56,11 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
     }
     packet.push_back(1);
     return packet;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 void SetPageChecksum(Bytes* data, size_t at) {
@@ -119,28 +77,6 @@ long FindSetupMarker(const Bytes& data) {
         }
     }
     return -1;
-}
-
-std::vector<int64_t> PacketGranules(const OggFixture& fixture) {
-    std::vector<int64_t> granules;
-    for (const auto& packet : Tone(fixture.seconds, fixture.rate, fixture.channels).audio) {
-        granules.push_back(packet.granule);
-    }
-    return granules;
-}
-
-Bytes OggWithMarkerAt(long offset) {
-    OggFixture fixture;
-    fixture.channels = 1;
-    for (long padding = 0;;) {
-        fixture.comments = {"PADDING=" + std::string(static_cast<size_t>(padding), 'p')};
-        Bytes data = MakeOgg(fixture);
-        long at = FindSetupMarker(data);
-        if (at >= offset) return at == offset ? data : Bytes();
-        // Big steps while far off (each byte moves the marker at least one
-        // byte on, lacing bytes a little more), single ones near the end.
-        padding += std::max(1L, offset - at - 100);
-    }
 }
 
 OggPageReport InspectPages(const Bytes& data) {

@@ -1,8 +1,7 @@
 // Ogg Vorbis fixtures for the tests: real streams encoded with libvorbisenc
 // (tone length, rate, channels and comments chosen per test), hand-made
-// comment headers, header pages cut small as some muxers write them, a setup
-// marker placed at a chosen offset, and the checks that read a result back on
-// their own: PCM and comments through libvorbisfile, pages through libogg.
+// comment headers, and the checks that read a result back on their own: PCM
+// and comments through libvorbisfile, pages through libogg.
 #ifndef LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 #define LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 
@@ -20,7 +19,6 @@ struct OggFixture {
     std::string vendor;                 // empty: the current libvorbis vendor string
     uint32_t serial = 0x1234abcd;
     int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
-    int headerSegments = 0;  // 0: comment and setup flushed together; N: pages of N lacing segments
 };
 
 // A whole Ogg Vorbis file with a hand-made comment header.
@@ -29,19 +27,14 @@ Bytes MakeOgg(const OggFixture& fixture);
 // The bytes of a comment header packet with these raw entries.
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments);
 
+// `a` followed by `b`.
+Bytes Concat(Bytes a, const Bytes& b);
+
 // Recomputes the checksum of the page starting at `at`, after a test changed it.
 void SetPageChecksum(Bytes* data, size_t at);
 
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
-
-// The exact granule position of every audio packet of MakeOgg(fixture), as
-// the encoder counted it: every page of a correct stream ends on one of them.
-std::vector<int64_t> PacketGranules(const OggFixture& fixture);
-
-// A file whose setup-header marker starts exactly at `offset` (grown through
-// a padding comment); empty when no padding reaches it.
-Bytes OggWithMarkerAt(long offset);
 
 // What libogg finds in a file, page by page.
 struct OggPageReport {
