@@ -1,0 +1,291 @@
+// Ogg Vorbis files through the exports: which files open, the stream
+// properties and audio range, memory images, comment fields by identifier and
+// by name, and saving: that nothing is lost, that what follows the stream
+// survives, and that a save failing at any step changes nothing.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+
+#include "tests/support/module_test.h"
+#include "tests/support/ogg_fixtures.h"
+#include "tests/support/process.h"
+
+namespace {
+
+class OggParserTest : public ModuleTest {
+protected:
+    void TearDown() override {
+        for (IBaseTag* handle : handles_) TagParserCloseFile(handle);
+    }
+    IBaseTag* Keep(IBaseTag* handle) {
+        if (handle) handles_.push_back(handle);
+        return handle;
+    }
+    IBaseTag* Open(const std::string& name, const Bytes& data) {
+        return Keep(TagParserOpenFile(dir_.Write(name, data).c_str()));
+    }
+    IBaseTag* OpenImage(const Bytes& data, int size) {
+        return Keep(TagParserOpenBinaryFile(2, data.data(), size));
+    }
+    // Opens `path` by its wide name, lets `change` record changes, saves;
+    // returns ApplyFile's result.
+    static int Save(const std::string& path, const std::function<void(IBaseTag*)>& change) {
+        OpenedFile file(std::wstring(path.begin(), path.end()));
+        if (!file.get()) return -1;
+        change(file.get());
+        return TagParserApplyFile(file.get());
+    }
+
+    std::vector<IBaseTag*> handles_;
+};
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+TEST_F(OggParserTest, ReportsTheStreamPropertiesAndAudioRange) {
+    const struct {
+        int channels, rate;
+        const char* mode;
+    // (libvorbisenc itself leaks a setup block for 6 channels at 44.1 kHz and up.)
+    } cases[] = {{1, 22050, "MONO"}, {2, 48000, "STEREO"}, {6, 32000, "STEREO"}};
+    engine_.length = 7.9f;
+    for (const auto& c : cases) {
+        OggFixture fixture;
+        fixture.channels = c.channels;
+        fixture.rate = c.rate;
+        fixture.serial = 0x90000001u + static_cast<uint32_t>(c.channels);
+        fixture.vendor = "Vendor " + std::to_string(c.channels);
+        Bytes data = MakeOgg(fixture);
+        IBaseTag* handle = Open("tone.ogg", data);
+        ASSERT_NE(handle, nullptr) << c.channels;
+        int32_t nominal;
+        std::memcpy(&nominal, &data[28 + 20], 4);  // in the identification header
+        EXPECT_EQ(TagParserGetFileType(handle), 2);
+        EXPECT_EQ(TagParserGetFileInfo(handle, 0),
+                  "Vendor: " + fixture.vendor + "\nVersion: 0\nSample rate: " + std::to_string(c.rate) +
+                      " Hz\nNominal bit rate: " + std::to_string(nominal / 1024) + " kbit/s\nSerial number: " +
+                      std::to_string(static_cast<int32_t>(fixture.serial)) +
+                      "\nChannels: " + std::to_string(c.channels) + "\n");
+        EXPECT_EQ(TagParserGetFileInfo(handle, 2), std::to_string(c.rate));
+        EXPECT_EQ(TagParserGetFileInfo(handle, 3), std::to_string(nominal / 1024));
+        EXPECT_EQ(TagParserGetFileInfo(handle, 5), "7");  // the engine's length, as for every parser
+        EXPECT_EQ(TagParserGetFileInfo(handle, 7), c.mode);
+        EXPECT_EQ(TagParserGetFileInfo(handle, 4), "");
+        int start = -1, end = -1;
+        EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
+        EXPECT_EQ(start, FindSetupMarker(data) + 10);
+        EXPECT_EQ(end, static_cast<int>(data.size()) - start);
+        end = 3000;
+        EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Md5sum(data, static_cast<size_t>(start), 3000));
+    }
+}
+
+TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
+    OggFixture fixture;
+    fixture.channels = 1;
+    fixture.comments = {"TITLE=Found"};
+    Bytes ogg = MakeOgg(fixture);
+    const size_t marker = static_cast<size_t>(FindSetupMarker(ogg));
+    // Leading junk is passed over by the header reader, not by the marker search.
+    IBaseTag* found = Open("at5120.ogg", Concat(PatternBytes(5120 - marker, 9), ogg));
+    ASSERT_NE(found, nullptr);
+    int start = 0, end = 0;
+    TagParserGetSourceLength(found, &start, &end);
+    EXPECT_EQ(start, 5130);
+    EXPECT_EQ(TagParserGetData(found, 0), "Found");
+    EXPECT_EQ(Open("at5121.ogg", Concat(PatternBytes(5121 - marker, 9), ogg)), nullptr);
+    EXPECT_EQ(Open("empty.ogg", {}), nullptr);
+    EXPECT_EQ(TagParserOpenFile(dir_.File("missing.ogg").c_str()), nullptr);
+    EXPECT_EQ(TagParserOpenFile(dir_.path().c_str()), nullptr);
+
+    // A marker at the very start, in no stream, and a stream whose first page
+    // is damaged: both open, without properties or comments.
+    Bytes bare = {'v', 'o', 'r', 'b', 'i', 's', 0x29, 'B', 'C', 'V'}, broken = ogg;
+    bare.resize(200, 0);
+    broken[22] ^= 0xff;  // the first page's checksum
+    for (const Bytes& data : {bare, broken}) {
+        IBaseTag* handle = Open("opened.ogg", data);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(TagParserGetFileInfo(handle, 0).find("Vendor: \nVersion: 0\nSample rate: 0 Hz"), 0u);
+        EXPECT_EQ(TagParserGetData(handle, 0), "");
+        EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
+        EXPECT_EQ(start, FindSetupMarker(data) + 10);
+        EXPECT_EQ(TagParserApplyFile(handle), 0);
+    }
+}
+
+TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
+    const std::string classic = "Xiph.Org libVorbis I 20020717", title(300, 't'), artist(195, 'a');
+    // Entry lengths above 255, and 200: a byte with its top bit set.
+    const std::vector<std::string> entries = {"TITLE=" + title, "NOEQUALS", "ARTIST=" + artist, "ENCODER=e"};
+    Bytes full = Concat(PatternBytes(40, 3), CommentPacketBytes(classic, entries));  // behind a page's start
+    const int cut = static_cast<int>(40 + CommentPacketBytes(classic, {entries[0], entries[1]}).size()) + 5;
+    OggFixture current;  // a whole file's start, with the current, longer vendor string
+    current.comments = {"ALBUM=Al"};
+    const struct {
+        Bytes image;
+        int size, field;
+        std::string value;
+    } cases[] = {{full, static_cast<int>(full.size()), 1, artist},
+                 {full, cut, 0, title},
+                 {full, cut, 1, ""},  // cut inside the third entry
+                 {MakeOgg(current), 4096, 2, "Al"}};
+    for (const auto& c : cases) {
+        IBaseTag* handle = OpenImage(c.image, c.size);
+        ASSERT_NE(handle, nullptr) << c.size;
+        EXPECT_EQ(TagParserGetData(handle, c.field), c.value) << c.size;
+    }
+    IBaseTag* handle = handles_.front();
+    // Every entry of an image counts as a known field, whatever its name; and
+    // nothing that needs the file answers.
+    EXPECT_EQ(TagParserGetExData(handle, ""), "");
+    EXPECT_EQ(TagParserGetExData(handle, "ENCODER"), "");
+    EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), title + " - " + artist);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 0) + TagParserGetFileInfo(handle, 7), "");
+    int start = 11, end = 22;
+    EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), 0);
+    EXPECT_EQ(start * 100 + end, 1122);
+    EXPECT_EQ(TagParserSetDataW(handle, 0, L"New") + TagParserSetExData(handle, "X", "y"), 0);
+    EXPECT_EQ(TagParserGetData(handle, 0), title);
+    EXPECT_EQ(TagParserApplyFile(handle), 0);
+    EXPECT_EQ(OpenImage(PatternBytes(500), 500), nullptr);
+    EXPECT_EQ(OpenImage(full, 0), nullptr);
+    EXPECT_EQ(TagParserOpenBinaryFile(2, nullptr, 0), nullptr);
+    EXPECT_EQ(TagParserOpenBinaryFile(1, full.data(), 60), nullptr);
+}
+
+TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
+    OggFixture fixture;
+    fixture.comments = {"Title=Song", "TITLE=Other", "artist=Art", u8"ALBUM=Grüße 🎵", "Date=1999", "GENRE=Jazz",
+                        "TRACKNUMBER=7", "COMMENT=just a comment", "lyrics=la la", "REPLAYGAIN_TRACK_GAIN=-3 dB",
+                        u8"ENCODER=日本", "bare text", "=empty name"};
+    IBaseTag* h = Open("song.name.ogg", MakeOgg(fixture));
+    const std::pair<int, const char*> gets[] = {{0, "Song"}, {1, "Art"}, {2, u8"Grüße 🎵"}, {3, "1999"}, {4, "Jazz"},
+                                                {5, ""},     {6, "7"},   {26, "la la"},     {14, ""},    {7, ""}};
+    for (const auto& get : gets) EXPECT_EQ(TagParserGetData(h, get.first), get.second) << get.first;
+    EXPECT_EQ(TagParserGetDataW(h, 2), L"Grüße 🎵");
+    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
+    EXPECT_EQ(TagParserGetExData(h, "encoder"), u8"日本");
+    EXPECT_EQ(TagParserGetExData(h, "COMMENT"), "");
+    EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song - Grüße 🎵 - Art");
+    EXPECT_EQ(TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
+              u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
+
+    const struct {
+        int id;
+        const wchar_t* value;
+        int result;
+        const char* after;
+    } sets[] = {{0, L"New", 1, "New"}, {5, L"y", 1, "y"}, {0, L"", 0, "New"}, {14, L"c", 0, ""}, {7, L"x", 0, ""}};
+    for (const auto& set : sets) {
+        EXPECT_EQ(TagParserSetDataW(h, set.id, set.value), set.result) << set.id;
+        EXPECT_EQ(TagParserGetData(h, set.id), set.after) << set.id;
+    }
+    EXPECT_EQ(TagParserSetExData(h, "encoder", "mine") + TagParserSetExData(h, "MOOD", ""), 2);
+    EXPECT_EQ(TagParserSetExData(h, "TITLE", "as other"), 1);
+    EXPECT_EQ(TagParserGetExData(h, "ENCODER"), "mine");
+    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,MOOD,TITLE,");
+    EXPECT_EQ(TagParserGetExData(h, "title"), "as other");
+    EXPECT_EQ(TagParserGetData(h, 0), "New");
+
+    // Without fields the descriptions fall back to the file's title.
+    fixture.comments = {"ARTIST=A"};
+    h = Open("song.name.ogg", MakeOgg(fixture));
+    EXPECT_EQ(TagParserGetDescription(h, 1, "", 0), "A - song.name");
+    EXPECT_EQ(TagParserGetDescription(h, 5, "%title%", 0), "song.name");
+    EXPECT_EQ(TagParserGetDescription(h, 5, "<%filename%>", 0), "<" + dir_.File("song.name.ogg") + ">");
+}
+
+// Known fields first, then the others; the vendor, duplicates, entries
+// without "=", the audio, a following stream and the file's mode are kept.
+TEST_F(OggParserTest, SaveLosesNothing) {
+    OggFixture fixture, second;
+    fixture.vendor = "Kept vendor";
+    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", "TITLE=dup", "bare", "COMMENT=c"};
+    second.serial = 99;
+    second.channels = 1;
+    Bytes tail = MakeOgg(second);
+    std::string path = dir_.Write("keep.ogg", Concat(MakeOgg(fixture), tail));
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    std::vector<int16_t> before, after;
+    ASSERT_TRUE(DecodePcm(path, &before));
+    const std::string cover(300 * 1024, 'c');
+    ASSERT_EQ(Save(path, [&](IBaseTag* h) {
+                  TagParserSetDataW(h, 0, L"Ünïcödé 🎵 𝄞");
+                  TagParserSetData(h, 2, u8"Narrow Ä");
+                  TagParserSetDataW(h, 26, L"la\nla");
+                  TagParserSetExData(h, "COVERART", cover.c_str());  // header pages grow
+              }),
+              1);
+    std::string vendor;
+    EXPECT_EQ(ReadCommentTexts(path, &vendor),
+              (std::vector<std::string>{u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", "TITLE=dup", "COMMENT=c",
+                                        u8"ALBUM=Narrow Ä", "LYRICS=la\nla", "ENCODER=enc", "=bare",
+                                        "COVERART=" + cover}));
+    EXPECT_EQ(vendor, "Kept vendor");
+    Bytes saved = ReadBytes(path);
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - static_cast<long>(tail.size())));
+    OggPageReport pages = InspectPages(saved);
+    EXPECT_EQ(pages.badPages, 0);
+    EXPECT_TRUE(pages.numbered && pages.granulesRise);
+    EXPECT_TRUE(DecodePcm(path, &after));
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(Exists(path + ".tmp"));
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // Such a header is too large for the marker search of an open by name.
+    EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr);
+}
+
+// Each case breaks one step of a save; the original must stay as it was.
+TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
+    OggFixture fixture;
+    fixture.seconds = 2;
+    Bytes good = MakeOgg(fixture), corrupt = good;
+    corrupt[22] ^= 0xff;  // the first page's checksum
+    std::string path = dir_.File("song.ogg");
+    auto change = [](IBaseTag* h) { TagParserSetDataW(h, 0, L"Changed"); };
+    const struct {
+        const char* what;
+        Bytes data;
+        std::function<int()> save;  // ApplyFile's result
+    } cases[] = {
+        {"corrupt stream", corrupt, [&] { return Save(path, change); }},
+        {"disk full", good,
+         [&] {
+             return RunInChild([&] {
+                 std::signal(SIGXFSZ, SIG_IGN);
+                 struct rlimit limit = {good.size() / 2, good.size() / 2};
+                 return setrlimit(RLIMIT_FSIZE, &limit) != 0 ? 99 : Save(path, change);
+             });
+         }},
+        {"temporary name taken by a folder", good,
+         [&] {
+             mkdir((path + ".tmp").c_str(), 0755);
+             int result = Save(path, change);
+             rmdir((path + ".tmp").c_str());
+             return result;
+         }},
+        {"file gone before the save", good,
+         [&] {
+             return Save(path, [&](IBaseTag* h) {
+                 change(h);
+                 rename(path.c_str(), dir_.File("song.kept").c_str());
+             });
+         }},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(path, c.data);
+        EXPECT_EQ(c.save(), 0) << c.what;
+        if (!Exists(path)) rename(dir_.File("song.kept").c_str(), path.c_str());
+        EXPECT_EQ(ReadBytes(path), c.data) << c.what;
+        EXPECT_FALSE(Exists(path + ".tmp")) << c.what;
+    }
+}
+
+}  // namespace
