@@ -76,7 +76,7 @@ std::string MutagenDump(const std::string& path) {
     static const char kScript[] = R"(import sys
 from mutagen.id3 import ID3
 sys.stdout.reconfigure(encoding='utf-8')
-tag = ID3(sys.argv[1])
+tag = ID3(sys.argv[1], load_v1=False)
 print(tag.version)
 for f in tag.values(): print(int(f.encoding), f.pprint())
 )";
@@ -264,6 +264,7 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
         const char *has, *read;
     } cases[] = {
         {0, L"7", "YN", "7"},          {3, L"2009-05", "YN", "2009"},   {3, L"'9x", "YN", "'9x"},
+        {10, L"2009-05", "NY", "2009"}, {10, L"07x", "NY", "07x"},      {13, L"3/12", "NY", "3/12"},
         {4, L"Synthpop", "YN", "Synthpop"}, {4, L"rock", "YN", ""},      {6, L"3/12", "YN", "3"},
         {6, L"255", "YN", "255"},      {6, L"256", "YN", ""},           {7, L"7", "NY", "7"},
         {11, L"7", "NY", "Hip-Hop"},   {11, L"rock", "NY", "rock"},     {11, L"", "NN", ""},
@@ -323,10 +324,14 @@ TEST_F(MpegTest, NarrowValuesAreStoredByteForByte) {
 }
 
 TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndLyrics) {
-    Open(Concat({Tag(3, {Text(3, "TIT2", "Latin title"), Commented(3, "COMM", "kept", "deu")}), Mp3Frames()}));
+    Open(Concat({Tag(3, {Text(3, "TIT2", "Latin title"), Commented(3, "COMM", "kept", "deu"), Text(3, "TYER", "1980"),
+                         Text(3, "TRCK", "1")}),
+                 Mp3Frames()}));
     const std::wstring artist = L"\u00c6r\u00f8 \u4e2d \U0001F600 \U00020BB7";
     TagParserSetDataW(handle_, FIELD_ARTIST2, artist.c_str());
     TagParserSetDataW(handle_, FIELD_GENRE2, L"Polka");
+    TagParserSetDataW(handle_, FIELD_YEAR2, L"abc");  // no number above 0: the frame goes (the ID3v1 year fills it)
+    TagParserSetDataW(handle_, FIELD_TRACK2, L"0/12");
     TagParserSetDataW(handle_, FIELD_LYRICS, L"Verse one\nVerse two");
     TagParserSetDataW(handle_, FIELD_TITLE, L"One");
     TagParserSetDataW(handle_, FIELD_YEAR, L"1999");
@@ -340,10 +345,11 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndLyrics) {
     EXPECT_EQ(Get(FIELD_LYRICS), "Verse one\nVerse two");
     SKIP_WITHOUT_MUTAGEN();
     std::string dump = MutagenDump(path_);
-    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "0 USLT==   =Verse one\nVerse two\n",
+    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "0 USLT==   =Verse one\nVerse two\n", "3 TDRC=1999\n",
                              "3 TPE1=\xc3\x86r\xc3\xb8 \xe4\xb8\xad \xf0\x9f\x98\x80 \xf0\xa0\xae\xb7\n"}) {
         EXPECT_NE(dump.find(line), std::string::npos) << line << "in:\n" << dump;
     }
+    EXPECT_EQ(dump.find("TRCK"), std::string::npos) << dump;
 }
 
 TEST_F(MpegTest, EmptyBasicFieldsAreCopiedBetweenTheTagsOnSave) {
