@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
@@ -22,23 +23,22 @@ Bytes Concat(const std::vector<Bytes>& parts) {
 
 Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-void PutSyncSafe(Bytes* out, uint32_t value) {
-    for (int shift = 21; shift >= 0; shift -= 7) out->push_back(static_cast<unsigned char>((value >> shift) & 0x7F));
+// `value` as `bytes` big-endian bytes, with `syncSafe` seven bits to a byte.
+void Put(Bytes* out, uint32_t value, int bytes, bool syncSafe) {
+    for (int i = bytes - 1; i >= 0; --i) out->push_back((syncSafe ? value >> 7 * i & 0x7F : value >> 8 * i) & 0xFF);
 }
 
 // One ID3v2 frame of tag version `major` (2: three-letter id and 3-byte size;
 // 3: 4-byte size; 4: sync-safe size) around `body`.
 Bytes Frame(int major, const std::string& id, const Bytes& body) {
     Bytes out = TextBytes(id);
-    auto size = static_cast<uint32_t>(body.size());
-    if (major == 4) PutSyncSafe(&out, size);
-    for (int i = major == 2 ? 2 : 3; major < 4 && i >= 0; --i) out.push_back(static_cast<unsigned char>(size >> (8 * i)));
+    Put(&out, static_cast<uint32_t>(body.size()), major == 2 ? 3 : 4, major == 4);
     if (major > 2) out.insert(out.end(), {0, 0});
     return Concat({out, body});
 }
 
-// A Latin-1 text frame.
-Bytes Text(int major, const std::string& id, const std::string& s) { return Frame(major, id, Concat({{0}, TextBytes(s)})); }
+// A Latin-1 text frame in a tag of version `v`.
+Bytes Text(int v, const std::string& id, const std::string& s) { return Frame(v, id, Concat({{0}, TextBytes(s)})); }
 
 // COMM/USLT: Latin-1, `language`, empty description, the text.
 Bytes Commented(int major, const std::string& id, const std::string& text, const std::string& language = "eng") {
@@ -56,7 +56,7 @@ Bytes Tag(int major, const std::vector<Bytes>& frames, size_t padding = 0, uint3
     Bytes body = Concat(frames);
     body.resize(body.size() + padding, 0);
     Bytes out = {'I', 'D', '3', static_cast<unsigned char>(major), 0, 0};
-    PutSyncSafe(&out, declaredSize ? declaredSize : static_cast<uint32_t>(body.size()));
+    Put(&out, declaredSize ? declaredSize : static_cast<uint32_t>(body.size()), 4, true);
     return Concat({out, body});
 }
 
@@ -83,13 +83,7 @@ for f in tag.values(): print(int(f.encoding), f.pprint())
     return RunPython(kScript, {path}).out;
 }
 
-struct IdText {
-    int id;
-    const char* text;
-};
-
-#define SKIP_WITHOUT_MUTAGEN() \
-    if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing: install it to check with an independent reader"
+constexpr char kNoMutagen[] = "python3-mutagen is missing: install it to check with an independent reader";
 
 // One handle on the file last written.
 class MpegTest : public ModuleTest {
@@ -133,25 +127,21 @@ TEST_F(MpegTest, OpensMpegFilesAndRefusesWhatIsNot) {
 }
 
 TEST_F(MpegTest, TechnicalTextsFollowTheFirstFrameAndTheReportListsThemAll) {
-    const struct {
-        uint32_t header;
-        int kind;
-        const char* text;
-    } cases[] = {
-        {0xFFFB9000, 7, "Stereo"},      {0xFFFB9040, 7, "JointStereo"},    {0xFFFB9080, 7, "JointStereo"},
-        {0xFFFB90C0, 7, "SingleChannel"}, {0xFFFB9003, 14, "CCIT J.17"},   {0xFFFB9001, 14, "50/15 ms"},
-        {0xFFFB9002, 14, "reserved"},   {0xFFFB9000, 14, "None"},          {0xFFFA9000, 13, "YES"},
-        {0xFFFB9000, 13, "NO"},         {0xFFFB9008, 11, "YES"},           {0xFFFB9000, 11, "NO"},
-        {0xFFFB9004, 12, "YES"},        {0xFFFB9000, 12, "NO"},            {0xFFF39000, 3, "22050"},
-        {0xFFFB9000, 15, "MPEG 1.0 Layer 3"}, {0xFFF39000, 15, "MPEG 2.0 Layer 3"}, {0xFFFD9000, 15, "MPEG 1.0 Layer 2"},
-        {0xFFFB9000, 2, "128"},         {0xFFFB9000, 3, "44100"},          {0xFFFB9000, 6, "NO"},
-        {0xFFFB9000, 10, ""},           {0xFFFB9000, 16, ""},
+    const std::tuple<uint32_t, int, const char*> cases[] = {
+        {0xFFFB9000, 7, "Stereo"},    {0xFFFB9040, 7, "JointStereo"}, {0xFFFB9080, 7, "JointStereo"},
+        {0xFFFB90C0, 7, "SingleChannel"}, {0xFFFB9003, 14, "CCIT J.17"}, {0xFFFB9001, 14, "50/15 ms"},
+        {0xFFFB9002, 14, "reserved"}, {0xFFFB9000, 14, "None"},       {0xFFFA9000, 13, "YES"},
+        {0xFFFB9000, 13, "NO"},       {0xFFFB9008, 11, "YES"},        {0xFFFB9000, 11, "NO"},
+        {0xFFFB9004, 12, "YES"},      {0xFFFB9000, 12, "NO"},         {0xFFF39000, 3, "22050"},
+        {0xFFFB9000, 3, "44100"},     {0xFFFB9000, 15, "MPEG 1.0 Layer 3"}, {0xFFF39000, 15, "MPEG 2.0 Layer 3"},
+        {0xFFFB9000, 2, "128"},       {0xFFFD9000, 15, "MPEG 1.0 Layer 2"}, {0xFFFB9000, 6, "NO"},
+        {0xFFFB9000, 10, ""},         {0xFFFB9000, 16, ""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [header, kind, text] : cases) {
         // 128 kbit/s frames: 261 bytes in MPEG-2 Layer III, 522 in MPEG-1 Layer II.
-        Open(MakeMpegFrames(c.header, c.header == 0xFFF39000 ? 261 : c.header == 0xFFFD9000 ? 522 : 417, 30));
+        Open(MakeMpegFrames(header, header == 0xFFF39000 ? 261 : header == 0xFFFD9000 ? 522 : 417, 30));
         Locate();
-        EXPECT_EQ(TagParserGetFileInfo(handle_, c.kind), c.text) << std::hex << c.header << " kind " << c.kind;
+        EXPECT_EQ(TagParserGetFileInfo(handle_, kind), text) << std::hex << header << " kind " << kind;
     }
 
     Bytes file = Concat({Tag(4, {Text(4, "TIT2", "x")}, 78), Mp3Frames(100)});  // a tag of 100 bytes
@@ -181,13 +171,9 @@ TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
     // 50 characters of lyrics in a 1000-byte ID3v2 tag.
     Bytes lyricsFrame = Commented(4, "USLT", std::string(50, 'l'));
     Bytes tag1000 = Tag(4, {lyricsFrame}, 1000 - 10 - lyricsFrame.size());
-    Bytes broken;  // five frame candidates, none followed by another frame
-    for (int i = 0; i < 5; ++i) broken = Concat({broken, MakeMpegFrames(kMp3Header128k, 420, 1)});
-    struct Case {
-        const char* name;
-        Bytes file;
-        int start, endMinusLength;
-    } cases[] = {
+    // Five frame candidates, none followed by another frame.
+    Bytes broken = MakeMpegFrames(kMp3Header128k, 420, 5);
+    const std::tuple<const char*, Bytes, int, int> cases[] = {  // name, file, start, end - file size
         {"no tags", Mp3Frames(), 0, 0},
         {"ID3v1 only", Concat({Mp3Frames(), Id3v1("t")}), 0, -128},
         {"ID3v2 with lyrics", Concat({tag1000, Mp3Frames()}), 1000, 950},
@@ -195,12 +181,12 @@ TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
         {"five candidates fail", Concat({broken, Mp3Frames()}), -1, 0},
         {"garbage before frames", Concat({Bytes(300, 0x11), Mp3Frames()}), 300, 0},
     };
-    for (const auto& c : cases) {
-        Open(c.file);
+    for (const auto& [name, file, start, endMinusSize] : cases) {
+        Open(file);
         int result = Locate();
-        EXPECT_EQ(start_, c.start) << c.name;
-        EXPECT_EQ(end_, static_cast<int>(c.file.size()) + c.endMinusLength) << c.name;
-        EXPECT_EQ(result, end_ - start_) << c.name;
+        EXPECT_EQ(start_, start) << name;
+        EXPECT_EQ(end_, static_cast<int>(file.size()) + endMinusSize) << name;
+        EXPECT_EQ(result, end_ - start_) << name;
     }
 }
 
@@ -222,18 +208,14 @@ TEST_F(MpegTest, DescriptionsTakeThePreferredTagAndFillEveryPlaceholder) {
 }
 
 TEST_F(MpegTest, GenreIsReadByTheRulesOfTheTagVersion) {
-    const struct {
-        int major;
-        std::string field;
-        const char* genre;
-    } cases[] = {
+    const std::tuple<int, std::string, const char*> cases[] = {  // version, field, genre
         {4, "17", "Rock"},   {4, "147", "Synthpop"}, {4, "148", ""},      {4, "256", "256"},
         {3, "(17)", "Rock"}, {3, "17", "17"},        {2, "(9)", "Metal"}, {3, "(17)Grunge Pop", "Grunge Pop"},
         {4, std::string("13\0Indie Folk\0" "80", 16), "Pop Indie Folk Folk"},
     };
-    for (const auto& c : cases) {
-        Open(Concat({Tag(c.major, {Text(c.major, c.major == 2 ? "TCO" : "TCON", c.field)}), Mp3Frames()}));
-        EXPECT_EQ(Get(FIELD_GENRE2), c.genre) << c.major << " " << c.field;
+    for (const auto& [major, field, genre] : cases) {
+        Open(Concat({Tag(major, {Text(major, major == 2 ? "TCO" : "TCON", field)}), Mp3Frames()}));
+        EXPECT_EQ(Get(FIELD_GENRE2), genre) << major << " " << field;
     }
 }
 
@@ -244,25 +226,21 @@ TEST_F(MpegTest, EachFieldReadsItsOwnTag) {
                           Text(3, "TCOP", "(c) Us"), Frame(3, "WXXX", Concat({{0, 0}, TextBytes("http://e.org/")})),
                           Text(3, "TENC", "Encoder"), Text(3, "TBPM", "120"), Text(3, "TPOS", "1/2"),
                           Commented(3, "USLT", "Words")});
-    Open(Concat({id3v2, Mp3Frames(), MakeId3v1Tag("Old Title  ", "Old Artist", "Old Album", "1987", "old note", 5, 9)}));
-    const IdText cases[] = {
-        {0, "Old Title  "}, {1, "Old Artist"}, {2, "Old Album"},  {3, "1987"},       {4, "Metal"},   {5, "old note"},
+    Open(Concat({id3v2, Mp3Frames(), MakeId3v1Tag("Title1  ", "Artist1", "Album1", "1987", "Note1", 5, 9)}));
+    const std::pair<int, const char*> cases[] = {
+        {0, "Title1  "},    {1, "Artist1"},    {2, "Album1"},      {3, "1987"},       {4, "Metal"},   {5, "Note1"},
         {6, "5"},           {7, "New Title"},  {8, "New Artist"}, {9, "New Album"},  {10, "2001"},   {11, "Grunge Pop"},
         {12, "New note"},   {13, "3/12"},      {14, "Composer"},  {15, "Original"},  {16, "(c) Us"}, {18, "Encoder"},
         {17, "http://e.org/"}, {26, "Words"},  {32, "120"},       {33, ""},          {34, ""},       {35, "1/2"},
         {36, "Y"},          {37, "Y"},         {19, ""},          {27, ""},          {31, ""},       {38, ""},
         {-1, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(Get(c.id), c.text) << c.id;
+    for (const auto& [id, text] : cases) EXPECT_EQ(Get(id), text) << id;
 }
 
 TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
     // id, value, then whether an ID3v1 and an ID3v2 tag are present, and the field read back
-    const struct {
-        int id;
-        const wchar_t* value;
-        const char *has, *read;
-    } cases[] = {
+    const std::tuple<int, const wchar_t*, const char*, const char*> cases[] = {
         {0, L"7", "YN", "7"},          {3, L"2009-05", "YN", "2009"},   {3, L"'9x", "YN", "'9x"},
         {10, L"2009-05", "NY", "2009"}, {10, L"07x", "NY", "07x"},      {13, L"3/12", "NY", "3/12"},
         {4, L"Synthpop", "YN", "Synthpop"}, {4, L"rock", "YN", ""},      {6, L"3/12", "YN", "3"},
@@ -273,12 +251,11 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
         {26, L"", "NN", ""},         {32, L"7", "NY", "7"},           {35, L"7", "NY", "7"},
         {34, L"7", "NN", ""},          {99, L"7", "NN", ""},            {31, L"7", "NN", ""},
     };
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
+    for (const auto& [id, value, has, read] : cases) {
         Open(Mp3Frames());
-        EXPECT_EQ(TagParserSetDataW(handle_, c.id, c.value), 1) << c.id;
-        EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_HAS_ID3V2) + "|" + Get(c.id), std::string(c.has) + "|" + c.read)
-            << "row " << i;
+        EXPECT_EQ(TagParserSetDataW(handle_, id, value), 1) << id;
+        EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_HAS_ID3V2) + "|" + Get(id), std::string(has) + "|" + read)
+            << id << " " << value;
     }
 }
 
@@ -343,9 +320,10 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndLyrics) {
     EXPECT_TRUE(Contains(saved, std::string("TCON\0\0\0\x03\0\0\x03" "75", 13))) << "a known genre is stored by number";
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_ARTIST2), artist);
     EXPECT_EQ(Get(FIELD_LYRICS), "Verse one\nVerse two");
-    SKIP_WITHOUT_MUTAGEN();
+    if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
     std::string dump = MutagenDump(path_);
-    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "0 USLT==   =Verse one\nVerse two\n", "3 TDRC=1999\n",
+    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "3 TDRC=1999\n",
+                             "0 USLT==   =Verse one\nVerse two\n",
                              "3 TPE1=\xc3\x86r\xc3\xb8 \xe4\xb8\xad \xf0\x9f\x98\x80 \xf0\xa0\xae\xb7\n"}) {
         EXPECT_NE(dump.find(line), std::string::npos) << line << "in:\n" << dump;
     }
@@ -356,9 +334,9 @@ TEST_F(MpegTest, EmptyBasicFieldsAreCopiedBetweenTheTagsOnSave) {
     Open(Concat({Tag(4, {Text(4, "TPE1", "V2 Artist"), Text(4, "TALB", "V2 Album")}), Mp3Frames(),
                  MakeId3v1Tag("V1 Title", "", "V1 Album", "", "", 4, 255)}));
     Save(true);
-    const IdText cases[] = {{0, "V1 Title"}, {7, "V1 Title"}, {1, "V2 Artist"}, {8, "V2 Artist"},
+    const std::pair<int, const char*> cases[] = {{0, "V1 Title"}, {7, "V1 Title"}, {1, "V2 Artist"}, {8, "V2 Artist"},
                             {2, "V1 Album"}, {9, "V2 Album"}, {6, "4"},         {13, "4"}};
-    for (const auto& c : cases) EXPECT_EQ(Get(c.id), c.text) << c.id;
+    for (const auto& [id, text] : cases) EXPECT_EQ(Get(id), text) << id;
 }
 
 TEST_F(MpegTest, MaskDecidesWhichTagsStayAndApeNeverDoes) {
@@ -420,7 +398,7 @@ TEST_F(MpegTest, PicturesAreLabelledCopiedExactlyReplacedAndDeleted) {
     EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 1);
     EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_TITLE2), "||t");
     EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 0);
-    SKIP_WITHOUT_MUTAGEN();
+    if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
     EXPECT_EQ(MutagenDump(path_), "(2, 4, 0)\n3 TIT2=t\n0 APIC=other,  (image/jpeg, 3000 bytes)\n");
 }
 
