@@ -53,7 +53,7 @@ TEST_F(TagModelTest, ApeAndXiphYearTrackAndCommentRules) {
     xiph.addField("COMMENT", "old");
     EXPECT_EQ(xiphTag.comment(), "old");
     xiphTag.setComment("new");
-    EXPECT_EQ(xiph.fieldListMap()["DESCRIPTION"].front(), "new");
+    EXPECT_EQ(xiph.fieldListMap()["DESCRIPTION"].toString(), "new");
     EXPECT_EQ(xiphTag.comment(), "new");
 }
 

@@ -209,7 +209,7 @@ TEST_F(MpegTest, DescriptionsTakeThePreferredTagAndFillEveryPlaceholder) {
 
 TEST_F(MpegTest, GenreIsReadByTheRulesOfTheTagVersion) {
     const std::tuple<int, std::string, const char*> cases[] = {  // version, field, genre
-        {4, "17", "Rock"},   {4, "147", "Synthpop"}, {4, "148", ""},      {4, "256", "256"},
+        {4, "17", "Rock"},   {4, "147", "Synthpop"}, {4, "148", ""},      {4, "255", ""},  {4, "256", "256"},
         {3, "(17)", "Rock"}, {3, "17", "17"},        {2, "(9)", "Metal"}, {3, "(17)Grunge Pop", "Grunge Pop"},
         {4, std::string("13\0Indie Folk\0" "80", 16), "Pop Indie Folk Folk"},
     };
