@@ -248,7 +248,7 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
         {11, L"7", "NY", "Hip-Hop"},   {11, L"rock", "NY", "rock"},     {11, L"", "NN", ""},
         {13, L"7", "NY", "7"},         {14, L"7", "NY", "7"},           {15, L"7", "NN", ""},
         {16, L"7", "NN", ""},          {17, L"7", "NN", ""},            {18, L"7", "NN", ""},
-        {26, L"", "NN", ""},         {32, L"7", "NY", "7"},           {35, L"7", "NY", "7"},
+        {26, L"", "NN", ""},           {32, L"7", "NY", "7"},           {35, L"7", "NY", "7"},
         {34, L"7", "NN", ""},          {99, L"7", "NN", ""},            {31, L"7", "NN", ""},
     };
     for (const auto& [id, value, has, read] : cases) {
