@@ -1,0 +1,445 @@
+// The MPEG parser through the exports, on MP3 files written byte by byte (also
+// tag forms TagLib would not write): opening, the technical texts and audio
+// range, the fields, saving (checked by reopening and by an independent
+// reader), pictures and lyrics, and damaged files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <tuple>
+
+#include "tests/support/module_test.h"
+#include "tests/support/process.h"
+#include "tools/samples/mpeg_sample.h"
+
+namespace {
+
+Bytes Concat(const std::vector<Bytes>& parts) {
+    Bytes out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// `value` as `bytes` big-endian bytes, with `syncSafe` seven bits to a byte.
+void Put(Bytes* out, uint32_t value, int bytes, bool syncSafe) {
+    for (int i = bytes - 1; i >= 0; --i) out->push_back((syncSafe ? value >> 7 * i & 0x7F : value >> 8 * i) & 0xFF);
+}
+
+// One ID3v2 frame of tag version `major` (2: three-letter id and 3-byte size;
+// 3: 4-byte size; 4: sync-safe size) around `body`.
+Bytes Frame(int major, const std::string& id, const Bytes& body) {
+    Bytes out = TextBytes(id);
+    Put(&out, static_cast<uint32_t>(body.size()), major == 2 ? 3 : 4, major == 4);
+    if (major > 2) out.insert(out.end(), {0, 0});
+    return Concat({out, body});
+}
+
+// A Latin-1 text frame in a tag of version `v`.
+Bytes Text(int v, const std::string& id, const std::string& s) { return Frame(v, id, Concat({{0}, TextBytes(s)})); }
+
+// COMM/USLT: Latin-1, `language`, empty description, the text.
+Bytes Commented(int major, const std::string& id, const std::string& text, const std::string& language = "eng") {
+    return Frame(major, id, Concat({{0}, TextBytes(language), {0}, TextBytes(text)}));
+}
+
+// APIC: Latin-1, `mime`, picture type 3, `description`, the data.
+Bytes Picture(int major, const std::string& mime, const std::string& description, const Bytes& data) {
+    return Frame(major, "APIC", Concat({{0}, TextBytes(mime), {0, 3}, TextBytes(description), {0}, data}));
+}
+
+// An ID3v2.`major` tag: `frames`, then `padding` zero bytes; a `declaredSize`
+// other than 0 replaces the size the header states.
+Bytes Tag(int major, const std::vector<Bytes>& frames, size_t padding = 0, uint32_t declaredSize = 0) {
+    Bytes body = Concat(frames);
+    body.resize(body.size() + padding, 0);
+    Bytes out = {'I', 'D', '3', static_cast<unsigned char>(major), 0, 0};
+    Put(&out, declaredSize ? declaredSize : static_cast<uint32_t>(body.size()), 4, true);
+    return Concat({out, body});
+}
+
+Bytes Id3v1(const std::string& title) { return MakeId3v1Tag(title, "", "", "", "", 0, 255); }
+
+// `count` frames of 128 kbit/s MPEG-1 Layer III, 417 bytes each.
+Bytes Mp3Frames(int count = 20) { return MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, count); }
+
+bool Contains(const Bytes& data, const std::string& text) {
+    return std::search(data.begin(), data.end(), text.begin(), text.end()) != data.end();
+}
+
+// What python3-mutagen finds in the ID3v2 tag of `path`: "(2, 4, 0)", then a
+// line per frame, its encoding and mutagen's own summary, e.g. "0 COMM==eng=x"
+// (empty description, language, text) or "0 APIC=other,  (image/jpeg, 3 bytes)".
+std::string MutagenDump(const std::string& path) {
+    static const char kScript[] = R"(import sys
+from mutagen.id3 import ID3
+sys.stdout.reconfigure(encoding='utf-8')
+tag = ID3(sys.argv[1], load_v1=False)
+print(tag.version)
+for f in tag.values(): print(int(f.encoding), f.pprint())
+)";
+    return RunPython(kScript, {path}).out;
+}
+
+constexpr char kNoMutagen[] = "python3-mutagen is missing: install it to check with an independent reader";
+
+// One handle on the file last written.
+class MpegTest : public ModuleTest {
+protected:
+    void TearDown() override { TagParserCloseFile(handle_); }
+
+    // Writes `data` as `name` and opens it; fails the test when it does not open.
+    void Open(const Bytes& data, const std::string& name = "test.mp3") {
+        path_ = dir_.Write(name, data);
+        Reopen();
+    }
+    void Reopen() {
+        TagParserCloseFile(handle_);
+        handle_ = TagParserOpenFile(path_.c_str());
+        ASSERT_NE(handle_, nullptr) << path_;
+    }
+    // Keeps the ID3v2 tag (and the ID3v1 tag with `id3v1`), saves and reopens.
+    void Save(bool id3v1 = false) {
+        if (id3v1) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+        ASSERT_EQ(TagParserApplyFile(handle_), 1);
+        Reopen();
+    }
+    int Locate() { return TagParserGetSourceLength(handle_, &start_, &end_); }
+    std::string Get(int id) { return TagParserGetData(handle_, id); }
+
+    std::string path_;
+    IBaseTag* handle_ = nullptr;
+    int start_ = 0, end_ = 0;
+};
+
+TEST_F(MpegTest, OpensMpegFilesAndRefusesWhatIsNot) {
+    Open(Mp3Frames());
+    EXPECT_EQ(TagParserGetFileType(handle_), FILE_TYPE_MP3);
+    std::string fifo = dir_.File("pipe.mp3"), folder = dir_.File("folder.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    for (const std::string& path : {fifo, folder, dir_.File("missing.mp3")}) {
+        EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr) << path;
+    }
+}
+
+TEST_F(MpegTest, TechnicalTextsFollowTheFirstFrameAndTheReportListsThemAll) {
+    const std::tuple<uint32_t, int, const char*> cases[] = {
+        {0xFFFB9000, 7, "Stereo"},    {0xFFFB9040, 7, "JointStereo"}, {0xFFFB9080, 7, "JointStereo"},
+        {0xFFFB90C0, 7, "SingleChannel"}, {0xFFFB9003, 14, "CCIT J.17"}, {0xFFFB9001, 14, "50/15 ms"},
+        {0xFFFB9002, 14, "reserved"}, {0xFFFB9000, 14, "None"},       {0xFFFA9000, 13, "YES"},
+        {0xFFFB9000, 13, "NO"},       {0xFFFB9008, 11, "YES"},        {0xFFFB9000, 11, "NO"},
+        {0xFFFB9004, 12, "YES"},      {0xFFFB9000, 12, "NO"},         {0xFFF39000, 3, "22050"},
+        {0xFFFB9000, 3, "44100"},     {0xFFFB9000, 15, "MPEG 1.0 Layer 3"}, {0xFFF39000, 15, "MPEG 2.0 Layer 3"},
+        {0xFFFB9000, 2, "128"},       {0xFFFD9000, 15, "MPEG 1.0 Layer 2"}, {0xFFFB9000, 6, "NO"},
+        {0xFFFB9000, 10, ""},         {0xFFFB9000, 16, ""},
+    };
+    for (const auto& [header, kind, text] : cases) {
+        // 128 kbit/s frames: 261 bytes in MPEG-2 Layer III, 522 in MPEG-1 Layer II.
+        Open(MakeMpegFrames(header, header == 0xFFF39000 ? 261 : header == 0xFFFD9000 ? 522 : 417, 30));
+        Locate();
+        EXPECT_EQ(TagParserGetFileInfo(handle_, kind), text) << std::hex << header << " kind " << kind;
+    }
+
+    Bytes file = Concat({Tag(4, {Text(4, "TIT2", "x")}, 78), Mp3Frames(100)});  // a tag of 100 bytes
+    Open(file);
+    int start = 21, count = 1000;
+    EXPECT_EQ(TagParserGetMD5(handle_, &start, &count), Md5sum(file, 21, 1000));
+    Locate();
+    EXPECT_EQ(TagParserGetFileInfo(handle_, 0),
+              "File size: 41800 bytes\nID3v2 tag size: 100 bytes\nLength: 0:02\nCRC: NO\nCopyrighted: NO\n"
+              "Original: NO\nEmphasis: None\nMPEG 1.0, Layer 3\nBit rate: 128 kbit/s, 100 frames\n"
+              "Channel mode: Stereo\n");
+    EXPECT_EQ(TagParserGetFileInfo(handle_, 1) + "|" + TagParserGetFileInfo(handle_, 5) + "|" +
+                  TagParserGetFileInfo(handle_, 10),
+              "41800|2|100");
+
+    Bytes vbr = Mp3Frames(40);
+    const Bytes xing = {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0, 0, 0x04, 0xD2};  // frame count 1234
+    std::copy(xing.begin(), xing.end(), vbr.begin() + 4 + 32);               // after the side information
+    Open(vbr);
+    EXPECT_EQ(TagParserGetFileInfo(handle_, 6), "NO");  // before any search
+    Locate();
+    EXPECT_EQ(TagParserGetFileInfo(handle_, 6), "YES");
+    EXPECT_NE(TagParserGetFileInfo(handle_, 0).find(" kbit/s(VBR), 1234 frames\n"), std::string::npos);
+}
+
+TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
+    // 50 characters of lyrics in a 1000-byte ID3v2 tag.
+    Bytes lyricsFrame = Commented(4, "USLT", std::string(50, 'l'));
+    Bytes tag1000 = Tag(4, {lyricsFrame}, 1000 - 10 - lyricsFrame.size());
+    // Five frame candidates, none followed by another frame.
+    Bytes broken = MakeMpegFrames(kMp3Header128k, 420, 5);
+    const std::tuple<const char*, Bytes, int, int> cases[] = {  // name, file, start, end - file size
+        {"no tags", Mp3Frames(), 0, 0},
+        {"ID3v1 only", Concat({Mp3Frames(), Id3v1("t")}), 0, -128},
+        {"ID3v2 with lyrics", Concat({tag1000, Mp3Frames()}), 1000, 950},
+        {"both tags", Concat({tag1000, Mp3Frames(), Id3v1("t")}), 1000, 822},
+        {"five candidates fail", Concat({broken, Mp3Frames()}), -1, 0},
+        {"garbage before frames", Concat({Bytes(300, 0x11), Mp3Frames()}), 300, 0},
+    };
+    for (const auto& [name, file, start, endMinusSize] : cases) {
+        Open(file);
+        int result = Locate();
+        EXPECT_EQ(start_, start) << name;
+        EXPECT_EQ(end_, static_cast<int>(file.size()) + endMinusSize) << name;
+        EXPECT_EQ(result, end_ - start_) << name;
+    }
+}
+
+TEST_F(MpegTest, DescriptionsTakeThePreferredTagAndFillEveryPlaceholder) {
+    Open(Concat({Tag(4, {Text(4, "TIT2", "Two"), Text(4, "TALB", "LP")}), Mp3Frames(),
+                 MakeId3v1Tag("One ", "Band", "", "1999", "", 4, 17)}),
+         "Live Set.mp3");
+    const std::string cases[][4] = {
+        {"0", "0", "", "One - Band"},
+        {"2", "1", "", "Two - LP - Band"},
+        {"5", "0", "%artist% %title%/%title% %year% 100%%", "Band One/One 1999 100%"},
+        {"5", "1", "%title% [%album%] %filename%|%track%|%genre%", "Two [LP] Live Set|4|Rock"},
+        {"5", "0", "%comment%", "Live Set"},  // nothing filled: the file title
+        {"5", "0", "%folder%", dir_.path()},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TagParserGetDescription(handle_, std::stoi(c[0]), c[2].c_str(), std::stoi(c[1])), c[3]) << c[2];
+    }
+}
+
+TEST_F(MpegTest, GenreIsReadByTheRulesOfTheTagVersion) {
+    const std::tuple<int, std::string, const char*> cases[] = {  // version, field, genre
+        {4, "17", "Rock"},   {4, "147", "Synthpop"}, {4, "148", ""},      {4, "255", ""},  {4, "256", "256"},
+        {3, "(17)", "Rock"}, {3, "17", "17"},        {2, "(9)", "Metal"}, {3, "(17)Grunge Pop", "Grunge Pop"},
+        {4, std::string("13\0Indie Folk\0" "80", 16), "Pop Indie Folk Folk"},
+    };
+    for (const auto& [major, field, genre] : cases) {
+        Open(Concat({Tag(major, {Text(major, major == 2 ? "TCO" : "TCON", field)}), Mp3Frames()}));
+        EXPECT_EQ(Get(FIELD_GENRE2), genre) << major << " " << field;
+    }
+}
+
+TEST_F(MpegTest, EachFieldReadsItsOwnTag) {
+    Bytes id3v2 = Tag(3, {Text(3, "TIT2", "New Title"), Text(3, "TPE1", "New Artist"), Text(3, "TALB", "New Album"),
+                          Text(3, "TYER", "2001"), Text(3, "TCON", "(17)Grunge Pop"), Commented(3, "COMM", "New note"),
+                          Text(3, "TRCK", "3/12"), Text(3, "TCOM", "Composer"), Text(3, "TOPE", "Original"),
+                          Text(3, "TCOP", "(c) Us"), Frame(3, "WXXX", Concat({{0, 0}, TextBytes("http://e.org/")})),
+                          Text(3, "TENC", "Encoder"), Text(3, "TBPM", "120"), Text(3, "TPOS", "1/2"),
+                          Commented(3, "USLT", "Words")});
+    Open(Concat({id3v2, Mp3Frames(), MakeId3v1Tag("Title1  ", "Artist1", "Album1", "1987", "Note1", 5, 9)}));
+    const std::pair<int, const char*> cases[] = {
+        {0, "Title1  "},    {1, "Artist1"},    {2, "Album1"},      {3, "1987"},       {4, "Metal"},   {5, "Note1"},
+        {6, "5"},           {7, "New Title"},  {8, "New Artist"}, {9, "New Album"},  {10, "2001"},   {11, "Grunge Pop"},
+        {12, "New note"},   {13, "3/12"},      {14, "Composer"},  {15, "Original"},  {16, "(c) Us"}, {18, "Encoder"},
+        {17, "http://e.org/"}, {26, "Words"},  {32, "120"},       {33, ""},          {34, ""},       {35, "1/2"},
+        {36, "Y"},          {37, "Y"},         {19, ""},          {27, ""},          {31, ""},       {38, ""},
+        {-1, ""},
+    };
+    for (const auto& [id, text] : cases) EXPECT_EQ(Get(id), text) << id;
+}
+
+TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
+    // id, value, then whether an ID3v1 and an ID3v2 tag are present, and the field read back
+    const std::tuple<int, const wchar_t*, const char*, const char*> cases[] = {
+        {0, L"7", "YN", "7"},          {3, L"2009-05", "YN", "2009"},   {3, L"'9x", "YN", "'9x"},
+        {10, L"2009-05", "NY", "2009"}, {10, L"07x", "NY", "07x"},      {13, L"3/12", "NY", "3/12"},
+        {4, L"Synthpop", "YN", "Synthpop"}, {4, L"rock", "YN", ""},      {6, L"3/12", "YN", "3"},
+        {6, L"255", "YN", "255"},      {6, L"256", "YN", ""},           {7, L"7", "NY", "7"},
+        {11, L"7", "NY", "Hip-Hop"},   {11, L"rock", "NY", "rock"},     {11, L"", "NN", ""},
+        {13, L"7", "NY", "7"},         {14, L"7", "NY", "7"},           {15, L"7", "NN", ""},
+        {16, L"7", "NN", ""},          {17, L"7", "NN", ""},            {18, L"7", "NN", ""},
+        {26, L"", "NN", ""},           {32, L"7", "NY", "7"},           {35, L"7", "NY", "7"},
+        {34, L"7", "NN", ""},          {99, L"7", "NN", ""},            {31, L"7", "NN", ""},
+    };
+    for (const auto& [id, value, has, read] : cases) {
+        Open(Mp3Frames());
+        EXPECT_EQ(TagParserSetDataW(handle_, id, value), 1) << id;
+        EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_HAS_ID3V2) + "|" + Get(id), std::string(has) + "|" + read)
+            << id << " " << value;
+    }
+}
+
+TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnce) {
+    Open(Concat({Tag(4, {Text(4, "TIT2", "Gone")}), Mp3Frames()}));
+    EXPECT_EQ(Get(FIELD_HAS_ID3V1), "N");
+    TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"y");
+    EXPECT_EQ(Get(FIELD_HAS_ID3V1), "Y");
+    TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");
+    EXPECT_EQ(Get(FIELD_TITLE2) + Get(FIELD_HAS_ID3V2), "N");
+    EXPECT_EQ(ReadBytes(path_), Mp3Frames()) << "the ID3v2 tag is removed before any apply";
+    // The mask now holds ID3v1 only: the save writes an (empty) ID3v1 tag.
+    EXPECT_EQ(TagParserApplyFile(handle_), 1);
+    Bytes saved = ReadBytes(path_);
+    ASSERT_EQ(saved.size(), Mp3Frames().size() + 128);
+    EXPECT_EQ(std::string(saved.end() - 128, saved.end() - 125), "TAG");
+    Reopen();
+    EXPECT_EQ(Get(FIELD_HAS_ID3V1), "Y");
+    for (const wchar_t* no : {L"", L"n", L"yes", L"x"}) {
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, no);
+        EXPECT_EQ(Get(FIELD_HAS_ID3V1), "N") << no;
+    }
+}
+
+TEST_F(MpegTest, NarrowValuesAreStoredByteForByte) {
+    Open(Mp3Frames());
+    // TagParserSetData reports 0 but takes the value, each byte a Latin-1 character.
+    EXPECT_EQ(TagParserSetData(handle_, FIELD_TITLE2, "\xc3\xa9t\xc3\xa9"), 0);
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE2), L"\u00c3\u00a9t\u00c3\u00a9");
+    // A wide value keeps its characters, except for the second comment and
+    // the URL, which always go through the narrow form.
+    EXPECT_EQ(TagParserSetDataW(handle_, FIELD_ARTIST2, L"\u00e9t\u00e9"), 1);
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_ARTIST2), L"\u00e9t\u00e9");
+    TagParserSetDataW(handle_, FIELD_COMMENT2, L"\u00e9");
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_COMMENT2), L"\u00c3\u00a9");
+    TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+    TagParserSetDataW(handle_, FIELD_URL, L"http://x.org/\u00e9");
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_URL), L"http://x.org/\u00c3\u00a9");
+    TagParserSetDataW(handle_, FIELD_URL, std::wstring(9999, L'u').c_str());
+    EXPECT_EQ(Get(FIELD_URL).size(), 9999u);
+    TagParserSetDataW(handle_, FIELD_URL, std::wstring(10000, L'u').c_str());
+    EXPECT_EQ(Get(FIELD_URL), "") << "too long a URL removes the frame";
+}
+
+TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndLyrics) {
+    Open(Concat({Tag(3, {Text(3, "TIT2", "Latin title"), Commented(3, "COMM", "kept", "deu"), Text(3, "TYER", "1980"),
+                         Text(3, "TRCK", "1")}),
+                 Mp3Frames()}));
+    const std::wstring artist = L"\u00c6r\u00f8 \u4e2d \U0001F600 \U00020BB7";
+    TagParserSetDataW(handle_, FIELD_ARTIST2, artist.c_str());
+    TagParserSetDataW(handle_, FIELD_GENRE2, L"Polka");
+    TagParserSetDataW(handle_, FIELD_YEAR2, L"abc");  // no number above 0: the frame goes (the ID3v1 year fills it)
+    TagParserSetDataW(handle_, FIELD_TRACK2, L"0/12");
+    TagParserSetDataW(handle_, FIELD_LYRICS, L"Verse one\nVerse two");
+    TagParserSetDataW(handle_, FIELD_TITLE, L"One");
+    TagParserSetDataW(handle_, FIELD_YEAR, L"1999");
+    Save(true);
+    Bytes saved = ReadBytes(path_);
+    EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 5), (Bytes{'I', 'D', '3', 4, 0}));
+    EXPECT_EQ(Bytes(saved.end() - 128, saved.end() - 122), TextBytes("TAGOne"));
+    EXPECT_EQ(Bytes(saved.end() - 35, saved.end() - 31), TextBytes("1999"));
+    EXPECT_TRUE(Contains(saved, std::string("TCON\0\0\0\x03\0\0\x03" "75", 13))) << "a known genre is stored by number";
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_ARTIST2), artist);
+    EXPECT_EQ(Get(FIELD_LYRICS), "Verse one\nVerse two");
+    if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
+    std::string dump = MutagenDump(path_);
+    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "3 TDRC=1999\n",
+                             "0 USLT==   =Verse one\nVerse two\n",
+                             "3 TPE1=\xc3\x86r\xc3\xb8 \xe4\xb8\xad \xf0\x9f\x98\x80 \xf0\xa0\xae\xb7\n"}) {
+        EXPECT_NE(dump.find(line), std::string::npos) << line << "in:\n" << dump;
+    }
+    EXPECT_EQ(dump.find("TRCK"), std::string::npos) << dump;
+}
+
+TEST_F(MpegTest, EmptyBasicFieldsAreCopiedBetweenTheTagsOnSave) {
+    Open(Concat({Tag(4, {Text(4, "TPE1", "V2 Artist"), Text(4, "TALB", "V2 Album")}), Mp3Frames(),
+                 MakeId3v1Tag("V1 Title", "", "V1 Album", "", "", 4, 255)}));
+    Save(true);
+    const std::pair<int, const char*> cases[] = {{0, "V1 Title"}, {7, "V1 Title"}, {1, "V2 Artist"}, {8, "V2 Artist"},
+                            {2, "V1 Album"}, {9, "V2 Album"}, {6, "4"},         {13, "4"}};
+    for (const auto& [id, text] : cases) EXPECT_EQ(Get(id), text) << id;
+}
+
+TEST_F(MpegTest, MaskDecidesWhichTagsStayAndApeNeverDoes) {
+    // An APE tag of no items: the 32-byte footer alone.
+    const Bytes ape = Concat({TextBytes("APETAGEX"), {0xD0, 0x07, 0, 0, 32, 0, 0, 0}, Bytes(16, 0)});
+    for (int mask = 0; mask < 4; ++mask) {
+        Open(Concat({Tag(4, {Text(4, "TIT2", "two")}), Mp3Frames(), ape, Id3v1("one")}));
+        TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
+        if (mask & 1) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
+        if (mask & 2) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+        ASSERT_EQ(TagParserApplyFile(handle_), 1);
+        Bytes saved = ReadBytes(path_);
+        EXPECT_TRUE(mask != 0 || saved == Mp3Frames()) << "mask 0 removes every tag";
+        EXPECT_FALSE(Contains(saved, "APETAGEX")) << mask;
+        EXPECT_EQ(Contains(saved, "TAGone"), (mask & 1) != 0) << mask;
+        EXPECT_EQ(Contains(saved, "ID3"), (mask & 2) != 0) << mask;
+        // The mask is the handle's own: the next one starts from 0 again.
+    }
+}
+
+TEST_F(MpegTest, ReadOnlyFileIsLeftByteForByte) {
+    Bytes original = Concat({Tag(4, {Text(4, "TIT2", "keep")}), Mp3Frames(), Id3v1("keep")});
+    std::string path = dir_.Write("readonly.mp3", original);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    auto save = [path] {
+        OpenedFile file(path);
+        if (!file.get()) return 10;
+        TagParserSetDataW(file.get(), FIELD_TITLE2, L"changed");
+        TagParserSetDataW(file.get(), FIELD_HAS_ID3V2, L"Y");
+        return TagParserApplyFile(file.get());
+    };
+    EXPECT_EQ(RunInChild(save, true), 0);
+    EXPECT_EQ(ReadBytes(path), original);
+}
+
+TEST_F(MpegTest, PicturesAreLabelledCopiedExactlyReplacedAndDeleted) {
+    Open(Mp3Frames());
+    Bytes buffer(4321 + 16, 0xA5);
+    EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 1);
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 0);
+    EXPECT_EQ(Get(FIELD_HAS_ID3V2), "N");
+
+    Bytes stored = PatternBytes(4321, 3), image = PatternBytes(3000, 9);
+    Open(Concat({Tag(3, {Picture(3, "image/png", "Front", stored), Text(3, "TIT2", "t"),
+                         Picture(3, "image/gif", "", PatternBytes(20))}),
+                 Mp3Frames()}));
+    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO), "Front [image/png]|4321");
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 4321);
+    EXPECT_EQ(buffer, Concat({stored, Bytes(16, 0xA5)})) << "nothing beyond the picture";
+    // A new picture replaces every earlier one; a file that cannot be read changes nothing.
+    std::string picture = dir_.Write("art.bin", image);
+    TagParserSetDataW(handle_, FIELD_PICTURE, std::wstring(picture.begin(), picture.end()).c_str());
+    TagParserSetDataW(handle_, FIELD_PICTURE, L"/nonexistent/picture.jpg");
+    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO), "[image/jpeg]|3000");
+    Save();
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 3000);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 3000), image);
+    EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 1);
+    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_TITLE2), "||t");
+    EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 0);
+    if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
+    EXPECT_EQ(MutagenDump(path_), "(2, 4, 0)\n3 TIT2=t\n0 APIC=other,  (image/jpeg, 3000 bytes)\n");
+}
+
+TEST_F(MpegTest, MalformedFilesNeverCrashOrHang) {
+    Bytes valid = Concat({Tag(4, {Text(4, "TIT2", "title"), Commented(4, "USLT", "words")}), Mp3Frames(10),
+                          MakeId3v1Tag("t", "a", "b", "2000", "c", 1, 2)});
+    Bytes oversizedFrame = Concat({Tag(4, {Frame(4, "TIT2", TextBytes("\x03title"))}), Mp3Frames(5)});
+    oversizedFrame[10 + 4 + 1] = 0x7F;  // the frame claims far more than the tag holds
+    const Bytes cases[] = {
+        Bytes(),
+        PatternBytes(20000, 5),
+        Bytes(valid.begin(), valid.begin() + 25),  // a cut ID3v2 tag
+        Concat({Tag(4, {Text(4, "TIT2", "t")}, 0, 256u << 20), Mp3Frames(5)}),  // a tag claiming 256 MB
+        oversizedFrame,
+        Concat({Tag(3, {Frame(3, "APIC", Bytes())}), Mp3Frames(5)}),
+        Concat({Tag(3, {Picture(3, "image/png", "", Bytes())}), Mp3Frames(5)}),
+        Concat({Tag(4, {Frame(4, "WXXX", Bytes{0})}), Mp3Frames(5)}),
+        Concat({Tag(2, {Text(2, "TT2", "two"), Text(2, "TCO", "(")}), Mp3Frames(5)}),
+        Bytes(4000, 0xFF),
+        Bytes(valid.begin(), valid.begin() + 3000),  // cut inside the frames
+        MakeId3v1Tag("", "", "", "", "", 0, 0),
+        valid,  // the last one opens
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        // Every read operation on one handle.
+        OpenedFile file(dir_.Write("bad.mp3", cases[i]));
+        EXPECT_TRUE(file.get() || i + 1 < std::size(cases)) << "the valid file opens";
+        if (!file.get()) continue;
+        IBaseTag* handle = file.get();
+        for (int id = -1; id <= 40; ++id) TagParserGetDataW(handle, id);
+        int start = 0, end = 0;
+        TagParserGetSourceLength(handle, &start, &end);
+        for (int kind = -1; kind <= 16; ++kind) {
+            TagParserGetFileInfo(handle, kind);
+            TagParserGetDescription(handle, kind, "%title% %artist% %%", kind & 1);
+        }
+        Bytes picture(static_cast<size_t>(std::atoi(TagParserGetData(handle, FIELD_PICTURE_INFO).c_str())) + 1);
+        TagParserGetAttachedPictureData(handle, picture.data());
+        start = 0;
+        TagParserGetMD5(handle, &start, &end);
+    }
+}
+
+}  // namespace
