@@ -20,9 +20,9 @@ public:
 
     // host:port, as LYPARSER_CDDB_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // The exact body answered to a query (or read) of the disc.
-    void SetQueryAnswer(const std::string& discId, const std::string& body);
-    void SetReadAnswer(const std::string& category, const std::string& discId, const std::string& body);
+    // The exact body answered to "query/DISCID" or "read/CATEGORY/DISCID";
+    // without one the server says there is no match.
+    void Answer(const std::string& command, const std::string& body);
     // Request targets received so far, in order.
     std::vector<std::string> Requests() const;
 
