@@ -1,10 +1,10 @@
 #include "tests/support/cddb_server.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -12,22 +12,18 @@
 #include "tools/samples/cddb_server.h"
 
 CddbTestServer::CddbTestServer(const std::string& mode) {
+    // The socket listens before the child runs, so no request comes too early.
     // Everything the child needs is made before the fork: only exec follows it.
-    const std::string db = dir_.File("db"), log = dir_.File("requests.log");
-    int out[2];
-    if (pipe(out) != 0 || (pid_ = fork()) < 0) throw std::runtime_error("no CDDB test server process");
+    const int listener = ListenOnLoopback(&port_);
+    const std::string fd = std::to_string(listener), db = dir_.File("db"), log = dir_.File("requests.log");
+    if (listener < 0 || (pid_ = fork()) < 0) throw std::runtime_error("the CDDB test server did not start");
     if (pid_ == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, db.c_str(), log.c_str(), mode.c_str(),
+        fcntl(listener, F_SETFD, 0);  // kept open across exec
+        execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, fd.c_str(), db.c_str(), log.c_str(), mode.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(out[1]);
-    FILE* reader = fdopen(out[0], "r");
-    bool started = reader && std::fscanf(reader, "%d", &port_) == 1;
-    if (reader) std::fclose(reader);
-    if (!started) throw std::runtime_error("the CDDB test server did not start");
+    close(listener);
 }
 
 CddbTestServer::~CddbTestServer() {
