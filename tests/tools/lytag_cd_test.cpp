@@ -18,23 +18,29 @@ TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne)
     ASSERT_FALSE(image.empty());
     CddbTestServer server, silent("silent");
     server.Answer("query/0d000903", "200 rock 0d000903 Test Band / Silent Songs\r\n");
-    server.Answer("read/rock/0d000903", "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\n"
-                                        "DYEAR=2024\r\nTTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
+    server.Answer("read/rock/0d000903",
+                  "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\n"
+                  "DYEAR=2024\r\nTTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
     auto cd = [&](const CddbTestServer& at, const std::string& timeout, bool json) {
-        std::vector<std::string> args = {LY_LYTAG_PATH, "cd", "--device", image, "--server", at.address(),
-                                         "--timeout", timeout};
+        std::vector<std::string> args = {LY_LYTAG_PATH, "cd",         "--device",  image,
+                                         "--server",    at.address(), "--timeout", timeout};
         if (json) args.push_back("--json");
         return RunCommand(args);
     };
 
     CommandResult result = cd(server, "20", false);
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Disc 0d000903: 3 tracks, 0:09 (" + image + ")\n"
-                          "  artist: Test Band \n  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
-                          "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
+    EXPECT_EQ(
+        result.out,
+        "Disc 0d000903: 3 tracks, 0:09 (" + image +
+            ")\n"
+            "  artist: Test Band \n  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
+            "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&hello=", 0), 0u);
+    EXPECT_EQ(
+        requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&hello=", 0),
+        0u);
 
     result = cd(server, "20", true);
     ASSERT_EQ(result.status, 0) << result.err;

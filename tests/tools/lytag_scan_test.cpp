@@ -58,10 +58,13 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
     ASSERT_EQ(eight.status, 0) << eight.err;
     EXPECT_EQ(SortedLines(one.out), SortedLines(eight.out));
     EXPECT_EQ(SortedLines(one.out).size(), 24u);
-    EXPECT_NE(one.out.find(dir.File("music/tone3.wav") + "\tunknown\ttone3\t4\t"), std::string::npos);
+    EXPECT_NE(one.out.find(dir.File("music/tone3.wav") + "\tunknown\ttone3\t4\t"),
+              std::string::npos);
     EXPECT_NE(one.err.find("refused, not a readable file of a known kind: 1"), std::string::npos);
-    EXPECT_NE(one.err.find("skipped " + dir.File("music/pipe.mp3") + ": not a regular file"), std::string::npos);
-    EXPECT_NE(one.err.find("skipped " + dir.File("music/loop-a") + ": symbolic link loop"), std::string::npos);
+    EXPECT_NE(one.err.find("skipped " + dir.File("music/pipe.mp3") + ": not a regular file"),
+              std::string::npos);
+    EXPECT_NE(one.err.find("skipped " + dir.File("music/loop-a") + ": symbolic link loop"),
+              std::string::npos);
     EXPECT_EQ(one.err.find("files/s"), std::string::npos);  // no terminal: no progress bar
 
     CommandResult json = Scan(music, {"--json"});
@@ -70,7 +73,9 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
     EXPECT_EQ(lines.size(), 24u);
     for (const auto& line : lines) {
         nlohmann::json object = nlohmann::json::parse(line);
-        EXPECT_TRUE(object.contains("file") && object.contains("type") && object.contains("seconds")) << line;
+        EXPECT_TRUE(object.contains("file") && object.contains("type") &&
+                    object.contains("seconds"))
+            << line;
     }
 
     EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "scan"}).status, 2);
@@ -87,7 +92,8 @@ TEST(LytagScanTest, OnATerminalAProgressBarShowsAndCtrlCStopsWithTheSummarySoFar
     pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        execl(LY_LYTAG_PATH, LY_LYTAG_PATH, "scan", dir.path().c_str(), "--jobs", "1", static_cast<char*>(nullptr));
+        execl(LY_LYTAG_PATH, LY_LYTAG_PATH, "scan", dir.path().c_str(), "--jobs", "1",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     // Once the bar shows nothing reads the terminal for a while: the scan
@@ -95,11 +101,13 @@ TEST(LytagScanTest, OnATerminalAProgressBarShowsAndCtrlCStopsWithTheSummarySoFar
     std::string screen;
     char buffer[4096];
     ssize_t n = 0;
-    while (screen.find("files/s") == std::string::npos && (n = read(terminal, buffer, sizeof buffer)) > 0) {
+    while (screen.find("files/s") == std::string::npos &&
+           (n = read(terminal, buffer, sizeof buffer)) > 0) {
         screen.append(buffer, static_cast<size_t>(n));
     }
     kill(pid, SIGINT);
-    while ((n = read(terminal, buffer, sizeof buffer)) > 0) screen.append(buffer, static_cast<size_t>(n));
+    while ((n = read(terminal, buffer, sizeof buffer)) > 0)
+        screen.append(buffer, static_cast<size_t>(n));
     int raw = 0;
     waitpid(pid, &raw, 0);
     close(terminal);

@@ -25,17 +25,21 @@ TEST(LytagTest, ExitStatusesAndRefusals) {
         std::vector<std::string> args;
         int status;
     } cases[] = {
-        {{}, 2},           {{"--help"}, 0},        {{"frobnicate"}, 2},       {{"show", "--help"}, 0},
-        {{"show"}, 2},     {{"show", "--bogus", text}, 2},                    {{"md5", text, "--start"}, 2},
-        {{"md5", text, "--start", "x"}, 2},        {{"set", text}, 2},        {{"set", text, "--field", "nosuch=1"}, 2},
-        {{"picture", text}, 2},                    {{"demo", "--help"}, 0},
+        {{}, 2},
+        {{"--help"}, 0},
+        {{"frobnicate"}, 2},
+        {{"show"}, 2},
+        {{"show", "--bogus", text}, 2},
+        {{"md5", text, "--start", "x"}, 2},
+        {{"set", text}, 2},
+        {{"set", text, "--field", "nosuch=1"}, 2},
+        {{"picture", text}, 2},
+        {{"demo", "--help"}, 0},
     };
     for (const auto& c : cases) {
         CommandResult result = Lytag(c.args);
-        std::string joined;
-        for (const auto& arg : c.args) joined += arg + " ";
-        EXPECT_EQ(result.status, c.status) << joined << "\n" << result.err;
-        EXPECT_EQ(c.status == 2, result.err.find("lytag") != std::string::npos) << joined;
+        EXPECT_EQ(result.status, c.status) << testing::PrintToString(c.args) << "\n" << result.err;
+        EXPECT_EQ(c.status == 2, result.err.find("lytag") != std::string::npos) << result.err;
     }
 
     std::string archive = dir.Write("pack.zip", std::string("PK"));
@@ -51,7 +55,8 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
     std::string wav = dir.Write("tone.wav", MakeWavTone(3.0));
     std::string text = dir.Write("caf\xC3\xA9.txt", std::string("0123456789"));
     OggSampleSpec layout;
-    layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first", "ENCODER=second", "no name"};
+    layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first",
+                       "ENCODER=second", "no name"};
     OggBytes bytes = MakeOggVorbis(layout);
     std::string ogg = dir.Write("song.ogg", std::string(bytes.begin(), bytes.end()));
 
@@ -59,7 +64,8 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
     ASSERT_EQ(result.status, 0) << result.err;
     std::istringstream lines(result.out);
     std::vector<nlohmann::json> objects;
-    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[0]["type"], 0);
     EXPECT_EQ(objects[0]["information"]["5"], "3");  // the engine's length, from TagLib
@@ -68,11 +74,13 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
     EXPECT_EQ(objects[1]["audioRange"]["length"], 10);
     EXPECT_EQ(objects[1]["md5"], Md5sum(ReadBytes(text)));
     EXPECT_EQ(objects[2]["fields"]["title"], "Song");
-    EXPECT_EQ(objects[2]["comments"], nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
+    EXPECT_EQ(objects[2]["comments"],
+              nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
 
     CommandResult plain = Lytag({"show", ogg});
     ASSERT_EQ(plain.status, 0) << plain.err;
-    EXPECT_NE(plain.out.find("  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descr"),
+    EXPECT_NE(plain.out.find(
+                  "  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descr"),
               std::string::npos)
         << plain.out;
 }
@@ -90,7 +98,8 @@ TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("tone.wav"), std::string::npos);
     EXPECT_NE(result.out.find("refused"), std::string::npos);
-    EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"), std::string::npos);  // the CD, looked up
+    EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"),
+              std::string::npos);  // the CD, looked up
     size_t at = result.out.find("/lytag-demo-");
     ASSERT_NE(at, std::string::npos);
     std::string folder = result.out.substr(result.out.rfind('\n', at) + 1);

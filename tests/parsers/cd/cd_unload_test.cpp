@@ -44,7 +44,8 @@ TEST(CdUnloadTest, LookupOutlivesFinaliseAndUnload) {
     finalize();
     EXPECT_EQ(dlclose(module), 0);
 
-    for (int i = 0; i < 2000 && !g_notified; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 2000 && !g_notified; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(g_notified);
 }
 

