@@ -3,28 +3,61 @@
 #ifndef LYPARSER_TESTS_SUPPORT_CDDB_SERVER_H
 #define LYPARSER_TESTS_SUPPORT_CDDB_SERVER_H
 
-#include <sys/types.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tools/samples/cddb_server.h"
 
 class CddbTestServer {
 public:
     // mode: "normal", "silent" (never answers) or "endless" (a body without end).
-    explicit CddbTestServer(const std::string& mode = "normal");
-    ~CddbTestServer();
+    // The socket listens before the child runs, so no request comes too early.
+    // Everything the child needs is made before the fork: only exec follows it.
+    explicit CddbTestServer(const std::string& mode = "normal") {
+        const int listener = ListenOnLoopback(&port_);
+        const std::string fd = std::to_string(listener), db = dir_.File("db");
+        const std::string log = dir_.File("requests.log");
+        if (listener < 0 || (pid_ = fork()) < 0) throw std::runtime_error("no CDDB test server");
+        if (pid_ == 0) {
+            fcntl(listener, F_SETFD, 0);  // kept open across exec
+            execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, fd.c_str(), db.c_str(), log.c_str(),
+                  mode.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(listener);
+    }
+    ~CddbTestServer() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
     CddbTestServer(const CddbTestServer&) = delete;
     CddbTestServer& operator=(const CddbTestServer&) = delete;
 
     // host:port, as LYPARSER_CDDB_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // The exact body answered to a query (or read) of the disc.
-    void SetQueryAnswer(const std::string& discId, const std::string& body);
-    void SetReadAnswer(const std::string& category, const std::string& discId, const std::string& body);
+    // The exact body answered to "query/DISCID" or "read/CATEGORY/DISCID";
+    // without one the server says there is no match.
+    void Answer(const std::string& command, const std::string& body) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dir_.File("db/" + command)).parent_path());
+        dir_.Write("db/" + command, body);
+    }
     // Request targets received so far, in order.
-    std::vector<std::string> Requests() const;
+    std::vector<std::string> Requests() const {
+        std::vector<std::string> lines;
+        std::ifstream in(dir_.File("requests.log"));
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
 
 private:
     TempDir dir_;
@@ -33,6 +66,10 @@ private:
 };
 
 // A loopback address where nothing listens.
-std::string ClosedLoopbackAddress();
+inline std::string ClosedLoopbackAddress() {
+    int port = 0;
+    close(ListenOnLoopback(&port));  // nothing listens there any more
+    return "127.0.0.1:" + std::to_string(port);
+}
 
 #endif  // LYPARSER_TESTS_SUPPORT_CDDB_SERVER_H

@@ -1,25 +1,15 @@
-// cddb_test_server --db DIR --log FILE [--mode normal|silent|endless]
-// Serves the freedb database in DIR on a free loopback port, printing the
-// port on its first line of output, until it is killed.
-#include <cstdio>
+// cddb_test_server FD DB LOG normal|silent|endless
+// Serves the freedb database in the folder DB on the listening socket FD,
+// logging request targets to LOG, until it is killed.
+#include <cstdlib>
 #include <string>
 
 #include "tools/samples/cddb_server.h"
 
 int main(int argc, char** argv) {
-    std::string db, log, mode = "normal";
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::string option = argv[i];
-        if (option == "--db") db = argv[i + 1];
-        if (option == "--log") log = argv[i + 1];
-        if (option == "--mode") mode = argv[i + 1];
-    }
-    int port = 0;
-    int listener = ListenOnLoopback(&port);
-    if (listener < 0 || db.empty() || log.empty()) return 1;
-    std::printf("%d\n", port);
-    std::fflush(stdout);
-    ServeCddb(listener, db, log,
+    if (argc != 5) return 1;
+    const std::string mode = argv[4];
+    ServeCddb(std::atoi(argv[1]), argv[2], argv[3],
               mode == "silent"    ? CddbServerMode::kSilent
               : mode == "endless" ? CddbServerMode::kEndless
                                   : CddbServerMode::kNormal);

@@ -10,66 +10,54 @@
 
 namespace {
 
-// Tracks of 2, 3 and 4 seconds start at frames 150, 300 and 525 and the
-// lead-out is at 825: digit sums 2 + 4 + 7 = 13, 11 - 2 = 9 seconds, 3 tracks.
-const char kDiscId[] = "0d000903";
-
-class LytagCdTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        image_ = MakeCdImage(dir_.path(), "disc", {150, 225, 300});
-        ASSERT_FALSE(image_.empty());
-        server_.SetQueryAnswer(kDiscId, std::string("200 rock ") + kDiscId + " Test Band / Silent Songs\r\n");
-        server_.SetReadAnswer("rock", kDiscId,
-                              "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\nDYEAR=2024\r\n"
-                              "TTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
-    }
-
-    CommandResult Cd(std::vector<std::string> extra) {
-        std::vector<std::string> args = {LY_LYTAG_PATH, "cd", "--device", image_, "--server",
-                                         server_.address(), "--timeout", "20"};
-        args.insert(args.end(), extra.begin(), extra.end());
+TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne) {
+    // Tracks of 2, 3 and 4 seconds start at frames 150, 300 and 525 and the
+    // lead-out is at 825: digit sums 2 + 4 + 7 = 13, 11 - 2 = 9 seconds, 3 tracks.
+    TempDir dir;
+    const std::string image = MakeCdImage(dir.path(), "disc", {150, 225, 300});
+    ASSERT_FALSE(image.empty());
+    CddbTestServer server, silent("silent");
+    server.Answer("query/0d000903", "200 rock 0d000903 Test Band / Silent Songs\r\n");
+    server.Answer("read/rock/0d000903",
+                  "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\n"
+                  "DYEAR=2024\r\nTTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
+    auto cd = [&](const CddbTestServer& at, const std::string& timeout, bool json) {
+        std::vector<std::string> args = {LY_LYTAG_PATH, "cd",         "--device",  image,
+                                         "--server",    at.address(), "--timeout", timeout};
+        if (json) args.push_back("--json");
         return RunCommand(args);
-    }
+    };
 
-    TempDir dir_;
-    std::string image_;
-    CddbTestServer server_;
-};
-
-TEST_F(LytagCdTest, ImageIsLookedUpAndTheNamesArePrinted) {
-    CommandResult result = Cd({});
+    CommandResult result = cd(server, "20", false);
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out,
-              "Disc 0d000903: 3 tracks, 0:09 (" + image_ + ")\n"
-              "  artist: Test Band \n  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
-              "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
-    std::vector<std::string> requests = server_.Requests();
+    EXPECT_EQ(
+        result.out,
+        "Disc 0d000903: 3 tracks, 0:09 (" + image +
+            ")\n"
+            "  artist: Test Band \n  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
+            "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
+    std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&hello=", 0), 0u);
-}
+    EXPECT_EQ(
+        requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&hello=", 0),
+        0u);
 
-TEST_F(LytagCdTest, JsonCarriesTheSameNames) {
-    CommandResult result = Cd({"--json"});
+    result = cd(server, "20", true);
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json disc = nlohmann::json::parse(result.out);
-    EXPECT_EQ(disc["discId"], kDiscId);
+    EXPECT_EQ(disc["discId"], "0d000903");
+    EXPECT_EQ(disc["artist"], "Test Band ");
     ASSERT_EQ(disc["tracks"].size(), 3u);
     EXPECT_EQ(disc["tracks"][2]["title"], "Still");
     EXPECT_EQ(disc["tracks"][2]["seconds"], 4);
-}
 
-TEST_F(LytagCdTest, UnreadableImagesAndSilentServersFail) {
-    CommandResult missing = RunCommand({LY_LYTAG_PATH, "cd", "--device", dir_.File("none.cue")});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("none.cue"), std::string::npos);
-
-    CddbTestServer silent("silent");
-    CommandResult result = RunCommand({LY_LYTAG_PATH, "cd", "--device", image_, "--server",
-                                       silent.address(), "--timeout", "1"});
+    result = cd(silent, "1", false);
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("no answer"), std::string::npos);
     EXPECT_NE(result.out.find("1. (no name)"), std::string::npos);
+    CommandResult missing = RunCommand({LY_LYTAG_PATH, "cd", "--device", dir.File("none.cue")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("none.cue"), std::string::npos);
 }
 
 }  // namespace

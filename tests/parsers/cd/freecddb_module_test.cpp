@@ -1,14 +1,13 @@
-// The audio-CD track parser: fields from the cached disc record, the identity
-// text, the disc identity rules, and the lookup threads with their cache and
+// The audio-CD track parser: fields and texts from the cached disc record, the
+// disc identity rules, and the lookup threads with their cache and
 // notifications, against a CDDB server process on loopback.
 #include "parsers/cd/freecddb_module.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "core/module_state.h"
@@ -19,43 +18,26 @@
 namespace {
 
 // Lookup threads are detached and may still be finishing while the process
-// exits, as in a player: the engine they ask and the notice board they report
-// to are never destroyed.
-struct NoticeBoard {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int notices = 0;
-};
-NoticeBoard& Board() {
-    static NoticeBoard* board = new NoticeBoard();
-    return *board;
-}
+// exits, as in a player: the engine they ask and the count they report to are
+// never destroyed.
+std::atomic<int> g_notices{0};
 
 void CountNotice(const char* unit, unsigned message, int a, int b) {
-    if (std::string(unit) != "playlist" || message != 34080 || a != 0 || b != 0) return;
-    std::lock_guard<std::mutex> hold(Board().mutex);
-    ++Board().notices;
-    Board().changed.notify_all();
+    if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_notices;
 }
 
 // Waits until `count` notices have arrived in all; false after 20 seconds.
 bool WaitForNotices(int count) {
-    std::unique_lock<std::mutex> hold(Board().mutex);
-    return Board().changed.wait_for(hold, std::chrono::seconds(20),
-                                    [&] { return Board().notices >= count; });
-}
-
-int Notices() {
-    std::lock_guard<std::mutex> hold(Board().mutex);
-    return Board().notices;
+    for (int i = 0; i < 2000 && g_notices < count; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return g_notices >= count;
 }
 
 // Waits until no notice has arrived for half a second: earlier lookups are done.
 void SettleLookups() {
-    std::unique_lock<std::mutex> hold(Board().mutex);
-    for (int seen = -1; seen != Board().notices;) {
-        seen = Board().notices;
-        Board().changed.wait_for(hold, std::chrono::milliseconds(500));
+    for (int seen = -1; seen != g_notices;) {
+        seen = g_notices;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
     }
 }
 
@@ -72,17 +54,16 @@ protected:
         SetCallFunctionHandler(CountNotice);
         setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
         server_ = new CddbTestServer();
-        server_->SetQueryAnswer("7a0b2c09", "200 jazz 7a0b2c09 Quintet / Five Pieces\r\n");
-        server_->SetReadAnswer("jazz", "7a0b2c09",
-                               "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\n"
-                               "TTITLE1=Two\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\n"
-                               "EXTD=\r\n.\r\n");
+        server_->Answer("query/7a0b2c09", "200 jazz 7a0b2c09 Quintet / Five Pieces\r\n");
+        server_->Answer("read/jazz/7a0b2c09",
+                        "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\n"
+                        "TTITLE1=Two\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\n"
+                        "EXTD=\r\n.\r\n");
         setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
     }
     static void TearDownTestSuite() {
         engine_.ready = false;  // lookups still queued end at once
         delete server_;
-        server_ = nullptr;
     }
     void SetUp() override {
         GetConfig()->word[112] = 1;
@@ -96,6 +77,20 @@ protected:
         EXPECT_EQ(track->OpenFile(StringEx(path)), 1) << path;
         return track;
     }
+    // Title|artist|album|year|genre|track|comment| of the track at `path`.
+    static std::string Fields(const std::string& path) {
+        auto track = Open(path);
+        std::string text;
+        for (int id : {FIELD_TITLE, FIELD_ARTIST, FIELD_ALBUM, FIELD_YEAR, FIELD_GENRE, FIELD_TRACK,
+                       FIELD_COMMENT}) {
+            text += track->GetData(id).GetNarrow() + "|";
+        }
+        return text;
+    }
+    static std::string Md5(CFreeCDDBModule* track) {
+        int start = 0, end = 0;
+        return track->GetMD5(&start, &end).GetNarrow();
+    }
 
     static FakeEngine& engine_;
     static CddbTestServer* server_;
@@ -104,10 +99,9 @@ protected:
 FakeEngine& FreeCDDBModuleTest::engine_ = *new FakeEngine();
 CddbTestServer* FreeCDDBModuleTest::server_ = nullptr;
 
-TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetTheNames) {
-    int before = Notices();
-    auto first = Open("D:\\Track01.cda");
-    EXPECT_EQ(first->GetData(FIELD_TITLE).GetNarrow(), "");  // taken before the names arrived
+TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTexts) {
+    int before = g_notices;
+    EXPECT_EQ(Fields("D:\\Track01.cda"), "|||||||");  // taken before the names arrived
     ASSERT_TRUE(WaitForNotices(before + 1));
     bool released = false;  // the lookup lets go of the module lock right after its notice
     for (int i = 0; i < 200 && !(released = ModuleLock().try_lock()); ++i) {
@@ -116,22 +110,12 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetTheNames) {
     ASSERT_TRUE(released);
     ModuleLock().unlock();
 
-    struct Case {
-        std::string path;
-        int id;
-        std::string value;
-    } cases[] = {
-        {"D:\\Track02.cda", FIELD_TITLE, "Two"},     {"D:\\Track05.cda", FIELD_TITLE, "Five"},
-        {"D:\\Track02.cda", FIELD_ARTIST, "Quintet "}, {"D:\\Track02.cda", FIELD_ALBUM, "Quintet / Five Pieces"},
-        {"D:\\Track02.cda", FIELD_YEAR, "1961"},     {"D:\\Track02.cda", FIELD_GENRE, "jazz"},
-        {"D:\\Track02.cda", FIELD_TRACK, "2"},       {"D:\\Track02.cda", FIELD_COMMENT, ""},
-        {"d:\\Track03.cda", FIELD_TITLE, "Three"},   {"D:\\Track06.cda", FIELD_TITLE, ""},
-        {"D:\\Track.cda", FIELD_ARTIST, ""},         {"D:\\Track 3 of 5.cda", FIELD_TITLE, ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Open(c.path)->GetData(c.id).GetNarrow(), c.value) << c.path << " " << c.id;
+    EXPECT_EQ(Fields("D:\\Track02.cda"), "Two|Quintet |Quintet / Five Pieces|1961|jazz|2||");
+    EXPECT_EQ(Fields("d:\\Track05.cda"), "Five|Quintet |Quintet / Five Pieces|1961|jazz|5||");
+    for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "D:\\Track 3 of 5.cda"}) {
+        EXPECT_EQ(Fields(path), "|||||||") << path;
     }
-    EXPECT_EQ(Notices(), before + 1);  // the cached disc started no second lookup
+    EXPECT_EQ(g_notices, before + 1);  // the cached disc started no second lookup
     EXPECT_EQ(server_->Requests().size(), 2u);
 
     auto named = Open("D:\\Track02.cda");
@@ -139,111 +123,96 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetTheNames) {
         int kind;
         std::string format, text;
     } descriptions[] = {
-        {0, "", "Two - Quintet "}, {3, "", "Track02 - 2"}, {9, "", "2 - Track02"},
+        {0, "", "Two - Quintet "},
+        {3, "", "Track02 - 2"},
         {5, "%track%. %title% (%filename%)", "2. Two (Track02)"},
-        {5, "%%x", "%x"},             {5, "%%comment%", ""},  {5, "%comment%", "Track02"},  {10, "", ""},
+        {5, "%%x", "%x"},
+        {5, "%%comment%", ""},
+        {5, "%comment%", "Track02"},
     };
     for (const auto& d : descriptions) {
-        EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text) << d.kind;
+        EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text)
+            << d.kind;
     }
     auto unnamed = Open("D:\\Track09.cda");
     EXPECT_EQ(unnamed->GetDescription(0, StringEx(), 0).GetNarrow(), "Track09");
     EXPECT_EQ(unnamed->GetDescription(5, StringEx("%title%"), 0).GetNarrow(), "Track09");
+
+    auto fifth = Open("D:\\Track05.cda");
+    fifth->SetData(FIELD_TITLE, StringEx("x"));  // accepted and forgotten
+    EXPECT_EQ(fifth->GetData(FIELD_TITLE).GetNarrow(), "Five");
+    EXPECT_EQ(Md5(fifth.get()), "audiocd-track5-7a0b2c09-00000000");
+    EXPECT_EQ(Md5(Open("D:\\Track123456.cda").get()), "audiocd-track123456-7a0b2c09-000");
+    EXPECT_EQ(Md5(Open("D:\\Track12345678901.cda").get()),
+              "audiocd-track2147483647-7a0b2c09-");  // not cut
+    EXPECT_EQ(Open("D:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "250");
+    EXPECT_EQ(named->GetFileInfo(5).GetNarrow(), "0");
+    EXPECT_EQ(Open("D:\\Track03.cda")->GetFileInfo(5).GetNarrow(), "1");
+    EXPECT_EQ(fifth->GetFileInfo(0).GetNarrow(),
+              "\tConnecting to " + server_->address() +
+                  "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
+    EXPECT_EQ(fifth->GetFileInfo(3).GetNarrow(), "");
 }
 
 TEST_F(FreeCDDBModuleTest, SecondTrackOfAPendingDiscStartsAnotherLookup) {
     CddbTestServer silent("silent");
     setenv("LYPARSER_CDDB_SERVER", silent.address().c_str(), 1);
-    int before = Notices();
+    int before = g_notices;
     Open("F:\\Track01.cda");
     Open("F:\\Track01.cda");  // still pending, nothing cached: a second lookup
     EXPECT_TRUE(WaitForNotices(before + 2));
     setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
 }
 
-TEST_F(FreeCDDBModuleTest, IdentityTextAndTechnicalTexts) {
-    auto track = Open("D:\\Track05.cda");
-    int start = 0, end = 0;
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track5-7a0b2c09-00000000");
-    EXPECT_EQ(Open("D:\\Track123456.cda")->GetMD5(&start, &end).GetNarrow(),
-              "audiocd-track123456-7a0b2c09-000");
-    EXPECT_EQ(Open("D:\\Track12345678901.cda")->GetMD5(&start, &end).GetNarrow(),
-              "audiocd-track2147483647-7a0b2c09-");  // longer than 32: not cut
-    EXPECT_EQ(Open("D:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "250");
-    EXPECT_EQ(Open("D:\\Track02.cda")->GetFileInfo(5).GetNarrow(), "0");
-    EXPECT_EQ(Open("D:\\Track03.cda")->GetFileInfo(5).GetNarrow(), "1");
-    EXPECT_EQ(track->GetFileInfo(0).GetNarrow(),
-              "\tConnecting to " + server_->address() +
-                  "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
-    EXPECT_EQ(track->GetFileInfo(3).GetNarrow(), "");
-    EXPECT_EQ(track->SetData(FIELD_TITLE, StringEx("x")), 1);
-    EXPECT_EQ(track->ApplyFile(), 1);
-    EXPECT_EQ(track->GetFileType(), 4);
-    EXPECT_EQ(track->GetSourceLength(&start, &end), 0);
-}
-
 TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {
-    auto track = std::make_unique<CFreeCDDBModule>();
-    track->Initialize();
-    int start = 0, end = 0;
-    track->OpenFile(StringEx("E:\\Track01.cda"));
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track1-0d000903-00000000");
+    CFreeCDDBModule track;
+    track.Initialize();
+    track.OpenFile(StringEx("E:\\Track01.cda"));
+    EXPECT_EQ(Md5(&track), "audiocd-track1-0d000903-00000000");
     engine_.SetDisc(1, "0d000904 3 150 300 525 11");  // another disc in the same drive
-
-    track->OpenFile(StringEx("E:\\Track02.cda"));  // the drive is not asked again
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
-
+    track.OpenFile(StringEx("E:\\Track02.cda"));      // the drive is not asked again
+    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
     SetForceFreeCDDB(5);  // only 1 counts
-    track->OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
+    track.OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
     SetForceFreeCDDB(1);
-    track->OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000904-00000000");
+    track.OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000904-00000000");
     SetForceFreeCDDB(0);
-
     engine_.SetDisc(1, "0d000903 3 150 300 525 11");
     GetConfig()->word[138] = 1;
-    track->OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(track->GetMD5(&start, &end).GetNarrow(), "audiocd-track2-0d000903-00000000");
+    track.OpenFile(StringEx("E:\\Track02.cda"));
+    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
     EXPECT_EQ(GetConfig()->word[138], 0);  // read and cleared
 }
 
-TEST_F(FreeCDDBModuleTest, DisabledLookupsGiveNoLookupAndNoFields) {
+TEST_F(FreeCDDBModuleTest, DisabledLookupsAndDrivesWithoutDiscGiveNoLookupAndNoFields) {
     SettleLookups();
-    GetConfig()->word[112] = 0;
     size_t requests = server_->Requests().size();
-    int before = Notices();
+    int before = g_notices;
+    GetConfig()->word[112] = 0;
     auto track = Open("G:\\Track01.cda");
+    GetConfig()->word[112] = 1;
     EXPECT_EQ(track->GetData(FIELD_TRACK).GetNarrow(), "");
     EXPECT_EQ(track->GetDescription(5, StringEx("%%"), 0).GetNarrow(), "Track01");
+    EXPECT_EQ(Open("Q:\\Track01.cda")->GetData(FIELD_TRACK).GetNarrow(), "");  // no drive Q:
+    EXPECT_EQ(track->OpenFile(StringEx("")), 0);
+    EXPECT_EQ(track->OpenFile(StringEx(L"")), 0);
     SettleLookups();
-    EXPECT_EQ(Notices(), before);
+    EXPECT_EQ(g_notices, before);
     EXPECT_EQ(server_->Requests().size(), requests);
 }
 
-TEST_F(FreeCDDBModuleTest, PathsWithoutDiscOrDriveStillOpen) {
-    auto track = std::make_unique<CFreeCDDBModule>();
-    track->Initialize();
-    EXPECT_EQ(track->OpenFile(StringEx("")), 0);
-    EXPECT_EQ(track->OpenFile(StringEx(L"")), 0);
-    EXPECT_EQ(Open("Q:\\Track01.cda")->GetData(FIELD_TITLE).GetNarrow(), "");  // no drive Q: (30)
-    EXPECT_EQ(Open("  ")->GetData(FIELD_TITLE).GetNarrow(), "");
-    EXPECT_EQ(Open("D")->GetData(FIELD_TITLE).GetNarrow(), "");
-    EXPECT_EQ(Open("7")->GetFileType(), 4);
-}
-
 TEST_F(FreeCDDBModuleTest, ManyThreadsOpeningTracksWhileLookupsFinish) {
-    int before = Notices();
+    int before = g_notices;
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < 40; ++i) {
-                std::string path = std::string(1, "DEFG"[(t + i) % 4]) + ":\\Track0" +
-                                   std::to_string(1 + i % 5) + ".cda";
-                auto track = Open(path);
+                auto track = Open(std::string(1, "DEFG"[(t + i) % 4]) + ":\\Track0" +
+                                  std::to_string(1 + i % 5) + ".cda");
                 track->GetData(FIELD_TITLE);
-                int start = 0, end = 0;
-                track->GetMD5(&start, &end);
+                Md5(track.get());
             }
         });
     }
