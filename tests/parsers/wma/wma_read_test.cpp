@@ -20,7 +20,7 @@ using asf::Place;
 class WmaReadTest : public ModuleTest {
 protected:
     // Every mapped field, some twice, and attributes the parser must not see:
-    // a number, another stream.
+    // a number named as the genre, another stream.
     static asf::FileSpec TaggedSpec() {
         asf::FileSpec layout;
         layout.hasContentDescription = true;
@@ -31,7 +31,7 @@ protected:
             Attribute::Text(u"WM/Composer", u"Writer One"),
             Attribute::Text(u"WM/Composer", u"Writer Two", Place::kMetadata),
             Attribute::Text(u"WMFSDKVersion", u"9.00.00.2980"), Attribute::Text(u"WMFSDKNeeded", u"0.0.0.0000"),
-            Attribute::Text(u"Author", u"Guest", Place::kMetadataLibrary), Attribute::Dword(u"WM/TrackNumber", 8),
+            Attribute::Text(u"Author", u"Guest", Place::kMetadataLibrary), Attribute::Dword(u"WM/Genre", 8),
             Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
             Attribute::Text(u"DRM_LicenseAcqURL", u"http://licence.example/get"),
         };
@@ -58,7 +58,7 @@ TEST_F(WmaReadTest, FieldsReadStreamZeroTextAttributesJoined) {
         {FIELD_WM_SDK_NEEDED, "0.0.0.0000"}, {FIELD_RATING, "4 stars"}};
     const std::map<std::string, const char*> names = {
         {"TITLE", "Song"}, {"wm/year", "1999"}, {"Copyright", "(c) Label"},
-        {"WM/TrackNumber", ""}, {"WM/Mood", ""}, {"NoSuchName", ""}, {"", ""}};  // a number; stream 1 only
+        {"WM/Mood", ""}, {"NoSuchName", ""}, {"", ""}};  // stream 1 only
     for (auto [name, locale] : {std::pair{"tagged.wma", "C"}, {"CLIP.ASF", "C.UTF-8"}, {"song.WmA", "C"}}) {
         ThreadLocale guard(locale);
         OpenedFile file(dir_.Write(name, asf::MakeFile(TaggedSpec())));
@@ -278,7 +278,7 @@ TEST_F(WmaReadTest, DamagedHeadersAreReadOrRefusedWholeAndTheAudioIsKept) {
             EXPECT_EQ(AfterAsfHeader(after), AfterAsfHeader(input.file)) << input.what;
             EXPECT_EQ(TagParserGetExData(OpenedFile(path).get(), "WM/AlbumTitle"), "changed") << input.what;
         } else {
-            EXPECT_EQ(after, input.file) << input.what;
+            EXPECT_TRUE(after == input.file) << input.what;  // no dump of a file of any size
         }
     }
 }
