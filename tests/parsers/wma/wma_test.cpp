@@ -269,7 +269,7 @@ TEST_F(WmaTest, DamagedHeadersAreReadOrRefusedWholeAndTheAudioIsKept) {
         row("title length odd and long", title - 10, 2, 10, 0x7FFF, false),
         row("extended record count huge", album - 4, 2, 9, 0xFFFF, false),
         row("value length past the end", album + 30, 2, 12, 0xFFFF, false),
-        row("extension data size wrong", mood - 42, 4, 242, 7, false),
+        row("extension data size short of its objects", mood - 42, 4, 242, 122, false),
         row("metadata record count huge", mood - 14, 2, 2, 0xFFFF, false),
         row("metadata value length huge", mood - 4, 4, 10, 0xFFFFFFFF, false),
         row("library record count huge", library - 14, 2, 2, 0xFFFF, false),
