@@ -1,0 +1,398 @@
+// Windows Media files through the exports: the field table, the technical and
+// description texts, where the audio lies; saving, after which TagLib reads
+// exactly our changes with every other attribute and the audio kept; and
+// damaged headers, which must never crash, hang or cost the audio on a save.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <taglib/asffile.h>
+#include <taglib/asftag.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+
+#include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
+#include "tests/support/process.h"
+#include "tools/samples/wma_sample.h"
+
+namespace {
+
+using asf::Attribute;
+using asf::Place;
+
+const char kAlbum[] = "\xE6\xBC\xA2\xE5\xAD\x97 \xF0\xA0\xAE\xB7";  // beyond 16 bits, as UTF-8
+
+// Every mapped field, some twice, and attributes the parser must not see:
+// a number named as the genre, another stream. Each object's first record
+// has a name found nowhere else, for the damaged-header rows.
+asf::FileSpec Tagged() {
+    asf::FileSpec layout;
+    layout.hasContentDescription = true;
+    layout.content = {u"Song", u"Singer", u"(c) Label", u"Liner notes", u"4 stars"};
+    layout.attributes = {
+        Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7"), Attribute::Text(u"WM/Year", u"1999"),
+        Attribute::Text(u"WM/Genre", u"Jazz"), Attribute::Text(u"WM/Track", u"7"),
+        Attribute::Text(u"WM/Composer", u"Writer One"), Attribute::Text(u"WMFSDKVersion", u"9.00.00.2980"),
+        Attribute::Text(u"WMFSDKNeeded", u"0.0.0.0000"), Attribute::Dword(u"WM/Genre", 8),
+        Attribute::Text(u"DRM_LicenseAcqURL", u"http://licence.example/get"),
+        Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
+        Attribute::Text(u"WM/Composer", u"Writer Two", Place::kMetadata),
+        Attribute::Text(u"Author", u"Guest", Place::kMetadataLibrary),
+        Attribute::Dword(u"WM/SharedUserRating", 99, Place::kMetadataLibrary),
+    };
+    return layout;
+}
+
+// The `width`-byte little-endian field at `at`: read, and overwritten.
+uint64_t Field(const Bytes& file, size_t at, int width) {
+    uint64_t value = 0;
+    for (int i = width - 1; i >= 0; --i) value = (value << 8) | file.at(at + i);
+    return value;
+}
+void SetField(Bytes* file, size_t at, uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) file->at(at + i) = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// The bytes behind the Header Object (as its size says): the audio and what follows.
+Bytes AfterHeader(const Bytes& file) {
+    const uint64_t header = file.size() >= 24 ? Field(file, 16, 8) : file.size();
+    return header < file.size() ? Bytes(file.begin() + static_cast<long>(header), file.end()) : Bytes();
+}
+
+// Offset of the first `text` stored as UTF-16LE.
+size_t FindUtf16(const Bytes& file, const std::u16string& text) {
+    Bytes pattern;
+    for (char16_t unit : text) pattern.insert(pattern.end(), {uint8_t(unit), uint8_t(unit >> 8)});
+    return std::search(file.begin(), file.end(), pattern.begin(), pattern.end()) - file.begin();
+}
+
+// Every attribute TagLib reads from the file, sorted, as "name|type|value|stream";
+// the content-description texts that are not empty as "name|value".
+std::vector<std::string> TagLibAttributes(const std::string& path) {
+    TagLib::ASF::File file(path.c_str(), false);
+    if (!file.isValid()) return {"not readable"};
+    const TagLib::ASF::Tag* tag = file.tag();
+    std::vector<std::string> lines;
+    for (auto [name, value] : {std::pair{"Title", tag->title()}, {"Author", tag->artist()},
+                               {"Copyright", tag->copyright()}, {"Description", tag->comment()}, {"Rating", tag->rating()}}) {
+        if (!value.isEmpty()) lines.push_back(std::string(name) + "|" + value.to8Bit(true));
+    }
+    for (const auto& [name, list] : tag->attributeListMap()) {
+        for (const TagLib::ASF::Attribute& a : list) {
+            const bool text = a.type() == TagLib::ASF::Attribute::UnicodeType;
+            lines.push_back(name.to8Bit(true) + "|" + std::to_string(a.type()) + "|" +
+                            (text ? a.toString().to8Bit(true) : std::to_string(a.toUInt())) + "|" +
+                            std::to_string(a.stream()));
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class WmaTest : public ModuleTest {
+protected:
+    std::string Write(const std::string& name, const asf::FileSpec& layout = Tagged()) {
+        return dir_.Write(name, asf::MakeFile(layout));
+    }
+};
+
+TEST_F(WmaTest, FieldsReadStreamZeroTextAttributesJoined) {
+    const std::map<int, const char*> fields = {
+        {FIELD_TITLE, "Song"}, {FIELD_ARTIST, "Singer;Guest"},  // content description first
+        {FIELD_ALBUM, kAlbum}, {FIELD_YEAR, "1999"}, {FIELD_GENRE, "Jazz"}, {FIELD_COMMENT, "Liner notes"},
+        {FIELD_TRACK, "7"}, {FIELD_COMPOSER, "Writer One;Writer Two"}, {FIELD_WM_SDK_VERSION, "9.00.00.2980"},
+        {FIELD_WM_SDK_NEEDED, "0.0.0.0000"}, {FIELD_RATING, "4 stars"}};
+    const std::map<std::string, const char*> names = {
+        {"TITLE", "Song"}, {"wm/year", "1999"}, {"Copyright", "(c) Label"},
+        {"WM/Mood", ""}, {"NoSuchName", ""}, {"", ""}};  // stream 1 only
+    for (auto [name, locale] : {std::pair{"tagged.wma", "C"}, {"CLIP.ASF", "C.UTF-8"}, {"song.WmA", "C"}}) {
+        ThreadLocale guard(locale);
+        OpenedFile file(Write(name));
+        ASSERT_TRUE(guard.ok() && file.get()) << name;
+        EXPECT_EQ(TagParserGetDataW(file.get(), FIELD_ALBUM), L"\u6F22\u5B57 \U00020BB7") << locale;
+        EXPECT_EQ(TagParserGetFileType(file.get()), FILE_TYPE_WMA) << name;
+        for (int id = -1; id <= 40; ++id) {
+            EXPECT_EQ(TagParserGetData(file.get(), id), fields.count(id) ? fields.at(id) : "") << name << id;
+        }
+        for (const auto& [key, value] : names) EXPECT_EQ(TagParserGetExData(file.get(), key.c_str()), value) << key;
+    }
+    EXPECT_EQ(OpenedFile(dir_.File("missing.wma")).get(), nullptr);
+}
+
+TEST_F(WmaTest, TechnicalTextsReportVersionsProtectionLicenceAndLength) {
+    for (int drm = 0; drm < 4; ++drm) {  // content encryption, extended, both
+        asf::FileSpec layout = Tagged();
+        layout.contentEncryption = drm & 1;
+        layout.extendedContentEncryption = drm & 2;
+        OpenedFile file(Write("drm.wma", layout));
+        EXPECT_EQ(TagParserGetFileInfo(file.get(), 8), drm ? "Encrypted" : "Not Encrypted") << drm;
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song") << drm;
+    }
+    std::string path = Write("info.wma");
+    OpenedFile file(path);
+    EXPECT_EQ(TagParserGetFileInfo(file.get(), 0),
+              "Written by: 9.00.00.2980\nNeeds: 0.0.0.0000\nProtection: Not Encrypted\n"
+              "Licence: http://licence.example/get\n");
+    EXPECT_EQ(TagParserGetFileInfo(file.get(), 9), "http://licence.example/get");
+    for (int kind : {1, 2, 3, 4, 6, 7, 10, -1}) EXPECT_EQ(TagParserGetFileInfo(file.get(), kind), "") << kind;
+    for (auto [seconds, text] : {std::pair{215.9f, "215"}, {0.0f, "0"}, {-0.5f, "0"}, {-7.0f, "0"}}) {
+        engine_.length = seconds;
+        EXPECT_EQ(TagParserGetFileInfo(file.get(), 5), text) << seconds;
+    }
+    EXPECT_EQ(engine_.lastPath, path);
+    EXPECT_EQ(engine_.lastWide, 0);
+}
+
+TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
+    auto described = [&](const std::u16string& title, const std::u16string& artist, const std::u16string& album,
+                         const std::u16string& track) {
+        asf::FileSpec layout;
+        layout.hasContentDescription = true;
+        layout.content = {title, artist, u"", u"note", u""};
+        layout.attributes = {Attribute::Text(u"WM/Year", u"2001"), Attribute::Text(u"WM/Genre", u"Pop"),
+                             Attribute::Text(u"WM/AlbumTitle", album), Attribute::Text(u"WM/Track", track)};
+        return Write("my.song.wma", layout);
+    };
+    const struct {
+        std::u16string title, artist, album, track;
+        std::vector<std::string> kinds;  // kinds 0 to 9, kind 5 skipped
+        std::vector<std::pair<const char*, const char*>> templates;
+    } cases[] = {
+        {u"T", u"R", u"A", u"K",
+         {"T - R", "R - T", "T - A - R", "my.song - K", "T - my.song", "", "T", "my.song", "K - T", "K - my.song"},
+         {{"%artist% - %title% (%album%, %year%, %genre%) #%track% %comment%", "R - T (A, 2001, Pop) #K note"},
+          {"%title% / %title%", "T / %title%"}, {"%filename%|%folder%|", "my.song||"}, {"%%x", "%x"},
+          {"no placeholder", "my.song"}, {"%folder%", "my.song"}}},  // only removed: nothing was filled
+        {u"T", u"", u"A", u"", {"T", "T", "T - A", "my.song", "T - my.song", "", "T", "my.song", "T", "my.song"}, {}},
+        {u"  ", u" R ", u"", u"", {"my.song - R", "R - my.song", "my.song - R", "my.song", "my.song", "", "my.song",
+                                  "my.song", "my.song", "my.song"}, {}},
+        // "%%" is replaced first, and counts as filled.
+        {u"", u"", u"", u"", {}, {{"[%title%]", "[my.song]"}, {"%artist% %album%", "my.song"}, {"%artist%%album%", "album%"}}},
+    };
+    for (const auto& c : cases) {
+        OpenedFile file(described(c.title, c.artist, c.album, c.track));
+        for (int kind = 0; kind < static_cast<int>(c.kinds.size()); ++kind) {
+            if (kind == 5) continue;
+            EXPECT_EQ(TagParserGetDescription(file.get(), kind, "", 0), c.kinds[kind]) << kind;
+            EXPECT_EQ(TagParserGetDescription(file.get(), kind, "", 1), c.kinds[kind]) << kind;
+        }
+        for (auto [pattern, result] : c.templates) EXPECT_EQ(TagParserGetDescription(file.get(), 5, pattern, 0), result);
+        for (int kind : {10, -1, 100}) EXPECT_EQ(TagParserGetDescription(file.get(), kind, "%title%", 0), "");
+    }
+    const std::string path = described(u"\U0001F3B5", u"", u"", u"");
+    EXPECT_EQ(TagParserGetDescriptionW(OpenedFile(path).get(), 4, "", 0), L"\U0001F3B5 - my.song");
+    EXPECT_EQ(TagParserGetDescriptionW(OpenedFile(std::wstring(path.begin(), path.end())).get(), 3, "", 0), L"my.song");
+}
+
+TEST_F(WmaTest, SourceRangeIsTheDataBodyOrTheWholeFile) {
+    asf::FileSpec layout;
+    layout.indexObject = true;
+    const Bytes valid = asf::MakeFile(layout);
+    const int start = asf::DataBodyStart(layout), end = asf::DataBodyEnd(layout);
+    const int length = valid.size(), header = start - 24;
+    auto resized = [&](size_t at, uint64_t size) {
+        Bytes file = valid;
+        SetField(&file, at + 16, size, 8);
+        return file;
+    };
+    const std::tuple<const char*, Bytes, int, int> cases[] = {
+        {"valid, index after the data", valid, start, end},
+        {"file cut inside the packets", Bytes(valid.begin(), valid.begin() + end - 100), 0, end - 100},
+        {"header smaller than its own header", resized(0, 23), 0, length},
+        {"header larger than the file", resized(0, header + length), 0, length},
+        {"header size negative", resized(0, ~0ull - 5), 0, length},
+        {"data shorter than its packets", resized(header, 24 + 50), start, start + 50},
+        {"broken index after the data", resized(end, 0), start, end},
+        {"empty file", Bytes(), 0, 0},
+    };
+    for (const auto& [what, bytes, from, to] : cases) {
+        OpenedFile file(dir_.Write("walk.wma", bytes));
+        int range[2] = {-7, -7};
+        EXPECT_EQ(TagParserGetSourceLength(file.get(), &range[0], &range[1]), 0) << what;
+        EXPECT_EQ(std::pair(range[0], range[1]), std::pair(from, to)) << what;
+    }
+    OpenedFile file(dir_.Write("digest.wma", valid));
+    int from = 100, count = 2000;
+    EXPECT_EQ(TagParserGetMD5(file.get(), &from, &count), Md5sum(valid, 100, 2000));
+}
+
+TEST_F(WmaTest, FilesBeyondFourGigabytesAreWalkedWithoutWrapping) {
+    // Header, then a 4 GiB object left as a hole, then the Data Object: a
+    // 32-bit walk would wrap and miss it. Positions come in their low 32 bits.
+    const Bytes valid = asf::MakeFile(asf::FileSpec());
+    const Bytes data = AfterHeader(valid);
+    const size_t header = valid.size() - data.size();
+    const uint64_t gap = (4ull << 30) + 24;
+    Bytes head(valid.begin(), valid.begin() + header);
+    head.resize(header + 24, 0x5A);
+    SetField(&head, header + 16, gap, 8);
+    std::string path = dir_.Write("huge.wma", head);
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(header + gap)), 0);
+    std::ofstream(path, std::ios::binary | std::ios::app)
+        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    const uint64_t bodyStart = header + gap + 24;
+    int from = -7, to = -7;
+    TagParserGetSourceLength(OpenedFile(path).get(), &from, &to);
+    EXPECT_EQ(from, static_cast<int>(static_cast<uint32_t>(bodyStart)));
+    EXPECT_EQ(to, static_cast<int>(static_cast<uint32_t>(bodyStart + data.size() - 24)));
+}
+
+TEST_F(WmaTest, DamagedHeadersAreReadOrRefusedWholeAndTheAudioIsKept) {
+    asf::FileSpec layout = Tagged();
+    layout.contentEncryption = true;
+    const Bytes valid = asf::MakeFile(layout);
+    const uint64_t header = Field(valid, 16, 8);
+    const size_t title = FindUtf16(valid, u"Song"), album = FindUtf16(valid, u"WM/AlbumTitle");
+    const size_t mood = FindUtf16(valid, u"WM/Mood"), library = FindUtf16(valid, u"Author");
+    struct Input {
+        std::string what;
+        Bytes file;
+        bool read, saved;  // read: fields and protection are read
+    };
+    // Overwrites the field at `at` (`width` bytes, holding `old`); never saved.
+    auto row = [&](const char* what, size_t at, int width, uint64_t old, uint64_t value, bool read) {
+        EXPECT_EQ(Field(valid, at, width), old) << what << ": the row misses its field";
+        Bytes file = valid;
+        SetField(&file, at, value, width);
+        return Input{what, file, read, false};
+    };
+    std::vector<Input> inputs = {
+        row("not a Header Object", 0, 1, 0x30, 0x31, false),
+        row("header claims everything", 16, 8, header, ~0ull, true),
+        row("header smaller than its start", 16, 8, header, 26, false),
+        row("absurd object count", 24, 4, 6, 0xFFFFFFFF, false),
+        row("one object fewer counted", 24, 4, 6, 5, true),
+        row("first child claims 4 GB", 46, 8, 104, 4ull << 30, false),
+        row("first child of size 0", 46, 8, 104, 0, false),
+        row("title length odd and long", title - 10, 2, 10, 0x7FFF, false),
+        row("extended record count huge", album - 4, 2, 9, 0xFFFF, false),
+        row("value length past the end", album + 30, 2, 12, 0xFFFF, false),
+        row("extension data size short of its objects", mood - 42, 4, 242, 122, false),
+        row("metadata record count huge", mood - 14, 2, 2, 0xFFFF, false),
+        row("metadata value length huge", mood - 4, 4, 10, 0xFFFFFFFF, false),
+        row("library record count huge", library - 14, 2, 2, 0xFFFF, false),
+    };
+    for (size_t cut = 0; cut < header + 60; cut += 13) {
+        const bool whole = cut >= header;  // a whole header before cut packets is read and saved
+        inputs.push_back({"cut at " + std::to_string(cut), Bytes(valid.begin(), valid.begin() + cut), whole, whole});
+    }
+    for (const auto& input : inputs) {
+        std::string path = dir_.Write("damaged.wma", input.file);
+        OpenedFile file(path);
+        ASSERT_NE(file.get(), nullptr) << input.what;
+        for (int id = -1; id <= 38; ++id) TagParserGetDataW(file.get(), id);
+        for (int kind = -1; kind <= 10; ++kind) TagParserGetDescriptionW(file.get(), kind, "%title%", 1);
+        int start = -1, end = -1;
+        TagParserGetSourceLength(file.get(), &start, &end);
+        TagParserGetMD5(file.get(), &start, &end);
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_ALBUM), input.read ? kAlbum : "") << input.what;
+        EXPECT_EQ(TagParserGetFileInfo(file.get(), 8), input.read ? "Encrypted" : "Not Encrypted") << input.what;
+        TagParserSetData(file.get(), FIELD_ALBUM, "changed");
+        EXPECT_EQ(TagParserApplyFile(file.get()), input.saved) << input.what;
+        const Bytes after = ReadBytes(path);
+        // Compared with ==: a failure must not dump a file of any size.
+        EXPECT_TRUE(input.saved ? AfterHeader(after) == AfterHeader(input.file) : after == input.file) << input.what;
+        EXPECT_EQ(TagParserGetExData(OpenedFile(path).get(), "WM/AlbumTitle"), input.saved ? "changed" : input.read ? kAlbum : "");
+    }
+}
+
+TEST_F(WmaTest, SaveWritesExactlyThePendingChangesAndKeepsTheRest) {
+    std::string path = Write("save.wma");
+    const Bytes before = ReadBytes(path);
+    {
+        OpenedFile file(path);
+        ASSERT_NE(file.get(), nullptr);
+        EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_ALBUM, L"Wide"), 0);  // refused
+        TagParserSetData(file.get(), FIELD_TITLE, "Caf\xC3\xA9 \xF0\x9F\x8E\xB5");  // UTF-8, beyond 16 bits
+        TagParserSetData(file.get(), FIELD_TRACK, "03");
+        TagParserSetData(file.get(), FIELD_COMPOSER, "");  // removes both values
+        TagParserSetData(file.get(), FIELD_COMMENT, "");   // a content-description text
+        TagParserSetData(file.get(), 31, "nowhere");       // a field without a name
+        EXPECT_EQ(TagParserSetExData(file.get(), "WM/Mood", "happy"), 1);  // stream 1 keeps "calm"
+        TagParserSetExData(file.get(), "WM/Genre", "Blues");               // replaces the number too
+        TagParserSetExData(file.get(), "WM/Label", "upper");               // names differing in case
+        TagParserSetExData(file.get(), "wm/label", "lower");
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");  // nothing happens before the save
+        EXPECT_TRUE(ReadBytes(path) == before);
+        ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+    }
+    EXPECT_EQ(TagLibAttributes(path),
+              (std::vector<std::string>{
+                  "Author|0|Guest|0", "Author|Singer", "Copyright|(c) Label",
+                  "DRM_LicenseAcqURL|0|http://licence.example/get|0", "Rating|4 stars",
+                  "Title|Caf\xC3\xA9 \xF0\x9F\x8E\xB5", std::string("WM/AlbumTitle|0|") + kAlbum + "|0",
+                  "WM/Genre|0|Blues|0", "WM/Label|0|upper|0", "WM/Mood|0|calm|1", "WM/Mood|0|happy|0",
+                  "WM/SharedUserRating|3|99|0", "WM/Track|0|03|0", "WM/Year|0|1999|0", "WMFSDKNeeded|0|0.0.0.0000|0",
+                  "WMFSDKVersion|0|9.00.00.2980|0", "wm/label|0|lower|0"}));
+    // The audio is kept whole, where the rewritten header now ends.
+    const Bytes after = ReadBytes(path);
+    EXPECT_TRUE(AfterHeader(after) == AfterHeader(before));
+    OpenedFile reopened(path);
+    int start = 0, end = 0;
+    TagParserGetSourceLength(reopened.get(), &start, &end);
+    EXPECT_EQ(start, static_cast<int>(Field(after, 16, 8) + 24));
+    EXPECT_EQ(end, static_cast<int>(after.size()));
+    EXPECT_EQ(TagParserGetDataW(reopened.get(), FIELD_TITLE), L"Caf\u00E9 \U0001F3B5");
+    EXPECT_EQ(TagParserGetData(reopened.get(), FIELD_COMPOSER), "");
+}
+
+TEST_F(WmaTest, PendingChangesSurviveASaveAndAreWrittenAgainThroughAWidePath) {
+    std::string path = Write("n\xC3\xBC" "mmer-\xF0\x9F\x8E\xB5.wma");
+    OpenedFile file(std::wstring(dir_.path().begin(), dir_.path().end()) + L"/n\u00FCmmer-\U0001F3B5.wma");
+    ASSERT_NE(file.get(), nullptr);
+    EXPECT_EQ(TagParserGetDescriptionW(file.get(), 7, "", 0), L"n\u00FCmmer-\U0001F3B5");
+    TagParserSetData(file.get(), FIELD_ALBUM, "Mine");
+    ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+    {
+        OpenedFile other(path);
+        EXPECT_EQ(TagParserGetData(other.get(), FIELD_ALBUM), "Mine");
+        TagParserSetData(other.get(), FIELD_ALBUM, "Theirs");
+        ASSERT_EQ(TagParserApplyFile(other.get()), 1);
+    }
+    // This save's open re-reads the file before writing our change again.
+    ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+    EXPECT_EQ(TagParserGetData(file.get(), FIELD_ALBUM), "Theirs");
+    EXPECT_EQ(TagParserGetData(OpenedFile(path).get(), FIELD_ALBUM), "Mine");
+}
+
+TEST_F(WmaTest, ValuesTooLongToStoreFailTheSaveAndLeaveTheFile) {
+    const std::string emoji = "\xF0\x9F\x8E\xB5";  // two UTF-16 units
+    std::string longest;
+    for (int i = 0; i < 16383; ++i) longest += emoji;
+    const std::tuple<std::string, std::string, int> cases[] = {
+        {"WM/Lyrics", std::string(32766, 'x'), 1}, {"WM/Lyrics", std::string(32767, 'x'), 0},
+        {"Title", longest, 1}, {"Title", longest + emoji, 0}, {std::string(32767, 'n'), "v", 0},
+    };
+    for (const auto& [name, value, result] : cases) {
+        std::string path = Write("long.wma");
+        const Bytes before = ReadBytes(path);
+        OpenedFile file(path);
+        TagParserSetData(file.get(), FIELD_ALBUM, "also changed");
+        TagParserSetExData(file.get(), name.c_str(), value.c_str());
+        EXPECT_EQ(TagParserApplyFile(file.get()), result) << name.size() << " " << value.size();
+        EXPECT_TRUE(result ? TagParserGetExData(OpenedFile(path).get(), name.c_str()) == value
+                           : ReadBytes(path) == before) << name.size() << " " << value.size();
+    }
+}
+
+TEST_F(WmaTest, ReadOnlyFileFailsTheSave) {
+    std::string path = Write("locked.wma");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+    const Bytes before = ReadBytes(path);
+    // Root writes anything: save as an unprivileged user.
+    int status = RunInChild(
+        [&] {
+            OpenedFile file(path);
+            if (!file.get() || TagParserGetData(file.get(), FIELD_TITLE) != "Song") return 2;
+            TagParserSetData(file.get(), FIELD_TITLE, "Changed");
+            return TagParserApplyFile(file.get());
+        },
+        true);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(ReadBytes(path) == before);
+}
+
+}  // namespace
