@@ -5,55 +5,38 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
-#include <mutex>
-#include <numeric>
 #include <tuple>
-
-#include "tools/samples/ogg_sample.h"
 
 namespace {
 
-constexpr char kCurrentVendor[] = "Xiph.Org libVorbis I 20200704 (Reducing Environment)";
-
 // Encoding is the slow part: each tone is encoded once per test program.
 const VorbisPackets& Tone(double seconds, int rate, int channels) {
-    static std::mutex lock;
     static std::map<std::tuple<double, int, int>, VorbisPackets> cache;
-    std::lock_guard<std::mutex> guard(lock);
     auto key = std::make_tuple(seconds, rate, channels);
     auto found = cache.find(key);
     if (found == cache.end()) found = cache.emplace(key, EncodeVorbisTone(seconds, rate, channels, 0.0f)).first;
     return found->second;
 }
 
-void PutLittle(Bytes* out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-size_t PageLength(const Bytes& data, size_t at) {
-    size_t segments = data[at + 26];
-    return std::accumulate(&data[at + 27], &data[at + 27] + segments, 27 + segments);
-}
-
 }  // namespace
 
 Bytes MakeOgg(const OggFixture& fixture) {
     VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
-    packets.comment = CommentPacketBytes(fixture.vendor.empty() ? kCurrentVendor : fixture.vendor, fixture.comments);
+    packets.comment = CommentPacketBytes(fixture.vendor, fixture.comments);
+    if (fixture.notVorbis) packets.identification[1] = 'V';
     return MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
 }
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {
     Bytes packet = {3, 'v', 'o', 'r', 'b', 'i', 's'};
-    PutLittle(&packet, vendor.size(), 4);
-    packet.insert(packet.end(), vendor.begin(), vendor.end());
-    PutLittle(&packet, comments.size(), 4);
-    for (const auto& text : comments) {
-        PutLittle(&packet, text.size(), 4);
+    auto put = [&packet](size_t length, const std::string& text) {
+        for (int i = 0; i < 4; ++i) packet.push_back(static_cast<unsigned char>(length >> (8 * i)));
         packet.insert(packet.end(), text.begin(), text.end());
-    }
+    };
+    put(vendor.size(), vendor);
+    put(comments.size(), "");
+    for (const auto& text : comments) put(text.size(), text);
     packet.push_back(1);
     return packet;
 }
@@ -63,18 +46,10 @@ Bytes Concat(Bytes a, const Bytes& b) {
     return a;
 }
 
-void SetPageChecksum(Bytes* data, size_t at) {
-    size_t header = 27 + (*data)[at + 26];
-    ogg_page view{data->data() + at, static_cast<long>(header), data->data() + at + header,
-                  static_cast<long>(PageLength(*data, at) - header)};
-    ogg_page_checksum_set(&view);
-}
-
 long FindSetupMarker(const Bytes& data) {
-    for (size_t at = 0; at + 10 <= data.size(); ++at) {
-        if (std::memcmp(&data[at], "vorbis", 6) == 0 && std::memcmp(&data[at + 7], "BCV", 3) == 0) {
-            return static_cast<long>(at);
-        }
+    const char head[] = "vorbis", tail[] = "BCV";
+    for (auto at = data.begin(); (at = std::search(at, data.end(), head, head + 6)) != data.end(); ++at) {
+        if (data.end() - at >= 10 && std::equal(tail, tail + 3, at + 7)) return at - data.begin();
     }
     return -1;
 }
@@ -83,7 +58,7 @@ OggPageReport InspectPages(const Bytes& data) {
     OggPageReport report;
     ogg_sync_state sync;
     ogg_sync_init(&sync);
-    std::memcpy(ogg_sync_buffer(&sync, static_cast<long>(data.size())), data.data(), data.size());
+    std::copy(data.begin(), data.end(), ogg_sync_buffer(&sync, static_cast<long>(data.size())));
     ogg_sync_wrote(&sync, static_cast<long>(data.size()));
     std::map<int, std::pair<long, int64_t>> last;  // serial: page number, granule
     ogg_page page;

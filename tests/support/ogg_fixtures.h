@@ -10,15 +10,17 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tools/samples/ogg_sample.h"
 
 struct OggFixture {
     double seconds = 0.5;
     int rate = 22050;
     int channels = 2;
     std::vector<std::string> comments;  // raw comment texts, "NAME=value" or anything
-    std::string vendor;                 // empty: the current libvorbis vendor string
+    std::string vendor = "Xiph.Org libVorbis I 20200704 (Reducing Environment)";  // the current one
     uint32_t serial = 0x1234abcd;
     int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
+    bool notVorbis = false;  // the identification header's "vorbis" misspelt
 };
 
 // A whole Ogg Vorbis file with a hand-made comment header.
@@ -29,9 +31,6 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
 
 // `a` followed by `b`.
 Bytes Concat(Bytes a, const Bytes& b);
-
-// Recomputes the checksum of the page starting at `at`, after a test changed it.
-void SetPageChecksum(Bytes* data, size_t at);
 
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
