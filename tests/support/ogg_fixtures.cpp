@@ -84,30 +84,23 @@ OggPageReport InspectPages(const Bytes& data) {
     return report;
 }
 
-bool DecodePcm(const std::string& path, std::vector<int16_t>* samples) {
+OggReadBack ReadBack(const std::string& path) {
+    OggReadBack back;
     OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) return false;
-    samples->clear();
+    if (ov_fopen(path.c_str(), &file) != 0) return back;
+    const vorbis_comment* comments = ov_comment(&file, 0);
+    back.texts.emplace_back(comments->vendor ? comments->vendor : "");
+    for (int i = 0; i < comments->comments; ++i) {
+        back.texts.emplace_back(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
+    }
     char buffer[8192];
     int section = 0;
     long got;
     while ((got = ov_read(&file, buffer, sizeof(buffer), 0, 2, 1, &section)) > 0) {
         const auto* values = reinterpret_cast<const int16_t*>(buffer);
-        samples->insert(samples->end(), values, values + got / 2);
+        back.pcm.insert(back.pcm.end(), values, values + got / 2);
     }
+    back.complete = got == 0;
     ov_clear(&file);
-    return got == 0;
-}
-
-std::vector<std::string> ReadCommentTexts(const std::string& path, std::string* vendor) {
-    std::vector<std::string> texts;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) return texts;
-    vorbis_comment* comments = ov_comment(&file, 0);
-    for (int i = 0; comments && i < comments->comments; ++i) {
-        texts.emplace_back(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
-    }
-    if (vendor && comments && comments->vendor) *vendor = comments->vendor;
-    ov_clear(&file);
-    return texts;
+    return back;
 }

@@ -46,11 +46,13 @@ struct OggPageReport {
 };
 OggPageReport InspectPages(const Bytes& data);
 
-// The interleaved 16-bit PCM samples of every stream of the file; false when
-// libvorbisfile cannot read it to the end.
-bool DecodePcm(const std::string& path, std::vector<int16_t>* samples);
-
-// The comment texts of the file's first stream, read back with libvorbisfile.
-std::vector<std::string> ReadCommentTexts(const std::string& path, std::string* vendor = nullptr);
+// What libvorbisfile reads back from a file: the first stream's vendor then
+// its comment texts, and the interleaved 16-bit PCM samples of every stream.
+struct OggReadBack {
+    std::vector<std::string> texts;
+    std::vector<int16_t> pcm;
+    bool complete = false;  // read to the end without error
+};
+OggReadBack ReadBack(const std::string& path);
 
 #endif  // LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
