@@ -63,21 +63,15 @@ OggPageReport InspectPages(const Bytes& data) {
     std::map<int, std::pair<long, int64_t>> last;  // serial: page number, granule
     ogg_page page;
     for (int result; (result = ogg_sync_pageout(&sync, &page)) != 0;) {
-        if (result < 0) {
-            ++report.badPages;
-            continue;
+        ++(result < 0 ? report.badPages : report.pages);
+        if (result < 0) continue;
+        auto& [number, granule] = last.try_emplace(ogg_page_serialno(&page), -1, 0).first->second;
+        report.numbered &= ogg_page_pageno(&page) == number + 1;
+        number = ogg_page_pageno(&page);
+        if (ogg_page_granulepos(&page) != -1) {
+            report.granulesRise &= ogg_page_granulepos(&page) >= granule;
+            report.granules.push_back(granule = ogg_page_granulepos(&page));
         }
-        ++report.pages;
-        auto found = last.find(ogg_page_serialno(&page));
-        long number = ogg_page_pageno(&page);
-        if (number != (found == last.end() ? 0 : found->second.first + 1)) report.numbered = false;
-        int64_t granule = ogg_page_granulepos(&page), previous = found == last.end() ? 0 : found->second.second;
-        if (granule != -1) {
-            report.granules.push_back(granule);
-            if (granule < previous) report.granulesRise = false;
-            previous = granule;
-        }
-        last[ogg_page_serialno(&page)] = {number, previous};
         report.lastPageEnds = ogg_page_eos(&page) != 0;
     }
     ogg_sync_clear(&sync);
