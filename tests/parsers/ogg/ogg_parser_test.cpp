@@ -87,9 +87,9 @@ TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
     EXPECT_EQ(start, 5130);
     EXPECT_EQ(TagParserGetData(found, 0), "Found");
     EXPECT_EQ(Open("at5121.ogg", Concat(PatternBytes(5121 - marker, 9), ogg)), nullptr);
-    EXPECT_EQ(Open("empty.ogg", {}), nullptr);
-    EXPECT_EQ(TagParserOpenFile(dir_.File("missing.ogg").c_str()), nullptr);
-    EXPECT_EQ(TagParserOpenFile(dir_.path().c_str()), nullptr);
+    for (const std::string& path : {dir_.Write("empty.ogg", Bytes{}), dir_.File("missing.ogg"), dir_.path()}) {
+        EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr) << path;
+    }
 
     // A marker at the very start, in no stream, and a stream whose first page
     // is damaged: both open, without properties or comments; descriptions
@@ -138,10 +138,9 @@ TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
                   TagParserGetSourceLength(handle, &start, &end), 0);
     EXPECT_EQ(start * 100 + end, 1122);
     EXPECT_EQ(TagParserGetData(handle, 0), title);
-    EXPECT_EQ(OpenImage(PatternBytes(500), 500), nullptr);
-    EXPECT_EQ(OpenImage(full, 0), nullptr);
-    EXPECT_EQ(TagParserOpenBinaryFile(2, nullptr, 0), nullptr);
-    EXPECT_EQ(TagParserOpenBinaryFile(1, full.data(), 60), nullptr);
+    // No vendor text, no bytes, no pointer, another parser's type.
+    EXPECT_FALSE(OpenImage(PatternBytes(500), 500) || OpenImage(full, 0) || TagParserOpenBinaryFile(2, nullptr, 0) ||
+                 TagParserOpenBinaryFile(1, full.data(), 60));
 }
 
 TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
@@ -155,8 +154,7 @@ TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
     for (const auto& get : gets) EXPECT_EQ(TagParserGetData(h, get.first), get.second) << get.first;
     EXPECT_EQ(TagParserGetDataW(h, 2), L"Grüße 🎵");
     EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
-    EXPECT_EQ(TagParserGetExData(h, "encoder"), u8"日本");
-    EXPECT_EQ(TagParserGetExData(h, "COMMENT"), "");
+    EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "COMMENT"), u8"日本|");
     EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song - Grüße 🎵 - Art");
     EXPECT_EQ(TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
               u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
@@ -169,10 +167,9 @@ TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
     }
     EXPECT_EQ(TagParserSetExData(h, "encoder", "mine") + TagParserSetExData(h, "MOOD", "") +
                   TagParserSetExData(h, "TITLE", "as other"), 3);
-    EXPECT_EQ(TagParserGetExData(h, "ENCODER"), "mine");
     EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,MOOD,TITLE,");
-    EXPECT_EQ(TagParserGetExData(h, "title"), "as other");
-    EXPECT_EQ(TagParserGetData(h, 0), "New");
+    EXPECT_EQ(TagParserGetExData(h, "ENCODER") + "|" + TagParserGetExData(h, "title") + "|" + TagParserGetData(h, 0),
+              "mine|as other|New");
 }
 
 // Known fields first, then the others; the vendor, duplicates, entries
