@@ -8,18 +8,13 @@
 #include <map>
 #include <tuple>
 
-namespace {
-
 // Encoding is the slow part: each tone is encoded once per test program.
-const VorbisPackets& Tone(double seconds, int rate, int channels) {
+static const VorbisPackets& Tone(double seconds, int rate, int channels) {
     static std::map<std::tuple<double, int, int>, VorbisPackets> cache;
     auto key = std::make_tuple(seconds, rate, channels);
-    auto found = cache.find(key);
-    if (found == cache.end()) found = cache.emplace(key, EncodeVorbisTone(seconds, rate, channels, 0.0f)).first;
-    return found->second;
+    if (!cache.count(key)) cache[key] = EncodeVorbisTone(seconds, rate, channels, 0.0f);
+    return cache[key];
 }
-
-}  // namespace
 
 Bytes MakeOgg(const OggFixture& fixture) {
     VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
@@ -39,11 +34,6 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
     for (const auto& text : comments) put(text.size(), text);
     packet.push_back(1);
     return packet;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 long FindSetupMarker(const Bytes& data) {

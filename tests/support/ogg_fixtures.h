@@ -30,7 +30,7 @@ Bytes MakeOgg(const OggFixture& fixture);
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments);
 
 // `a` followed by `b`.
-Bytes Concat(Bytes a, const Bytes& b);
+inline Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);

@@ -216,7 +216,6 @@ TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
     std::string path = dir_.File("song.ogg");
     auto change = [](IBaseTag* h) { TagParserSetDataW(h, 0, L"Changed"); };
     const std::tuple<const char*, Bytes, std::function<int()>> cases[] = {  // the function: ApplyFile's result
-
         {"corrupt stream", corrupt, [&] { return Save(path, change); }},
         {"disk full", good,
          [&] {
@@ -227,12 +226,7 @@ TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
              });
          }},
         {"temporary name taken by a folder", good,
-         [&] {
-             mkdir((path + ".tmp").c_str(), 0755);
-             int result = Save(path, change);
-             rmdir((path + ".tmp").c_str());
-             return result;
-         }},
+         [&] { return mkdir((path + ".tmp").c_str(), 0755) == 0 ? Save(path, change) : 99; }},
         {"file gone before the save", good,
          [&] {
              return Save(path, [&](IBaseTag* h) {
@@ -245,6 +239,7 @@ TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
         WriteBytes(path, data);
         EXPECT_EQ(save(), 0) << what;
         if (!Exists(path)) rename(dir_.File("song.kept").c_str(), path.c_str());
+        rmdir((path + ".tmp").c_str());  // the folder of the third case; a file stays
         EXPECT_EQ(ReadBytes(path), data) << what;
         EXPECT_FALSE(Exists(path + ".tmp")) << what;
     }

@@ -13,8 +13,7 @@
 
 namespace {
 
-constexpr char kWriteError[] =
-    "Error writing stream to output. Output stream may be corrupted or truncated.";
+constexpr char kWriteError[] = "Error writing stream to output. Output stream may be corrupted or truncated.";
 
 struct Memory {
     Bytes data;
@@ -130,8 +129,7 @@ TEST_F(VorbisEditTest, DamageBehindTheStreamIsSkippedAndShortWritesFail) {
     EXPECT_STREQ(state_->lastError, "Corrupt or missing data, continuing...");
     EXPECT_EQ(InspectPages(out.data).badPages, 0);
     for (size_t limit : {size_t{0}, size_t{30}, input.size() / 2, input.size() - 100}) {
-        Memory shortOut;
-        shortOut.limit = limit;
+        Memory shortOut{{}, 0, limit};
         EXPECT_EQ(Rewrite(input, {"A=b"}, &shortOut), -1) << limit;
         EXPECT_STREQ(state_->lastError, kWriteError);
     }
