@@ -35,14 +35,14 @@ inline Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
 
-// What libogg finds in a file, page by page.
+// What libogg finds in a file, page by page: the good pages and those it
+// drops for a wrong checksum or damage; whether each stream's pages are
+// numbered 0, 1, 2, ... and its granules never decrease; whether the last
+// page ends its stream; the granules of every page that ends a packet.
 struct OggPageReport {
-    int pages = 0;
-    int badPages = 0;          // pages dropped for a wrong checksum or damage
-    bool numbered = true;      // each stream's pages numbered 0, 1, 2, ...
-    bool granulesRise = true;  // granules never decrease within a stream
-    bool lastPageEnds = false;
-    std::vector<int64_t> granules;  // of every page that ends a packet, in order
+    int pages = 0, badPages = 0;
+    bool numbered = true, granulesRise = true, lastPageEnds = false;
+    std::vector<int64_t> granules;
 };
 OggPageReport InspectPages(const Bytes& data);
 

@@ -106,11 +106,9 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsPageNumbersAndGranules) {
         Memory out;
         ASSERT_EQ(Rewrite(original, comments, &out), 0) << channels;
         OggPageReport pages = InspectPages(out.data);
-        EXPECT_EQ(pages.badPages, 0) << channels;
-        EXPECT_TRUE(pages.numbered && pages.granulesRise && pages.lastPageEnds) << channels;
-        for (int64_t granule : pages.granules) {
-            EXPECT_NE(std::find(exact.begin(), exact.end(), granule), exact.end()) << granule;
-        }
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << channels;
+        EXPECT_TRUE(std::all_of(pages.granules.begin(), pages.granules.end(),
+                                [&](int64_t g) { return std::count(exact.begin(), exact.end(), g) > 0; }));
         EXPECT_EQ(pages.granules.back(), exact.back()) << channels;
         // Audio is laid into full pages, not cut where the input cut it.
         EXPECT_TRUE(packetsPerPage != 3 || pages.pages * 3 < InspectPages(original).pages);
@@ -122,12 +120,19 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsPageNumbersAndGranules) {
     }
 }
 
-TEST_F(VorbisEditTest, DamageBehindTheStreamIsSkippedAndShortWritesFail) {
-    Bytes input = MakeOgg(OggFixture{});
-    Memory out;
+TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedAndShortWritesFail) {
+    OggFixture paged;
+    paged.packetsPerPage = 3;  // many audio pages
+    Bytes input = MakeOgg(OggFixture{}), many = MakeOgg(paged);
+    Memory out, cutOut;
     EXPECT_EQ(Rewrite(Concat(input, PatternBytes(1000)), {"A=b"}, &out), 0);
     EXPECT_STREQ(state_->lastError, "Corrupt or missing data, continuing...");
     EXPECT_EQ(InspectPages(out.data).badPages, 0);
+    // Cut behind a page, the stream has no end flag left: the copy gets one.
+    const std::string text(many.begin(), many.end());
+    EXPECT_EQ(Rewrite(Bytes(many.begin(), many.begin() + static_cast<long>(text.rfind("OggS"))), {"A=b"}, &cutOut), 0);
+    OggPageReport cut = InspectPages(cutOut.data);
+    EXPECT_TRUE(cut.lastPageEnds && cut.pages > 2) << cut.pages;  // with audio
     for (size_t limit : {size_t{0}, size_t{30}, input.size() / 2, input.size() - 100}) {
         Memory shortOut{{}, 0, limit};
         EXPECT_EQ(Rewrite(input, {"A=b"}, &shortOut), -1) << limit;
