@@ -5,76 +5,41 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
-#include <mutex>
-#include <numeric>
 #include <tuple>
 
-#include "tools/samples/ogg_sample.h"
-
-namespace {
-
-constexpr char kCurrentVendor[] = "Xiph.Org libVorbis I 20200704 (Reducing Environment)";
-
 // Encoding is the slow part: each tone is encoded once per test program.
-const VorbisPackets& Tone(double seconds, int rate, int channels) {
-    static std::mutex lock;
+static const VorbisPackets& Tone(double seconds, int rate, int channels) {
     static std::map<std::tuple<double, int, int>, VorbisPackets> cache;
-    std::lock_guard<std::mutex> guard(lock);
     auto key = std::make_tuple(seconds, rate, channels);
-    auto found = cache.find(key);
-    if (found == cache.end()) found = cache.emplace(key, EncodeVorbisTone(seconds, rate, channels, 0.0f)).first;
-    return found->second;
+    if (!cache.count(key)) cache[key] = EncodeVorbisTone(seconds, rate, channels, 0.0f);
+    return cache[key];
 }
-
-void PutLittle(Bytes* out, uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-size_t PageLength(const Bytes& data, size_t at) {
-    size_t segments = data[at + 26];
-    return std::accumulate(&data[at + 27], &data[at + 27] + segments, 27 + segments);
-}
-
-}  // namespace
 
 Bytes MakeOgg(const OggFixture& fixture) {
     VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
-    packets.comment = CommentPacketBytes(fixture.vendor.empty() ? kCurrentVendor : fixture.vendor, fixture.comments);
+    packets.comment = CommentPacketBytes(fixture.vendor, fixture.comments);
+    if (fixture.notVorbis) packets.identification[1] = 'V';
     return MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
 }
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {
     Bytes packet = {3, 'v', 'o', 'r', 'b', 'i', 's'};
-    PutLittle(&packet, vendor.size(), 4);
-    packet.insert(packet.end(), vendor.begin(), vendor.end());
-    PutLittle(&packet, comments.size(), 4);
-    for (const auto& text : comments) {
-        PutLittle(&packet, text.size(), 4);
+    auto put = [&packet](size_t length, const std::string& text) {
+        for (int i = 0; i < 4; ++i) packet.push_back(static_cast<unsigned char>(length >> (8 * i)));
         packet.insert(packet.end(), text.begin(), text.end());
-    }
+    };
+    put(vendor.size(), vendor);
+    put(comments.size(), "");
+    for (const auto& text : comments) put(text.size(), text);
     packet.push_back(1);
     return packet;
 }
 
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-void SetPageChecksum(Bytes* data, size_t at) {
-    size_t header = 27 + (*data)[at + 26];
-    ogg_page view{data->data() + at, static_cast<long>(header), data->data() + at + header,
-                  static_cast<long>(PageLength(*data, at) - header)};
-    ogg_page_checksum_set(&view);
-}
-
 long FindSetupMarker(const Bytes& data) {
-    for (size_t at = 0; at + 10 <= data.size(); ++at) {
-        if (std::memcmp(&data[at], "vorbis", 6) == 0 && std::memcmp(&data[at + 7], "BCV", 3) == 0) {
-            return static_cast<long>(at);
-        }
+    const char head[] = "vorbis", tail[] = "BCV";
+    for (auto at = data.begin(); (at = std::search(at, data.end(), head, head + 6)) != data.end(); ++at) {
+        if (data.end() - at >= 10 && std::equal(tail, tail + 3, at + 7)) return at - data.begin();
     }
     return -1;
 }
@@ -83,56 +48,43 @@ OggPageReport InspectPages(const Bytes& data) {
     OggPageReport report;
     ogg_sync_state sync;
     ogg_sync_init(&sync);
-    std::memcpy(ogg_sync_buffer(&sync, static_cast<long>(data.size())), data.data(), data.size());
+    std::copy(data.begin(), data.end(), ogg_sync_buffer(&sync, static_cast<long>(data.size())));
     ogg_sync_wrote(&sync, static_cast<long>(data.size()));
     std::map<int, std::pair<long, int64_t>> last;  // serial: page number, granule
     ogg_page page;
     for (int result; (result = ogg_sync_pageout(&sync, &page)) != 0;) {
-        if (result < 0) {
-            ++report.badPages;
-            continue;
+        ++(result < 0 ? report.badPages : report.pages);
+        if (result < 0) continue;
+        auto& [number, granule] = last.try_emplace(ogg_page_serialno(&page), -1, 0).first->second;
+        report.numbered &= ogg_page_pageno(&page) == number + 1;
+        number = ogg_page_pageno(&page);
+        if (ogg_page_granulepos(&page) != -1) {
+            report.granulesRise &= ogg_page_granulepos(&page) >= granule;
+            report.granules.push_back(granule = ogg_page_granulepos(&page));
         }
-        ++report.pages;
-        auto found = last.find(ogg_page_serialno(&page));
-        long number = ogg_page_pageno(&page);
-        if (number != (found == last.end() ? 0 : found->second.first + 1)) report.numbered = false;
-        int64_t granule = ogg_page_granulepos(&page), previous = found == last.end() ? 0 : found->second.second;
-        if (granule != -1) {
-            report.granules.push_back(granule);
-            if (granule < previous) report.granulesRise = false;
-            previous = granule;
-        }
-        last[ogg_page_serialno(&page)] = {number, previous};
         report.lastPageEnds = ogg_page_eos(&page) != 0;
     }
     ogg_sync_clear(&sync);
     return report;
 }
 
-bool DecodePcm(const std::string& path, std::vector<int16_t>* samples) {
+OggReadBack ReadBack(const std::string& path) {
+    OggReadBack back;
     OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) return false;
-    samples->clear();
+    if (ov_fopen(path.c_str(), &file) != 0) return back;
+    const vorbis_comment* comments = ov_comment(&file, 0);
+    back.texts.emplace_back(comments->vendor ? comments->vendor : "");
+    for (int i = 0; i < comments->comments; ++i) {
+        back.texts.emplace_back(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
+    }
     char buffer[8192];
     int section = 0;
     long got;
     while ((got = ov_read(&file, buffer, sizeof(buffer), 0, 2, 1, &section)) > 0) {
         const auto* values = reinterpret_cast<const int16_t*>(buffer);
-        samples->insert(samples->end(), values, values + got / 2);
+        back.pcm.insert(back.pcm.end(), values, values + got / 2);
     }
+    back.complete = got == 0;
     ov_clear(&file);
-    return got == 0;
-}
-
-std::vector<std::string> ReadCommentTexts(const std::string& path, std::string* vendor) {
-    std::vector<std::string> texts;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0) return texts;
-    vorbis_comment* comments = ov_comment(&file, 0);
-    for (int i = 0; comments && i < comments->comments; ++i) {
-        texts.emplace_back(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
-    }
-    if (vendor && comments && comments->vendor) *vendor = comments->vendor;
-    ov_clear(&file);
-    return texts;
+    return back;
 }

@@ -10,15 +10,17 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tools/samples/ogg_sample.h"
 
 struct OggFixture {
     double seconds = 0.5;
     int rate = 22050;
     int channels = 2;
     std::vector<std::string> comments;  // raw comment texts, "NAME=value" or anything
-    std::string vendor;                 // empty: the current libvorbis vendor string
+    std::string vendor = "Xiph.Org libVorbis I 20200704 (Reducing Environment)";  // the current one
     uint32_t serial = 0x1234abcd;
     int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
+    bool notVorbis = false;  // the identification header's "vorbis" misspelt
 };
 
 // A whole Ogg Vorbis file with a hand-made comment header.
@@ -28,30 +30,29 @@ Bytes MakeOgg(const OggFixture& fixture);
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments);
 
 // `a` followed by `b`.
-Bytes Concat(Bytes a, const Bytes& b);
-
-// Recomputes the checksum of the page starting at `at`, after a test changed it.
-void SetPageChecksum(Bytes* data, size_t at);
+inline Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
 
-// What libogg finds in a file, page by page.
+// What libogg finds in a file, page by page: the good pages and those it
+// drops for a wrong checksum or damage; whether each stream's pages are
+// numbered 0, 1, 2, ... and its granules never decrease; whether the last
+// page ends its stream; the granules of every page that ends a packet.
 struct OggPageReport {
-    int pages = 0;
-    int badPages = 0;          // pages dropped for a wrong checksum or damage
-    bool numbered = true;      // each stream's pages numbered 0, 1, 2, ...
-    bool granulesRise = true;  // granules never decrease within a stream
-    bool lastPageEnds = false;
-    std::vector<int64_t> granules;  // of every page that ends a packet, in order
+    int pages = 0, badPages = 0;
+    bool numbered = true, granulesRise = true, lastPageEnds = false;
+    std::vector<int64_t> granules;
 };
 OggPageReport InspectPages(const Bytes& data);
 
-// The interleaved 16-bit PCM samples of every stream of the file; false when
-// libvorbisfile cannot read it to the end.
-bool DecodePcm(const std::string& path, std::vector<int16_t>* samples);
-
-// The comment texts of the file's first stream, read back with libvorbisfile.
-std::vector<std::string> ReadCommentTexts(const std::string& path, std::string* vendor = nullptr);
+// What libvorbisfile reads back from a file: the first stream's vendor then
+// its comment texts, and the interleaved 16-bit PCM samples of every stream.
+struct OggReadBack {
+    std::vector<std::string> texts;
+    std::vector<int16_t> pcm;
+    bool complete = false;  // read to the end without error
+};
+OggReadBack ReadBack(const std::string& path);
 
 #endif  // LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
