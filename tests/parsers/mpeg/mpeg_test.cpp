@@ -238,23 +238,6 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
     }
 }
 
-TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnce) {
-    Open(Concat({Tag(4, {Text(4, "TIT2", "Gone")}), Mp3Frames()}));
-    EXPECT_EQ(Get(FIELD_HAS_ID3V1), "N");
-    TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"y");
-    TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");
-    EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_TITLE2) + Get(FIELD_HAS_ID3V2), "YN");
-    EXPECT_TRUE(ReadBytes(path_) == Mp3Frames()) << "the ID3v2 tag is removed before any apply";
-    // The mask now holds ID3v1 only: the save writes an (empty) ID3v1 tag.
-    EXPECT_EQ(TagParserApplyFile(handle_), 1);
-    EXPECT_TRUE(ReadBytes(path_) == Concat({Mp3Frames(), Id3v1("")}));
-    for (const wchar_t* no : {L"", L"n", L"yes", L"x"}) {
-        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
-        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, no);
-        EXPECT_EQ(Get(FIELD_HAS_ID3V1), "N") << no;
-    }
-}
-
 TEST_F(MpegTest, NarrowValuesAreStoredByteForByte) {
     Open(Mp3Frames());
     // TagParserSetData reports 0 but takes the value, each byte a Latin-1 character.
@@ -264,11 +247,9 @@ TEST_F(MpegTest, NarrowValuesAreStoredByteForByte) {
     // A wide value keeps its characters, except for the second comment and the URL, which
     // always go through the narrow form; a URL of 10000 characters removes the frame.
     const std::tuple<int, std::wstring, std::wstring> cases[] = {  // id, value set, value read
-        {FIELD_ARTIST2, L"\u00e9t\u00e9", L"\u00e9t\u00e9"},
-        {FIELD_COMMENT2, L"\u00e9", L"\u00c3\u00a9"},
+        {FIELD_ARTIST2, L"\u00e9t\u00e9", L"\u00e9t\u00e9"}, {FIELD_COMMENT2, L"\u00e9", L"\u00c3\u00a9"},
         {FIELD_URL, L"http://x.org/\u00e9", L"http://x.org/\u00c3\u00a9"},
-        {FIELD_URL, std::wstring(9999, L'u'), std::wstring(9999, L'u')},
-        {FIELD_URL, std::wstring(10000, L'u'), L""},
+        {FIELD_URL, std::wstring(9999, L'u'), std::wstring(9999, L'u')}, {FIELD_URL, std::wstring(10000, L'u'), L""},
     };
     for (const auto& [id, value, read] : cases) {
         TagParserSetDataW(handle_, id, value.c_str());
@@ -308,21 +289,32 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndFillsEmptyFieldsA
     }
 }
 
-TEST_F(MpegTest, MaskDecidesWhichTagsStayAndApeNeverDoes) {
+TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnceAndApeNeverStays) {
     // An APE tag of no items: the 32-byte footer alone.
     const Bytes ape = Concat({TextBytes("APETAGEX"), {0xD0, 0x07, 0, 0, 32, 0, 0, 0}, Bytes(16, 0)});
-    for (int mask = 0; mask < 4; ++mask) {
+    for (int mask = 0; mask < 4; ++mask) {  // each handle's mask starts from 0
         Open(Concat({Tag(4, {Text(4, "TIT2", "two")}), Mp3Frames(), ape, Id3v1("one")}));
         TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
-        if (mask & 1) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
+        if (mask & 1) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"y");
         if (mask & 2) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+        if (mask == 1) {  // switched off, the ID3v2 tag goes at once; an ID3v1 tag switched on stays even empty
+            TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");
+            EXPECT_TRUE(ReadBytes(path_) == Concat({Mp3Frames(), ape, Id3v1("one")}));
+            EXPECT_EQ(Get(FIELD_TITLE2) + Get(FIELD_HAS_ID3V2), "N");
+            TagParserSetDataW(handle_, FIELD_TITLE, L"");
+        }
         ASSERT_EQ(TagParserApplyFile(handle_), 1);
         Bytes saved = ReadBytes(path_);
         EXPECT_TRUE(mask != 0 || saved == Mp3Frames()) << "mask 0 removes every tag";
+        EXPECT_TRUE(mask != 1 || saved == Concat({Mp3Frames(), Id3v1("")}));
         EXPECT_FALSE(Contains(saved, "APETAGEX")) << mask;
-        EXPECT_EQ(Contains(saved, "TAGone"), (mask & 1) != 0) << mask;
+        EXPECT_EQ(Contains(saved, "TAGone"), mask == 3) << mask;
         EXPECT_EQ(Contains(saved, "ID3"), (mask & 2) != 0) << mask;
-        // The mask is the handle's own: the next one starts from 0 again.
+    }
+    for (const wchar_t* no : {L"", L"n", L"yes", L"x"}) {
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, no);
+        EXPECT_EQ(Get(FIELD_HAS_ID3V1), "N") << no;
     }
 }
 
@@ -405,12 +397,12 @@ TEST_F(MpegTest, MalformedFilesNeverCrashOrHang) {
         EXPECT_TRUE(file.get() || i + 1 < std::size(cases)) << "the valid file opens";
         if (!file.get()) continue;
         IBaseTag* handle = file.get();
-        for (int id = -1; id <= 40; ++id) TagParserGetDataW(handle, id);
         int start = 0, end = 0;
         TagParserGetSourceLength(handle, &start, &end);
-        for (int kind = -1; kind <= 16; ++kind) {
-            TagParserGetFileInfo(handle, kind);
-            TagParserGetDescription(handle, kind, "%title% %artist% %%", kind & 1);
+        for (int id = -1; id <= 40; ++id) {  // field ids, and the technical and description kinds
+            TagParserGetDataW(handle, id);
+            TagParserGetFileInfo(handle, id);
+            TagParserGetDescription(handle, id, "%title% %artist% %%", id & 1);
         }
         Bytes picture(static_cast<size_t>(std::atoi(TagParserGetData(handle, FIELD_PICTURE_INFO).c_str())) + 1);
         TagParserGetAttachedPictureData(handle, picture.data());
