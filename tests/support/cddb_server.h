@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,14 +22,18 @@ class CddbTestServer {
 public:
     // mode: "normal", "silent" (never answers) or "endless" (a body without end).
     // The socket listens before the child runs, so no request comes too early.
-    // Everything the child needs is made before the fork: only exec follows it.
+    // Everything the child needs is made before the fork: only system calls and
+    // exec follow it. The child dies with the test, even when the test is killed.
     explicit CddbTestServer(const std::string& mode = "normal") {
         const int listener = ListenOnLoopback(&port_);
         const std::string fd = std::to_string(listener), db = dir_.File("db");
         const std::string log = dir_.File("requests.log");
+        const pid_t parent = getpid();
         if (listener < 0 || (pid_ = fork()) < 0) throw std::runtime_error("no CDDB test server");
         if (pid_ == 0) {
-            fcntl(listener, F_SETFD, 0);  // kept open across exec
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);  // the test ended before prctl
+            fcntl(listener, F_SETFD, 0);          // kept open across exec
             execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, fd.c_str(), db.c_str(), log.c_str(),
                   mode.c_str(), static_cast<char*>(nullptr));
             _exit(127);

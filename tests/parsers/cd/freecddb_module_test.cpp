@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -26,11 +27,14 @@ void CountNotice(const char* unit, unsigned message, int a, int b) {
     if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_notices;
 }
 
-// Waits until `count` notices have arrived in all; false after 20 seconds.
+// Polls `done` until it is true, for up to 20 seconds.
+bool WaitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (done()) return true;
+    return false;
+}
 bool WaitForNotices(int count) {
-    for (int i = 0; i < 2000 && g_notices < count; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return g_notices >= count;
+    return WaitFor([count] { return g_notices >= count; });
 }
 
 // Waits until no notice has arrived for half a second: earlier lookups are done.
@@ -45,10 +49,9 @@ class FreeCDDBModuleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         engine_.driveLetters = {3, 4, 5, 6};  // D: E: F: G:
-        engine_.SetDisc(0, "7a0b2c09 5 150 1000 2000 3000 4000 200");
-        engine_.SetDisc(1, "0d000903 3 150 300 525 11");
-        engine_.SetDisc(2, "1e000000 1 150 60");
-        engine_.SetDisc(3, "2f000000 1 150 60");
+        const char* discs[] = {"7a0b2c09 5 150 1000 2000 3000 4000 200", "0d000903 3 150 300 525 11",
+                               "1e000000 1 150 60", "2f000000 1 150 60"};
+        for (unsigned long drive = 0; drive < 4; ++drive) engine_.SetDisc(drive, discs[drive]);
         engine_.trackBytes = {44100000, 176399, 176400};
         StoreBassAudio(&engine_);
         SetCallFunctionHandler(CountNotice);
@@ -103,18 +106,23 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     int before = g_notices;
     EXPECT_EQ(Fields("D:\\Track01.cda"), "|||||||");  // taken before the names arrived
     ASSERT_TRUE(WaitForNotices(before + 1));
-    bool released = false;  // the lookup lets go of the module lock right after its notice
-    for (int i = 0; i < 200 && !(released = ModuleLock().try_lock()); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(released);
+    // the lookup lets go of the module lock right after its notice
+    ASSERT_TRUE(WaitFor([] { return ModuleLock().try_lock(); }));
     ModuleLock().unlock();
 
     EXPECT_EQ(Fields("D:\\Track02.cda"), "Two|Quintet |Quintet / Five Pieces|1961|jazz|2||");
     EXPECT_EQ(Fields("d:\\Track05.cda"), "Five|Quintet |Quintet / Five Pieces|1961|jazz|5||");
-    for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "D:\\Track 3 of 5.cda"}) {
+    for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "D:\\Track 3 of 5.cda",
+                             "Q:\\Track01.cda"}) {  // no drive Q:
         EXPECT_EQ(Fields(path), "|||||||") << path;
     }
+    GetConfig()->word[112] = 0;  // lookups off: no lookup, no fields, the file name
+    auto off = Open("G:\\Track01.cda");
+    GetConfig()->word[112] = 1;
+    EXPECT_EQ(off->GetData(FIELD_TRACK).GetNarrow(), "");
+    EXPECT_EQ(off->GetDescription(5, StringEx("%%"), 0).GetNarrow(), "Track01");
+    EXPECT_EQ(off->OpenFile(StringEx(L"")), 0);
+    SettleLookups();
     EXPECT_EQ(g_notices, before + 1);  // the cached disc started no second lookup
     EXPECT_EQ(server_->Requests().size(), 2u);
 
@@ -122,32 +130,25 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     struct Description {
         int kind;
         std::string format, text;
-    } descriptions[] = {
-        {0, "", "Two - Quintet "},
-        {3, "", "Track02 - 2"},
-        {5, "%track%. %title% (%filename%)", "2. Two (Track02)"},
-        {5, "%%x", "%x"},
-        {5, "%%comment%", ""},
-        {5, "%comment%", "Track02"},
-    };
+    } descriptions[] = {{0, "", "Two - Quintet "},
+                        {5, "%track%. %title% (%filename%)", "2. Two (Track02)"},
+                        {5, "%comment%", "Track02"}};  // nothing filled: the file name
     for (const auto& d : descriptions) {
         EXPECT_EQ(named->GetDescription(d.kind, StringEx(d.format), 0).GetNarrow(), d.text)
-            << d.kind;
+            << d.format;
     }
-    auto unnamed = Open("D:\\Track09.cda");
-    EXPECT_EQ(unnamed->GetDescription(0, StringEx(), 0).GetNarrow(), "Track09");
-    EXPECT_EQ(unnamed->GetDescription(5, StringEx("%title%"), 0).GetNarrow(), "Track09");
+    EXPECT_EQ(Open("D:\\Track09.cda")->GetDescription(0, StringEx(), 0).GetNarrow(), "Track09");
 
     auto fifth = Open("D:\\Track05.cda");
     fifth->SetData(FIELD_TITLE, StringEx("x"));  // accepted and forgotten
     EXPECT_EQ(fifth->GetData(FIELD_TITLE).GetNarrow(), "Five");
     EXPECT_EQ(Md5(fifth.get()), "audiocd-track5-7a0b2c09-00000000");
-    EXPECT_EQ(Md5(Open("D:\\Track123456.cda").get()), "audiocd-track123456-7a0b2c09-000");
     EXPECT_EQ(Md5(Open("D:\\Track12345678901.cda").get()),
               "audiocd-track2147483647-7a0b2c09-");  // not cut
-    EXPECT_EQ(Open("D:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "250");
-    EXPECT_EQ(named->GetFileInfo(5).GetNarrow(), "0");
-    EXPECT_EQ(Open("D:\\Track03.cda")->GetFileInfo(5).GetNarrow(), "1");
+    for (int track : {1, 2, 3}) {  // whole seconds of 44100000, 176399 and 176400 bytes
+        EXPECT_EQ(Open("D:\\Track0" + std::to_string(track) + ".cda")->GetFileInfo(5).GetNarrow(),
+                  track == 1 ? "250" : track == 2 ? "0" : "1");
+    }
     EXPECT_EQ(fifth->GetFileInfo(0).GetNarrow(),
               "\tConnecting to " + server_->address() +
                   "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
@@ -169,38 +170,21 @@ TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {
     track.Initialize();
     track.OpenFile(StringEx("E:\\Track01.cda"));
     EXPECT_EQ(Md5(&track), "audiocd-track1-0d000903-00000000");
-    engine_.SetDisc(1, "0d000904 3 150 300 525 11");  // another disc in the same drive
-    track.OpenFile(StringEx("E:\\Track02.cda"));      // the drive is not asked again
-    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
-    SetForceFreeCDDB(5);  // only 1 counts
-    track.OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
-    SetForceFreeCDDB(1);
-    track.OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000904-00000000");
-    SetForceFreeCDDB(0);
-    engine_.SetDisc(1, "0d000903 3 150 300 525 11");
-    GetConfig()->word[138] = 1;
-    track.OpenFile(StringEx("E:\\Track02.cda"));
-    EXPECT_EQ(Md5(&track), "audiocd-track2-0d000903-00000000");
-    EXPECT_EQ(GetConfig()->word[138], 0);  // read and cleared
-}
-
-TEST_F(FreeCDDBModuleTest, DisabledLookupsAndDrivesWithoutDiscGiveNoLookupAndNoFields) {
-    SettleLookups();
-    size_t requests = server_->Requests().size();
-    int before = g_notices;
-    GetConfig()->word[112] = 0;
-    auto track = Open("G:\\Track01.cda");
-    GetConfig()->word[112] = 1;
-    EXPECT_EQ(track->GetData(FIELD_TRACK).GetNarrow(), "");
-    EXPECT_EQ(track->GetDescription(5, StringEx("%%"), 0).GetNarrow(), "Track01");
-    EXPECT_EQ(Open("Q:\\Track01.cda")->GetData(FIELD_TRACK).GetNarrow(), "");  // no drive Q:
-    EXPECT_EQ(track->OpenFile(StringEx("")), 0);
-    EXPECT_EQ(track->OpenFile(StringEx(L"")), 0);
-    SettleLookups();
-    EXPECT_EQ(g_notices, before);
-    EXPECT_EQ(server_->Requests().size(), requests);
+    // Each step puts another disc in the drive; only a force or refresh word of 1
+    // asks the drive again, and the refresh word is then cleared.
+    struct Step {
+        int force, refresh;
+        std::string disc, seen;
+    } steps[] = {{0, 0, "0d000904", "0d000903"}, {5, 5, "0d000905", "0d000903"},
+                 {1, 0, "0d000906", "0d000906"}, {0, 1, "0d000903", "0d000903"}};
+    for (const auto& s : steps) {
+        engine_.SetDisc(1, s.disc + " 3 150 300 525 11");
+        SetForceFreeCDDB(s.force);
+        GetConfig()->word[138] = s.refresh;
+        track.OpenFile(StringEx("E:\\Track02.cda"));
+        EXPECT_EQ(Md5(&track), "audiocd-track2-" + s.seen + "-00000000") << s.disc;
+        EXPECT_EQ(GetConfig()->word[138], s.refresh == 1 ? 0 : s.refresh);
+    }
 }
 
 TEST_F(FreeCDDBModuleTest, ManyThreadsOpeningTracksWhileLookupsFinish) {

@@ -51,12 +51,9 @@ TEST_F(FreeDBClientTest, PathsNameTheDriveByLetterAndTheTrackByEveryDigit) {
     struct Case {
         std::string path;
         int drive, track;
-    } cases[] = {{"D:\\Track05.cda", 0, 5},
-                 {"e:\\Track 3 of 12.cda", 1, 312},
-                 {"Z:\\Track.cda", 30, 0},
-                 {"1:\\Track07.cda", 0, 107},
-                 {"", 0, 0},
-                 {"\xC4:\\99999999999999.cda", 0, 2147483647}};
+    } cases[] = {{"D:\\Track05.cda", 0, 5},     {"e:\\Track 3 of 12.cda", 1, 312},
+                 {"Z:\\Track.cda", 30, 0},      {"1:\\Track07.cda", 0, 107},
+                 {"", 0, 0},                    {"\xC4:\\99999999999999.cda", 0, 2147483647}};
     for (const auto& c : cases) {
         std::wstring wide(c.path.begin(), c.path.end());
         EXPECT_EQ(DriveIndexFromPath(c.path), c.drive) << c.path;
@@ -75,21 +72,14 @@ TEST_F(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGive
     } cases[] = {
         {false, "200 rock 7a0bd30b Some Artist / Some Album\r\n", 1,
          "rock|7a0bd30b|Some Artist / Some Album||"},
-        {false,
-         "211 Found inexact matches, list follows (until terminating `.')\r\n"
-         "rock 7a0bd30b First / Match\r\nmisc 7a0bd30c Second / Match\r\n.\r\n",
-         1, "misc|7a0bd30c|Second / Match||"},
-        {false, "Content-Type: text/plain jazz\r\nrock 11 One / Two\r\n", 1, "rock|11|One / Two||"},
-        {false, "202 No match for disc ID 7a0bd30b.\r\n", 1,
-         "202|No|match for disc ID 7a0bd30b.||"},
-        {false, "rock", 1, "||||"},           // a category alone: nothing stored
+        {false, "211 inexact, list follows\r\nrock 7a0bd30b A / B\r\nmisc 7a0bd30c C / D\r\n.\r\n",
+         1, "misc|7a0bd30c|C / D||"},
+        {false, "202 No match for disc ID 7a0bd30b.\r\n", 1, "202|No|match for disc ID 7a0bd30b.||"},
         {false, "rock 7a0bd30b", 1, "||||"},  // no line feed after the second blank
-        {true,
-         "DTITLE=Some Artist / Some "
-         "Album\r\nDYEAR=1999\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\nEXTT0=\r\n.\r\n",
-         1, "|||Some Artist |1999|One|Two"},
-        {true, "TTITLE0=One\r\nTTITLE1=NEXT Level\r\nTTITLE2=Three\r\n", 1, "|||||One"},
-        {true, "TTITLE0=No equals\r\nTTITLE1\r\n", 1, "|||||No equals|TTITLE1"},
+        {true, "DTITLE=Some Artist / Some Album\r\nDYEAR=1999\r\nTTITLE0=One\r\nTTITLE1=Two\r\n"
+               "EXTD=\r\nEXTT0=\r\n.\r\n", 1, "|||Some Artist |1999|One|Two"},
+        {true, "TTITLE0=One\r\nTTITLE1\r\nTTITLE2=NEXT Level\r\nTTITLE3=Four\r\n", 1,
+         "|||||One|TTITLE1"},
         {true, "DTITLE=Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n", 1,
          "|||Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n||A"},
         {true, "TTITLE0=A\r\nEXTD=\r\nDYEAR=", 1, "|||||A"},
@@ -107,46 +97,39 @@ TEST_F(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGive
 TEST_F(FreeDBClientTest, LookupSendsQueryAndReadWithTheHelloAndKeepsTheNames) {
     CddbTestServer server;
     server.Answer("query/7a0bd30b", "200 rock 7a0bd30b Some Artist / Some Album\r\n");
-    server.Answer("read/rock/7a0bd30b",
-                  "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\nDYEAR=2001\r\n"
-                  "TTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
+    server.Answer("read/rock/7a0bd30b", "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\n"
+                                        "DYEAR=2001\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
     CddbDiscRecord record;
     EXPECT_EQ(LookUp(server.address(), &record, L"E"), 0);  // no disc: nothing is sent
     EXPECT_EQ(LookUp(server.address(), &record), 1);
     EXPECT_EQ(Text(record), "rock|7a0bd30b|Some Artist / Some Album|Some Artist |2001|One|Two");
 
+    const std::string cgi = "/~cddb/cddb\\.cgi\\?cmd=cddb\\+";
+    const std::string hello = "&hello=[A-Z_]+\\+[A-Z_]+\\+LYRAMI_CDDB_DLL\\+1\\.0&proto=5";
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    const std::string hello = "&hello=[A-Z_]+\\+[A-Z_]+\\+LYRAMI_CDDB_DLL\\+1\\.0&proto=5";
-    EXPECT_TRUE(std::regex_match(requests[0],
-                                 std::regex("/~cddb/cddb\\.cgi\\?cmd=cddb\\+query\\+7a0bd30b\\+2\\+"
-                                            "150\\+20000\\+600" +
-                                            hello)))
-        << requests[0];
     EXPECT_TRUE(std::regex_match(
-        requests[1], std::regex("/~cddb/cddb\\.cgi\\?cmd=cddb\\+read\\+rock\\+7a0bd30b" + hello)))
+        requests[0], std::regex(cgi + "query\\+7a0bd30b\\+2\\+150\\+20000\\+600" + hello)))
+        << requests[0];
+    EXPECT_TRUE(std::regex_match(requests[1], std::regex(cgi + "read\\+rock\\+7a0bd30b" + hello)))
         << requests[1];
 }
 
 TEST_F(FreeDBClientTest, BrokenServersAndHostileAnswersEndInAnEmptyRecordInTime) {
     CddbTestServer silent("silent"), endless("endless"), normal;
+    normal.Answer("read/rock/7a0bd30b", "TTITLE0=One\r\n");
+    // Without a query answer the server knows no such disc; the last one's
+    // line feed comes after the body cap.
     struct Case {
-        std::string address, answer;  // no answer: the server knows no such disc
-    } cases[] = {
-        {ClosedLoopbackAddress(), ""},
-        {silent.address(), ""},
-        {endless.address(), ""},
-        {normal.address(), ""},
-        {normal.address(), std::string(10u << 20, 'r')},  // no line feed: cut at the body cap
-        {normal.address(), "rock 7a0bd30b\n"}};
+        std::string address, query;
+    } cases[] = {{ClosedLoopbackAddress(), ""}, {silent.address(), ""}, {endless.address(), ""},
+                 {normal.address(), ""},
+                 {normal.address(), "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n"}};
     for (const auto& c : cases) {
-        if (!c.answer.empty()) {
-            normal.Answer("query/7a0bd30b", c.answer);
-            normal.Answer("read/rock/7a0bd30b", c.answer);
-        }
+        if (!c.query.empty()) normal.Answer("query/7a0bd30b", c.query);
         auto begin = std::chrono::steady_clock::now();
         CddbDiscRecord record;
-        EXPECT_EQ(LookUp(c.address, &record), 0) << c.address << " " << c.answer.size();
+        EXPECT_EQ(LookUp(c.address, &record), 0) << c.address << " " << c.query.size();
         // two exchanges of at most 1.5 s each, with slack
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << c.address;
         EXPECT_EQ(record.discId, "7a0bd30b");
