@@ -18,24 +18,19 @@ CommandResult Lytag(std::vector<std::string> args) {
     return RunCommand(args);
 }
 
-TEST(LytagTest, ExitStatusesAndRefusals) {
+TEST(LytagTest, ExitStatusesRefusalsAndDigests) {
     TempDir dir;
     std::string text = dir.Write("notes.txt", std::string("hello"));
     struct Case {
         std::vector<std::string> args;
         int status;
-    } cases[] = {
-        {{}, 2},
-        {{"--help"}, 0},
-        {{"frobnicate"}, 2},
-        {{"show"}, 2},
-        {{"show", "--bogus", text}, 2},
-        {{"md5", text, "--start", "x"}, 2},
-        {{"set", text}, 2},
-        {{"set", text, "--field", "nosuch=1"}, 2},
-        {{"picture", text}, 2},
-        {{"demo", "--help"}, 0},
-    };
+    } cases[] = {{{}, 2},
+                 {{"--help"}, 0},
+                 {{"frobnicate"}, 2},
+                 {{"show", "--bogus", text}, 2},
+                 {{"md5", text, "--start", "x"}, 2},
+                 {{"set", text, "--field", "nosuch=1"}, 2},
+                 {{"picture", text}, 2}};
     for (const auto& c : cases) {
         CommandResult result = Lytag(c.args);
         EXPECT_EQ(result.status, c.status) << testing::PrintToString(c.args) << "\n" << result.err;
@@ -48,6 +43,11 @@ TEST(LytagTest, ExitStatusesAndRefusals) {
     EXPECT_EQ(result.err, "lytag: " + archive + ": not a readable file of a known kind\nlytag: " +
                               dir.File("missing.txt") + ": not a readable file of a known kind\n");
     EXPECT_NE(result.out.find("notes"), std::string::npos);
+
+    std::string data = dir.Write("data.bin", PatternBytes(200000));
+    result = Lytag({"md5", data, "--start", "100", "--checksum"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, Md5sum(ReadBytes(data), 100, 163840) + "  " + data + "\n");
 }
 
 TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
@@ -85,21 +85,12 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
         << plain.out;
 }
 
-TEST(LytagTest, Md5AgreesWithMd5sumOfTheSameRange) {
-    TempDir dir;
-    std::string data = dir.Write("data.bin", PatternBytes(200000));
-    CommandResult result = Lytag({"md5", data, "--start", "100", "--checksum"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, Md5sum(ReadBytes(data), 100, 163840) + "  " + data + "\n");
-}
-
 TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
     CommandResult result = Lytag({"demo"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("tone.wav"), std::string::npos);
     EXPECT_NE(result.out.find("refused"), std::string::npos);
-    EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"),
-              std::string::npos);  // the CD, looked up
+    EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"), std::string::npos);  // the CD
     size_t at = result.out.find("/lytag-demo-");
     ASSERT_NE(at, std::string::npos);
     std::string folder = result.out.substr(result.out.rfind('\n', at) + 1);

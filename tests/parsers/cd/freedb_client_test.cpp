@@ -94,8 +94,8 @@ TEST_F(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGive
     }
 }
 
-TEST_F(FreeDBClientTest, LookupSendsQueryAndReadWithTheHelloAndKeepsTheNames) {
-    CddbTestServer server;
+TEST_F(FreeDBClientTest, LookupsAskQueryThenReadAndBrokenServersEndInAnEmptyRecordInTime) {
+    CddbTestServer server, silent("silent"), endless("endless");
     server.Answer("query/7a0bd30b", "200 rock 7a0bd30b Some Artist / Some Album\r\n");
     server.Answer("read/rock/7a0bd30b", "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\n"
                                         "DYEAR=2001\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
@@ -103,7 +103,6 @@ TEST_F(FreeDBClientTest, LookupSendsQueryAndReadWithTheHelloAndKeepsTheNames) {
     EXPECT_EQ(LookUp(server.address(), &record, L"E"), 0);  // no disc: nothing is sent
     EXPECT_EQ(LookUp(server.address(), &record), 1);
     EXPECT_EQ(Text(record), "rock|7a0bd30b|Some Artist / Some Album|Some Artist |2001|One|Two");
-
     const std::string cgi = "/~cddb/cddb\\.cgi\\?cmd=cddb\\+";
     const std::string hello = "&hello=[A-Z_]+\\+[A-Z_]+\\+LYRAMI_CDDB_DLL\\+1\\.0&proto=5";
     std::vector<std::string> requests = server.Requests();
@@ -113,25 +112,15 @@ TEST_F(FreeDBClientTest, LookupSendsQueryAndReadWithTheHelloAndKeepsTheNames) {
         << requests[0];
     EXPECT_TRUE(std::regex_match(requests[1], std::regex(cgi + "read\\+rock\\+7a0bd30b" + hello)))
         << requests[1];
-}
 
-TEST_F(FreeDBClientTest, BrokenServersAndHostileAnswersEndInAnEmptyRecordInTime) {
-    CddbTestServer silent("silent"), endless("endless"), normal;
-    normal.Answer("read/rock/7a0bd30b", "TTITLE0=One\r\n");
-    // Without a query answer the server knows no such disc; the last one's
-    // line feed comes after the body cap.
-    struct Case {
-        std::string address, query;
-    } cases[] = {{ClosedLoopbackAddress(), ""}, {silent.address(), ""}, {endless.address(), ""},
-                 {normal.address(), ""},
-                 {normal.address(), "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n"}};
-    for (const auto& c : cases) {
-        if (!c.query.empty()) normal.Answer("query/7a0bd30b", c.query);
+    // Uncut, this query answer would name the category of the read answer above.
+    server.Answer("query/7a0bd30b", "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n");
+    for (const std::string& address :
+         {ClosedLoopbackAddress(), silent.address(), endless.address(), server.address()}) {
         auto begin = std::chrono::steady_clock::now();
-        CddbDiscRecord record;
-        EXPECT_EQ(LookUp(c.address, &record), 0) << c.address << " " << c.query.size();
+        EXPECT_EQ(LookUp(address, &record), 0) << address;
         // two exchanges of at most 1.5 s each, with slack
-        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << c.address;
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << address;
         EXPECT_EQ(record.discId, "7a0bd30b");
         EXPECT_TRUE(record.trackTitles.empty());
     }
