@@ -24,13 +24,9 @@ TEST(LytagTest, ExitStatusesRefusalsAndDigests) {
     struct Case {
         std::vector<std::string> args;
         int status;
-    } cases[] = {{{}, 2},
-                 {{"--help"}, 0},
-                 {{"frobnicate"}, 2},
-                 {{"show", "--bogus", text}, 2},
-                 {{"md5", text, "--start", "x"}, 2},
-                 {{"set", text, "--field", "nosuch=1"}, 2},
-                 {{"picture", text}, 2}};
+    } cases[] = {{{}, 2}, {{"--help"}, 0}, {{"frobnicate"}, 2}, {{"picture", text}, 2},
+                 {{"show", "--bogus", text}, 2}, {{"md5", text, "--start", "x"}, 2},
+                 {{"set", text, "--field", "nosuch=1"}, 2}};
     for (const auto& c : cases) {
         CommandResult result = Lytag(c.args);
         EXPECT_EQ(result.status, c.status) << testing::PrintToString(c.args) << "\n" << result.err;
@@ -62,10 +58,9 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
 
     CommandResult result = Lytag({"show", "--json", wav, text, ogg});
     ASSERT_EQ(result.status, 0) << result.err;
-    std::istringstream lines(result.out);
     std::vector<nlohmann::json> objects;
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(nlohmann::json::parse(line));
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[0]["type"], 0);
     EXPECT_EQ(objects[0]["information"]["5"], "3");  // the engine's length, from TagLib
@@ -77,12 +72,9 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
     EXPECT_EQ(objects[2]["comments"],
               nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
 
-    CommandResult plain = Lytag({"show", ogg});
-    ASSERT_EQ(plain.status, 0) << plain.err;
-    EXPECT_NE(plain.out.find(
-                  "  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descr"),
-              std::string::npos)
-        << plain.out;
+    std::string plain = Lytag({"show", ogg}).out;
+    EXPECT_NE(plain.find("  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  d"),
+              std::string::npos) << plain;
 }
 
 TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
