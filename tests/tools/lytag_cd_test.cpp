@@ -30,18 +30,21 @@ TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne)
 
     CommandResult result = cd(server, "20", false);
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Disc 0d000903: 3 tracks, 0:09 (" + image + ")\n  artist: Test Band \n"
-                          "  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
-                          "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
+    EXPECT_EQ(result.out, "Disc 0d000903: 3 tracks, 0:09 (" + image +
+                              ")\n  artist: Test Band \n"
+                              "  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
+                              "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
     std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&", 0), 0u);
+    EXPECT_EQ(requests[0].rfind("/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&", 0),
+              0u);
 
     result = cd(server, "20", true);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(nlohmann::json::parse(result.out),
               nlohmann::json::parse(R"({"album":"Test Band / Silent Songs","artist":"Test Band ",)"
-                                    R"("discId":"0d000903","genre":"rock","source":")" + image +
+                                    R"("discId":"0d000903","genre":"rock","source":")" +
+                                    image +
                                     R"(","tracks":[{"number":1,"seconds":2,"title":"Hush"},)"
                                     R"({"number":2,"seconds":3,"title":"Quiet"},)"
                                     R"({"number":3,"seconds":4,"title":"Still"}],"year":"2024"})"));

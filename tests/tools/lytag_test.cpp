@@ -24,8 +24,12 @@ TEST(LytagTest, ExitStatusesRefusalsAndDigests) {
     struct Case {
         std::vector<std::string> args;
         int status;
-    } cases[] = {{{}, 2}, {{"--help"}, 0}, {{"frobnicate"}, 2}, {{"picture", text}, 2},
-                 {{"show", "--bogus", text}, 2}, {{"md5", text, "--start", "x"}, 2},
+    } cases[] = {{{}, 2},
+                 {{"--help"}, 0},
+                 {{"frobnicate"}, 2},
+                 {{"picture", text}, 2},
+                 {{"show", "--bogus", text}, 2},
+                 {{"md5", text, "--start", "x"}, 2},
                  {{"set", text, "--field", "nosuch=1"}, 2}};
     for (const auto& c : cases) {
         CommandResult result = Lytag(c.args);
@@ -60,7 +64,8 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
     ASSERT_EQ(result.status, 0) << result.err;
     std::vector<nlohmann::json> objects;
     std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[0]["type"], 0);
     EXPECT_EQ(objects[0]["information"]["5"], "3");  // the engine's length, from TagLib
@@ -73,8 +78,10 @@ TEST(LytagTest, ShowGivesOneJsonObjectPerFileAndOtherCommentsOnceEach) {
               nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
 
     std::string plain = Lytag({"show", ogg}).out;
-    EXPECT_NE(plain.find("  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  d"),
-              std::string::npos) << plain;
+    EXPECT_NE(
+        plain.find("  other comments:\n    REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  d"),
+        std::string::npos)
+        << plain;
 }
 
 TEST(LytagTest, DemoShowsAcceptedAndRefusedSamplesAndCleansUp) {
