@@ -11,9 +11,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "tests/support/temp_dir.h"
 #include "tools/samples/cddb_server.h"
@@ -23,7 +23,8 @@ public:
     // mode: "normal", "silent" (never answers) or "endless" (a body without end).
     // The socket listens before the child runs, so no request comes too early.
     // Everything the child needs is made before the fork: only system calls and
-    // exec follow it. The child dies with the test, even when the test is killed.
+    // exec follow it. The child dies with the thread that starts it, even when
+    // the test is killed.
     explicit CddbTestServer(const std::string& mode = "normal") {
         const int listener = ListenOnLoopback(&port_);
         const std::string fd = std::to_string(listener), db = dir_.File("db");
@@ -56,12 +57,10 @@ public:
             std::filesystem::path(dir_.File("db/" + command)).parent_path());
         dir_.Write("db/" + command, body);
     }
-    // Request targets received so far, in order.
-    std::vector<std::string> Requests() const {
-        std::vector<std::string> lines;
+    // Request targets received so far, in order, each followed by a line feed.
+    std::string Requests() const {
         std::ifstream in(dir_.File("requests.log"));
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
 private:
