@@ -27,8 +27,8 @@ public:
     // the test is killed.
     explicit CddbTestServer(const std::string& mode = "normal") {
         const int listener = ListenOnLoopback(&port_);
-        const std::string fd = std::to_string(listener), db = dir_.File("db");
-        const std::string log = dir_.File("requests.log");
+        const std::string fd = std::to_string(listener), db = dir_.File("db"),
+                          log = dir_.File("requests.log");
         const pid_t parent = getpid();
         if (listener < 0 || (pid_ = fork()) < 0) throw std::runtime_error("no CDDB test server");
         if (pid_ == 0) {
@@ -45,8 +45,6 @@ public:
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    CddbTestServer(const CddbTestServer&) = delete;
-    CddbTestServer& operator=(const CddbTestServer&) = delete;
 
     // host:port, as LYPARSER_CDDB_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -68,12 +66,5 @@ private:
     pid_t pid_ = -1;
     int port_ = 0;
 };
-
-// A loopback address where nothing listens.
-inline std::string ClosedLoopbackAddress() {
-    int port = 0;
-    close(ListenOnLoopback(&port));  // nothing listens there any more
-    return "127.0.0.1:" + std::to_string(port);
-}
 
 #endif  // LYPARSER_TESTS_SUPPORT_CDDB_SERVER_H

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <regex>
 
 #include "tests/support/cddb_server.h"
 #include "tests/support/process.h"
@@ -29,20 +28,22 @@ TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne)
 
     CommandResult result = cd(server.address(), {});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Disc 0d000903: 3 tracks, 0:09 (" + image + ")\n  artist: Test Band \n"
-                          "  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
-                          "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
-    EXPECT_TRUE(std::regex_match(server.Requests(), std::regex("/~cddb/cddb\\.cgi\\?cmd=cddb\\+query\\+"
-                                                               "0d000903\\+3\\+150\\+300\\+525\\+11&.*\n.*\n")))
-        << server.Requests();
+    EXPECT_EQ(result.out, "Disc 0d000903: 3 tracks, 0:09 (" + image +
+                              ")\n  artist: Test Band \n"
+                              "  album: Test Band / Silent Songs\n  year: 2024\n  genre: rock\n"
+                              "  1. Hush (0:02)\n  2. Quiet (0:03)\n  3. Still (0:04)\n");
+    const std::string query = "/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&";
+    EXPECT_EQ(server.Requests().rfind(query, 0), 0u) << server.Requests();
 
     result = cd(server.address(), {"--json"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(nlohmann::json::parse(result.out), nlohmann::json::parse(
-        R"({"album":"Test Band / Silent Songs","artist":"Test Band ","discId":"0d000903",)"
-        R"("genre":"rock","source":")" + image + R"(","tracks":[{"number":1,"seconds":2,)"
-        R"("title":"Hush"},{"number":2,"seconds":3,"title":"Quiet"},{"number":3,"seconds":4,)"
-        R"("title":"Still"}],"year":"2024"})"));
+    nlohmann::json disc = nlohmann::json::parse(result.out);
+    EXPECT_EQ(disc["source"], image);
+    disc.erase("source");
+    EXPECT_EQ(disc, nlohmann::json::parse(
+                        R"({"album":"Test Band / Silent Songs","artist":"Test Band ","discId":)"
+                        R"("0d000903","genre":"rock","tracks":[{"number":1,"seconds":2,"title":)"
+                        R"("Hush"},{"number":2,"seconds":3,"title":"Quiet"},{"number":3,)"
+                        R"("seconds":4,"title":"Still"}],"year":"2024"})"));
 
     result = cd(silent.address(), {"--timeout", "1"});
     EXPECT_EQ(result.status, 1);

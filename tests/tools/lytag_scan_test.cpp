@@ -25,11 +25,6 @@ std::vector<std::string> SortedLines(const std::string& text) {
     return lines;
 }
 
-CommandResult Scan(const std::string& folder, std::vector<std::string> extra) {
-    extra.insert(extra.begin(), {LY_LYTAG_PATH, "scan", folder});
-    return RunCommand(extra);
-}
-
 TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
     TempDir dir;
     const std::string music = dir.path();
@@ -47,23 +42,23 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
     symlink("loop-a", dir.File("loop-b").c_str());
     symlink("..", dir.File("album/up").c_str());
 
-    CommandResult one = Scan(music, {"--jobs", "1", "--md5"});
-    CommandResult eight = Scan(music, {"--jobs", "8", "--md5"});
+    CommandResult one = RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "1", "--md5"});
+    CommandResult eight = RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "8", "--md5"});
     ASSERT_EQ(one.status, 0) << one.err;
     ASSERT_EQ(eight.status, 0) << eight.err;
     EXPECT_EQ(SortedLines(one.out), SortedLines(eight.out));
     EXPECT_EQ(SortedLines(one.out).size(), 24u);
-    for (const std::string& part :
-         {"\n" + dir.File("tone3.wav") + "\tunknown\ttone3\t4\t",
-          std::string("refused, not a readable file of a known kind: 1"),
-          "skipped " + dir.File("pipe.mp3") + ": not a regular file",
-          "skipped " + dir.File("loop-a") + ": symbolic link loop"}) {
+    for (const std::string& part : {"\n" + dir.File("tone3.wav") + "\tunknown\ttone3\t4\t",
+                                    std::string("refused, not a readable file of a known kind: 1"),
+                                    "skipped " + dir.File("pipe.mp3") + ": not a regular file",
+                                    "skipped " + dir.File("loop-a") + ": symbolic link loop"}) {
         EXPECT_NE(("\n" + one.out + one.err).find(part), std::string::npos) << part;
     }
     EXPECT_EQ(one.err.find("files/s"), std::string::npos);  // no terminal: no progress bar
 
     std::string fromJson;  // each object written as the line that names it
-    for (const auto& line : SortedLines(Scan(music, {"--json", "--md5"}).out)) {
+    CommandResult json = RunCommand({LY_LYTAG_PATH, "scan", music, "--json", "--md5"});
+    for (const auto& line : SortedLines(json.out)) {
         nlohmann::json o = nlohmann::json::parse(line);
         for (const char* key : {"file", "typeName", "description", "seconds", "md5"})
             fromJson += (o[key].is_string() ? o[key].get<std::string>() : o[key].dump()) + "\t";
@@ -71,8 +66,8 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
     }
     EXPECT_EQ(SortedLines(fromJson), SortedLines(one.out));
 
-    EXPECT_EQ(Scan(music, {"--jobs", "0"}).status, 2);
-    EXPECT_EQ(Scan(dir.File("missing"), {}).status, 1);
+    EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "0"}).status, 2);
+    EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "scan", dir.File("missing")}).status, 1);
 }
 
 }  // namespace
