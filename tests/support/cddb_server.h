@@ -5,14 +5,15 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "tests/support/temp_dir.h"
 #include "tools/samples/cddb_server.h"
@@ -21,14 +22,19 @@ class CddbTestServer {
 public:
     // mode: "normal", "silent" (never answers) or "endless" (a body without end).
     // The socket listens before the child runs, so no request comes too early.
-    // Everything the child needs is made before the fork: only exec follows it.
+    // Everything the child needs is made before the fork: only system calls and
+    // exec follow it. The child dies with the thread that starts it, even when
+    // the test is killed.
     explicit CddbTestServer(const std::string& mode = "normal") {
         const int listener = ListenOnLoopback(&port_);
-        const std::string fd = std::to_string(listener), db = dir_.File("db");
-        const std::string log = dir_.File("requests.log");
+        const std::string fd = std::to_string(listener), db = dir_.File("db"),
+                          log = dir_.File("requests.log");
+        const pid_t parent = getpid();
         if (listener < 0 || (pid_ = fork()) < 0) throw std::runtime_error("no CDDB test server");
         if (pid_ == 0) {
-            fcntl(listener, F_SETFD, 0);  // kept open across exec
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);  // the test ended before prctl
+            fcntl(listener, F_SETFD, 0);          // kept open across exec
             execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, fd.c_str(), db.c_str(), log.c_str(),
                   mode.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -39,8 +45,6 @@ public:
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    CddbTestServer(const CddbTestServer&) = delete;
-    CddbTestServer& operator=(const CddbTestServer&) = delete;
 
     // host:port, as LYPARSER_CDDB_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -51,12 +55,10 @@ public:
             std::filesystem::path(dir_.File("db/" + command)).parent_path());
         dir_.Write("db/" + command, body);
     }
-    // Request targets received so far, in order.
-    std::vector<std::string> Requests() const {
-        std::vector<std::string> lines;
+    // Request targets received so far, in order, each followed by a line feed.
+    std::string Requests() const {
         std::ifstream in(dir_.File("requests.log"));
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
 private:
@@ -64,12 +66,5 @@ private:
     pid_t pid_ = -1;
     int port_ = 0;
 };
-
-// A loopback address where nothing listens.
-inline std::string ClosedLoopbackAddress() {
-    int port = 0;
-    close(ListenOnLoopback(&port));  // nothing listens there any more
-    return "127.0.0.1:" + std::to_string(port);
-}
 
 #endif  // LYPARSER_TESTS_SUPPORT_CDDB_SERVER_H

@@ -13,5 +13,4 @@ int main(int argc, char** argv) {
               mode == "silent"    ? CddbServerMode::kSilent
               : mode == "endless" ? CddbServerMode::kEndless
                                   : CddbServerMode::kNormal);
-    return 0;
 }
