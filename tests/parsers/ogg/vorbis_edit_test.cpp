@@ -24,6 +24,7 @@ struct Memory {
 size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
     auto* in = static_cast<Memory*>(input);
     size_t bytes = std::min(size * count, in->data.size() - in->position);
+    if (bytes == 0) return 0;  // an empty input has no data pointer to copy from
     std::memcpy(buffer, in->data.data() + in->position, bytes);
     in->position += bytes;
     return bytes;
