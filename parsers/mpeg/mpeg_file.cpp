@@ -31,8 +31,8 @@ void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
 
 }  // namespace
 
-CMPEGFile::CMPEGFile(const char* nativePath)
-    : TagLib::MPEG::File(nativePath, GenreFrameFactory::Instance(), true,
+CMPEGFile::CMPEGFile(TagLib::IOStream* stream)
+    : TagLib::MPEG::File(stream, GenreFrameFactory::Instance(), true,
                          TagLib::AudioProperties::Average) {
     if (!isValid()) return;
     RestoreGenreFrames(ID3v2Tag(false));
@@ -75,7 +75,6 @@ bool CMPEGFile::SaveTags(int mask) {
     if (!id3v1Present_ && !id3v2Present_ && !APETag(false)) {
         return hasID3v1Tag() || hasID3v2Tag() || hasAPETag() ? StripNow(AllTags) : true;
     }
-    if (readOnly()) return false;
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
     if (!save(mask & (ID3v1 | ID3v2), TagLib::File::StripOthers, TagLib::ID3v2::v4,
@@ -163,4 +162,5 @@ void CMPEGFile::LocateAudio() {
     }
     start_ = static_cast<int>(start);
     end_ = static_cast<int>(end);
+    located_ = true;
 }

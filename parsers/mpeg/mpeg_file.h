@@ -20,21 +20,20 @@
 
 class CMPEGFile : public TagLib::MPEG::File {
 public:
-    // `nativePath` as the operating system takes it; reads tags and audio
-    // properties. Check isValid() afterwards.
-    explicit CMPEGFile(const char* nativePath);
+    // Reads tags and audio properties from `stream`, which must outlive the
+    // file. Check isValid() afterwards.
+    explicit CMPEGFile(TagLib::IOStream* stream);
 
     // The present tag, created (and made present) when absent and `create`
     // is set; null otherwise.
     TagLib::ID3v1::Tag* PresentID3v1(bool create);
     TagLib::ID3v2::Tag* PresentID3v2(bool create);
 
-    // Removes the tags of `tags` (TagTypes) from the file at once; false when
-    // the file could not be written.
+    // Removes the tags of `tags` (TagTypes) from the file's content.
     bool StripNow(int tags);
-    // Writes the tags with `mask` (1 ID3v1, 2 ID3v2): mask 0 strips every
-    // tag; an APE tag never survives. False on a read-only file or when
-    // writing fails.
+    // Puts the tags with `mask` (1 ID3v1, 2 ID3v2) into the file's content:
+    // mask 0 strips every tag; an APE tag never survives. The content reaches
+    // the disk only when the stream is saved.
     bool SaveTags(int mask);
 
     // Complete size of the ID3v2 tag on disk, header and footer included;
@@ -43,6 +42,8 @@ public:
 
     // Searches the audio data and keeps what it found.
     void LocateAudio();
+    // True once LocateAudio has run.
+    bool AudioLocated() const { return located_; }
     int AudioStart() const { return start_; }
     int AudioEnd() const { return end_; }
     const MpegFrameHeader& FirstHeader() const { return header_; }
@@ -63,6 +64,7 @@ private:
     long vbrFrames_ = -1;
     int start_ = 0;
     int end_ = 0;
+    bool located_ = false;
 };
 
 #endif  // LYPARSER_PARSERS_MPEG_MPEG_FILE_H

@@ -50,22 +50,21 @@ std::unique_ptr<ExtendedTag> WrapIfPresent(Tag* tag) {
 
 }  // namespace
 
-std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& nativePath) {
-    const char* name = nativePath.c_str();
+std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, TagLib::IOStream* stream) {
     const auto style = TagLib::AudioProperties::Average;
     InstallID3v1TextHandler();
-    switch (ClassOfName(nativePath)) {
+    switch (ClassOfName(name)) {
         case FileClass::kMpeg:
-            return std::make_unique<CMPEGFile>(name);
+            return std::make_unique<CMPEGFile>(stream);
         case FileClass::kFlac: {
-            auto file = std::make_unique<TagLib::FLAC::File>(name, GenreFrameFactory::Instance(), true, style);
+            auto file = std::make_unique<TagLib::FLAC::File>(stream, GenreFrameFactory::Instance(), true, style);
             if (file->isValid()) RestoreGenreFrames(file->ID3v2Tag(false));
             return file;
         }
         case FileClass::kMusepack:
-            return std::make_unique<TagLib::MPC::File>(name, true, style);
+            return std::make_unique<TagLib::MPC::File>(stream, true, style);
         case FileClass::kVorbis:
-            return std::make_unique<TagLib::Ogg::Vorbis::File>(name, true, style);
+            return std::make_unique<TagLib::Ogg::Vorbis::File>(stream, true, style);
         case FileClass::kNone:
             break;
     }

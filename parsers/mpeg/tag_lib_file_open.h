@@ -10,11 +10,11 @@
 
 class ExtendedTag;
 
-// The file class for the name's ending (".MP3", ".ACC", ".FLAC", ".MPC",
-// ".APE", ".OGG", any case), opened on `nativePath` with audio properties;
-// null for a name under five characters or another ending. The result may be
-// invalid: check isValid().
-std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& nativePath);
+// The file class for the ending of `name` (".MP3", ".ACC", ".FLAC", ".MPC",
+// ".APE", ".OGG", any case), reading `stream` (which must outlive it) with
+// audio properties; null for a name under five characters or another ending.
+// The result may be invalid: check isValid().
+std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, TagLib::IOStream* stream);
 
 // The extended tag over `file`'s tags; null for a class without one. The file
 // must outlive the result.

@@ -4,6 +4,7 @@
 
 #include "core/md5.h"
 #include "core/platform_file.h"
+#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
 #include "parsers/mpeg/tag_lib_file_open.h"
@@ -20,35 +21,54 @@ int CTagLibParser::OpenFile(StringEx path) {
     CloseFile();
     path_ = path;
     std::string nativePath = NativePath(path);
-    int64_t size = 0;
-    if (nativePath.empty() || !RegularFileSize(nativePath, &size)) return 0;
-    std::unique_ptr<TagLib::File> file = OpenTagLibFile(nativePath);
-    if (!file || !file->isValid()) return 0;
+    if (nativePath.empty()) return 0;
+    stream_ = std::make_unique<SplicedFileStream>(nativePath);
+    if (!stream_->isOpen() || !ParseStream()) {
+        CloseFile();
+        return 0;
+    }
+    return 1;
+}
+
+bool CTagLibParser::ParseStream() {
+    tag_.reset();
+    mpeg_ = nullptr;
+    file_ = TagLib::FileRef();
+    std::unique_ptr<TagLib::File> file = OpenTagLibFile(NativePath(path_), stream_.get());
+    if (!file || !file->isValid()) return false;
     std::unique_ptr<ExtendedTag> tag = MakeExtendedTag(file.get());
-    if (!tag) return 0;
+    if (!tag) return false;
     mpeg_ = dynamic_cast<CMPEGFile*>(file.get());
     file_ = TagLib::FileRef(file.release());
     tag_ = std::move(tag);
-    return 1;
+    return true;
 }
 
 void CTagLibParser::CloseFile() {
     tag_.reset();
     mpeg_ = nullptr;
     file_ = TagLib::FileRef();
+    stream_.reset();
+}
+
+bool CTagLibParser::WriteChanges() {
+    const bool located = mpeg_ && mpeg_->AudioLocated();
+    if (!stream_->Save()) return false;
+    // Answer from now on from what the file holds.
+    if (!ParseStream()) {
+        CloseFile();
+        return true;
+    }
+    if (located && mpeg_) mpeg_->LocateAudio();
+    return true;
 }
 
 int CTagLibParser::ApplyFile() { return ApplyFileEx(tagMask_); }
 
 int CTagLibParser::ApplyFileEx(int tagMask) {
     if (!tag_) return 0;
-    if (!mpeg_) return file_.file()->save() ? 1 : 0;
-    if (!mpeg_->SaveTags(tagMask)) return 0;
-    // Read the file again so that what is answered from now on is what the
-    // file holds, and TagLib's idea of where the tags lie stays right.
-    StringEx path = path_;
-    OpenFile(path);
-    return 1;
+    const bool made = mpeg_ ? mpeg_->SaveTags(tagMask) : file_.file()->save();
+    return made && WriteChanges() ? 1 : 0;
 }
 
 int CTagLibParser::GetFileType() { return fileType_; }

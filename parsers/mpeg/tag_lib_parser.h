@@ -17,6 +17,7 @@
 
 class CMPEGFile;
 class ExtendedTag;
+class SplicedFileStream;
 
 class CTagLibParser : public IBaseTag {
 public:
@@ -57,10 +58,16 @@ private:
     void SetPresenceField(int fieldId, StringEx value);
     void SetID3v2OnlyField(int fieldId, StringEx value);
     StringEx InformationReport();
+    // Parses the tags of stream_'s content; false when it holds no valid file.
+    bool ParseStream();
+    // Saves the content TagLib made to disk and reads it back; the audio
+    // search, when it has run, is repeated on the new file.
+    bool WriteChanges();
 
     int fileType_;
     int tagMask_ = 0;
     StringEx path_;
+    std::unique_ptr<SplicedFileStream> stream_;  // outlives file_
     TagLib::FileRef file_;
     std::unique_ptr<ExtendedTag> tag_;
     CMPEGFile* mpeg_ = nullptr;  // file_'s file when it is MPEG audio

@@ -2,6 +2,7 @@
 // widths, the ID3v2-only fields and the tag-presence switches.
 #include <cwctype>
 
+#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
@@ -147,7 +148,8 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
         }
         tagMask_ |= bit;
     } else {
-        mpeg_->StripNow(bit);
+        // Written at once, and only the strip: changes not yet applied stay pending.
+        if (mpeg_->StripNow(bit)) stream_->Save();
         tagMask_ &= ~bit;
     }
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/file_identity.h"
 #include "core/ibase_tag.h"
 #include "parsers/ogg/ogg_comment.h"
 
@@ -65,6 +66,7 @@ private:
     OggCommentList knownFields_;
     OggCommentList otherComments_;
     StringEx path_;
+    FileIdentity identity_;  // the file as opened or last saved
     int32_t openedFromMemory_ = 0;
     int32_t noTokenFilled_ = 0;
 };

@@ -1,11 +1,13 @@
 // COGGParser::ApplyFile: rewrites the whole stream with the recorded comments
-// into the file's name followed by ".tmp", beside it, and puts that in the
-// file's place only when every byte was written and flushed to disk. Any
-// failure leaves the file as it was and no temporary file behind.
+// into a new file and puts it in the file's place through FileSave, so that
+// any failure, a read error of the original included, leaves the file as it
+// was.
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
-#include "core/file_replacement.h"
+#include "core/file_save.h"
 #include "core/platform_file.h"
 #include "parsers/ogg/ogg_parser.h"
 #include "parsers/ogg/vorbis_edit.h"
@@ -13,29 +15,23 @@
 namespace {
 
 constexpr size_t kReadBuffer = 256 * 1024;
-constexpr size_t kWriteBackStep = 8 * 1024 * 1024;
 
-// The output of a save: the temporary file, whose write-back is started
-// every few megabytes so that the disk works while the stream is copied.
-struct SaveOutput {
-    FileReplacement* replacement;
+// The original as the editor reads it; a read error is remembered, so that
+// it never passes for the end of the file.
+struct SaveInput {
     std::FILE* file;
-    size_t sinceWriteBack;
+    bool failed;
 };
 
 size_t ReadSource(void* buffer, size_t size, size_t count, void* input) {
-    return std::fread(buffer, size, count, static_cast<std::FILE*>(input));
+    auto* in = static_cast<SaveInput*>(input);
+    size_t got = std::fread(buffer, size, count, in->file);
+    if (got < count && std::ferror(in->file)) in->failed = true;
+    return got;
 }
 
-size_t WriteTemporary(const void* buffer, size_t size, size_t count, void* output) {
-    auto* out = static_cast<SaveOutput*>(output);
-    size_t written = std::fwrite(buffer, size, count, out->file);
-    out->sinceWriteBack += written * size;
-    if (out->sinceWriteBack >= kWriteBackStep) {
-        out->sinceWriteBack = 0;
-        if (!out->replacement->StartWriteBack()) return 0;
-    }
-    return written;
+size_t WriteNew(const void* buffer, size_t size, size_t count, void* output) {
+    return static_cast<FileSave*>(output)->Write(buffer, size * count) ? count : 0;
 }
 
 void AddComment(vorbis_comment* comments, const OggComment& entry) {
@@ -54,20 +50,28 @@ void COGGParser::FillEditorComments(VorbisEditState* state) {
 }
 
 int COGGParser::ApplyFile() {
-    std::string native = NativePath(path_);
+    if (openedFromMemory_ || !identity_.IsKnown()) return 0;
+    // The new size is not known before the stream is rewritten: the file's
+    // own size is the estimate the size limit is checked against.
+    FileSave save(NativePath(path_));
+    if (!save.Begin(identity_, identity_.size)) return 0;
+    int fd = ::dup(save.SourceDescriptor());
+    FilePtr source(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
+    if (!source) {
+        if (fd >= 0) ::close(fd);
+        return 0;
+    }
     std::unique_ptr<char[]> readBuffer(new char[kReadBuffer]);  // outlives `source`
-    FilePtr source = OpenReadFile(native);
-    if (!source) return 0;
     std::setvbuf(source.get(), readBuffer.get(), _IOFBF, kReadBuffer);
 
+    SaveInput input{source.get(), false};
     VorbisEditPtr state(VorbisEditNewState());
-    if (!state || VorbisEditOpenCallbacks(state.get(), source.get(), ReadSource, WriteTemporary) != 0) return 0;
+    if (!state || VorbisEditOpenCallbacks(state.get(), &input, ReadSource, WriteNew) != 0) return 0;
     FillEditorComments(state.get());
-
-    FileReplacement replacement(native, ".tmp");
-    SaveOutput output{&replacement, replacement.Create(), 0};
-    if (!output.file || VorbisEditWrite(state.get(), &output) != 0) return 0;
+    if (VorbisEditWrite(state.get(), &save) != 0 || input.failed) return 0;
     state.reset();
     source.reset();
-    return replacement.Commit() ? 1 : 0;
+    if (!save.Commit()) return 0;
+    identity_ = save.Result();
+    return 1;
 }

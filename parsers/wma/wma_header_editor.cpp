@@ -10,6 +10,7 @@
 
 #include "core/code_page.h"
 #include "core/platform_file.h"
+#include "core/spliced_file_stream.h"
 #include "parsers/wma/asf_header_scan.h"
 
 namespace {
@@ -89,6 +90,7 @@ int CWMAHeaderEditor::OpenEditor(const char* path) {
 int CWMAHeaderEditor::Open(const std::string& nativePath) {
     editor_.reset();
     header_.reset();
+    file_.reset();
     // Check the header before TagLib parses it; the check's open also makes
     // sure the name is a regular file, never a FIFO or device.
     std::vector<unsigned char> header;
@@ -100,9 +102,13 @@ int CWMAHeaderEditor::Open(const std::string& nativePath) {
     }
     if (!scan.parseable) return 0;
     try {
-        return Adopt(std::make_unique<TagLib::ASF::File>(nativePath.c_str(), false), scan);
+        file_ = std::make_unique<SplicedFileStream>(nativePath);
+        if (!file_->isOpen()) return 0;
+        identity_ = file_->Identity();
+        return Adopt(std::make_unique<TagLib::ASF::File>(file_.get(), false), scan);
     } catch (...) {
         editor_.reset();
+        file_.reset();
         return 0;
     }
 }
@@ -110,6 +116,7 @@ int CWMAHeaderEditor::Open(const std::string& nativePath) {
 int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
     editor_.reset();
     header_.reset();
+    file_.reset();
     std::vector<unsigned char> header;
     if (!ReadAsfHeader(file, length, &header)) return 0;
     const AsfHeaderScan scan = ScanAsfHeader(header, length);
@@ -217,14 +224,16 @@ int CWMAHeaderEditor::CloseEditor() {
     int saved = 1;
     if (editor_ && modified_) {
         try {
-            saved = editor_->save() ? 1 : 0;
+            saved = editor_->save() && file_ && file_->Save() ? 1 : 0;
         } catch (...) {
             saved = 0;
         }
+        if (saved) identity_ = file_->Identity();
         modified_ = false;
     }
     editor_.reset();
     header_.reset();
+    file_.reset();
     return saved;
 }
 

@@ -22,9 +22,11 @@
 #include <memory>
 #include <string>
 
+#include "core/file_identity.h"
 #include "core/string_ex.h"
 
 struct AsfHeaderScan;
+class SplicedFileStream;
 
 namespace TagLib {
 class ByteVectorStream;
@@ -53,9 +55,12 @@ public:
     // bytes), which stays the caller's: its ASF header is read into memory
     // and parsed there. The editor's path is not changed.
     int OpenEditorOnFile(std::FILE* file, int64_t length);
-    // Writes the file when an attribute was written since the open, then lets
-    // it go. Returns 0 only when that write failed.
+    // Saves the file when an attribute was written since the open (all or
+    // nothing, and only while it is still the file opened), then lets it go.
+    // Returns 0 only when that save failed.
     int CloseEditor();
+    // The file the last open by path read, or the last save wrote.
+    const FileIdentity& Identity() const { return identity_; }
 
     // A copy of the cached value of `name`, compared without regard to ASCII
     // case; a name never read is cached as "" from then on.
@@ -83,9 +88,12 @@ private:
     void StoreAttribute(const std::wstring& name, const std::wstring& value);
     int WriteAttributeEx(const std::string& name, const std::string& value);
 
-    // The in-memory header an editor opened by OpenEditorOnFile reads from;
-    // declared first so that it outlives the editor.
+    // The in-memory header an editor opened by OpenEditorOnFile reads from,
+    // or the file an editor opened by path reads and saves; declared first so
+    // that they outlive the editor.
     std::unique_ptr<TagLib::ByteVectorStream> header_;
+    std::unique_ptr<SplicedFileStream> file_;
+    FileIdentity identity_;
     std::unique_ptr<TagLib::ASF::File> editor_;
     bool pathIsWide_ = false;
     std::wstring widePath_;

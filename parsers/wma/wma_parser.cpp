@@ -51,6 +51,7 @@ int CWMAParser::OpenFile(StringEx path) {
     FilePtr file = OpenReadFile(NativePath(path));
     if (!file) return 0;
     path_ = path;
+    identity_ = IdentityOfDescriptor(::fileno(file.get()));
     const int64_t length = FileLength(file.get());
     if (length < 0) return 0;
     fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(length));
@@ -69,8 +70,15 @@ int CWMAParser::OpenEditorOnPath() {
 
 int CWMAParser::ApplyFile() {
     if (!OpenEditorOnPath()) return 0;
+    if (editor_.Identity() != identity_) {
+        // Another program replaced or changed the file since it was opened.
+        editor_.ClearModified();
+        editor_.CloseEditor();
+        return 0;
+    }
     const int applied = editor_.ApplyPending();
     const int saved = editor_.CloseEditor();
+    if (applied && saved) identity_ = editor_.Identity();
     return applied && saved ? 1 : 0;
 }
 

@@ -26,8 +26,9 @@ public:
     // 0 only for an empty path or a file that cannot be opened for reading;
     // a file TagLib cannot read still opens, with every field empty.
     int OpenFile(StringEx path) override;
-    // 0 when the file cannot be opened as ASF, when a pending value cannot be
-    // stored (the file is then unchanged), or when writing fails.
+    // 0 when the file cannot be opened as ASF, when the path no longer names
+    // the file opened or the file changed since, when a pending value cannot
+    // be stored, or when the save fails; the file is then unchanged.
     int ApplyFile() override;
     // Refuses a value held as wide text (returns 0).
     int SetData(int fieldId, StringEx value) override;
@@ -51,6 +52,7 @@ private:
 
     CWMAHeaderEditor editor_;
     CWMADataObject dataObject_;
+    FileIdentity identity_;  // the file as opened or last saved
     int32_t fileLength_ = 0;
     StringEx path_;
     int templateUnfilled_ = 0;

@@ -1,5 +1,6 @@
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +35,13 @@ std::string TempDir::Write(const std::string& name, const Bytes& data) const {
 
 std::string TempDir::Write(const std::string& name, const std::string& data) const {
     return Write(name, Bytes(data.begin(), data.end()));
+}
+
+std::vector<std::string> TempDir::Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 Bytes ReadBytes(const std::string& path) {

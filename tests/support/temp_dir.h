@@ -21,6 +21,8 @@ public:
     // Writes `data` to `name` and returns the full path.
     std::string Write(const std::string& name, const Bytes& data) const;
     std::string Write(const std::string& name, const std::string& data) const;
+    // The names in the folder (hidden ones too), sorted.
+    std::vector<std::string> Names() const;
 
 private:
     std::string path_;

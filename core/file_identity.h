@@ -1,0 +1,30 @@
+// What a file was when the module opened it: which file (device and inode)
+// and in what state (size and modification time). A save compares it with
+// what the path names now, so that it never writes over a file another
+// program replaced or changed in the meantime.
+#ifndef LYPARSER_CORE_FILE_IDENTITY_H
+#define LYPARSER_CORE_FILE_IDENTITY_H
+
+#include <sys/stat.h>
+
+#include <cstdint>
+
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;  // -1: nothing recorded
+    int64_t modifiedNs = 0;
+
+    bool IsKnown() const { return size >= 0; }
+    bool SameFile(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    bool operator==(const FileIdentity& other) const {
+        return SameFile(other) && size == other.size && modifiedNs == other.modifiedNs;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+FileIdentity IdentityOf(const struct stat& info);
+// The identity of an open file; an unknown one when fstat fails.
+FileIdentity IdentityOfDescriptor(int fd);
+
+#endif  // LYPARSER_CORE_FILE_IDENTITY_H
