@@ -9,6 +9,8 @@ FileIdentity IdentityOf(const struct stat& info) {
     return identity;
 }
 
+FileIdentity IdentityOfFile(std::FILE* file) { return file ? IdentityOfDescriptor(::fileno(file)) : FileIdentity(); }
+
 FileIdentity IdentityOfDescriptor(int fd) {
     struct stat info;
     if (fd < 0 || ::fstat(fd, &info) != 0) return FileIdentity();

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstdio>
 
 struct FileIdentity {
     uint64_t device = 0;
@@ -26,5 +27,6 @@ struct FileIdentity {
 FileIdentity IdentityOf(const struct stat& info);
 // The identity of an open file; an unknown one when fstat fails.
 FileIdentity IdentityOfDescriptor(int fd);
+FileIdentity IdentityOfFile(std::FILE* file);
 
 #endif  // LYPARSER_CORE_FILE_IDENTITY_H

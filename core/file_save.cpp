@@ -19,6 +19,7 @@
 namespace {
 
 constexpr size_t kBufferSize = 1024 * 1024;
+constexpr size_t kSourceBuffer = 256 * 1024;
 constexpr int64_t kWriteBackStep = 8 * 1024 * 1024;
 constexpr char kSafetySuffix[] = ".lyparser-safe-XXXXXX";
 constexpr char kCompleteSuffix[] = ".lyparser-saved";
@@ -177,7 +178,21 @@ FileSave::~FileSave() {
     }
     CloseQuietly(&out_);
     CloseQuietly(&source_);
+    if (sourceFile_) std::fclose(sourceFile_);
     ReleaseSizeSignal();
+}
+
+std::FILE* FileSave::Source() {
+    if (sourceFile_ || source_ < 0) return sourceFile_;
+    int fd = ::fcntl(source_, F_DUPFD_CLOEXEC, 0);
+    sourceFile_ = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!sourceFile_) {
+        CloseQuietly(&fd);
+        return nullptr;
+    }
+    sourceBuffer_.reset(new char[kSourceBuffer]);
+    std::setvbuf(sourceFile_, sourceBuffer_.get(), _IOFBF, kSourceBuffer);
+    return sourceFile_;
 }
 
 bool FileSave::Fail() {

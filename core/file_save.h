@@ -43,8 +43,9 @@ public:
     // content's size, or -1 when it is not known yet. False when the save is
     // refused (see above) or no new file can be made.
     bool Begin(const FileIdentity& opened, int64_t newSize);
-    // The original, open for reading; -1 before Begin.
-    int SourceDescriptor() const { return source_; }
+    // The original, open for reading from its start with a large buffer
+    // (owned by this object); null before Begin.
+    std::FILE* Source();
 
     // Appends to the new content. False once anything has failed.
     bool Write(const void* data, size_t size);
@@ -79,6 +80,8 @@ private:
     FileIdentity opened_;
     FileIdentity result_;
     int source_ = -1;
+    std::FILE* sourceFile_ = nullptr;
+    std::unique_ptr<char[]> sourceBuffer_;
     int out_ = -1;
     Mode mode_ = Mode::kNone;
     std::string outPath_;       // a named temporary file or the safety copy

@@ -73,7 +73,7 @@ int COGGParser::OpenFile(StringEx path) {
     identity_ = FileIdentity();
     FilePtr file = OpenReadFile(NativePath(path));
     if (!file) return 0;
-    identity_ = IdentityOfDescriptor(::fileno(file.get()));
+    identity_ = IdentityOfFile(file.get());
     setupOffset_ = FindSetupMarker(file.get());
     fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(FileLength(file.get())));
     if (setupOffset_ <= 0) return 0;

@@ -2,10 +2,7 @@
 // into a new file and puts it in the file's place through FileSave, so that
 // any failure, a read error of the original included, leaves the file as it
 // was.
-#include <unistd.h>
-
 #include <cstdio>
-#include <memory>
 
 #include "core/file_save.h"
 #include "core/platform_file.h"
@@ -13,8 +10,6 @@
 #include "parsers/ogg/vorbis_edit.h"
 
 namespace {
-
-constexpr size_t kReadBuffer = 256 * 1024;
 
 // The original as the editor reads it; a read error is remembered, so that
 // it never passes for the end of the file.
@@ -55,22 +50,13 @@ int COGGParser::ApplyFile() {
     // own size is the estimate the size limit is checked against.
     FileSave save(NativePath(path_));
     if (!save.Begin(identity_, identity_.size)) return 0;
-    int fd = ::dup(save.SourceDescriptor());
-    FilePtr source(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
-    if (!source) {
-        if (fd >= 0) ::close(fd);
-        return 0;
-    }
-    std::unique_ptr<char[]> readBuffer(new char[kReadBuffer]);  // outlives `source`
-    std::setvbuf(source.get(), readBuffer.get(), _IOFBF, kReadBuffer);
-
-    SaveInput input{source.get(), false};
+    SaveInput input{save.Source(), false};
+    if (!input.file) return 0;
     VorbisEditPtr state(VorbisEditNewState());
     if (!state || VorbisEditOpenCallbacks(state.get(), &input, ReadSource, WriteNew) != 0) return 0;
     FillEditorComments(state.get());
     if (VorbisEditWrite(state.get(), &save) != 0 || input.failed) return 0;
     state.reset();
-    source.reset();
     if (!save.Commit()) return 0;
     identity_ = save.Result();
     return 1;

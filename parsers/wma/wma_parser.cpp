@@ -51,7 +51,7 @@ int CWMAParser::OpenFile(StringEx path) {
     FilePtr file = OpenReadFile(NativePath(path));
     if (!file) return 0;
     path_ = path;
-    identity_ = IdentityOfDescriptor(::fileno(file.get()));
+    identity_ = IdentityOfFile(file.get());
     const int64_t length = FileLength(file.get());
     if (length < 0) return 0;
     fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(length));
