@@ -1,0 +1,88 @@
+// SplicedFileStream against a plain string doing the same edits: random
+// writes, inserts, removals and truncations read back and saved the same,
+// and a save refused when the file changed behind the stream's back.
+#include "core/spliced_file_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::string Text(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
+
+TagLib::ByteVector Vector(const std::string& text) {
+    return TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size()));
+}
+
+std::string FileText(const std::string& path) {
+    Bytes bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(SplicedFileStreamTest, RandomEditsReadAndSaveLikeTheSameEditsOnAString) {
+    TempDir dir;
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        Bytes pattern = PatternBytes(5000 + round * 300, round + 1);
+        std::string model(pattern.begin(), pattern.end());
+        std::string path = dir.Write("song.mp3", model);
+        SplicedFileStream stream(path);
+        ASSERT_TRUE(stream.isOpen());
+        for (int step = 0; step < 60; ++step) {
+            auto pick = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit)(random); };
+            std::string data(pick(300), static_cast<char>('a' + step % 26));
+            size_t at = pick(model.size());
+            size_t span = pick(model.size() - at);
+            switch (step % 5) {
+                case 0:
+                    stream.seek(static_cast<long>(at));
+                    stream.writeBlock(Vector(data));
+                    model.replace(at, std::min(data.size(), model.size() - at), data);
+                    break;
+                case 1:
+                    stream.insert(Vector(data), at, span);
+                    model.replace(at, span, data);
+                    break;
+                case 2:
+                    stream.removeBlock(at, span);
+                    model.erase(at, span);
+                    break;
+                case 3:
+                    stream.truncate(static_cast<long>(at + span / 2));
+                    model.resize(at + span / 2, '\0');
+                    break;
+                default:
+                    stream.seek(-static_cast<long>(span), TagLib::IOStream::End);
+                    ASSERT_EQ(Text(stream.readBlock(span + 10)), model.substr(model.size() - span));
+            }
+            ASSERT_EQ(stream.length(), static_cast<long>(model.size()));
+            stream.seek(static_cast<long>(at));
+            ASSERT_EQ(Text(stream.readBlock(span)), model.substr(at, span)) << round << "/" << step;
+        }
+        ASSERT_TRUE(stream.Save());
+        EXPECT_EQ(FileText(path), model);
+        // Read on from the saved file.
+        stream.seek(0);
+        EXPECT_EQ(Text(stream.readBlock(model.size() + 1)), model);
+        EXPECT_FALSE(stream.Modified());
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.mp3"});
+    }
+}
+
+TEST(SplicedFileStreamTest, SaveIsRefusedWhenTheFileChangedSinceItWasOpened) {
+    TempDir dir;
+    std::string path = dir.Write("song.mp3", std::string("original"));
+    SplicedFileStream stream(path);
+    stream.insert(Vector("new "), 0, 0);
+    dir.Write("song.mp3", std::string("theirs, longer"));
+    EXPECT_FALSE(stream.Save());
+    EXPECT_EQ(FileText(path), "theirs, longer");
+    stream.seek(0);
+    EXPECT_EQ(Text(stream.readBlock(4)), "new ");
+}
+
+}  // namespace
