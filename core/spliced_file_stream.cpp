@@ -41,8 +41,15 @@ void SplicedFileStream::Restart(int fd, const FileIdentity& identity) {
     identity_ = identity;
     length_ = identity.IsKnown() ? identity.size : 0;
     pieces_.clear();
+    hiddenStart_ = hiddenEnd_ = -1;
     if (length_ > 0) pieces_.push_back(Piece{length_, 0, nullptr});
     position_ = std::min(position_, length_);
+}
+
+void SplicedFileStream::LimitReads(int64_t headEnd, int64_t tailStart) {
+    if (headEnd >= tailStart) return;
+    hiddenStart_ = headEnd;
+    hiddenEnd_ = tailStart;
 }
 
 bool SplicedFileStream::Modified() const {
@@ -89,6 +96,15 @@ TagLib::ByteVector SplicedFileStream::readBlock(unsigned long length) {
         if (at < pieceEnd) {
             int64_t inside = at - pieceStart;
             int64_t part = std::min(wanted - got, piece.length - inside);
+            bool hidden = false;
+            if (!piece.bytes && hiddenStart_ >= 0) {
+                int64_t from = piece.sourceOffset + inside;
+                if (from >= hiddenStart_ && from < hiddenEnd_) break;
+                if (from < hiddenStart_ && from + part > hiddenStart_) {
+                    part = hiddenStart_ - from;
+                    hidden = true;
+                }
+            }
             char* into = block.data() + got;
             if (piece.bytes) {
                 std::copy_n(piece.bytes->data() + piece.sourceOffset + inside, part, into);
@@ -109,7 +125,7 @@ TagLib::ByteVector SplicedFileStream::readBlock(unsigned long length) {
                 }
             }
             got += part;
-            if (got == wanted) break;
+            if (got == wanted || hidden) break;
         }
         pieceStart = pieceEnd;
     }

@@ -28,6 +28,12 @@ public:
     explicit SplicedFileStream(const std::string& nativePath);
     ~SplicedFileStream() override;
 
+    // Lets readBlock see only the original's bytes before `headEnd` and from
+    // `tailStart` on: a read reaching the range between ends there, as at the
+    // end of a file, so that a search for something the file lacks stops
+    // instead of reading gigabytes. Saves still copy everything. Lifted by
+    // a save.
+    void LimitReads(int64_t headEnd, int64_t tailStart);
     // What the file was when it was opened (or last saved).
     const FileIdentity& Identity() const { return identity_; }
     // True when TagLib changed anything since the open or the last save.
@@ -67,6 +73,8 @@ private:
     std::vector<Piece> pieces_;
     int64_t length_ = 0;
     int64_t position_ = 0;
+    int64_t hiddenStart_ = -1;  // the original's bytes hidden from reads: [hiddenStart_, hiddenEnd_)
+    int64_t hiddenEnd_ = -1;
 };
 
 #endif  // LYPARSER_CORE_SPLICED_FILE_STREAM_H

@@ -1,5 +1,10 @@
 #include "parsers/mpeg/mpeg_file.h"
 
+#include <taglib/apefooter.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v2synchdata.h>
+
+#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/genre_frame_factory.h"
 #include "parsers/mpeg/id3v1_extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
@@ -10,6 +15,10 @@ namespace {
 constexpr int kSearchTries = 5;
 constexpr long kSearchBlock = 4096;
 constexpr long kID3v1Size = 128;
+constexpr long kApeFooterSize = 32;
+// How far beyond the tags at either end of a file the search for audio looks:
+// a file with no audio in its first megabyte is not read to its end.
+constexpr long kSearchWindow = 1024 * 1024;
 
 // Fills each basic field that `target` holds empty from `source`.
 void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
@@ -77,7 +86,9 @@ bool CMPEGFile::SaveTags(int mask) {
     }
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
-    if (!save(mask & (ID3v1 | ID3v2), TagLib::File::StripOthers, TagLib::ID3v2::v4,
+    // An APE tag (gain values live there) is written back as it was.
+    const int ape = hasAPETag() && APETag(false) ? APE : 0;
+    if (!save((mask & (ID3v1 | ID3v2)) | ape, TagLib::File::StripOthers, TagLib::ID3v2::v4,
               TagLib::File::DoNotDuplicate)) {
         return false;
     }
@@ -125,33 +136,81 @@ void CMPEGFile::ReadXing(long frameStart) {
     if ((xing.toUInt(4, true) & 0x01) && xing.size() >= 12) vbrFrames_ = xing.toUInt(8, true);
 }
 
-void CMPEGFile::LocateAudio() {
-    header_ = MpegFrameHeader();
-    vbrFound_ = false;
-    vbrFrames_ = -1;
-    long position = ID3v2CompleteSize();
-    long start = -1;
+CMPEGFile::FrameSearch CMPEGFile::SearchFirstFrame() {
+    FrameSearch search;
+    search.position = ID3v2CompleteSize();
     for (int attempt = 0; attempt < kSearchTries; ++attempt) {
-        long found = FindSync(position);
+        long found = FindSync(search.position);
         TagLib::ByteVector bytes;
         if (found >= 0) {
             seek(found);
             bytes = readBlock(4);
         }
         if (bytes.size() < 4) {
-            position = -1;
-            start = 0;
+            search.position = -1;
+            search.start = 0;
             break;
         }
-        for (int i = 0; i < 4; ++i) header_.bytes[i] = static_cast<unsigned char>(bytes[i]);
-        int frameLength = header_.FrameLength();
+        for (int i = 0; i < 4; ++i) search.header.bytes[i] = static_cast<unsigned char>(bytes[i]);
+        int frameLength = search.header.FrameLength();
         if (frameLength > 0 && SyncAt(found + frameLength)) {
-            start = position = found;
-            ReadXing(found);
+            search.start = search.position = found;
+            search.found = true;
             break;
         }
-        position = found + (frameLength > 0 ? frameLength : 1);
+        search.position = found + (frameLength > 0 ? frameLength : 1);
     }
+    return search;
+}
+
+bool CMPEGFile::MayBeWritten() {
+    if (SearchFirstFrame().found) return true;
+    // No audio where the search looks: only an empty file, or one that holds
+    // nothing but tags, is still ours to write. An ID3v2 tag found anywhere
+    // but at the start is text that happens to spell "ID3".
+    long id3v2 = ID3v2CompleteSize();
+    if (id3v2 > 0) {
+        seek(0);
+        if (readBlock(3) != "ID3" || id3v2 > length()) return false;
+    }
+    long tags = id3v2 + (hasID3v1Tag() ? kID3v1Size : 0);
+    if (TagLib::APE::Tag* ape = hasAPETag() ? APETag(false) : nullptr) {
+        tags += static_cast<long>(ape->footer()->completeTagSize());
+    }
+    return length() <= tags;
+}
+
+void CMPEGFile::LimitSearch(SplicedFileStream* stream) {
+    const long fileLength = stream->length();
+    long head = 0;
+    stream->seek(0);
+    TagLib::ByteVector start = stream->readBlock(10);
+    if (start.size() == 10 && start.startsWith("ID3")) {
+        head = 10 + static_cast<long>(TagLib::ID3v2::SynchData::toUInt(start.mid(6, 4))) + (start[5] & 0x10 ? 10 : 0);
+    }
+    long tail = 0;
+    if (fileLength >= kID3v1Size) {
+        stream->seek(-kID3v1Size, TagLib::IOStream::End);
+        if (stream->readBlock(3) == "TAG") tail = kID3v1Size;
+    }
+    if (fileLength >= tail + kApeFooterSize) {
+        stream->seek(-(tail + kApeFooterSize), TagLib::IOStream::End);
+        TagLib::ByteVector footer = stream->readBlock(kApeFooterSize);
+        if (footer.startsWith("APETAGEX")) {
+            tail += static_cast<long>(footer.toUInt(12, false)) + (footer.toUInt(20, false) & 0x80000000u ? 32 : 0);
+        }
+    }
+    stream->LimitReads(head + kSearchWindow, fileLength - tail - kSearchWindow);
+}
+
+void CMPEGFile::LocateAudio() {
+    FrameSearch search = SearchFirstFrame();
+    header_ = search.header;
+    vbrFound_ = false;
+    vbrFrames_ = -1;
+    if (search.found) ReadXing(search.start);
+    const long position = search.position;
+    const long start = search.start;
     long end = length();
     if (hasID3v1Tag() || hasID3v2Tag()) {
         long lyrics = 0;

@@ -18,6 +18,8 @@
 
 #include "parsers/mpeg/mpeg_frame_header.h"
 
+class SplicedFileStream;
+
 class CMPEGFile : public TagLib::MPEG::File {
 public:
     // Reads tags and audio properties from `stream`, which must outlive the
@@ -32,9 +34,19 @@ public:
     // Removes the tags of `tags` (TagTypes) from the file's content.
     bool StripNow(int tags);
     // Puts the tags with `mask` (1 ID3v1, 2 ID3v2) into the file's content:
-    // mask 0 strips every tag; an APE tag never survives. The content reaches
-    // the disk only when the stream is saved.
+    // mask 0 strips every tag, any other keeps an APE tag the file has. The
+    // content reaches the disk only when the stream is saved.
     bool SaveTags(int mask);
+    // False for a file in which the search finds no audio frame, unless it
+    // is empty or holds nothing but tags: such a file is not written.
+    bool MayBeWritten();
+    // Present tags as a mask (1 ID3v1, 2 ID3v2).
+    int PresentTags() const { return (id3v1Present_ ? ID3v1 : 0) | (id3v2Present_ ? ID3v2 : 0); }
+
+    // Bounds what opening and searching `stream`, a file of MPEG audio, may
+    // read: the tags at either end and a window beyond them. Call before the
+    // file is constructed on it.
+    static void LimitSearch(SplicedFileStream* stream);
 
     // Complete size of the ID3v2 tag on disk, header and footer included;
     // 0 without one.
@@ -52,6 +64,13 @@ public:
     long VbrFrameCount() const { return vbrFrames_; }
 
 private:
+    struct FrameSearch {
+        bool found = false;
+        long start = -1;
+        long position = 0;
+        MpegFrameHeader header;
+    };
+    FrameSearch SearchFirstFrame();
     long FindSync(long from);
     bool SyncAt(long position);
     void ReadXing(long frameStart);

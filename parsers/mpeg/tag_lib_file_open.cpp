@@ -4,6 +4,7 @@
 #include <taglib/mpcfile.h>
 #include <taglib/vorbisfile.h>
 
+#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/ape_extended_tag.h"
 #include "parsers/mpeg/combined_tag.h"
 #include "parsers/mpeg/flac_tag.h"
@@ -50,11 +51,12 @@ std::unique_ptr<ExtendedTag> WrapIfPresent(Tag* tag) {
 
 }  // namespace
 
-std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, TagLib::IOStream* stream) {
+std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, SplicedFileStream* stream) {
     const auto style = TagLib::AudioProperties::Average;
     InstallID3v1TextHandler();
     switch (ClassOfName(name)) {
         case FileClass::kMpeg:
+            CMPEGFile::LimitSearch(stream);
             return std::make_unique<CMPEGFile>(stream);
         case FileClass::kFlac: {
             auto file = std::make_unique<TagLib::FLAC::File>(stream, GenreFrameFactory::Instance(), true, style);

@@ -9,12 +9,14 @@
 #include <string>
 
 class ExtendedTag;
+class SplicedFileStream;
 
 // The file class for the ending of `name` (".MP3", ".ACC", ".FLAC", ".MPC",
 // ".APE", ".OGG", any case), reading `stream` (which must outlive it) with
 // audio properties; null for a name under five characters or another ending.
-// The result may be invalid: check isValid().
-std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, TagLib::IOStream* stream);
+// MPEG audio is read within the bounds CMPEGFile::LimitSearch sets. The result
+// may be invalid: check isValid().
+std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, SplicedFileStream* stream);
 
 // The extended tag over `file`'s tags; null for a class without one. The file
 // must outlive the result.

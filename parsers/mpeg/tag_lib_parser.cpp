@@ -63,10 +63,15 @@ bool CTagLibParser::WriteChanges() {
     return true;
 }
 
-int CTagLibParser::ApplyFile() { return ApplyFileEx(tagMask_); }
+int CTagLibParser::ApplyFile() {
+    // Until the host says which tags to keep, the file keeps the tags it has
+    // and those the changes created: never "no tags" by omission.
+    if (!maskSet_ && mpeg_) return ApplyFileEx(mpeg_->PresentTags());
+    return ApplyFileEx(tagMask_);
+}
 
 int CTagLibParser::ApplyFileEx(int tagMask) {
-    if (!tag_) return 0;
+    if (!tag_ || (mpeg_ && !mpeg_->MayBeWritten())) return 0;
     const bool made = mpeg_ ? mpeg_->SaveTags(tagMask) : file_.file()->save();
     return made && WriteChanges() ? 1 : 0;
 }

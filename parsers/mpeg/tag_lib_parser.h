@@ -33,6 +33,8 @@ public:
     int OpenFile(StringEx path) override;
     // Drops the file and every unsaved change; the tag mask stays.
     void CloseFile() override;
+    // Writes with the tag mask; before the host has set it (fields 36, 37),
+    // with the tags the file has. 0 for a file named .mp3 without audio.
     int ApplyFile() override;
     // Records a change in memory; 1 for every id. Ids 36 and 37 with a "no"
     // value remove that tag from the file at once.
@@ -66,6 +68,7 @@ private:
 
     int fileType_;
     int tagMask_ = 0;
+    bool maskSet_ = false;  // by SetData(36 or 37)
     StringEx path_;
     std::unique_ptr<SplicedFileStream> stream_;  // outlives file_
     TagLib::FileRef file_;

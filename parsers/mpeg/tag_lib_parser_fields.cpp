@@ -140,6 +140,7 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
     if (!mpeg_) return;
     const bool id3v1 = fieldId == FIELD_HAS_ID3V1;
     const int bit = id3v1 ? TagLib::MPEG::File::ID3v1 : TagLib::MPEG::File::ID3v2;
+    maskSet_ = true;
     if (MeansYes(value)) {
         if (id3v1) {
             mpeg_->PresentID3v1(true);
@@ -149,7 +150,7 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
         tagMask_ |= bit;
     } else {
         // Written at once, and only the strip: changes not yet applied stay pending.
-        if (mpeg_->StripNow(bit)) stream_->Save();
+        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) stream_->Save();
         tagMask_ &= ~bit;
     }
 }

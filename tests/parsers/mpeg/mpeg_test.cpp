@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <tuple>
 
 #include "tests/support/module_test.h"
@@ -288,27 +289,35 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndFillsEmptyFieldsA
     }
 }
 
-TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnceAndApeNeverStays) {
-    // An APE tag of no items: the 32-byte footer alone.
-    const Bytes ape = Concat({TextBytes("APETAGEX"), {0xD0, 0x07, 0, 0, 32, 0, 0, 0}, Bytes(16, 0)});
-    for (int mask = 0; mask < 4; ++mask) {  // each handle's mask starts from 0
+// Mask -1: the host never set it, so the file keeps the tags it has; a mask
+// set to 0 removes every tag, the APE tag too; any other keeps the APE tag.
+TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnceAndKeepApeWithATag) {
+    // An APE tag of one item, as gain tools write it: the item, then the footer.
+    const Bytes item = Concat({{5, 0, 0, 0, 0, 0, 0, 0}, TextBytes("REPLAYGAIN_TRACK_GAIN"), {0}, TextBytes("-3 dB")});
+    const Bytes ape = Concat({item, TextBytes("APETAGEX"), {0xD0, 0x07, 0, 0, static_cast<unsigned char>(item.size() + 32),
+                              0, 0, 0, 1, 0, 0, 0}, Bytes(12, 0)});
+    for (int mask = -1; mask < 4; ++mask) {
         Open(Concat({Tag(4, {Text(4, "TIT2", "two")}), Mp3Frames(), ape, Id3v1("one")}));
         TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
-        if (mask & 1) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"y");
-        if (mask & 2) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
-        if (mask == 1) {  // switched off, the ID3v2 tag goes at once; an ID3v1 tag switched on stays even empty
+        if (mask >= 0) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, mask & 1 ? L"y" : L"N");
+        if (mask > 0 && (mask & 2)) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+        if (mask == 0 || mask == 1) {  // switched off, the ID3v2 tag goes at once; an ID3v1 tag switched on stays even empty
             TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");
-            EXPECT_TRUE(ReadBytes(path_) == Concat({Mp3Frames(), ape, Id3v1("one")}));
+            EXPECT_TRUE(ReadBytes(path_) == Concat({Mp3Frames(), ape, mask ? Id3v1("one") : Bytes()}));
             EXPECT_EQ(Get(FIELD_TITLE2) + Get(FIELD_HAS_ID3V2), "N");
             TagParserSetDataW(handle_, FIELD_TITLE, L"");
         }
         ASSERT_EQ(TagParserApplyFile(handle_), 1);
         Bytes saved = ReadBytes(path_);
         EXPECT_TRUE(mask != 0 || saved == Mp3Frames()) << "mask 0 removes every tag";
-        EXPECT_TRUE(mask != 1 || saved == Concat({Mp3Frames(), Id3v1("")}));
-        EXPECT_FALSE(Contains(saved, "APETAGEX")) << mask;
-        EXPECT_EQ(Contains(saved, "TAGone"), mask == 3) << mask;
+        EXPECT_TRUE(mask != 1 || Bytes(saved.begin(), saved.begin() + Mp3Frames().size()) == Mp3Frames());
+        EXPECT_TRUE(mask != 1 || Bytes(saved.end() - 128, saved.end()) == Id3v1(""));
+        // TagLib writes the APE tag back with a header of its own; the item stays.
+        EXPECT_EQ(Contains(saved, "REPLAYGAIN_TRACK_GAIN"), mask != 0) << mask;
+        EXPECT_EQ(Contains(saved, "-3 dB"), mask != 0) << mask;
+        EXPECT_EQ(Contains(saved, "TAGone"), mask == 3 || mask == -1) << mask;
         EXPECT_EQ(Contains(saved, "ID3"), (mask & 2) != 0) << mask;
+        EXPECT_EQ(Contains(saved, "changed"), (mask & 2) != 0) << mask;
     }
     for (const wchar_t* no : {L"", L"n", L"yes", L"x"}) {
         TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
@@ -403,6 +412,57 @@ TEST_F(MpegTest, MalformedFilesNeverCrashOrHang) {
         start = 0;
         TagParserGetMD5(handle, &start, &end);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes this process has read through system calls so far.
+long long BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:") return value;
+    }
+    return -1;
+}
+
+// A file named .mp3 that holds no audio is never written (text mistaken for a
+// tag would cut it short) and never read whole (a 4 GiB file would hang the
+// player); an empty one and one holding only tags still open and save.
+TEST_F(MpegTest, FilesWithoutAudioAreNeitherWrittenNorReadWhole) {
+    std::string text;
+    for (int line = 0; text.size() < 7000; ++line) text += "Line " + std::to_string(line) + ": TAG ID3 notes\n";
+    const std::tuple<const char*, Bytes, int> cases[] = {  // name, content, ApplyFile's result
+        {"readme.mp3", TextBytes(text), 0},
+        {"padded.mp3", Concat({Tag(3, {Text(3, "TIT2", "x")}), Bytes(3 * 1024 * 1024, 0)}), 0},
+        {"empty.mp3", Bytes(), 1},
+        {"tags.mp3", Concat({Tag(3, {Text(3, "TIT2", "only tags")}), Id3v1("v1")}), 1},
+    };
+    for (const auto& [name, data, applied] : cases) {
+        Open(data, name);
+        TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
+        EXPECT_EQ(TagParserApplyFile(handle_), applied) << name;
+        if (!applied) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");  // a strip writes at once
+        EXPECT_EQ(ReadBytes(path_) == data, applied == 0) << name;
+        EXPECT_EQ(applied ? Get(FIELD_TITLE2) : "changed", "changed") << name;
+    }
+
+    // 4 GiB of zeros (a sparse file: nothing on disk).
+    std::string huge = dir_.File("zeros.mp3");
+    WriteBytes(huge, {});
+    ASSERT_EQ(truncate(huge.c_str(), 4LL << 30), 0);
+    const long long before = BytesReadSoFar();
+    path_ = huge;
+    Reopen();
+    EXPECT_EQ(Locate(), 0);
+    TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
+    EXPECT_EQ(TagParserApplyFile(handle_), 0);
+    TagParserCloseFile(handle_);
+    handle_ = nullptr;
+    EXPECT_LT(BytesReadSoFar() - before, 8 << 20);
 }
 
 }  // namespace
