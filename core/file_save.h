@@ -66,6 +66,7 @@ private:
     bool OpenReplacement(const struct stat& original);
     bool OpenSafetyCopy();
     bool Flush();
+    void StartWriteBack();
     bool StillTheOpenedFile() const;
     bool CommitByRename();
     bool CommitInPlace();
@@ -93,6 +94,7 @@ private:
     size_t buffered_ = 0;
     int64_t written_ = 0;
     int64_t sinceWriteBack_ = 0;
+    bool kernelCopy_ = true;
     bool signalHeld_ = false;
     bool signalWasPending_ = false;
     sigset_t savedMask_;
