@@ -228,7 +228,13 @@ int CWMAHeaderEditor::CloseEditor() {
         } catch (...) {
             saved = 0;
         }
-        if (saved) identity_ = file_->Identity();
+        if (saved) {
+            identity_ = file_->Identity();
+            // The cache answers from the file as written, not as it was read
+            // before the save.
+            cache_.clear();
+            ReadAttributesEx();
+        }
         modified_ = false;
     }
     editor_.reset();

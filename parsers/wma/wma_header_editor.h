@@ -56,8 +56,9 @@ public:
     // and parsed there. The editor's path is not changed.
     int OpenEditorOnFile(std::FILE* file, int64_t length);
     // Saves the file when an attribute was written since the open (all or
-    // nothing, and only while it is still the file opened), then lets it go.
-    // Returns 0 only when that save failed.
+    // nothing, and only while it is still the file opened), then lets it go;
+    // after a save the cache holds what the file now holds. Returns 0 only
+    // when that save failed.
     int CloseEditor();
     // The file the last open by path read, or the last save wrote.
     const FileIdentity& Identity() const { return identity_; }
