@@ -14,7 +14,7 @@ PACKAGES=(
   cmake g++ make pkg-config
   libtag1-dev libogg-dev libvorbis-dev libcurl4-openssl-dev libcdio-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev nlohmann-json3-dev
-  python3 python3-mutagen locales
+  python3 python3-mutagen locales strace
 )
 BUILD_DIR=${BUILD_DIR:-build}
 
