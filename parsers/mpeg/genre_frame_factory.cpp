@@ -6,9 +6,23 @@ namespace ID3v2 = TagLib::ID3v2;
 
 namespace {
 
-// A text frame identifier no tag uses: a 2.2/2.3 genre frame travels under it
+// A text frame identifier no tag uses: a genre frame travels under it
 // between reading and RestoreGenreFrames, so TagLib leaves its text alone.
 const char kSetAsideId[] = "TZGN";
+
+// 2.2 identifiers read differently from TagLib. A frame that is not kept
+// becomes an unknown frame under its 2.3 name, as TagLib reads the 2.3 frame.
+const struct {
+    const char* stored;
+    const char* read;
+    bool kept;
+} kVersion22Frames[] = {
+    {"TOA", "TOPE", true},   // original artist
+    {"TXT", "TEXT", true},   // lyricist
+    {"TDA", "TDAT", false},  // date, merged into TDRC after reading
+    {"TIM", "TIME", false},  // time, likewise
+    {"TSI", "TSIZ", false},  // size, never true after a save
+};
 
 }  // namespace
 
@@ -18,8 +32,15 @@ GenreFrameFactory* GenreFrameFactory::Instance() {
 }
 
 bool GenreFrameFactory::updateFrame(ID3v2FrameHeaderName::Header* header) const {
+    if (header->version() == 2) {
+        for (const auto& frame : kVersion22Frames) {
+            if (header->frameID() != frame.stored) continue;
+            header->setFrameID(frame.read);
+            return frame.kept;
+        }
+    }
     bool keep = FrameFactory::updateFrame(header);
-    if (keep && header->version() < 4 && header->frameID() == "TCON") header->setFrameID(kSetAsideId);
+    if (keep && header->frameID() == "TCON") header->setFrameID(kSetAsideId);
     return keep;
 }
 

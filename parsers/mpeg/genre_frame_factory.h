@@ -1,7 +1,14 @@
-// GenreFrameFactory: TagLib's ID3v2 frame factory, except that the genre
-// (TCON) text of 2.2 and 2.3 tags is kept exactly as stored instead of being
-// rewritten while reading, so that "(17)Text" forms can be answered as they
-// were written.
+// GenreFrameFactory: TagLib's ID3v2 frame factory, except that
+// - the genre (TCON) text of every version is kept exactly as stored instead
+//   of being rewritten while reading, so that "(17)Text" forms of 2.2/2.3
+//   tags can be answered by their rules and a 2.4 text as it was written;
+// - the 2.2 frames TOA (original artist) and TXT (lyricist) become TOPE and
+//   TEXT, not TagLib's TOAL (original album) and TOLY (original lyricist);
+// - the 2.2 date, time and size frames (TDA, TIM, TSI) are read as their 2.3
+//   successors TDAT, TIME and TSIZ, so that TagLib merges date and time into
+//   the recording time as it does for 2.3 tags.
+// Text frames that 2.4 has no place for are kept by UpgradeToVersion24
+// (id3v2_upgrade.h) when the tag is saved.
 //
 // Use: pass GenreFrameFactory::Instance() to TagLib's file constructors, then
 // call RestoreGenreFrames on the file's ID3v2 tag once it is read. The

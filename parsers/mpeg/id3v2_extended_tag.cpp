@@ -6,6 +6,7 @@
 #include <taglib/urllinkframe.h>
 
 #include "parsers/mpeg/id3v1_genres.h"
+#include "parsers/mpeg/id3v2_upgrade.h"
 #include "parsers/mpeg/tag_text.h"
 
 using Text = ExtendedTag::Text;
@@ -143,6 +144,7 @@ void ID3v2ExtendedTag::setUrl(const Text& value) {
 bool ID3v2ExtendedTag::isEmpty() const { return tag_->frameList().isEmpty(); }
 
 void ID3v2ExtendedTag::normalizeForWriting() {
+    UpgradeToVersion24(tag_);
     const ID3v2::FrameList& frames = tag_->frameList();
     for (ID3v2::Frame* frame : frames) {
         if (frame->frameID().startsWith("T")) {

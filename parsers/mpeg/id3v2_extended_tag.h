@@ -58,9 +58,10 @@ public:
     // True when the tag holds no frames.
     bool isEmpty() const override;
 
-    // Readies the tag for rendering: every text identification frame in
-    // UTF-8, every comments and lyrics frame with a three-letter language
-    // (three spaces when it had none).
+    // Readies the tag for rendering as 2.4: what an older tag needs
+    // (UpgradeToVersion24), every text identification frame in UTF-8, every
+    // comments and lyrics frame with a three-letter language (three spaces
+    // when it had none).
     void normalizeForWriting();
 
 private:
