@@ -6,7 +6,8 @@
 // - The save order of the tag mask (SaveTags).
 // - The search for the audio data (LocateAudio) and what it found: the first
 //   frame's header bytes, the Xing frame count, the start and end.
-// - 2.2/2.3 genre texts kept as stored (GenreFrameFactory).
+// - ID3v2 genre texts kept as stored; 2.2 frames read by their meaning
+//   (GenreFrameFactory).
 //
 // Owned by a TagLib FileRef; one thread at a time.
 #ifndef LYPARSER_PARSERS_MPEG_MPEG_FILE_H
