@@ -49,8 +49,16 @@ OggComment* FindOggComment(OggCommentList& list, const std::string& name) {
 OggComment SplitOggComment(const std::string& text, bool* found) {
     size_t equals = text.find('=');
     *found = equals != std::string::npos;
-    if (!*found) return OggComment{std::string(), StringEx(Utf8ToWide(text))};
-    return OggComment{text.substr(0, equals), StringEx(Utf8ToWide(text.substr(equals + 1)))};
+    OggComment entry;
+    entry.name = *found ? text.substr(0, equals) : std::string();
+    entry.fileValue = *found ? text.substr(equals + 1) : text;
+    entry.fromFile = true;
+    entry.value = StringEx(Utf8ToWide(entry.fileValue));
+    return entry;
 }
 
 std::string OggValueUtf8(StringEx value) { return WideToUtf8(value.GetWide()); }
+
+std::string OggCommentText(const OggComment& entry) {
+    return entry.name + "=" + (entry.fromFile ? entry.fileValue : OggValueUtf8(entry.value));
+}

@@ -3,12 +3,14 @@
 // ogg_parser_save.cpp.
 #include "parsers/ogg/ogg_parser.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/host_text.h"
 #include "core/md5.h"
 #include "core/module_state.h"
 #include "core/platform_file.h"
+#include "parsers/ogg/ogg_setup_locator.h"
 #include "parsers/ogg/vorbis_edit.h"
 
 namespace {
@@ -75,6 +77,10 @@ int COGGParser::OpenFile(StringEx path) {
     if (!file) return 0;
     identity_ = IdentityOfFile(file.get());
     setupOffset_ = FindSetupMarker(file.get());
+    if (setupOffset_ <= 0) {
+        int64_t behindMarker = LocateSetupMarker(file.get());
+        setupOffset_ = behindMarker <= INT32_MAX ? static_cast<int32_t>(behindMarker) : 0;
+    }
     fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(FileLength(file.get())));
     if (setupOffset_ <= 0) return 0;
     if (std::fseek(file.get(), 0, SEEK_SET) != 0) return 1;

@@ -20,22 +20,26 @@ struct VorbisEditState;
 
 class COGGParser : public IBaseTag {
 public:
-    // The setup-header marker is searched for in windows starting at 0..this.
+    // The setup-header marker is first searched for in windows starting at
+    // 0..this; beyond it, the file's pages are walked to the setup header.
     static constexpr int kMarkerSearchEnd = 5120;
 
     ~COGGParser() override;
 
     int Initialize() override;
     void Finalize() override;
-    // 1 when the first 5130 bytes hold the setup-header marker, even when the
-    // headers then cannot be read (no properties, no comments); else 0.
+    // 1 when the first 5130 bytes hold the setup-header marker or, in a file
+    // that begins with an Ogg page, the first stream's setup header begins
+    // with it further on (a large comment header), even when the headers then
+    // cannot be read (no properties, no comments); else 0.
     int OpenFile(StringEx path) override;
     // Reads the comment list of a memory image of a file's start; the image is
     // not kept. 1 when the vendor text was found.
     int OpenBinaryFile(const unsigned char* data, int size) override;
     void CloseFile() override;
-    // Rewrites the file with the recorded comments; 1 when it was replaced,
-    // 0 with the file untouched otherwise.
+    // Rewrites the file with the recorded comments (those not changed keep
+    // their bytes); 1 when it was replaced, 0 with the file untouched
+    // otherwise, as for a stream multiplexed with another.
     int ApplyFile() override;
     int SetData(int fieldId, StringEx value) override;
     int SetExData(StringEx key, StringEx value) override;

@@ -19,7 +19,7 @@ int COGGParser::SetData(int fieldId, StringEx value) {
     // Pin the code-page reading of narrow text now, in the caller's locale.
     value.GetWide();
     if (OggComment* entry = FindOggComment(knownFields_, name)) {
-        entry->value = value;
+        entry->Replace(value);
     } else {
         knownFields_.push_back(OggComment{name, value});
     }
@@ -42,7 +42,7 @@ int COGGParser::SetExData(StringEx key, StringEx value) {
     std::string name = key.GetNarrow();
     value.GetWide();
     if (OggComment* entry = FindOggComment(otherComments_, name)) {
-        entry->value = value;
+        entry->Replace(value);
     } else {
         otherComments_.push_back(OggComment{name, value});
     }

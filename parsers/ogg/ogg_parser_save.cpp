@@ -3,6 +3,7 @@
 // any failure, a read error of the original included, leaves the file as it
 // was.
 #include <cstdio>
+#include <cstring>
 
 #include "core/file_save.h"
 #include "core/platform_file.h"
@@ -29,9 +30,11 @@ size_t WriteNew(const void* buffer, size_t size, size_t count, void* output) {
     return static_cast<FileSave*>(output)->Write(buffer, size * count) ? count : 0;
 }
 
-void AddComment(vorbis_comment* comments, const OggComment& entry) {
-    std::string value = OggValueUtf8(entry.value);
-    vorbis_comment_add_tag(comments, entry.name.c_str(), value.c_str());
+// Adds `text` whole: libvorbis copies a comment up to its first NUL, so its
+// bytes are put in place behind that copy, which has the same length.
+void AddComment(vorbis_comment* comments, const std::string& text) {
+    vorbis_comment_add(comments, std::string(text.size(), ' ').c_str());
+    std::memcpy(comments->user_comments[comments->comments - 1], text.data(), text.size());
 }
 
 }  // namespace
@@ -40,8 +43,8 @@ void COGGParser::FillEditorComments(VorbisEditState* state) {
     vorbis_comment* comments = VorbisEditComments(state);
     vorbis_comment_clear(comments);
     vorbis_comment_init(comments);
-    for (const auto& entry : knownFields_) AddComment(comments, entry);
-    for (const auto& entry : otherComments_) AddComment(comments, entry);
+    for (const auto& entry : knownFields_) AddComment(comments, OggCommentText(entry));
+    for (const auto& entry : otherComments_) AddComment(comments, OggCommentText(entry));
 }
 
 int COGGParser::ApplyFile() {

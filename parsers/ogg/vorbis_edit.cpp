@@ -74,6 +74,9 @@ int ReadSecondaryHeaders(VorbisEditState* state) {
             int result = ogg_sync_pageout(state->sync, &page);
             if (result == 0) break;
             if (result < 0) continue;
+            // The stream's own pages alone are taken; another's here means the
+            // two are multiplexed.
+            if (ogg_page_serialno(&page) != state->serial) state->interleaved = 1;
             ogg_stream_pagein(state->stream, &page);
             while (collected < 2) {
                 result = ogg_stream_packetout(state->stream, &packet);

@@ -4,7 +4,8 @@
 // The input is read in 4096-byte chunks through a read callback, so memory
 // holds only the header packets and the pages in flight, whatever the size of
 // the stream. Everything after the first logical stream is copied page by page
-// without being repaginated.
+// without being repaginated. A stream interleaved with another (multiplexed)
+// is read but never written: its rewrite would drop the other's pages.
 //
 // A state belongs to one thread at a time and serves one open, at most one
 // write and one clear. Failures return -1 and leave a static text in
@@ -42,6 +43,8 @@ struct VorbisEditState {
     int previousBlockSize;       // block size of the previous audio packet, 0 before the first
     int extraPage;               // a page of another logical stream is held, still to be written
     int endOfInput;              // the first logical stream (or the input) has ended
+    int endPageSeen;             // the first logical stream ended with its end-of-stream page
+    int interleaved;             // a page of another logical stream was met inside the first one
     int setupDecoded;            // the setup header decoded, so block sizes can be asked
     int readOnly;                // opened for the headers alone: the setup header is kept undecoded
 };
@@ -68,9 +71,11 @@ int VorbisEditOpenCallbacks(VorbisEditState* state, void* input, VorbisEditReadF
 vorbis_comment* VorbisEditComments(VorbisEditState* state);
 
 // Writes the whole stream to `output` with the state's comment list: the
-// headers, the first logical stream's audio repaginated, then everything that
-// follows it unchanged. 0 when everything was written; -1 with lastError set
-// when a write failed. Consumes the header copies: call it once per state.
+// headers, the first logical stream's audio repaginated with the granule
+// positions it has, then everything that follows it unchanged. 0 when
+// everything was written; -1 with lastError set when a write failed or the
+// first stream is interleaved with another (the output is then incomplete).
+// Consumes the header copies: call it once per state.
 int VorbisEditWrite(VorbisEditState* state, void* output);
 
 // Releases a state and everything it owns (null allowed).
@@ -90,8 +95,9 @@ void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments, 
 int VorbisEditBlockSize(VorbisEditState* state, ogg_packet* packet);
 
 // The next audio packet of the first logical stream: 1 with the packet, 0 at
-// its end. A page of another logical stream ends it and is left in `page`
-// with extraPage set.
+// its end. A page that begins a stream (the next link of a chain) or belongs
+// to another one ends it and is left in `page` with extraPage set; the latter
+// also sets interleaved.
 int VorbisEditFetchPacket(VorbisEditState* state, ogg_packet* packet, ogg_page* page);
 
 // Reads one chunk into the sync buffer; returns the bytes read.

@@ -2,10 +2,15 @@
 // granule steps, the packet fetch and the stream copy. See vorbis_edit.h for
 // the thread rules.
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "parsers/ogg/vorbis_edit.h"
 
 namespace {
+
+constexpr char kWriteError[] = "Error writing stream to output. Output stream may be corrupted or truncated.";
+constexpr char kInterleavedError[] = "Input interleaves several logical streams; it cannot be rewritten whole.";
 
 void WriteBytes(oggpack_buffer* writer, const char* data, long length) {
     for (long i = 0; i < length; ++i) oggpack_write(writer, static_cast<unsigned char>(data[i]), 8);
@@ -47,51 +52,170 @@ bool WriteHeaders(VorbisEditState* state, ogg_stream_state* out, void* output) {
     return true;
 }
 
-// Repaginates the audio packets of the first logical stream. Packets without
-// a granule position get the running one; a packet whose position lies below
-// it (a shortened last block) sets it and ends its page.
-bool CopyAudio(VorbisEditState* state, ogg_stream_state* out, void* output, ogg_page* held) {
-    ogg_int64_t granule = 0;
-    bool flushNext = false, pageNext = false;
+// Audio packets held at the start of a stream, before one that carries a
+// granule position tells where the stream begins; at most this many bytes.
+// A stream with positions has its first within a page (64 KiB at most), so
+// only one without them reaches this.
+constexpr size_t kStartHoldLimit = 128 * 1024;
+
+struct HeldPacket {
+    std::vector<unsigned char> data;
     ogg_packet packet;
-    ogg_page page;
-    while (VorbisEditFetchPacket(state, &packet, held)) {
-        granule += VorbisEditBlockSize(state, &packet);
-        if (flushNext) {
-            if (ogg_stream_flush(out, &page) && !WritePage(state, output, &page)) return false;
-        } else if (pageNext) {
-            // Every complete page is taken, not just one, so that input with
-            // pages larger than ours cannot pile up packets in memory.
-            while (ogg_stream_pageout(out, &page)) {
-                if (!WritePage(state, output, &page)) return false;
+    int step;
+};
+
+// Repaginates the audio packets of the first logical stream. Every packet
+// keeps the granule position it has; one without gets the running position,
+// which follows the stream's own positions. At the start, packets are held
+// until the first position arrives and their positions are counted back from
+// it, so that a stream that starts late keeps its start; a stream with none
+// counts from 0. A packet whose position lies below the running one (a
+// trimmed start or a shortened last block) ends its page. Complete pages are
+// written as they fill, so memory holds a few pages.
+class AudioCopy {
+public:
+    AudioCopy(VorbisEditState* state, ogg_stream_state* out, void* output)
+        : state_(state), out_(out), output_(output) {}
+
+    bool Add(ogg_packet* packet) {
+        int step = VorbisEditBlockSize(state_, packet);
+        if (!started_) {
+            if (packet->granulepos == -1 && heldBytes_ + static_cast<size_t>(packet->bytes) <= kStartHoldLimit) {
+                Hold(*packet, step);
+                return true;
             }
+            if (!(packet->granulepos == -1 ? CountHeldFromZero() : PlaceHeld(*packet, step))) return false;
         }
-        flushNext = pageNext = false;
-        if (packet.granulepos == -1) {
-            packet.granulepos = granule;
-        } else if (packet.granulepos < granule) {
-            granule = packet.granulepos;
-            flushNext = true;
+        granule_ += step;
+        bool below = false;
+        if (packet->granulepos == -1) {
+            packet->granulepos = granule_;
         } else {
-            pageNext = true;
+            below = packet->granulepos < granule_;
+            granule_ = packet->granulepos;
         }
-        ogg_stream_packetin(out, &packet);
+        if (!Submit(packet)) return false;
+        flushNext_ = below || trimmedStart_;
+        trimmedStart_ = false;
+        return true;
     }
-    out->e_o_s = 1;
-    while (ogg_stream_flush(out, &page)) {
-        if (!WritePage(state, output, &page)) return false;
+
+    // Ends the stream: the last page carries the end-of-stream flag.
+    bool Finish() {
+        if (!started_ && !CountHeldFromZero()) return false;
+        out_->e_o_s = 1;
+        ogg_page page;
+        while (ogg_stream_flush(out_, &page)) {
+            if (!WritePage(state_, output_, &page)) return false;
+        }
+        return true;
     }
-    return true;
+
+private:
+    void Hold(const ogg_packet& packet, int step) {
+        std::vector<unsigned char> data(packet.packet, packet.packet + packet.bytes);
+        held_.push_back(HeldPacket{std::move(data), packet, step});
+        heldBytes_ += static_cast<size_t>(packet.bytes);
+    }
+
+    // The first position belongs to `first`; the held packets lie before it
+    // by their steps. A first position below the count from 0 trims the
+    // start, and a decoder trims at the packet where it first meets a
+    // position: the held packets then stay without one and `first` ends its
+    // page, as in the input. When `first` is also the last packet, the
+    // stream is a single page whose end is cut: the held packets count from 0.
+    bool PlaceHeld(const ogg_packet& first, int firstStep) {
+        ogg_int64_t total = firstStep;
+        for (const HeldPacket& held : held_) total += held.step;
+        if (first.granulepos < total && first.e_o_s) return CountHeldFromZero();
+        trimmedStart_ = first.granulepos < total;
+        ogg_int64_t position = first.granulepos - firstStep;
+        for (auto held = held_.rbegin(); held != held_.rend(); ++held) {
+            held->packet.granulepos = trimmedStart_ ? -1 : position;
+            position -= held->step;
+        }
+        return ReleaseHeld(first.granulepos - firstStep);
+    }
+
+    bool CountHeldFromZero() {
+        ogg_int64_t position = 0;
+        for (HeldPacket& held : held_) held.packet.granulepos = position += held.step;
+        return ReleaseHeld(position);
+    }
+
+    // Submits the held packets; `position` is the last one's.
+    bool ReleaseHeld(ogg_int64_t position) {
+        started_ = true;
+        for (HeldPacket& held : held_) {
+            held.packet.packet = held.data.data();
+            if (!Submit(&held.packet)) return false;
+        }
+        held_.clear();
+        heldBytes_ = 0;
+        granule_ = position;
+        return true;
+    }
+
+    // Writes the pages that are complete before `packet` joins them.
+    bool Submit(ogg_packet* packet) {
+        ogg_page page;
+        while (flushNext_ && ogg_stream_flush(out_, &page)) {
+            if (!WritePage(state_, output_, &page)) return false;
+        }
+        while (ogg_stream_pageout(out_, &page)) {
+            if (!WritePage(state_, output_, &page)) return false;
+        }
+        flushNext_ = false;
+        ogg_stream_packetin(out_, packet);
+        return true;
+    }
+
+    VorbisEditState* state_;
+    ogg_stream_state* out_;
+    void* output_;
+    ogg_int64_t granule_ = 0;
+    bool started_ = false;
+    bool flushNext_ = false;
+    bool trimmedStart_ = false;
+    std::vector<HeldPacket> held_;
+    size_t heldBytes_ = 0;
+};
+
+bool CopyAudio(VorbisEditState* state, ogg_stream_state* out, void* output, ogg_page* held) {
+    AudioCopy copy(state, out, output);
+    ogg_packet packet;
+    while (VorbisEditFetchPacket(state, &packet, held)) {
+        if (!copy.Add(&packet)) return false;
+    }
+    return !state->interleaved && copy.Finish();
 }
 
-// Copies every page that follows the first logical stream, unchanged.
-bool CopyRest(VorbisEditState* state, void* output) {
+// Writes one page that follows the first logical stream. A page of that
+// stream while it is still open (it has neither ended nor begun anew) means
+// the input is multiplexed: false with interleaved set.
+bool CopyPage(VorbisEditState* state, void* output, ogg_page* page, bool* ownOpen) {
+    if (ogg_page_serialno(page) == state->serial) {
+        if (ogg_page_bos(page)) {
+            *ownOpen = false;
+        } else if (*ownOpen) {
+            state->interleaved = 1;
+            return false;
+        }
+    }
+    return WritePage(state, output, page);
+}
+
+// Copies every page that follows the first logical stream, unchanged,
+// beginning with the one that ended it when it is held.
+bool CopyRest(VorbisEditState* state, void* output, ogg_page* held) {
+    bool ownOpen = !state->endPageSeen;
+    if (state->extraPage && !CopyPage(state, output, held, &ownOpen)) return false;
     ogg_page page;
     state->endOfInput = 0;
     while (!state->endOfInput) {
         int result = ogg_sync_pageout(state->sync, &page);
         if (result > 0) {
-            if (!WritePage(state, output, &page)) return false;
+            if (!CopyPage(state, output, &page, &ownOpen)) return false;
         } else if (result < 0) {
             state->lastError = "Corrupt or missing data, continuing...";
         } else if (VorbisEditReadChunk(state) == 0) {
@@ -144,37 +268,41 @@ int VorbisEditFetchPacket(VorbisEditState* state, ogg_packet* packet, ogg_page* 
         while ((result = ogg_sync_pageout(state->sync, page)) <= 0) {
             if (result == 0 && VorbisEditReadChunk(state) == 0) return 0;
         }
-        // Another stream's page ends ours even when it closes its own stream.
-        if (ogg_page_serialno(page) != state->serial) {
+        // A stream's first page begins the next link of a chain, even when
+        // ours has not ended; any other page of another stream means the two
+        // are multiplexed.
+        if (ogg_page_serialno(page) != state->serial || ogg_page_bos(page)) {
+            if (!ogg_page_bos(page)) state->interleaved = 1;
             state->endOfInput = 1;
             state->extraPage = 1;
             return 0;
         }
-        if (ogg_page_eos(page)) state->endOfInput = 1;
+        if (ogg_page_eos(page)) state->endOfInput = state->endPageSeen = 1;
         ogg_stream_pagein(state->stream, page);
     }
 }
 
 int VorbisEditWrite(VorbisEditState* state, void* output) {
     if (!state || !state->sync || !state->mainHeader || !state->setupHeader || state->readOnly) {
-        if (state) state->lastError = "Error writing stream to output. Output stream may be corrupted or truncated.";
+        if (state) state->lastError = kWriteError;
         return -1;
     }
     state->endOfInput = 0;
+    state->endPageSeen = 0;
     state->extraPage = 0;
     state->previousBlockSize = 0;
     ogg_stream_state out;
     ogg_stream_init(&out, static_cast<int>(state->serial));
     ogg_page held;
-    bool written = WriteHeaders(state, &out, output) && CopyAudio(state, &out, output, &held) &&
-                   (!state->extraPage || WritePage(state, output, &held)) && CopyRest(state, output);
+    bool written = !state->interleaved && WriteHeaders(state, &out, output) &&
+                   CopyAudio(state, &out, output, &held) && CopyRest(state, output, &held);
     ogg_stream_clear(&out);
     delete[] state->mainHeader;
     delete[] state->setupHeader;
     state->mainHeader = state->setupHeader = nullptr;
     state->mainHeaderLength = state->setupHeaderLength = 0;
     if (!written) {
-        state->lastError = "Error writing stream to output. Output stream may be corrupted or truncated.";
+        state->lastError = state->interleaved ? kInterleavedError : kWriteError;
         return -1;
     }
     return 0;

@@ -18,6 +18,15 @@ static const VorbisPackets& Tone(double seconds, int rate, int channels) {
 
 Bytes MakeOgg(const OggFixture& fixture) {
     VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
+    const std::vector<VorbisPacket> once = packets.audio;
+    for (int round = 1; round < fixture.repeat; ++round) {
+        const int64_t span = packets.audio.back().granule;
+        for (const VorbisPacket& audio : once) packets.audio.push_back({audio.data, audio.granule + span});
+    }
+    for (size_t i = 0; i < packets.audio.size(); ++i) {
+        int64_t& granule = packets.audio[i].granule;
+        granule = fixture.noGranules ? -1 : granule + (i >= fixture.shiftFrom ? fixture.granuleShift : 0);
+    }
     packets.comment = CommentPacketBytes(fixture.vendor, fixture.comments);
     if (fixture.notVorbis) packets.identification[1] = 'V';
     return MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
@@ -34,6 +43,34 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
     for (const auto& text : comments) put(text.size(), text);
     packet.push_back(1);
     return packet;
+}
+
+std::vector<Bytes> SplitPages(const Bytes& data) {
+    std::vector<Bytes> pages;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    std::copy(data.begin(), data.end(), ogg_sync_buffer(&sync, static_cast<long>(data.size())));
+    ogg_sync_wrote(&sync, static_cast<long>(data.size()));
+    ogg_page page;
+    while (ogg_sync_pageout(&sync, &page) == 1) {
+        pages.emplace_back(page.header, page.header + page.header_len);
+        pages.back().insert(pages.back().end(), page.body, page.body + page.body_len);
+    }
+    ogg_sync_clear(&sync);
+    return pages;
+}
+
+Bytes InterleaveStreams(const Bytes& first, const Bytes& second, size_t lead) {
+    std::vector<Bytes> a = SplitPages(first), b = SplitPages(second);
+    Bytes out;
+    auto take = [&out](const Bytes& page) { out.insert(out.end(), page.begin(), page.end()); };
+    size_t nextA = 0, nextB = 0;
+    while (nextA < std::min(lead, a.size())) take(a[nextA++]);
+    while (nextA < a.size() || nextB < b.size()) {
+        if (nextB < b.size()) take(b[nextB++]);
+        if (nextA < a.size()) take(a[nextA++]);
+    }
+    return out;
 }
 
 long FindSetupMarker(const Bytes& data) {

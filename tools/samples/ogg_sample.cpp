@@ -5,6 +5,7 @@
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <stdexcept>
 
@@ -112,8 +113,9 @@ OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int pack
         const auto& audio = packets.audio[i];
         submit(audio.data, audio.granule, number++, i + 1 == packets.audio.size());
         if (packetsPerPage > 0) {
+            // No size limit: a page holds its packets (up to 255 segments) however many bytes they make.
             if ((i + 1) % static_cast<size_t>(packetsPerPage) == 0) {
-                while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
+                while (ogg_stream_flush_fill(&stream, &page, INT_MAX)) WritePage(page, &out);
             }
             continue;
         }

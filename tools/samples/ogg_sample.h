@@ -37,7 +37,8 @@ void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t 
 // header alone on the first page, the comment and setup headers flushed
 // together (as many pages as they need), the audio paged as an encoder does,
 // the last page marked as the end of the stream. With `packetsPerPage`, the
-// audio pages are cut after that many packets instead.
+// audio pages are cut after that many packets instead, whatever their size
+// (a page holds at most 255 segments).
 OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int packetsPerPage = 0);
 
 struct OggSampleSpec {

@@ -1,12 +1,15 @@
-// Ogg Vorbis files through the exports: which files open, the stream
-// properties and audio range, memory images, comment fields by identifier and
-// by name, and saving: that nothing is lost, that what follows the stream
-// survives, and that a save failing at any step changes nothing.
+// Ogg Vorbis files through the exports: which files open (comment headers of
+// any size included), the stream properties and audio range, memory images,
+// comment fields by identifier and by name, and saving: that nothing is lost
+// (the bytes of untouched comments, the granule positions, what follows the
+// stream), that streams interleaved with others are refused, and that a save
+// failing at any step changes nothing.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <tuple>
@@ -176,7 +179,9 @@ TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
 TEST_F(OggParserTest, SaveLosesNothing) {
     OggFixture fixture, second;
     fixture.vendor = "Kept vendor";
-    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", "TITLE=dup", "bare", "COMMENT=c"};
+    // Untouched comments keep their bytes, UTF-8 or not, NUL included.
+    const std::string dup = "TITLE=dup Caf\xe9", bare = "bare \xff\xfe", comment("COMMENT=c\0d", 11);
+    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", dup, bare, comment};
     second.serial = 99;
     second.channels = 1;
     Bytes tail = MakeOgg(second);
@@ -193,9 +198,9 @@ TEST_F(OggParserTest, SaveLosesNothing) {
               }),
               1);
     OggReadBack after = ReadBack(path);
-    EXPECT_EQ(after.texts, (std::vector<std::string>{"Kept vendor", u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", "TITLE=dup",
-                                                     "COMMENT=c", u8"ALBUM=Narrow Ä", "LYRICS=la\nla", "ENCODER=enc",
-                                                     "=bare", "COVERART=" + cover}));
+    EXPECT_EQ(after.texts,
+              (std::vector<std::string>{"Kept vendor", u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", dup, comment, u8"ALBUM=Narrow Ä",
+                                        "LYRICS=la\nla", "ENCODER=enc", "=" + bare, "COVERART=" + cover}));
     EXPECT_TRUE(after.complete);
     EXPECT_EQ(after.pcm, before.pcm);
     Bytes saved = ReadBytes(path);
@@ -205,6 +210,13 @@ TEST_F(OggParserTest, SaveLosesNothing) {
     struct stat info = {};
     EXPECT_EQ(stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0, 0640u);
     EXPECT_EQ(dir_.Names(), std::vector<std::string>{"keep.ogg"});
+    // The grown header still opens, and a second save keeps the new title.
+    OpenedFile reopened(path);
+    ASSERT_NE(reopened.get(), nullptr);
+    EXPECT_EQ(TagParserGetData(reopened.get(), 0), u8"Ünïcödé 🎵 𝄞");
+    EXPECT_EQ(TagParserGetExData(reopened.get(), "COVERART").size(), cover.size());
+    EXPECT_EQ(TagParserApplyFile(reopened.get()), 1);
+    EXPECT_EQ(ReadBack(path).texts, after.texts);
 }
 
 // Each case breaks one step of a save; the original must stay as it was.
@@ -239,6 +251,117 @@ TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
         if (!Exists(path)) rename(dir_.File("song.kept").c_str(), path.c_str());
         EXPECT_EQ(ReadBytes(path), data) << what;
         EXPECT_EQ(dir_.Names(), std::vector<std::string>{"song.ogg"}) << what;
+    }
+}
+
+// Cover art makes comment headers of hundreds of kilobytes: such files open
+// and save like any other, their audio range starting behind the marker.
+TEST_F(OggParserTest, OpensAndSavesWhateverTheSizeOfTheCommentHeader) {
+    OggFixture fixture;
+    fixture.comments = {"TITLE=Big", ""};
+    Bytes pastWindow;  // the marker starts just past the 5120-byte window
+    for (size_t pad = 4800; FindSetupMarker(pastWindow) <= 5120; ++pad) {
+        fixture.comments[1] = "PAD=" + std::string(pad, 'p');
+        pastWindow = MakeOgg(fixture);
+    }
+    const std::string picture(232 * 1024, 'Q');
+    fixture.comments[1] = "METADATA_BLOCK_PICTURE=" + picture;
+    for (const Bytes& data : {pastWindow, MakeOgg(fixture)}) {
+        const std::string path = dir_.Write("big.ogg", data);
+        OggReadBack before = ReadBack(path);
+        {
+            OpenedFile file(path);
+            ASSERT_NE(file.get(), nullptr) << data.size();
+            EXPECT_EQ(TagParserGetData(file.get(), 0) + "|" + TagParserGetFileInfo(file.get(), 2), "Big|22050");
+            int start = -1, end = -1;
+            EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end), static_cast<int>(data.size()));
+            EXPECT_EQ(start, FindSetupMarker(data) + 10);
+            EXPECT_EQ(end, static_cast<int>(data.size()) - start);
+            end = 3000;
+            EXPECT_EQ(TagParserGetMD5(file.get(), &start, &end), Md5sum(data, static_cast<size_t>(start), 3000));
+            TagParserSetDataW(file.get(), 0, L"Saved");
+            EXPECT_EQ(TagParserApplyFile(file.get()), 1);
+        }
+        OggReadBack after = ReadBack(path);
+        EXPECT_TRUE(after.complete && after.pcm == before.pcm);
+        EXPECT_EQ(after.texts, (std::vector<std::string>{fixture.vendor, "TITLE=Saved", before.texts[2]}));
+    }
+    if (!HaveMutagen()) return;
+    CommandResult read = RunPython(
+        "import sys\nfrom mutagen.oggvorbis import OggVorbis\nf = OggVorbis(sys.argv[1])\n"
+        "print(f['title'][0], len(f['metadata_block_picture'][0]), f.info.sample_rate)",
+        {dir_.File("big.ogg")});
+    EXPECT_EQ(read.out, "Saved " + std::to_string(picture.size()) + " 22050\n") << read.err;
+}
+
+// A save that would drop or scramble another stream's pages is refused;
+// streams that follow one another are kept byte for byte.
+TEST_F(OggParserTest, SaveRefusesInterleavedStreamsAndKeepsChainedOnes) {
+    OggFixture fixture, other;
+    fixture.comments = {"TITLE=First"};
+    fixture.packetsPerPage = 3;  // audio over several pages
+    other.serial = 77;
+    other.channels = 1;
+    other.packetsPerPage = 2;
+    const Bytes first = MakeOgg(fixture), second = MakeOgg(other);
+    const std::tuple<const char*, Bytes, int> cases[] = {  // ApplyFile's result
+        {"multiplexed, every stream begun first", InterleaveStreams(first, second, 1), 0},
+        {"multiplexed, the second begun behind audio", InterleaveStreams(first, second, 3), 0},
+        {"chained", Concat(first, second), 1},
+    };
+    for (const auto& [what, data, result] : cases) {
+        const std::string path = dir_.Write("streams.ogg", data);
+        EXPECT_EQ(Save(path,
+                       [](IBaseTag* h) {
+                           EXPECT_EQ(TagParserGetData(h, 0), "First");
+                           TagParserSetDataW(h, 0, L"Changed");
+                       }),
+                  result) << what;
+        const Bytes saved = ReadBytes(path);
+        if (result == 0) {
+            EXPECT_EQ(saved, data) << what;
+        } else {
+            EXPECT_TRUE(std::equal(second.begin(), second.end(), saved.end() - static_cast<long>(second.size())));
+            EXPECT_EQ(ReadBack(path).texts.at(1), "TITLE=Changed");
+        }
+        EXPECT_EQ(dir_.Names(), std::vector<std::string>{"streams.ogg"}) << what;
+    }
+}
+
+// Every output page's granule is a position the stream already had, or,
+// for a stream without any, the count from 0; the decoded audio is the same.
+TEST_F(OggParserTest, SaveKeepsTheGranulesTheStreamHas) {
+    const std::tuple<const char*, int64_t, size_t, bool> cases[] = {  // granule shift from a packet on, none
+        {"cut from a broadcast", int64_t{1} << 40, 0, false},
+        {"trimmed at its start", -100, 0, false},
+        {"a jump ahead at the end of a page", int64_t{1} << 33, 299, false},
+        {"no granules", 0, 0, true},
+    };
+    for (const auto& [what, shift, from, none] : cases) {
+        OggFixture fixture;
+        fixture.seconds = 12;
+        fixture.packetsPerPage = 150;  // larger pages than the copy's: they end on packets without a granule
+        fixture.granuleShift = shift;
+        fixture.shiftFrom = from;
+        OggFixture reference = fixture;
+        reference.packetsPerPage = 1;  // a granule on every packet
+        const std::vector<int64_t> positions = InspectPages(MakeOgg(reference)).granules;
+        fixture.noGranules = none;
+        const std::string path = dir_.Write("granules.ogg", MakeOgg(fixture));
+        OggReadBack before = ReadBack(path);
+        ASSERT_EQ(Save(path, [](IBaseTag* h) { TagParserSetDataW(h, 0, L"Granules"); }), 1) << what;
+        OggPageReport pages = InspectPages(ReadBytes(path));
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << what;
+        EXPECT_GT(pages.pages, 5) << what;
+        for (int64_t granule : pages.granules) {
+            EXPECT_TRUE(std::count(positions.begin(), positions.end(), granule) || granule == pages.granules.back())
+                << what << " " << granule;
+        }
+        // Without granules nothing trims the last block: the count runs to its end.
+        EXPECT_EQ(pages.granules.back(), none ? static_cast<int64_t>(before.pcm.size() / 2) : positions.back())
+            << what;
+        OggReadBack after = ReadBack(path);
+        EXPECT_TRUE(before.complete && after.complete && after.pcm == before.pcm) << what;
     }
 }
 

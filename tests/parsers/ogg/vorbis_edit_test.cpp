@@ -1,7 +1,8 @@
 // The comment-header editor on its own, through memory callbacks: what its
 // reader refuses and with which text, and that a rewrite keeps the other
-// header packets, the audio, the checksums, page numbers and granules.
-// Chained streams are checked through the parser's save tests.
+// header packets, the audio, the checksums, page numbers and granules, and
+// holds no more than a few pages whatever the granules say. Chained streams
+// are checked through the parser's save tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +19,9 @@ constexpr char kWriteError[] = "Error writing stream to output. Output stream ma
 struct Memory {
     Bytes data;
     size_t position = 0;
-    size_t limit = SIZE_MAX;  // bytes the output accepts before writes come up short
+    size_t limit = SIZE_MAX;         // bytes the output accepts before writes come up short
+    const Memory* source = nullptr;  // an output's input: how far its writes lag behind the reads
+    size_t lag = 0;                  // the most input read but not yet written
 };
 
 size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
@@ -32,6 +35,9 @@ size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
 
 size_t WriteMemory(const void* buffer, size_t size, size_t count, void* output) {
     auto* out = static_cast<Memory*>(output);
+    if (out->source) {
+        out->lag = std::max(out->lag, out->source->position - std::min(out->source->position, out->data.size()));
+    }
     size_t bytes = std::min(size * count, out->limit - std::min(out->limit, out->data.size()));
     const auto* from = static_cast<const unsigned char*>(buffer);
     out->data.insert(out->data.end(), from, from + bytes);
@@ -121,7 +127,7 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsPageNumbersAndGranules) {
     }
 }
 
-TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedAndShortWritesFail) {
+TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedWhileShortWritesAndInterleavedStreamsFail) {
     OggFixture paged;
     paged.packetsPerPage = 3;  // many audio pages
     paged.serial = 7;
@@ -141,6 +147,36 @@ TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedAndShortWritesFail) {
         Memory shortOut{{}, 0, limit};
         EXPECT_EQ(Rewrite(input, {"A=b"}, &shortOut), -1) << limit;
         EXPECT_STREQ(state_->lastError, kWriteError);
+    }
+    // Multiplexed with another stream, a stream is not rewritten: at once when
+    // both begin together, else when its own pages turn up behind the other's
+    // first one.
+    for (size_t lead : {size_t{1}, size_t{3}}) {
+        Memory mixedOut;
+        EXPECT_EQ(Rewrite(InterleaveStreams(MakeOgg(paged), input, lead), {"A=b"}, &mixedOut), -1) << lead;
+        EXPECT_STREQ(state_->lastError, "Input interleaves several logical streams; it cannot be rewritten whole.");
+        EXPECT_EQ(mixedOut.data.empty(), lead == 1) << lead;
+    }
+}
+
+// However the granules run, the copy keeps pace with its reading: memory
+// holds a few pages, never the stream.
+TEST_F(VorbisEditTest, RewriteHoldsAFewPagesWhateverTheGranules) {
+    const std::tuple<const char*, int64_t, bool> cases[] = {  // granule shift, no granules at all
+        {"counted from 0", 0, false}, {"far ahead", int64_t{1} << 50, false}, {"none", 0, true}};
+    for (const auto& [what, shift, none] : cases) {
+        OggFixture fixture;
+        fixture.repeat = 2000;  // about 2 MB
+        fixture.granuleShift = shift;
+        fixture.noGranules = none;
+        Memory out;
+        out.source = &in_;
+        ASSERT_EQ(Rewrite(MakeOgg(fixture), {"TITLE=x"}, &out), 0) << what;
+        EXPECT_GT(in_.data.size(), 1500000u);
+        EXPECT_LT(out.lag, 320u * 1024) << what;
+        OggPageReport pages = InspectPages(out.data);
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << what;
+        EXPECT_GE(pages.granules.back(), shift + fixture.repeat * int64_t{11025}) << what;
     }
 }
 
