@@ -4,11 +4,11 @@
 #include <taglib/apetag.h>
 #include <taglib/id3v2synchdata.h>
 
-#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/genre_frame_factory.h"
 #include "parsers/mpeg/id3v1_extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/tag_text.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <taglib/mpcfile.h>
 #include <taglib/vorbisfile.h>
 
-#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/ape_extended_tag.h"
 #include "parsers/mpeg/combined_tag.h"
 #include "parsers/mpeg/flac_tag.h"
@@ -13,6 +12,7 @@
 #include "parsers/mpeg/mpeg_file.h"
 #include "parsers/mpeg/mpeg_tag.h"
 #include "parsers/mpeg/xiph_extended_tag.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include "core/md5.h"
 #include "core/platform_file.h"
-#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
 #include "parsers/mpeg/tag_lib_file_open.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 CTagLibParser::CTagLibParser(int fileType) : fileType_(fileType) {}
 

@@ -2,13 +2,13 @@
 // widths, the ID3v2-only fields and the tag-presence switches.
 #include <cwctype>
 
-#include "core/spliced_file_stream.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
 #include "parsers/mpeg/mpeg_tag.h"
 #include "parsers/mpeg/tag_lib_parser.h"
 #include "parsers/mpeg/tag_text.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "core/code_page.h"
 #include "core/platform_file.h"
-#include "core/spliced_file_stream.h"
+#include "parsers/shared/spliced_file_stream.h"
 #include "parsers/wma/asf_header_scan.h"
 
 namespace {

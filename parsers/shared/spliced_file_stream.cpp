@@ -1,4 +1,4 @@
-#include "core/spliced_file_stream.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

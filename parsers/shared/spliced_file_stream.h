@@ -7,8 +7,8 @@
 //
 // The stream holds the original open for reading (read-only) and never
 // writes to it. One thread at a time.
-#ifndef LYPARSER_CORE_SPLICED_FILE_STREAM_H
-#define LYPARSER_CORE_SPLICED_FILE_STREAM_H
+#ifndef LYPARSER_PARSERS_SHARED_SPLICED_FILE_STREAM_H
+#define LYPARSER_PARSERS_SHARED_SPLICED_FILE_STREAM_H
 
 #include <taglib/tiostream.h>
 
@@ -77,4 +77,4 @@ private:
     int64_t hiddenEnd_ = -1;
 };
 
-#endif  // LYPARSER_CORE_SPLICED_FILE_STREAM_H
+#endif  // LYPARSER_PARSERS_SHARED_SPLICED_FILE_STREAM_H

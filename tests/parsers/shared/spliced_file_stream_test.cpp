@@ -1,7 +1,7 @@
 // SplicedFileStream against a plain string doing the same edits: random
 // writes, inserts, removals and truncations read back and saved the same,
 // and a save refused when the file changed behind the stream's back.
-#include "core/spliced_file_stream.h"
+#include "parsers/shared/spliced_file_stream.h"
 
 #include <gtest/gtest.h>
 
