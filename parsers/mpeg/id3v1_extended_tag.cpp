@@ -20,7 +20,7 @@ public:
         return BytesAsLatin1(bytes);
     }
     TagLib::ByteVector render(const TagLib::String& text) const override {
-        return text.data(TagLib::String::Latin1);
+        return Latin1Bytes(text);
     }
 };
 

@@ -137,7 +137,7 @@ void ID3v2ExtendedTag::setUrl(const Text& value) {
     if (value.size() >= kMaxUrlLength) return;
     auto* frame = new ID3v2::UserUrlLinkFrame(TagLib::String::Latin1);
     frame->setDescription(Text());
-    frame->setUrl(value);
+    frame->setUrl(TagLib::String(Latin1Bytes(value), TagLib::String::Latin1));
     tag_->addFrame(frame);
 }
 

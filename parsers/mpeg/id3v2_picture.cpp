@@ -25,9 +25,10 @@ ID3v2::AttachedPictureFrame* FirstPicture(ID3v2::Tag* tag) {
     return nullptr;
 }
 
-// The whole file in 1024-byte reads; false when it cannot be opened or read.
+// The whole file named by `fileName`'s characters taken as bytes, in
+// 1024-byte reads; false when it cannot be opened or read.
 bool ReadWholeFile(const Text& fileName, TagLib::ByteVector* data) {
-    FilePtr file = OpenReadFile(NativePathW(FromTagText(fileName)));
+    FilePtr file = OpenReadFile(fileName.to8Bit(false));
     if (!file) return false;
     char block[kReadBlock];
     for (int64_t offset = 0;;) {

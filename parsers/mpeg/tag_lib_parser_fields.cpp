@@ -2,6 +2,7 @@
 // widths, the ID3v2-only fields and the tag-presence switches.
 #include <cwctype>
 
+#include "core/platform_file.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
@@ -63,12 +64,13 @@ const ID3v2OnlyOps kID3v2Only[] = {
     {FIELD_ENCODED_BY, &ID3v2ExtendedTag::encodedBy, &T::setEncodedBy},
 };
 
-// Wide values give one character per wide character; narrow values (and
-// always the comment of the second tag and the URL) one per byte.
+// Wide values give one character per wide character; narrow values the
+// characters their bytes mean in the calling thread's code page (in a
+// Latin-1 locale one per byte). The picture's value is a file name: its bytes
+// as they go to the file system, one character per byte.
 TagLib::String ValueText(int fieldId, StringEx value) {
-    bool bytes = fieldId == FIELD_COMMENT2 || fieldId == FIELD_URL;
-    if (!bytes && value.IsWide()) return ToTagText(value.GetWide());
-    return BytesAsLatin1(value.GetNarrow());
+    if (fieldId == FIELD_PICTURE) return BytesAsLatin1(NativePath(value));
+    return ToTagText(value.GetWide());
 }
 
 StringEx Answer(const TagLib::String& text) { return StringEx(FromTagText(text)); }

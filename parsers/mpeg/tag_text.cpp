@@ -18,6 +18,12 @@ TagLib::String BytesAsLatin1(const std::string& bytes) {
     return TagLib::String(std::string(bytes.c_str()), TagLib::String::Latin1);
 }
 
+TagLib::ByteVector Latin1Bytes(const TagLib::String& text) {
+    TagLib::ByteVector bytes;
+    for (wchar_t c : FromTagText(text)) bytes.append(c <= 0xFF ? static_cast<char>(c) : '?');
+    return bytes;
+}
+
 long long LeadingNumber(const TagLib::String& text) {
     long long value = 0;
     for (unsigned int i = 0; i < text.size(); ++i) {

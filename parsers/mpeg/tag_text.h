@@ -5,6 +5,7 @@
 #ifndef LYPARSER_PARSERS_MPEG_TAG_TEXT_H
 #define LYPARSER_PARSERS_MPEG_TAG_TEXT_H
 
+#include <taglib/tbytevector.h>
 #include <taglib/tstring.h>
 
 #include <string>
@@ -15,6 +16,10 @@ std::wstring FromTagText(const TagLib::String& text);
 
 // Each byte one character, up to the first zero byte.
 TagLib::String BytesAsLatin1(const std::string& bytes);
+
+// The text's bytes where only Latin-1 can be stored (ID3v1 fields, URL
+// frames): a character Latin-1 cannot hold becomes "?".
+TagLib::ByteVector Latin1Bytes(const TagLib::String& text);
 
 // The value of the text's leading decimal digits, 0 when it starts with none;
 // values beyond the int range are held at its maximum.

@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <tuple>
 
+#include "tests/support/built_locale.h"
+#include "tests/support/locale_guard.h"
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
 #include "tools/samples/mpeg_sample.h"
@@ -73,6 +76,25 @@ bool Contains(const Bytes& data, const std::string& text) {
 // What python3-mutagen finds in the ID3v2 tag of `path`: "(2, 4, 0)", then a
 // line per frame, its encoding and mutagen's own summary, e.g. "0 COMM==eng=x"
 // (empty description, language, text) or "0 APIC=other,  (image/jpeg, 3 bytes)".
+std::string WideToUtf8ForTest(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        auto u = static_cast<uint32_t>(c);
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += {static_cast<char>(0xC0 | u >> 6), static_cast<char>(0x80 | (u & 0x3F))};
+        } else if (u < 0x10000) {
+            out += {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
+                    static_cast<char>(0x80 | (u & 0x3F))};
+        } else {
+            out += {static_cast<char>(0xF0 | u >> 18), static_cast<char>(0x80 | (u >> 12 & 0x3F)),
+                    static_cast<char>(0x80 | (u >> 6 & 0x3F)), static_cast<char>(0x80 | (u & 0x3F))};
+        }
+    }
+    return out;
+}
+
 std::string MutagenDump(const std::string& path) {
     return RunPython("import sys\nfrom mutagen.id3 import ID3\nsys.stdout.reconfigure(encoding='utf-8')\n"
                      "tag = ID3(sys.argv[1], load_v1=False)\nprint(tag.version)\n"
@@ -238,22 +260,67 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
     }
 }
 
-TEST_F(MpegTest, NarrowValuesAreStoredByteForByte) {
-    Open(Mp3Frames());
-    // TagParserSetData reports 0 but takes the value, each byte a Latin-1 character.
-    EXPECT_EQ(TagParserSetData(handle_, FIELD_TITLE2, "\xc3\xa9t\xc3\xa9"), 0);
-    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE2), L"\u00c3\u00a9t\u00c3\u00a9");
-    TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
-    // A wide value keeps its characters, except for the second comment and the URL, which
-    // always go through the narrow form; a URL of 10000 characters removes the frame.
-    const std::tuple<int, std::wstring, std::wstring> cases[] = {  // id, value set, value read
-        {FIELD_ARTIST2, L"\u00e9t\u00e9", L"\u00e9t\u00e9"}, {FIELD_COMMENT2, L"\u00e9", L"\u00c3\u00a9"},
-        {FIELD_URL, L"http://x.org/\u00e9", L"http://x.org/\u00c3\u00a9"},
-        {FIELD_URL, std::wstring(9999, L'u'), std::wstring(9999, L'u')}, {FIELD_URL, std::wstring(10000, L'u'), L""},
+// Narrow text means the characters its bytes spell in the calling thread's
+// code page, in every field; it reads back as the same bytes wherever the
+// tag can hold the characters. A wide value keeps its characters everywhere.
+TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
+    struct Case {
+        const char* source;  // for localedef; null: C.UTF-8, which every machine has
+        const char* charmap;
+        std::string narrow;       // a title in that code page
+        std::wstring characters;  // what it means
+        std::wstring latin1;      // what the Latin-1 places (ID3v1, URL) hold
     };
-    for (const auto& [id, value, read] : cases) {
-        TagParserSetDataW(handle_, id, value.c_str());
-        EXPECT_EQ(TagParserGetDataW(handle_, id), read) << id;
+    const Case cases[] = {
+        {nullptr, nullptr, "Caf\xc3\xa9 \xf0\x9f\x8e\xb5", L"Caf\u00e9 \U0001F3B5", L"Caf\u00e9 ?"},
+        {"en_US", "ISO-8859-1", "Caf\xe9", L"Caf\u00e9", L"Caf\u00e9"},
+        {"ja_JP", "EUC-JP", "\xa5\xab\xa5\xd5\xa5\xa7", L"\u30ab\u30d5\u30a7", L"???"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<BuiltLocale> built(c.source ? new BuiltLocale(c.source, c.charmap) : nullptr);
+        if (built && !built->ok()) GTEST_SKIP() << "localedef cannot build " << c.charmap;
+        ThreadLocale locale(built ? built->name() : "C.UTF-8");
+        const std::string name = built ? c.charmap : "UTF-8";
+        ASSERT_TRUE(locale.ok()) << name;
+        Open(Concat({Mp3Frames(), Id3v1("")}));
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V1, L"Y");
+        TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+        for (int id : {FIELD_TITLE, FIELD_TITLE2, FIELD_COMMENT2, FIELD_URL}) {
+            TagParserSetData(handle_, id, c.narrow.c_str());
+            const bool latin1 = id == FIELD_TITLE || id == FIELD_URL;
+            // The ID3v1 tag is cut to Latin-1 when it is written, the URL at once.
+            EXPECT_EQ(TagParserGetDataW(handle_, id), id == FIELD_URL ? c.latin1 : c.characters)
+                << name << " " << id;
+            if (!latin1) EXPECT_EQ(Get(id), c.narrow) << name << " " << id;
+        }
+        // A picture's name is a path: its bytes go to the file system as they are,
+        // even where they spell nothing in the code page.
+        const std::string picture = dir_.Write("cover\xe9\xff.jpg", Bytes(77, 1));
+        TagParserSetData(handle_, FIELD_PICTURE, picture.c_str());
+        EXPECT_EQ(Get(FIELD_PICTURE_INFO), "77") << name;
+        // A wide comment is not sent through the code page: the emoji stays.
+        TagParserSetDataW(handle_, FIELD_COMMENT2, L"\u00e9 \U0001F3B5");
+        EXPECT_EQ(TagParserGetDataW(handle_, FIELD_COMMENT2), L"\u00e9 \U0001F3B5") << name;
+        ASSERT_EQ(TagParserApplyFile(handle_), 1) << name;
+        Reopen();
+        EXPECT_EQ(Get(FIELD_TITLE2), c.narrow) << name;
+        EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE), c.latin1) << name;
+        if (!HaveMutagen()) continue;
+        std::string dump = MutagenDump(path_);
+        std::string title = WideToUtf8ForTest(c.characters);
+        EXPECT_NE(dump.find("3 TIT2=" + title + "\n"), std::string::npos) << name << dump;
+        EXPECT_NE(dump.find("3 COMM==   =\xc3\xa9 \xf0\x9f\x8e\xb5\n"), std::string::npos) << name << dump;
+    }
+}
+
+// URL values of up to 9999 characters are kept; a longer one removes the frame.
+TEST_F(MpegTest, UrlsLongerThanTheFrameAllowsRemoveIt) {
+    Open(Mp3Frames());
+    TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
+    for (const auto& [value, read] : {std::pair{std::wstring(9999, L'u'), std::wstring(9999, L'u')},
+                                      std::pair{std::wstring(10000, L'u'), std::wstring()}}) {
+        TagParserSetDataW(handle_, FIELD_URL, value.c_str());
+        EXPECT_EQ(TagParserGetDataW(handle_, FIELD_URL), read);
     }
 }
 
