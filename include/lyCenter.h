@@ -10,6 +10,15 @@
 #include <cstdint>
 #include <string>
 
+// Texts cross this interface as std::string and std::wstring, so a host must
+// use the same standard library and string layout as the module: GCC's
+// libstdc++ with its C++11 string ABI.
+#if defined(_LIBCPP_VERSION)
+#error "lyParser passes std::string across its interface and is built with libstdc++: build the host with libstdc++ too (not libc++)."
+#elif defined(_GLIBCXX_USE_CXX11_ABI) && !_GLIBCXX_USE_CXX11_ABI
+#error "lyParser passes std::string across its interface and is built with the C++11 string ABI: build the host without -D_GLIBCXX_USE_CXX11_ABI=0."
+#endif
+
 #if defined(__GNUC__)
 #define LYCENTER_API __attribute__((visibility("default")))
 #else
