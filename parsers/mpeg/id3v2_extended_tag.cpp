@@ -1,7 +1,10 @@
 #include "parsers/mpeg/id3v2_extended_tag.h"
 
+#include <vector>
+
 #include <taglib/commentsframe.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/urllinkframe.h>
 
@@ -46,6 +49,29 @@ ID3v2::Frame* NewFrame(const char* id) {
     if (frameId == "COMM") return new ID3v2::CommentsFrame(TagLib::String::Latin1);
     if (frameId == "USLT") return new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
     return new ID3v2::TextIdentificationFrame(frameId, TagLib::String::UTF8);
+}
+
+// True for a frame TagLib holds only as bytes it could not decode (encrypted,
+// or compressed in a way it cannot unpack): it cannot be changed, and TagLib
+// would write it back without the flags that say how to read it.
+// TagLib shows a frame's header flags only to frame classes.
+struct FrameFlags : ID3v2::Frame {
+    static bool Undecodable(const ID3v2::Frame* frame) {
+        const auto* header = (frame->*(&FrameFlags::header))();
+        return header->encryption() ||
+               (header->compression() && dynamic_cast<const ID3v2::UnknownFrame*>(frame) != nullptr);
+    }
+};
+
+bool Undecodable(const ID3v2::Frame* frame) { return FrameFlags::Undecodable(frame); }
+
+// Removes the undecodable frames of `id`, or of every id when `id` is null.
+void RemoveUndecodable(ID3v2::Tag* tag, const char* id) {
+    std::vector<ID3v2::Frame*> doomed;
+    for (ID3v2::Frame* frame : id ? tag->frameList(id) : tag->frameList()) {
+        if (Undecodable(frame)) doomed.push_back(frame);
+    }
+    for (ID3v2::Frame* frame : doomed) tag->removeFrame(frame);
 }
 
 }  // namespace
@@ -100,6 +126,8 @@ void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
         tag_->removeFrames(id);
         return;
     }
+    // A value cannot go into a frame TagLib could not decode: it takes its place.
+    RemoveUndecodable(tag_, id);
     ID3v2::Frame* frame = firstFrame(id);
     if (!frame) {
         frame = NewFrame(id);
@@ -144,6 +172,8 @@ void ID3v2ExtendedTag::setUrl(const Text& value) {
 bool ID3v2ExtendedTag::isEmpty() const { return tag_->frameList().isEmpty(); }
 
 void ID3v2ExtendedTag::normalizeForWriting() {
+    // Written without their flags they would read as garbage.
+    RemoveUndecodable(tag_, nullptr);
     UpgradeToVersion24(tag_);
     const ID3v2::FrameList& frames = tag_->frameList();
     for (ID3v2::Frame* frame : frames) {

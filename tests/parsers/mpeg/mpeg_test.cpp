@@ -533,3 +533,19 @@ TEST_F(MpegTest, FilesWithoutAudioAreNeitherWrittenNorReadWhole) {
 }
 
 }  // namespace
+
+// A frame TagLib cannot decode (encrypted) cannot take a value: the new value
+// takes its place, and no such frame is written back as plain text.
+TEST_F(MpegTest, UndecodableFramesAreReplacedNeverWrittenAsGarbage) {
+    Bytes secret = Text(3, "TIT2", "sealed");
+    secret[9] |= 0x40;  // the encryption flag
+    Bytes lyrics = Commented(3, "USLT", "words");
+    lyrics[9] |= 0x40;
+    Open(Concat({Tag(3, {secret, lyrics, Text(3, "TPE1", "kept")}), Mp3Frames()}));
+    TagParserSetDataW(handle_, FIELD_TITLE2, L"New");
+    EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE2), L"New");
+    Save();
+    EXPECT_EQ(Get(FIELD_TITLE2) + "|" + Get(FIELD_ARTIST2) + "|" + Get(FIELD_LYRICS), "New|kept|");
+    if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
+    EXPECT_EQ(MutagenDump(path_), "(2, 4, 0)\n3 TPE1=kept\n3 TIT2=New\n");
+}
