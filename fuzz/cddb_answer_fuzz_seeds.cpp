@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
         "DTITLE=Some Artist / Some Album\r\nDYEAR=1999\r\nDGENRE=Rock\r\nTTITLE0=One\r\n"
         "TTITLE1=Two\r\nEXTD=\r\nEXTT0=\r\nEXTT1=\r\nPLAYORDER=\r\n.\r\n",
         "Content-Type: text/plain\r\n\r\njazz 1 x\nTTITLE0=A\nDTITLE=B\nDYEAR=",
+        "200 rock 7a0bd30b Bj\xF6rk / Caf\xE9\r\nDTITLE=Bj\xF6rk / Caf\xE9\r\nTTITLE0=J\xF3ga\r\n",
+        "DTITLE=Bj\xC3\xB6rk / \xE2\x9C\x93\r\nTTITLE0=\xF0\x9F\x8E\xB5\r\n",
     };
     int index = 0;
     for (const auto& seed : seeds) {
