@@ -4,6 +4,8 @@
 // stand-in library built from host/ implements every function with working
 // defaults so that hosts other than the player (lytag, tests) can load the
 // module. All functions may be called from any thread.
+//
+// docs/host-guide.md tells which of these the module calls, from which thread.
 #ifndef LYCENTER_H
 #define LYCENTER_H
 

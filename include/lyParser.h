@@ -12,6 +12,8 @@
 // Text: narrow text is in the multibyte encoding of the calling thread's
 // LC_CTYPE locale (UTF-8 under the plain C locale); wide text holds one
 // wchar_t per character.
+//
+// docs/host-guide.md describes every export, field and kind.
 #ifndef LYPARSER_H
 #define LYPARSER_H
 
