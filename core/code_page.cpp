@@ -149,6 +149,19 @@ std::string WideToUtf8(const std::wstring& text) {
     return out;
 }
 
+std::wstring Utf8OrLatin1ToWide(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0, n; i < text.size(); i += n) {
+        char32_t c;
+        if ((n = DecodeUtf8(bytes, text.size(), i, &c)) == 0)
+            return std::wstring(bytes, bytes + text.size());
+        out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
+}
+
 std::wstring Utf16ToWide(const std::u16string& text) {
     std::wstring out;
     out.reserve(text.size());

@@ -24,6 +24,9 @@ bool WideToCodePageExact(const std::wstring& text, std::string* out);
 
 std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);
+// Text of unknown origin: UTF-8 when the whole text is valid UTF-8, else
+// ISO-8859-1 (each byte one character).
+std::wstring Utf8OrLatin1ToWide(const std::string& text);
 // UTF-16 code units (surrogate pairs joined; lone surrogates read as U+FFFD).
 std::wstring Utf16ToWide(const std::u16string& text);
 std::u16string WideToUtf16(const std::wstring& text);

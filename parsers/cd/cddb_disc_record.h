@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+// All text in UTF-8, whatever encoding the server answered in.
 struct CddbDiscRecord {
     std::string discId;  // the disc's CDDB identity; the cache key
     std::string artist;

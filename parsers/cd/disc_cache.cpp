@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 #include "core/module_state.h"
@@ -12,29 +14,49 @@
 namespace {
 
 constexpr unsigned kNamesArrived = 34080;  // the playlist's "names have arrived" message
+constexpr long kDefaultRetryMs = 10000;
+constexpr long kMaxRetryMs = 24L * 3600 * 1000;
+constexpr int kMaxRetryDoublings = 6;
 
 bool SameDisc(const std::string& a, const std::string& b) {
     return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
-void RunLookup(char letter) noexcept try {
-    std::lock_guard<std::recursive_mutex> hold(ModuleLock());
-    if (letter == 0) return;
-    CBassAudio* engine = GetBassAudio();
-    std::string drive(1, letter);
-    if (!engine || !engine->GetBassCD_IsReady(static_cast<unsigned long>(DriveIndexFromPath(drive)))) {
-        return;
+// Looks the disc up and ends its claim; the cache decides whether the player
+// hears of it.
+void RunLookup(char letter, const std::string& discId) noexcept {
+    DiscCache& cache = DiscCache::Instance();
+    try {
+        std::lock_guard<std::recursive_mutex> hold(ModuleLock());
+        CBassAudio* engine = GetBassAudio();
+        std::string drive(1, letter);
+        if (letter == 0 || !engine ||
+            !engine->GetBassCD_IsReady(static_cast<unsigned long>(DriveIndexFromPath(drive)))) {
+            cache.FinishLookup(discId, CddbDiscRecord(), LookupOutcome::kNotRun,
+                               DiscCache::Clock::now());
+            return;
+        }
+        CFreeDBClient client;
+        client.Init(std::wstring(1, static_cast<wchar_t>(static_cast<unsigned char>(letter))));
+        int named = client.Lookup();
+        CddbDiscRecord record;
+        client.TakeRecord(&record);
+        client.ClearCategories();
+        LookupOutcome outcome = !SameDisc(record.discId, discId) ? LookupOutcome::kNotRun
+                                : named                          ? LookupOutcome::kNamed
+                                : client.FailedForNow()          ? LookupOutcome::kFailedForNow
+                                                                 : LookupOutcome::kSettled;
+        if (cache.FinishLookup(discId, record, outcome, DiscCache::Clock::now())) {
+            SendCallFunction("playlist", kNamesArrived, 0, 0);
+        }
+    } catch (...) {
+        // Out of memory: give the claim back, so that a later open may try again.
+        try {
+            cache.FinishLookup(discId, CddbDiscRecord(), LookupOutcome::kNotRun,
+                               DiscCache::Clock::now());
+        } catch (...) {
+        }
     }
-    CFreeDBClient client;
-    client.Init(std::wstring(1, static_cast<wchar_t>(static_cast<unsigned char>(letter))));
-    client.Lookup();
-    CddbDiscRecord record;
-    client.TakeRecord(&record);
-    client.ClearCategories();
-    DiscCache::Instance().AddRecord(record);
-    SendCallFunction("playlist", kNamesArrived, 0, 0);
-} catch (...) {
-    // A lookup that fails for want of memory simply ends.
 }
 
 }  // namespace
@@ -54,34 +76,68 @@ void DiscCache::SetLastDiscId(const std::string& discId) {
     lastDiscId_ = discId;
 }
 
-bool DiscCache::CopyRecordOrClaimLookup(const std::string& discId, CddbDiscRecord* record) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    bool pending = false;
-    for (const auto& id : pending_) pending = pending || SameDisc(id, discId);
-    if (pending) {
-        *record = CddbDiscRecord();
-        for (const auto& cached : records_) {
-            if (SameDisc(cached.discId, discId)) {
-                *record = cached;
-                break;
-            }
-        }
-        if (!record->discId.empty()) return false;
+DiscCache::Disc* DiscCache::Find(const std::string& discId) {
+    for (auto& disc : discs_) {
+        if (SameDisc(disc.discId, discId)) return &disc;
     }
-    pending_.push_back(discId);
+    return nullptr;
+}
+
+bool DiscCache::CopyRecordOrClaimLookup(const std::string& discId, CddbDiscRecord* record,
+                                        Clock::time_point now, Clock::duration interval) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    Disc* disc = Find(discId);
+    if (!disc) {
+        *record = CddbDiscRecord();
+        discs_.push_back(Disc());
+        disc = &discs_.back();
+        disc->discId = discId;
+    } else {
+        *record = disc->record;
+        if (disc->running || disc->settled) return false;
+        if (disc->failures > 0) {
+            auto delay = interval * (1 << std::min(disc->failures - 1, kMaxRetryDoublings));
+            if (now - disc->failedAt < delay) return false;
+        }
+    }
+    disc->running = true;
     return true;
 }
 
-void DiscCache::AddRecord(const CddbDiscRecord& record) {
+bool DiscCache::FinishLookup(const std::string& discId, const CddbDiscRecord& record,
+                             LookupOutcome outcome, Clock::time_point now) {
     std::lock_guard<std::mutex> hold(mutex_);
-    records_.push_back(record);
+    Disc* disc = Find(discId);
+    if (!disc) return false;
+    disc->running = false;
+    if (outcome == LookupOutcome::kNotRun) return false;
+    bool first = disc->lookupsRun++ == 0;
+    disc->record = record;
+    disc->settled = outcome != LookupOutcome::kFailedForNow;
+    if (outcome == LookupOutcome::kFailedForNow) {
+        ++disc->failures;
+        disc->failedAt = now;
+    }
+    return outcome == LookupOutcome::kNamed || first;
 }
 
-bool StartDiscLookup(char letter) {
+DiscCache::Clock::duration RetryInterval() {
+    long ms = kDefaultRetryMs;
+    if (const char* text = std::getenv("LYPARSER_CDDB_RETRY_MS")) {
+        char* end = nullptr;
+        long value = std::strtol(text, &end, 10);
+        if (end != text && value >= 0) ms = std::min(value, kMaxRetryMs);
+    }
+    return std::chrono::milliseconds(ms);
+}
+
+bool StartDiscLookup(char letter, const std::string& discId) {
     try {
-        std::thread(RunLookup, letter).detach();
+        std::thread(RunLookup, letter, discId).detach();
         return true;
     } catch (...) {
+        DiscCache::Instance().FinishLookup(discId, CddbDiscRecord(), LookupOutcome::kNotRun,
+                                           DiscCache::Clock::now());
         return false;
     }
 }

@@ -1,5 +1,6 @@
 #include "parsers/cd/freecddb_module.h"
 
+#include "core/code_page.h"
 #include "core/description_text.h"
 #include "core/host_text.h"
 #include "core/module_state.h"
@@ -66,8 +67,10 @@ int CFreeCDDBModule::OpenFile(StringEx path) {
     }
     driveText_ = drive;
 
-    if (lookupEnabled_ && known && cache.CopyRecordOrClaimLookup(discId_, &record_)) {
-        StartDiscLookup(driveText_.empty() ? '\0' : driveText_[0]);
+    if (lookupEnabled_ && known &&
+        cache.CopyRecordOrClaimLookup(discId_, &record_, DiscCache::Clock::now(),
+                                      RetryInterval())) {
+        StartDiscLookup(driveText_.empty() ? '\0' : driveText_[0], discId_);
     }
     return 1;
 }
@@ -79,17 +82,17 @@ StringEx CFreeCDDBModule::GetData(int fieldId) {
         static_cast<size_t>(trackNumber_) > record_.trackTitles.size()) {
         return StringEx("");
     }
-    switch (fieldId) {
+    switch (fieldId) {  // names are held in UTF-8 and handed out as characters
         case FIELD_TITLE:
-            return StringEx(record_.trackTitles[static_cast<size_t>(trackNumber_) - 1]);
+            return StringEx(Utf8ToWide(record_.trackTitles[static_cast<size_t>(trackNumber_) - 1]));
         case FIELD_ARTIST:
-            return StringEx(record_.artist);
+            return StringEx(Utf8ToWide(record_.artist));
         case FIELD_ALBUM:
-            return StringEx(record_.album);
+            return StringEx(Utf8ToWide(record_.album));
         case FIELD_YEAR:
-            return StringEx(record_.year);
+            return StringEx(Utf8ToWide(record_.year));
         case FIELD_GENRE:
-            return StringEx(record_.genre);
+            return StringEx(Utf8ToWide(record_.genre));
         case FIELD_TRACK:
             return StringEx(IntText(trackNumber_));
         default:

@@ -1,7 +1,10 @@
 // CFreeCDDBModule: an audio-CD track as a file. The first character of its
 // path names the drive, its digits the track. Fields come from the disc's
 // freedb record; an unknown disc starts a background lookup, and tracks
-// opened after it finished get the names. Nothing is ever written.
+// opened after it finished get the names. A lookup that failed for a passing
+// reason is started again by a later open (see disc_cache.h). Names are
+// handed out as wide text, so each caller gets them in its own code page.
+// Nothing is ever written.
 //
 // One instance belongs to one thread at a time; lookups run on their own
 // threads and meet instances only through the disc cache.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/code_page.h"
 #include "core/http_client.h"
 #include "core/module_state.h"
 #include "core/platform_identity.h"
@@ -34,7 +35,9 @@ void RemoveAll(std::string* text, const char* characters) {
     *text = kept;
 }
 
-// Each 10240-byte block of the body counts up to its first zero byte.
+// Each 10240-byte block of the body counts up to its first zero byte. The
+// text is UTF-8 when it is valid UTF-8, else ISO-8859-1 (the protocol level's
+// own encoding); it is kept as UTF-8.
 std::string TextOfBody(const std::string& body) {
     std::string text;
     for (size_t at = 0; at < body.size(); at += kReceiveBlock) {
@@ -42,7 +45,13 @@ std::string TextOfBody(const std::string& body) {
         size_t zero = body.find('\0', at);
         text.append(body, at, zero < at + block ? zero - at : block);
     }
-    return text;
+    return WideToUtf8(Utf8OrLatin1ToWide(text));
+}
+
+// The status code an answer begins with, as "202 No match for disc ID ...".
+bool AnswerCodeIs(const std::string& answer, const char* code) {
+    return answer.compare(0, 3, code) == 0 &&
+           (answer.size() == 3 || answer[3] < '0' || answer[3] > '9');
 }
 
 }  // namespace
@@ -65,12 +74,13 @@ int CFreeDBClient::Init(const std::wstring& path) {
 }
 
 int CFreeDBClient::Lookup() {
+    failedForNow_ = false;
     if (!GetDiscId(path_)) return 0;
     Query();
-    if (response_.empty()) return 0;
+    if (!answered_ || response_.empty() || AnswerCodeIs(response_, "202")) return 0;
     ParseQuery();
     Read();
-    if (response_.empty()) return 0;
+    if (!answered_ || response_.empty()) return 0;
     return ParseRead();
 }
 
@@ -99,21 +109,33 @@ std::string CFreeDBClient::Address(const std::string& command) {
 }
 
 int CFreeDBClient::Query() {
-    response_ = HttpGet(Address("cmd=cddb+query+" + queryText_ + "&" + HelloText()));
+    SetResponse(HttpGet(Address("cmd=cddb+query+" + queryText_ + "&" + HelloText())));
     return 1;
 }
 
 int CFreeDBClient::Read() {
-    response_ = HttpGet(
-        Address("cmd=cddb+read+" + record_.genre + "+" + record_.discId + "&" + HelloText()));
+    SetResponse(HttpGet(
+        Address("cmd=cddb+read+" + record_.genre + "+" + record_.discId + "&" + HelloText())));
     return 1;
 }
 
 std::string CFreeDBClient::HttpGet(const std::string& address) {
+    HttpAnswer answer;
     try {
-        return TextOfBody(HttpGetBody(address, DefaultHttpLimits()));
+        answer = HttpGetAnswer(address, DefaultHttpLimits());
     } catch (...) {
-        return std::string();
+        answer.failure = HttpFailure::kPassing;
+    }
+    answered_ = answer.failure == HttpFailure::kNone;
+    failedForNow_ = failedForNow_ || answer.failure == HttpFailure::kPassing;
+    return answer.body;
+}
+
+void CFreeDBClient::SetResponse(const std::string& body) {
+    try {
+        response_ = TextOfBody(body);
+    } catch (...) {
+        response_.clear();
     }
 }
 

@@ -49,11 +49,25 @@ public:
     // host:port, as LYPARSER_CDDB_SERVER takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     // The exact body answered to "query/DISCID" or "read/CATEGORY/DISCID";
-    // without one the server says there is no match.
+    // without one the server says there is no match. A body that begins with
+    // "HTTP/" is the whole HTTP answer (see Http).
     void Answer(const std::string& command, const std::string& body) {
         std::filesystem::create_directories(
             std::filesystem::path(dir_.File("db/" + command)).parent_path());
         dir_.Write("db/" + command, body);
+    }
+    // An answer for the next such request only; later ones get Answer's again.
+    void AnswerOnce(const std::string& command, const std::string& text) {
+        Answer(command + ".once", text);
+    }
+    // A whole HTTP answer to store as an answer: `status` as "503 Service
+    // Unavailable", a Location when `location` is given, and `body`.
+    static std::string Http(const std::string& status, const std::string& location = "",
+                            const std::string& body = "") {
+        return "HTTP/1.1 " + status + "\r\n" +
+               (location.empty() ? "" : "Location: " + location + "\r\n") +
+               "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+               body;
     }
     // Request targets received so far, in order, each followed by a line feed.
     std::string Requests() const {

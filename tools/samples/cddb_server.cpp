@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -46,7 +47,19 @@ bool ReadFile(const std::string& path, std::string* text) {
     return true;
 }
 
-// The answer body for a request target, from the database folder.
+// The stored answer at `path` in the database: `path`.once when it exists
+// (removed as it is used), else `path`.
+bool StoredAnswer(const std::string& path, std::string* text) {
+    if (ReadFile(path + ".once", text)) {
+        std::remove((path + ".once").c_str());
+        return true;
+    }
+    return ReadFile(path, text);
+}
+
+// The whole HTTP answer for a request target, from the database folder. A
+// stored answer that begins with "HTTP/" is sent as it is; any other is the
+// body of a 200 answer.
 std::string Answer(const std::string& target, const std::string& db) {
     size_t cmd = target.find("cmd=");
     std::string command = cmd == std::string::npos ? "" : target.substr(cmd + 4);
@@ -56,14 +69,19 @@ std::string Answer(const std::string& target, const std::string& db) {
     for (std::string word; std::getline(split, word, '+');) words.push_back(word);
     std::string body;
     if (words.size() >= 3 && words[0] == "cddb" && words[1] == "query") {
-        if (ReadFile(db + "/query/" + words[2], &body)) return body;
-        return "202 No match for disc ID " + words[2] + ".\r\n";
+        if (!StoredAnswer(db + "/query/" + words[2], &body)) {
+            body = "202 No match for disc ID " + words[2] + ".\r\n";
+        }
+    } else if (words.size() >= 4 && words[0] == "cddb" && words[1] == "read") {
+        if (!StoredAnswer(db + "/read/" + words[2] + "/" + words[3], &body)) {
+            body = "401 " + words[2] + " " + words[3] + " No such CD entry in database.\r\n";
+        }
+    } else {
+        body = "500 Command syntax error.\r\n";
     }
-    if (words.size() >= 4 && words[0] == "cddb" && words[1] == "read") {
-        if (ReadFile(db + "/read/" + words[2] + "/" + words[3], &body)) return body;
-        return "401 " + words[2] + " " + words[3] + " No such CD entry in database.\r\n";
-    }
-    return "500 Command syntax error.\r\n";
+    if (body.compare(0, 5, "HTTP/") == 0) return body;
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 void Respond(int fd, const std::string& db, const std::string& log, CddbServerMode mode) {
@@ -79,9 +97,7 @@ void Respond(int fd, const std::string& db, const std::string& log, CddbServerMo
         }
         return;
     }
-    std::string body = Answer(target, db);
-    SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    SendAll(fd, Answer(target, db));
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 // It answers "cmd=cddb+query+<discid>+..." with the file <db>/query/<discid>
 // and "cmd=cddb+read+<category>+<discid>+..." with <db>/read/<category>/<discid>
 // (a "no match" answer when the file is missing), one connection at a time.
+// A file <path>.once is answered in preference to <path>, once: it is removed
+// as it is used. A file that begins with "HTTP/" is a whole HTTP answer
+// (status line, headers, body), so a disc can be made to fail or to redirect;
+// any other file is the body of a 200 answer.
 // Every request's target is appended as one line to the log file.
 #ifndef LYPARSER_TOOLS_SAMPLES_CDDB_SERVER_H
 #define LYPARSER_TOOLS_SAMPLES_CDDB_SERVER_H

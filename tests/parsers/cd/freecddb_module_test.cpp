@@ -1,6 +1,7 @@
 // The audio-CD track parser: fields and texts from the cached disc record, the
-// disc identity rules, and the lookup threads with their cache and
-// notifications, against a CDDB server process on loopback.
+// disc identity rules, the lookup threads with their cache, retries and
+// notifications, and names through the exports in several code pages, against
+// a CDDB server process on loopback.
 #include "parsers/cd/freecddb_module.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,12 @@
 
 #include "core/module_state.h"
 #include "lyCenter.h"
+#include "parsers/cd/disc_cache.h"
+#include "tests/support/built_locale.h"
 #include "tests/support/cddb_server.h"
 #include "tests/support/fake_engine.h"
+#include "tests/support/locale_guard.h"
+#include "tests/support/module_test.h"
 
 namespace {
 
@@ -23,6 +28,10 @@ namespace {
 // exits, as in a player: the engine they ask and the count they report to are
 // never destroyed.
 std::atomic<int> g_notices{0};
+
+// Björk ✓ Café 🎵 日本, in UTF-8.
+const std::string kSymbols =
+    "Bj\xC3\xB6rk \xE2\x9C\x93 Caf\xC3\xA9 \xF0\x9F\x8E\xB5 \xE6\x97\xA5\xE6\x9C\xAC";
 
 void CountNotice(const char* unit, unsigned message, int a, int b) {
     if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_notices;
@@ -52,6 +61,26 @@ std::string Fields(const std::string& path) {
     return text;
 }
 
+// Field `id` of the track at `path`, opened through the exports.
+std::string NarrowField(const std::string& path, int id) {
+    return TagParserGetData(OpenedFile(path).get(), id);
+}
+std::wstring WideField(const std::string& path, int id) {
+    return TagParserGetDataW(OpenedFile(path).get(), id);
+}
+
+// Returns once no lookup is running: a lookup tells the player before it lets
+// go of the module lock.
+void AwaitRunningLookup() { std::lock_guard<std::recursive_mutex> hold(ModuleLock()); }
+
+// Requests the server received that contain `what` (every one for "\n").
+int RequestsFor(const CddbTestServer& server, const std::string& what) {
+    std::string log = server.Requests();
+    int count = 0;
+    for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++count;
+    return count;
+}
+
 std::string Md5(CFreeCDDBModule* track) {
     int start = 0, end = 0;
     return track->GetMD5(&start, &end).GetNarrow();
@@ -60,12 +89,16 @@ std::string Md5(CFreeCDDBModule* track) {
 class FreeCDDBModuleTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        engine_.driveLetters = {3, 4, 5};  // D: E: F:
+        engine_.driveLetters = {3, 4, 5, 6, 7, 8, 9};  // D: to J:
         engine_.SetDisc(0, "7a0b2c09 5 150 1000 2000 3000 4000 200");
         engine_.SetDisc(1, "0d000903 3 150 300 525 11");
         engine_.SetDisc(2, "1e000000 1 150 60");
+        engine_.SetDisc(3, "4a000a01 1 150 60");  // G: named in ISO-8859-1
+        engine_.SetDisc(4, "4b000a01 1 150 60");  // H: named in UTF-8, behind a redirect
+        engine_.SetDisc(5, "4c000a01 1 150 60");  // I: the server fails at first
+        engine_.SetDisc(6, "4d000a01 1 150 60");  // J: unknown to the server
         engine_.trackBytes = {44100000, 176399, 176400};
-        StoreBassAudio(&engine_);
+        TagParserInitialize(&engine_);
         GetConfig()->word[112] = 1;  // lookups on
         SetCallFunctionHandler(CountNotice);
         setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
@@ -74,6 +107,15 @@ protected:
         server_->Answer("read/jazz/7a0b2c09",
                         "DTITLE=Quintet / Five Pieces\r\nDYEAR=1961\r\nTTITLE0=One\r\nTTITLE1=Two"
                         "\r\nTTITLE2=Three\r\nTTITLE3=Four\r\nTTITLE4=Five\r\nEXTD=\r\n.\r\n");
+        server_->Answer("query/4a000a01", "200 rock 4a000a01 Bj\xF6rk / Caf\xE9\r\n");
+        server_->Answer("read/rock/4a000a01", "DTITLE=Bj\xF6rk / Caf\xE9\r\nTTITLE0=J\xF3ga\r\n");
+        server_->Answer("query/4b000a01",
+                        CddbTestServer::Http("302 Found", "/~cddb/cddb.cgi?cmd=cddb+query+moved"));
+        server_->Answer("query/moved", "200 misc 4b000a01 Bj\xC3\xB6rk / Caf\xC3\xA9\r\n");
+        server_->Answer("read/misc/4b000a01",
+                        "DTITLE=Bj\xC3\xB6rk / Caf\xC3\xA9\r\nTTITLE0=" + kSymbols + "\r\n");
+        server_->Answer("query/4c000a01", "200 misc 4c000a01 Try / Again\r\n");
+        server_->Answer("read/misc/4c000a01", "DTITLE=Try / Again\r\nTTITLE0=At Last\r\n");
         setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
     }
     static void TearDownTestSuite() {
@@ -129,14 +171,103 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
                   "\r\n\tDisc ID / 7a0b2c09\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
 }
 
-TEST_F(FreeCDDBModuleTest, SecondTrackOfAPendingDiscStartsAnotherLookup) {
-    CddbTestServer silent("silent");
-    setenv("LYPARSER_CDDB_SERVER", silent.address().c_str(), 1);
+// The cache's rules for starting lookups, on a clock of the test's own.
+TEST_F(FreeCDDBModuleTest, OnlyPassingFailuresAreLookedUpAgainEachTimeLater) {
+    DiscCache& cache = DiscCache::Instance();
+    const auto t0 = DiscCache::Clock::now();
+    auto at = [&](int seconds) { return t0 + std::chrono::seconds(seconds); };
+    const auto interval = std::chrono::seconds(10);
+    CddbDiscRecord record, partial, named;
+    partial.discId = named.discId = "aa000001";
+    partial.album = named.album = "Some / Album";
+    named.trackTitles = {"One"};
+    auto claim = [&](const char* disc, int seconds) {
+        return cache.CopyRecordOrClaimLookup(disc, &record, at(seconds), interval);
+    };
+
+    EXPECT_TRUE(claim("aa000001", 0));
+    EXPECT_FALSE(claim("AA000001", 0));  // a second track while the disc is looked up
+    // The end of the first lookup is told, whatever it found.
+    EXPECT_TRUE(cache.FinishLookup("aa000001", partial, LookupOutcome::kFailedForNow, at(5)));
+    // The wait after each failure in a row, from its end.
+    int end = 5;
+    for (int wait : {10, 20, 40, 80, 160, 320, 640, 640}) {
+        EXPECT_FALSE(claim("aa000001", end + wait - 1)) << wait;
+        EXPECT_EQ(record.album, "Some / Album");
+        ASSERT_TRUE(claim("aa000001", end + wait)) << wait;
+        end += wait + 1;
+        EXPECT_FALSE(
+            cache.FinishLookup("aa000001", partial, LookupOutcome::kFailedForNow, at(end)));
+    }
+    EXPECT_TRUE(claim("aa000001", end + 640));
+    EXPECT_TRUE(cache.FinishLookup("aa000001", named, LookupOutcome::kNamed, at(end + 641)));
+    EXPECT_FALSE(claim("aa000001", end + 100000));  // named: never again
+    EXPECT_EQ(record.trackTitles, named.trackTitles);
+
+    // A lookup that did not run is neither told nor counted; an answer without names stands.
+    EXPECT_TRUE(claim("aa000002", 0));
+    EXPECT_FALSE(cache.FinishLookup("aa000002", CddbDiscRecord(), LookupOutcome::kNotRun, at(0)));
+    EXPECT_TRUE(claim("aa000002", 0));
+    EXPECT_TRUE(cache.FinishLookup("aa000002", CddbDiscRecord(), LookupOutcome::kSettled, at(0)));
+    EXPECT_FALSE(claim("aa000002", 100000));
+}
+
+// Whatever encoding the server answers in, each caller gets the names in its
+// own code page, "?" where it has no character, and all of them as wide text.
+TEST_F(FreeCDDBModuleTest, NamesArriveInTheCallersCodePageWhateverTheServerSent) {
     const int before = g_notices;
-    Open("F:\\Track01.cda");
-    Open("F:\\Track01.cda");  // still pending, nothing cached: a second lookup
-    EXPECT_TRUE(WaitFor([&] { return g_notices >= before + 2; }));
-    setenv("LYPARSER_CDDB_SERVER", server_->address().c_str(), 1);
+    for (const char* path : {"G:\\Track01.cda", "H:\\Track01.cda"})
+        ASSERT_TRUE(WaitFor([&] { return !WideField(path, FIELD_TITLE).empty(); })) << path;
+    AwaitRunningLookup();
+    EXPECT_EQ(g_notices, before + 2);
+    const std::wstring symbols = L"Bj\u00F6rk \u2713 Caf\u00E9 \U0001F3B5 \u65E5\u672C";
+    // locale (source and character map), then G:'s title and album and H:'s title
+    const std::tuple<const char*, const char*, std::string, std::string, std::string> cases[] = {
+        {"C", nullptr, "J\xC3\xB3ga", "Bj\xC3\xB6rk / Caf\xC3\xA9", kSymbols},
+        {"C.UTF-8", nullptr, "J\xC3\xB3ga", "Bj\xC3\xB6rk / Caf\xC3\xA9", kSymbols},
+        {"en_US", "ISO-8859-1", "J\xF3ga", "Bj\xF6rk / Caf\xE9", "Bj\xF6rk ? Caf\xE9 ? ??"},
+        {"ja_JP", "EUC-JP", "J\x8F\xAB\xD1ga", "Bj\x8F\xAB\xD3rk / Caf\x8F\xAB\xB1",
+         "Bj\x8F\xAB\xD3rk ? Caf\x8F\xAB\xB1 ? \xC6\xFC\xCB\xDC"}};
+    for (const auto& [source, charmap, title, album, symbolTitle] : cases) {
+        std::unique_ptr<BuiltLocale> built;
+        if (charmap) built = std::make_unique<BuiltLocale>(source, charmap);
+        ASSERT_TRUE(!built || built->ok()) << charmap;
+        ThreadLocale guard(built ? built->name() : source);
+        ASSERT_TRUE(guard.ok()) << source;
+        EXPECT_EQ(NarrowField("G:\\Track01.cda", FIELD_TITLE), title) << source;
+        EXPECT_EQ(NarrowField("G:\\Track01.cda", FIELD_ALBUM), album) << source;
+        EXPECT_EQ(NarrowField("H:\\Track01.cda", FIELD_TITLE), symbolTitle) << source;
+        EXPECT_EQ(WideField("G:\\Track01.cda", FIELD_TITLE), L"J\u00F3ga") << source;
+        EXPECT_EQ(WideField("H:\\Track01.cda", FIELD_ALBUM), L"Bj\u00F6rk / Caf\u00E9") << source;
+        EXPECT_EQ(WideField("H:\\Track01.cda", FIELD_TITLE), symbols) << source;
+    }
+}
+
+// A lookup that failed for a passing reason is tried again by a later open;
+// the player hears of the first lookup and of names, not of a retry that
+// failed again. No match is an answer: nothing more is asked.
+TEST_F(FreeCDDBModuleTest, LookupThatFailedIsTriedAgainByALaterOpenUntilNamesArrive) {
+    setenv("LYPARSER_CDDB_RETRY_MS", "0", 1);
+    const int before = g_notices;
+    const std::string track = "I:\\Track01.cda";
+    server_->AnswerOnce("query/4c000a01", CddbTestServer::Http("503 Service Unavailable"));
+    EXPECT_EQ(NarrowField(track, FIELD_TITLE), "");
+    ASSERT_TRUE(WaitFor([&] { return g_notices == before + 1; }));
+    AwaitRunningLookup();
+    server_->AnswerOnce("query/4c000a01", CddbTestServer::Http("503 Service Unavailable"));
+    EXPECT_EQ(NarrowField(track, FIELD_TITLE), "");  // a failed record; the retry fails too
+    ASSERT_TRUE(WaitFor([&] { return NarrowField(track, FIELD_TITLE) == "At Last"; }));
+    AwaitRunningLookup();
+    EXPECT_EQ(g_notices, before + 2);
+    EXPECT_EQ(RequestsFor(*server_, "query+4c000a01"), 3);
+    EXPECT_EQ(RequestsFor(*server_, "read+misc+4c000a01"), 1);
+
+    const int sent = RequestsFor(*server_, "\n");
+    EXPECT_EQ(NarrowField("J:\\Track01.cda", FIELD_TITLE), "");
+    ASSERT_TRUE(WaitFor([&] { return g_notices == before + 3; }));
+    AwaitRunningLookup();
+    EXPECT_EQ(RequestsFor(*server_, "\n"), sent + 1);  // the query: no read of "202 No"
+    unsetenv("LYPARSER_CDDB_RETRY_MS");
 }
 
 TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {

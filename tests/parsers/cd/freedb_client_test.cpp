@@ -1,6 +1,7 @@
-// The freedb client: drive and track numbers from paths, parsing of query and
-// read answers, and whole lookups against a real HTTP server process on
-// loopback, including servers that are down, silent, endless or hostile.
+// The freedb client: drive and track numbers from paths, parsing and decoding
+// of query and read answers, and whole lookups against a real HTTP server
+// process on loopback, including servers that redirect, fail, or are down,
+// silent, endless or hostile.
 #include "parsers/cd/freedb_client.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "parsers/cd/cd_path.h"
 #include "tests/support/cddb_server.h"
 #include "tests/support/fake_engine.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -32,13 +34,16 @@ const bool g_engineReady = [] {
     return StoreBassAudio(&engine);
 }();
 
-// Looks the disc in `drive` up on the server at `address`.
-int LookUp(const std::string& address, CddbDiscRecord* record, const wchar_t* drive = L"D") {
+// Looks the disc in `drive` up on the server at `address`; *failedForNow
+// tells whether the client would ask again later.
+int LookUp(const std::string& address, CddbDiscRecord* record, bool* failedForNow = nullptr,
+           const wchar_t* drive = L"D") {
     setenv("LYPARSER_CDDB_SERVER", address.c_str(), 1);
     CFreeDBClient client;
     client.Init(drive);
     int result = client.Lookup();
     client.TakeRecord(record);
+    if (failedForNow) *failedForNow = client.FailedForNow();
     return result;
 }
 
@@ -73,7 +78,17 @@ TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTh
          "|||||One|TTITLE1"},
         {true, "DTITLE=Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n", 1,
          "|||Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n||A"},
-        {true, "210 rock 7a0bd30b entry\r\nDTITLE=X / Y\r\n.\r\n", 0, "||||"}};
+        {true, "210 rock 7a0bd30b entry\r\nDTITLE=X / Y\r\n.\r\n", 0, "||||"},
+        // Answers are ISO-8859-1 unless they are valid UTF-8; the record holds UTF-8.
+        {false, "200 rock 7a0bd30b Bj\xF6rk / Caf\xE9\r\n", 1,
+         "rock|7a0bd30b|Bj\xC3\xB6rk / Caf\xC3\xA9||"},
+        {true, "DTITLE=Bj\xF6rk / x\r\nTTITLE0=J\xF3ga\r\n", 1, "|||Bj\xC3\xB6rk ||J\xC3\xB3ga"},
+        {true, "DTITLE=\xE2\x9C\x93 / x\r\nTTITLE0=\xF0\x9F\x8E\xB5\r\n", 1,
+         "|||\xE2\x9C\x93 ||\xF0\x9F\x8E\xB5"},
+        {true, "TTITLE0=Caf\xC3\xA9\r\nTTITLE1=Caf\xE9\r\n", 1,  // not UTF-8 as a whole
+         "|||||Caf\xC3\x83\xC2\xA9|Caf\xC3\xA9"},
+        {true, "TTITLE0=\xED\xA0\x80\xC0\xAF\r\n", 1,
+         "|||||\xC3\xAD\xC2\xA0\xC2\x80\xC3\x80\xC2\xAF"}};
     for (const auto& [read, answer, result, record] : cases) {
         CFreeDBClient client;
         client.Init(L"D");
@@ -90,7 +105,7 @@ TEST(FreeDBClientTest, LookupsAskQueryThenReadAndBrokenServersEndInAnEmptyRecord
                   "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\n"
                   "DYEAR=2001\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
     CddbDiscRecord record;
-    EXPECT_EQ(LookUp(server.address(), &record, L"E"), 0);  // no disc: nothing is sent
+    EXPECT_EQ(LookUp(server.address(), &record, nullptr, L"E"), 0);  // no disc: nothing is sent
     EXPECT_EQ(LookUp(server.address(), &record), 1);
     EXPECT_EQ(Text(record), "rock|7a0bd30b|Some Artist / Some Album|Some Artist |2001|One|Two");
     const std::string cgi = "/~cddb/cddb\\.cgi\\?cmd=cddb\\+";
@@ -103,15 +118,89 @@ TEST(FreeDBClientTest, LookupsAskQueryThenReadAndBrokenServersEndInAnEmptyRecord
     // Uncut, this query answer would name the category of the read answer above.
     server.Answer("query/7a0bd30b", "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n");
     const std::string closed = CddbTestServer().address();  // gone: nothing listens there
-    for (const std::string& address :
-         {closed, silent.address(), endless.address(), server.address()}) {
+    // server, and whether asking again later may help: yes after no connection or
+    // a timeout; an endless or oversized body ends at our cap or at the timeout,
+    // whichever comes first, so either answer is right there
+    const std::pair<std::string, int> broken[] = {
+        {closed, 1}, {silent.address(), 1}, {endless.address(), -1}, {server.address(), -1}};
+    for (const auto& [address, passing] : broken) {
         auto begin = std::chrono::steady_clock::now();
-        EXPECT_EQ(LookUp(address, &record), 0) << address;
+        bool failedForNow = passing != 1;
+        EXPECT_EQ(LookUp(address, &record, &failedForNow), 0) << address;
         // two exchanges of at most 1.5 s each, with slack
         EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << address;
         EXPECT_EQ(Text(record), "|7a0bd30b|||") << address;
+        if (passing >= 0) {
+            EXPECT_EQ(failedForNow, passing == 1) << address;
+        }
     }
     EXPECT_FALSE(endless.Requests().empty());
+}
+
+TEST(FreeDBClientTest, QueryAnswersWithoutAMatchSendNoReadAndOnlyServerErrorsMayPass) {
+    // query answer, whether asking again later may help
+    const std::pair<std::string, bool> answers[] = {
+        {CddbTestServer::Http("503 Service Unavailable"), true},
+        {CddbTestServer::Http("500 Internal Server Error", "", "200 rock 7a0bd30b A / B\r\n"),
+         true},
+        {CddbTestServer::Http("404 Not Found", "", "200 rock 7a0bd30b A / B\r\n"), false},
+        {"202 No match for disc ID 7a0bd30b.\r\n", false}};
+    for (const auto& [answer, passing] : answers) {
+        CddbTestServer server;
+        server.Answer("query/7a0bd30b", answer);
+        CddbDiscRecord record;
+        bool failedForNow = !passing;
+        EXPECT_EQ(LookUp(server.address(), &record, &failedForNow), 0) << answer;
+        EXPECT_EQ(failedForNow, passing) << answer;
+        EXPECT_EQ(Text(record), "|7a0bd30b|||") << answer;
+        EXPECT_EQ(server.Requests().find("read"), std::string::npos) << server.Requests();
+    }
+}
+
+TEST(FreeDBClientTest, RedirectsAreFollowedAFewHopsAndOnlyToHttpOrHttps) {
+    CddbTestServer server, other;
+    TempDir dir;
+    const std::string found = "200 rock 7a0bd30b Some Artist / Some Album\r\n";
+    auto query = [](const std::string& id) { return "/~cddb/cddb.cgi?cmd=cddb+query+" + id; };
+    server.Answer("query/found", found);
+    other.Answer("query/elsewhere", found);
+    // The body of a redirect is not part of the answer.
+    server.Answer(
+        "read/rock/7a0bd30b",
+        CddbTestServer::Http("301 Moved Permanently", "/~cddb/cddb.cgi?cmd=cddb+read+rock+moved",
+                             "TTITLE0=Moved\r\n"));
+    server.Answer("read/rock/moved",
+                  "DTITLE=Some Artist / Some Album\r\nTTITLE0=One\r\nTTITLE1=Two\r\n");
+    const std::string closed = CddbTestServer().address();
+    // status of each redirect, redirects in a row, where the last leads, result, may pass
+    const std::tuple<std::string, int, std::string, int, bool> cases[] = {
+        {"301 Moved Permanently", 1, query("found"), 1, false},
+        {"302 Found", 1, query("found"), 1, false},
+        {"303 See Other", 1, query("found"), 1, false},
+        {"307 Temporary Redirect", 1, query("found"), 1, false},
+        {"308 Permanent Redirect", 5, query("found"), 1, false},
+        {"302 Found", 6, query("found"), 0, false},
+        {"302 Found", 1, "http://" + other.address() + query("elsewhere"), 1, false},
+        {"302 Found", 1, "https://" + closed + query("found"), 0, true},  // tried: nothing listens
+        {"302 Found", 1, "file://" + dir.Write("found", found), 0, false},
+        {"302 Found", 1, "ftp://" + closed + "/found", 0, false}};
+    for (const auto& [status, hops, last, result, passing] : cases) {
+        for (int hop = 0; hop < hops; ++hop) {
+            server.Answer(
+                hop == 0 ? "query/7a0bd30b" : "query/hop" + std::to_string(hop),
+                CddbTestServer::Http(
+                    status, hop + 1 == hops ? last : query("hop" + std::to_string(hop + 1))));
+        }
+        CddbDiscRecord record;
+        bool failedForNow = !passing;
+        EXPECT_EQ(LookUp(server.address(), &record, &failedForNow), result)
+            << status << " " << hops << " " << last;
+        EXPECT_EQ(Text(record), result
+                                    ? "rock|7a0bd30b|Some Artist / Some Album|Some Artist ||One|Two"
+                                    : "|7a0bd30b|||")
+            << last;
+        EXPECT_EQ(failedForNow, passing) << last;
+    }
 }
 
 }  // namespace
