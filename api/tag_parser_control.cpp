@@ -3,10 +3,11 @@
 #include <memory>
 #include <new>
 
+#include "core/ascii.h"
 #include "core/module_state.h"
 #include "parsers/cd/freecddb_module.h"
-#include "parsers/ogg/ogg_parser.h"
 #include "parsers/mpeg/tag_lib_parser.h"
+#include "parsers/ogg/ogg_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
 
@@ -34,10 +35,7 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
 }
 
 int CTagParserControl::GetFileTypeFromName(const std::wstring& name) {
-    std::wstring tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
-    for (wchar_t& c : tail) {
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
-    }
+    std::wstring tail = UpperAsciiText(name.size() > 4 ? name.substr(name.size() - 4) : name);
     static const struct {
         const wchar_t* extension;
         int type;

@@ -54,8 +54,3 @@ StringEx FileTitleOf(StringEx path) {
     if (path.IsWide()) return StringEx(PathFileTitle(path.GetWide()));
     return StringEx(PathFileTitle(path.GetNarrow()));
 }
-
-StringEx FileNameOf(StringEx path) {
-    if (path.IsWide()) return StringEx(PathFileName(path.GetWide()));
-    return StringEx(PathFileName(path.GetNarrow()));
-}

@@ -24,7 +24,5 @@ Text PathFolder(const Text& path);
 
 // The file title of `path` in the width the path was set in.
 StringEx FileTitleOf(StringEx path);
-// The file name (with extension) of `path` in the width the path was set in.
-StringEx FileNameOf(StringEx path);
 
 #endif  // LYPARSER_CORE_PATH_TEXT_H

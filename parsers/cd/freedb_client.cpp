@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ascii.h"
 #include "core/code_page.h"
 #include "core/http_client.h"
 #include "core/module_state.h"
@@ -19,9 +20,8 @@ constexpr size_t kReceiveBlock = 10240;
 
 // Upper-cases ASCII letters, then turns everything but A to Z into "_".
 std::string HelloWord(const std::string& text) {
-    std::string word = text;
+    std::string word = UpperAsciiText(text);
     for (char& c : word) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
         if (c < 'A' || c > 'Z') c = '_';
     }
     return word;

@@ -4,6 +4,7 @@
 #include <taglib/mpcfile.h>
 #include <taglib/vorbisfile.h>
 
+#include "core/ascii.h"
 #include "parsers/mpeg/ape_extended_tag.h"
 #include "parsers/mpeg/combined_tag.h"
 #include "parsers/mpeg/flac_tag.h"
@@ -22,9 +23,7 @@ bool EndsWithNoCase(const std::string& name, const char* ending) {
     size_t length = std::char_traits<char>::length(ending);
     if (name.size() < length) return false;
     for (size_t i = 0; i < length; ++i) {
-        char c = name[name.size() - length + i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (c != ending[i]) return false;
+        if (UpperAscii(name[name.size() - length + i]) != ending[i]) return false;
     }
     return true;
 }

@@ -1,6 +1,6 @@
 // Text helpers of the tag model: TagLib text to and from the module's wide
-// text (characters outside the Basic Multilingual Plane survive both ways),
-// byte-for-byte Latin-1 text, and the leading number of a text.
+// text (parsers/shared/tag_lib_text.h), byte-for-byte Latin-1 text, and the
+// leading number of a text.
 // Thread-safe.
 #ifndef LYPARSER_PARSERS_MPEG_TAG_TEXT_H
 #define LYPARSER_PARSERS_MPEG_TAG_TEXT_H
@@ -10,9 +10,7 @@
 
 #include <string>
 
-// One TagLib character per wide character.
-TagLib::String ToTagText(const std::wstring& text);
-std::wstring FromTagText(const TagLib::String& text);
+#include "parsers/shared/tag_lib_text.h"
 
 // Each byte one character, up to the first zero byte.
 TagLib::String BytesAsLatin1(const std::string& bytes);

@@ -1,6 +1,7 @@
 // COGGParser: opening by name and from memory, and the technical answers.
 // Fields, descriptions and saving are in ogg_parser_fields.cpp and
 // ogg_parser_save.cpp.
+#include "core/little_endian.h"
 #include "parsers/ogg/ogg_parser.h"
 
 #include <cstdint>
@@ -36,10 +37,8 @@ int32_t FindSetupMarker(std::FILE* file) {
     return 0;
 }
 
-uint32_t Little32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
+
+uint32_t Little32(const unsigned char* p) { return static_cast<uint32_t>(LittleEndian(p, 4)); }
 
 // Where the vendor text found at `at` ends. The classic vendor string is 29
 // bytes long; a newer, longer one is recognised by the length stored in front

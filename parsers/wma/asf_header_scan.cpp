@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/little_endian.h"
 #include "core/platform_file.h"
 
 namespace {
@@ -30,11 +31,7 @@ bool IsGuid(const Bytes& bytes, size_t at, const Guid& guid) {
     return std::memcmp(bytes.data() + at, guid, 16) == 0;
 }
 
-uint64_t LittleEndian(const Bytes& bytes, size_t at, int width) {
-    uint64_t value = 0;
-    for (int i = width - 1; i >= 0; --i) value = (value << 8) | bytes[at + static_cast<size_t>(i)];
-    return value;
-}
+uint64_t LittleEndian(const Bytes& bytes, size_t at, int width) { return ::LittleEndian(bytes.data() + at, width); }
 
 // False when an attribute object at `at` (of `size` bytes) counts more
 // records than its body could hold at their smallest.

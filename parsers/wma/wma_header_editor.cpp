@@ -8,18 +8,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/code_page.h"
 #include "core/platform_file.h"
 #include "parsers/shared/spliced_file_stream.h"
+#include "parsers/shared/tag_lib_text.h"
 #include "parsers/wma/asf_header_scan.h"
 
 namespace {
-
-TagLib::String ToTagLib(const std::wstring& text) {
-    return TagLib::String(WideToUtf8(text), TagLib::String::UTF8);
-}
-
-std::wstring FromTagLib(const TagLib::String& text) { return Utf8ToWide(text.to8Bit(true)); }
 
 // The content-description fields, which TagLib keeps outside its attribute map.
 struct ContentField {
@@ -60,12 +56,6 @@ void RemoveStreamZero(TagLib::ASF::Tag* tag, const TagLib::String& name) {
 
 bool FitsAsfText(const std::wstring& text) { return WideToUtf16(text).size() <= kMaxAsfTextUnits; }
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -147,7 +137,7 @@ void CWMAHeaderEditor::ReadAttributesEx() {
     std::map<std::wstring, std::vector<std::wstring>> values;
     for (const ContentField& field : kContentFields) {
         TagLib::String value = (tag->*field.get)();
-        if (!value.isEmpty()) values[field.name].push_back(FromTagLib(value));
+        if (!value.isEmpty()) values[field.name].push_back(FromTagText(value));
     }
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto it = map.begin(); it != map.end(); ++it) {
@@ -155,7 +145,7 @@ void CWMAHeaderEditor::ReadAttributesEx() {
             if (attribute.stream() != 0 || attribute.type() != TagLib::ASF::Attribute::UnicodeType) {
                 continue;
             }
-            values[FromTagLib(it->first)].push_back(FromTagLib(attribute.toString()));
+            values[FromTagText(it->first)].push_back(FromTagText(attribute.toString()));
         }
     }
     for (const auto& entry : values) {
@@ -169,11 +159,11 @@ void CWMAHeaderEditor::ReadAttributesEx() {
 }
 
 void CWMAHeaderEditor::StoreAttribute(const std::wstring& name, const std::wstring& value) {
-    cache_[UpperAscii(WideToCodePage(name))] = StringEx(value);
+    cache_[UpperAsciiText(WideToCodePage(name))] = StringEx(value);
 }
 
 StringEx CWMAHeaderEditor::FindAttribute(const char* name) {
-    return cache_[UpperAscii(name ? name : "")];
+    return cache_[UpperAsciiText(std::string(name ? name : ""))];
 }
 
 int CWMAHeaderEditor::SetPending(const char* name, const char* value) {
@@ -208,8 +198,8 @@ int CWMAHeaderEditor::WriteAttributeEx(const std::string& name, const std::strin
     if (wideName.empty()) return 1;
     const std::wstring wideValue = CodePageToWide(value);
     TagLib::ASF::Tag* tag = editor_->tag();
-    const TagLib::String tagName = ToTagLib(wideName);
-    const TagLib::String tagValue = ToTagLib(wideValue);
+    const TagLib::String tagName = ToTagText(wideName);
+    const TagLib::String tagValue = ToTagText(wideValue);
     RemoveStreamZero(tag, tagName);
     if (const ContentField* field = FindContentField(wideName)) {
         (tag->*field->set)(tagValue);

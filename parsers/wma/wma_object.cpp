@@ -1,5 +1,6 @@
 #include "parsers/wma/wma_object.h"
 
+#include "core/little_endian.h"
 #include "core/platform_file.h"
 
 const AsfGuid kAsfDataObjectGuid = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
@@ -28,23 +29,13 @@ void CWMAObject::SetSize(uint64_t size) { size_ = size; }
 
 uint64_t CWMAObject::GetSize() const { return size_; }
 
-namespace {
-
-uint64_t ReadLittleEndian64(const unsigned char* bytes) {
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
-    return value;
-}
-
-}  // namespace
-
 void WalkAsfObjects(std::FILE* file, int64_t length, CWMADataObject* data) {
     int64_t position = 0;
     int64_t remaining = length;
     while (remaining > 0) {
         unsigned char header[kAsfObjectHeaderSize];
         if (ReadAt(file, position, header, kAsfObjectHeaderSize) != kAsfObjectHeaderSize) return;
-        const uint64_t size = ReadLittleEndian64(header + 16);
+        const uint64_t size = LittleEndian(header + 16, 8);
         // An object smaller than its header would walk backwards or crawl a
         // byte at a time; it ends the walk like a size of 0.
         if (static_cast<int64_t>(size) < kAsfObjectHeaderSize ||
