@@ -5,10 +5,11 @@
 
 #include "core/little_endian.h"
 #include "core/platform_file.h"
+#include "parsers/wma/wma_object.h"
 
 namespace {
 
-using Guid = unsigned char[16];
+using Guid = AsfGuid;
 
 const Guid kHeaderObject = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
@@ -28,7 +29,7 @@ const Guid kMetadataLibrary = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
 using Bytes = std::vector<unsigned char>;
 
 bool IsGuid(const Bytes& bytes, size_t at, const Guid& guid) {
-    return std::memcmp(bytes.data() + at, guid, 16) == 0;
+    return std::memcmp(bytes.data() + at, guid.data(), guid.size()) == 0;
 }
 
 uint64_t LittleEndian(const Bytes& bytes, size_t at, int width) { return ::LittleEndian(bytes.data() + at, width); }
