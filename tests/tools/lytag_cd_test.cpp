@@ -1,5 +1,9 @@
 // lytag cd on a CD image made from code, against a CDDB server on loopback.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -10,13 +14,13 @@
 
 namespace {
 
-TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne) {
+TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJson) {
     // Tracks of 2, 3 and 4 seconds start at frames 150, 300 and 525 and the
     // lead-out is at 825: digit sums 2 + 4 + 7 = 13, 11 - 2 = 9 seconds, 3 tracks.
     TempDir dir;
     const std::string image = MakeCdImage(dir.path(), "disc", {150, 225, 300});
     ASSERT_FALSE(image.empty());
-    CddbTestServer server, silent("silent");
+    CddbTestServer server;
     server.Answer("query/0d000903", "200 rock 0d000903 Test Band / Silent Songs\r\n");
     server.Answer("read/rock/0d000903",
                   "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\n"
@@ -45,11 +49,44 @@ TEST(LytagCdTest, ImageIsLookedUpAndPrintedAsTextOrJsonAndFailuresGiveStatusOne)
                         R"("Hush"},{"number":2,"seconds":3,"title":"Quiet"},{"number":3,)"
                         R"("seconds":4,"title":"Still"}],"year":"2024"})"));
 
-    result = cd(silent.address(), {"--timeout", "1"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("no answer"), std::string::npos);
-    EXPECT_NE(result.out.find("1. (no name)"), std::string::npos);
     EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "cd", "--device", dir.File("none.cue")}).status, 1);
+}
+
+// A lookup without names says why: a server that never answers, cannot be
+// reached or fails is exit status 1; one that knows no such disc is not.
+TEST(LytagCdTest, LookupsWithoutNamesSayWhyAndFailuresGiveStatusOne) {
+    TempDir dir;
+    const std::string image = MakeCdImage(dir.path(), "disc", {150, 225, 300});
+    ASSERT_FALSE(image.empty());
+    CddbTestServer silent("silent"), failing, empty;
+    failing.Answer("query/0d000903", CddbTestServer::Http("503 Service Unavailable"));
+    int unused = socket(AF_INET, SOCK_STREAM, 0);  // a port nobody listens on
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(unused, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(getsockname(unused, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    close(unused);
+    const std::string closed = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const struct {
+        std::string server;
+        int status;
+        std::string error;
+    } rows[] = {
+        {silent.address(), 1, "lytag: the CDDB server did not answer within 1 s\n"},
+        {closed, 1, "lytag: the CDDB server did not answer ("},
+        {failing.address(), 1, "lytag: the CDDB server failed: HTTP status 503\n"},
+        {empty.address(), 0, "lytag: the CDDB server knows no names for this disc\n"},
+    };
+    for (const auto& row : rows) {
+        CommandResult result =
+            RunCommand({LY_LYTAG_PATH, "cd", "--device", image, "--server", row.server, "--timeout",
+                        row.server == silent.address() ? "1" : "20"});
+        EXPECT_EQ(result.status, row.status) << row.server << result.err;
+        EXPECT_EQ(result.err.rfind(row.error, 0), 0u) << row.error << "\n" << result.err;
+        EXPECT_NE(result.out.find("1. (no name)"), std::string::npos);
+    }
 }
 
 }  // namespace

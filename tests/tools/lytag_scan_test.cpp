@@ -1,11 +1,14 @@
-// lytag scan: the same lines whatever the number of threads, things that are
-// not files skipped without waiting, JSON Lines and exit statuses.
+// lytag scan: the same lines whatever the number of threads or the overlap of
+// the folders, things that are not files named without waiting, every file
+// not listed named with its reason, JSON Lines, TSV escapes and exit statuses.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "tests/support/process.h"
@@ -25,7 +28,7 @@ std::vector<std::string> SortedLines(const std::string& text) {
     return lines;
 }
 
-TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
+TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsNamed) {
     TempDir dir;
     const std::string music = dir.path();
     mkdir(dir.File("album").c_str(), 0755);
@@ -37,6 +40,7 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
         dir.Write("tone" + n + ".wav", MakeWavTone(1.0 + i));
     }
     dir.Write("README", std::string("no extension: refused"));
+    dir.Write("album/tab\tand\nline.wav", MakeWavTone(1.0));
     mkfifo(dir.File("pipe.mp3").c_str(), 0644);
     symlink("loop-b", dir.File("loop-a").c_str());
     symlink("loop-a", dir.File("loop-b").c_str());
@@ -44,27 +48,50 @@ TEST(LytagScanTest, AnyNumberOfThreadsGivesTheSameLinesAndNonFilesAreSkipped) {
 
     CommandResult one = RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "1", "--md5"});
     CommandResult eight = RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "8", "--md5"});
+    CommandResult overlapping =
+        RunCommand({LY_LYTAG_PATH, "scan", dir.File("album"), music, "--md5"});
     ASSERT_EQ(one.status, 0) << one.err;
     ASSERT_EQ(eight.status, 0) << eight.err;
     EXPECT_EQ(SortedLines(one.out), SortedLines(eight.out));
-    EXPECT_EQ(SortedLines(one.out).size(), 24u);
-    for (const std::string& part : {"\n" + dir.File("tone3.wav") + "\tunknown\ttone3\t4\t",
-                                    std::string("refused, not a readable file of a known kind: 1"),
-                                    "skipped " + dir.File("pipe.mp3") + ": not a regular file",
-                                    "skipped " + dir.File("loop-a") + ": symbolic link loop"}) {
+    EXPECT_EQ(SortedLines(one.out), SortedLines(overlapping.out));
+    EXPECT_EQ(SortedLines(one.out).size(), 25u);
+    for (const std::string& part :
+         {"\n" + dir.File("tone3.wav") + "\tunknown\ttone3\t4\t",
+          "\n" + dir.File("album/tab\\tand\\nline.wav") + "\tunknown\ttab\\tand\\nline\t",
+          std::string("refused, not an audio file lyParser reads: 1"),
+          "lytag: " + dir.File("README") + ": not an audio file lyParser reads\n",
+          "lytag: " + dir.File("pipe.mp3") + ": not a regular file\n",
+          "lytag: " + dir.File("loop-a") + ": symbolic link loop\n"}) {
         EXPECT_NE(("\n" + one.out + one.err).find(part), std::string::npos) << part;
     }
     EXPECT_EQ(one.err.find("files/s"), std::string::npos);  // no terminal: no progress bar
 
     std::string fromJson;  // each object written as the line that names it
-    CommandResult json = RunCommand({LY_LYTAG_PATH, "scan", music, "--json", "--md5"});
+    std::set<std::string> refused;
+    CommandResult json = RunCommand({LY_LYTAG_PATH, "scan", music, "--json", "--md5", "-q"});
     for (const auto& line : SortedLines(json.out)) {
         nlohmann::json o = nlohmann::json::parse(line);
-        for (const char* key : {"file", "typeName", "description", "seconds", "md5"})
-            fromJson += (o[key].is_string() ? o[key].get<std::string>() : o[key].dump()) + "\t";
+        if (o.contains("refused")) {
+            refused.insert(o["file"].get<std::string>() + ": " + o["refused"].get<std::string>());
+            continue;
+        }
+        for (const char* key : {"file", "typeName", "description", "seconds", "md5"}) {
+            std::string text = o[key].is_string() ? o[key].get<std::string>() : o[key].dump();
+            text = std::regex_replace(std::regex_replace(text, std::regex("\t"), "\\t"),
+                                      std::regex("\n"), "\\n");
+            fromJson += text + "\t";
+        }
         fromJson.back() = '\n';
     }
     EXPECT_EQ(SortedLines(fromJson), SortedLines(one.out));
+    EXPECT_EQ(refused,
+              std::set<std::string>({dir.File("README") + ": not an audio file lyParser reads",
+                                     dir.File("pipe.mp3") + ": not a regular file",
+                                     dir.File("loop-a") + ": symbolic link loop",
+                                     dir.File("loop-b") + ": symbolic link loop"}));
+    EXPECT_EQ(json.err.find("Scanned"), std::string::npos);  // --quiet: no summary
+    EXPECT_NE(json.err.find("lytag: " + dir.File("README") + ": not an audio file"),
+              std::string::npos);
 
     EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "scan", music, "--jobs", "0"}).status, 2);
     EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "scan", dir.File("missing")}).status, 1);

@@ -12,21 +12,30 @@
 
 #include "lyParser.h"
 #include "tools/lytag/cd_disc.h"
+#include "tools/lytag/cddb_probe.h"
+#include "tools/lytag/command_line.h"
 #include "tools/lytag/lytag.h"
 
 namespace {
 
-const char kCdUsage[] =
-    "Usage: lytag cd [--device DEVICE_OR_IMAGE] [--server HOST[:PORT]] [--timeout SECONDS] [--json]\n"
-    "\n"
+const CommandInfo kCdCommand = {
+    "lytag cd [OPTIONS]",
     "Reads the table of contents of a CD drive (the first one found, or DEVICE)\n"
     "or of a CD image (.cue/.bin, .toc), opens its tracks through the module,\n"
     "waits for the module's CDDB lookup and prints the track list with names.\n"
-    "--server sets the CDDB server (default: $LYPARSER_CDDB_SERVER, else\n"
-    "gnudb.gnudb.org); --timeout limits the wait (default 30 seconds).\n"
-    "\n"
-    "Exit status: 0 the lookup finished; 1 no disc could be read or no answer\n"
-    "came in time; 2 bad usage.\n";
+    "When no names come, lytag asks the server itself to tell why.",
+    {
+        {"device", 'd', "DEVICE_OR_IMAGE", "the drive or image to read"},
+        {"server", 0, "HOST[:PORT]",
+         "the CDDB server (default: $LYPARSER_CDDB_SERVER, else\ngnudb.gnudb.org)"},
+        {"timeout", 0, "SECONDS", "the longest to wait for the names (default 30)"},
+        {"json", 0, nullptr, "print one JSON object instead"},
+        {"quiet", 'q', nullptr, "no progress line"},
+    },
+    "Exit status: 0 the lookup finished (with names, or the server knows none); 1 no\n"
+    "disc could be read, or the CDDB server did not answer or failed; 2 bad usage.\n"};
+
+constexpr char kDefaultServer[] = "gnudb.gnudb.org";
 
 constexpr unsigned kNamesArrived = 34080;
 
@@ -48,8 +57,8 @@ std::string TrackPath(char letter, int track) {
 }
 
 // Waits for the lookup's notice, with a progress line on a terminal.
-bool WaitForNames(int timeoutSeconds, const std::string& discId) {
-    bool terminal = isatty(2);
+bool WaitForNames(int timeoutSeconds, const std::string& discId, bool quiet) {
+    bool terminal = !quiet && isatty(2);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     std::unique_lock<std::mutex> hold(g_mutex);
     for (int waited = 0; !g_namesArrived; ++waited) {
@@ -84,7 +93,8 @@ void PrintDisc(const CdDisc& disc, const std::vector<std::string>& fields,
         for (size_t i = 0; i < 4; ++i) out[kNames[i]] = fields[i];
         out["tracks"] = nlohmann::json::array();
         for (const auto& t : tracks) {
-            out["tracks"].push_back({{"number", t.number}, {"title", t.title}, {"seconds", t.seconds}});
+            out["tracks"].push_back(
+                {{"number", t.number}, {"title", t.title}, {"seconds", t.seconds}});
         }
         std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
         return;
@@ -98,31 +108,27 @@ void PrintDisc(const CdDisc& disc, const std::vector<std::string>& fields,
     }
 }
 
+// Why a finished lookup brought no names; "" when the server knows none.
+std::string NoNamesReason(const CdDisc& disc) {
+    const char* server = std::getenv("LYPARSER_CDDB_SERVER");
+    CddbProbe probe =
+        ProbeCddbServer(server && *server ? server : kDefaultServer, disc.QueryText());
+    return probe.answered ? std::string() : probe.reason;
+}
+
 }  // namespace
 
 int CdCommand(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kCdUsage;
-        return kExitOk;
+    CommandLine line;
+    if (int status = ParseCommandLine("cd", kCdCommand, args, &line); status >= 0) return status;
+    if (!line.operands.empty())
+        return UsageError("cd: unexpected argument '" + line.operands[0] + "'");
+    std::string device = line.Value("device"), server = line.Value("server");
+    long long timeout = 30;
+    if (line.Has("timeout") && !ParseWholeNumber(line.Value("timeout"), 1, 86400, &timeout)) {
+        return UsageError("cd: --timeout needs a number of seconds");
     }
-    std::string device, server;
-    int timeout = 30;
-    bool json = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--json") {
-            json = true;
-        } else if ((arg == "--device" || arg == "--server" || arg == "--timeout") && i + 1 < args.size()) {
-            const std::string& value = args[++i];
-            if (arg == "--device") device = value;
-            if (arg == "--server") server = value;
-            if (arg == "--timeout" && (timeout = std::atoi(value.c_str())) <= 0) {
-                return UsageError("cd: --timeout needs a number of seconds");
-            }
-        } else {
-            return UsageError("cd: unexpected argument '" + arg + "'");
-        }
-    }
+    const bool json = line.Has("json");
     if (!server.empty()) setenv("LYPARSER_CDDB_SERVER", server.c_str(), 1);
     if (device.empty()) {
         std::vector<std::string> drives = FindCdDrives();
@@ -142,8 +148,8 @@ int CdCommand(const std::vector<std::string>& args) {
     SetCallFunctionHandler(OnCallFunction);
 
     TagParserCloseFile(TagParserOpenFile(TrackPath(disc.letter, 1).c_str()));  // starts the lookup
-    bool arrived = WaitForNames(timeout, disc.DiscId());
-    if (!arrived) std::cerr << "lytag: no answer from the CDDB server within " << timeout << " s\n";
+    bool arrived = WaitForNames(static_cast<int>(timeout), disc.DiscId(), line.Has("quiet"));
+    if (!arrived) std::cerr << "lytag: the CDDB server did not answer within " << timeout << " s\n";
 
     std::vector<std::string> fields(4);
     std::vector<TrackLine> tracks;
@@ -161,7 +167,12 @@ int CdCommand(const std::vector<std::string>& args) {
     SetCallFunctionHandler(nullptr);
     bool named = false;
     for (const auto& t : tracks) named = named || !t.title.empty();
-    if (arrived && !named) std::cerr << "lytag: the CDDB server knows no names for this disc\n";
+    std::string reason = arrived && !named ? NoNamesReason(disc) : std::string();
+    if (arrived && !named) {
+        std::cerr << "lytag: "
+                  << (reason.empty() ? "the CDDB server knows no names for this disc" : reason)
+                  << '\n';
+    }
     PrintDisc(disc, fields, tracks, json);
-    return arrived ? kExitOk : kExitFileFailed;
+    return arrived && reason.empty() ? kExitOk : kExitFileFailed;
 }

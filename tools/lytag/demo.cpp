@@ -7,10 +7,12 @@
 #include <functional>
 #include <iostream>
 
+#include "tools/lytag/command_line.h"
+#include "tools/lytag/file_check.h"
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
-#include "tools/samples/ogg_sample.h"
 #include "tools/samples/mpeg_sample.h"
+#include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
 #include "tools/samples/wma_sample.h"
 
@@ -45,31 +47,31 @@ const std::vector<DemoSample>& Samples() {
     return samples;
 }
 
-const char kDemoUsage[] =
-    "Usage: lytag demo [--keep]\n"
-    "\n"
+const CommandInfo kDemoCommand = {
+    "lytag demo [--keep]",
     "Makes sample files in a temporary folder, shows what the module finds in\n"
-    "each, and removes the folder (--keep leaves it and prints its name).\n";
+    "each, and removes the folder.",
+    {{"keep", 0, nullptr, "leave the folder and print its name"}},
+    ""};
 
 bool WriteSample(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     return static_cast<bool>(out);
 }
 
 }  // namespace
 
 int DemoCommand(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kDemoUsage;
-        return kExitOk;
-    }
-    bool keep = false;
-    for (const auto& arg : args) {
-        if (arg != "--keep") return UsageError("demo: unexpected argument '" + arg + "'");
-        keep = true;
-    }
-    std::string folder = (std::filesystem::temp_directory_path() / "lytag-demo-").string() + std::string(6, 'X');
+    CommandLine line;
+    if (int status = ParseCommandLine("demo", kDemoCommand, args, &line); status >= 0)
+        return status;
+    if (!line.operands.empty())
+        return UsageError("demo: unexpected argument '" + line.operands[0] + "'");
+    const bool keep = line.Has("keep");
+    std::string folder =
+        (std::filesystem::temp_directory_path() / "lytag-demo-").string() + std::string(6, 'X');
     if (!mkdtemp(folder.data())) {
         std::cerr << "lytag: cannot create a temporary folder\n";
         return kExitFileFailed;
@@ -87,7 +89,7 @@ int DemoCommand(const std::vector<std::string>& args) {
         if (ReadReport(path, &report)) {
             PrintReport(report, std::cout);
         } else {
-            std::cout << path << "\n  refused: not a readable file of a known kind\n";
+            std::cout << path << "\n  refused: " << OpenRefusal(path) << '\n';
         }
         std::cout << '\n';
     }

@@ -2,9 +2,13 @@
 
 #include "core/code_page.h"
 #include "lyParser.h"
+#include "tools/lytag/command_line.h"
+#include "tools/lytag/field_names.h"
 #include "tools/lytag/lytag.h"
 
 namespace {
+
+using Fields = std::vector<std::pair<std::string, std::wstring>>;
 
 constexpr int kInfoKinds = 16;
 constexpr int kDescriptionKinds = 10;
@@ -40,9 +44,79 @@ std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle
         std::string name = names.substr(at, comma - at);
         bool seen = name.empty();
         for (const auto& comment : comments) seen = seen || comment.first == name;
-        if (!seen) comments.emplace_back(name, CodePageToWide(TagParserGetExData(handle, name.c_str())));
+        if (!seen)
+            comments.emplace_back(name, CodePageToWide(TagParserGetExData(handle, name.c_str())));
     }
     return comments;
+}
+
+std::wstring Read(IBaseTag* handle, const FieldPlace& place) {
+    if (place.id >= 0) return TagParserGetDataW(handle, place.id);
+    return place.name ? CodePageToWide(TagParserGetExData(handle, place.name)) : std::wstring();
+}
+
+// The fields by lytag's names: what a player shows, then, in an MP3, what
+// each tag holds and which tags the file has.
+Fields ReadFields(IBaseTag* handle, int type) {
+    Fields shown, tags;
+    for (const auto& info : AllFields()) {
+        std::wstring value;
+        if (type == FILE_TYPE_MP3) {
+            std::wstring second = info.id3v2 >= 0 ? TagParserGetDataW(handle, info.id3v2) : L"";
+            std::wstring first = info.id3v1 >= 0 ? TagParserGetDataW(handle, info.id3v1) : L"";
+            value = second.empty() ? first : second;
+            if (info.id3v1 >= 0 && !first.empty())
+                tags.emplace_back(std::string(info.name) + ":v1", first);
+            if (info.id3v1 >= 0 && !second.empty())
+                tags.emplace_back(std::string(info.name) + ":v2", second);
+        } else if (type == FILE_TYPE_OGG) {
+            value = Read(handle, info.ogg);
+        } else if (type == FILE_TYPE_WMA) {
+            value = Read(handle, info.wma);
+        } else if (type == FILE_TYPE_CDA && info.id3v1 >= 0) {
+            value = TagParserGetDataW(handle, info.id3v1);  // the disc's names answer the basic ids
+        }
+        if (!value.empty()) shown.emplace_back(info.name, value);
+    }
+    shown.insert(shown.end(), tags.begin(), tags.end());
+    if (type == FILE_TYPE_MP3) {
+        shown.emplace_back("has-id3v1", TagParserGetDataW(handle, FIELD_HAS_ID3V1));
+        shown.emplace_back("has-id3v2", TagParserGetDataW(handle, FIELD_HAS_ID3V2));
+    }
+    return shown;
+}
+
+// The name scripts read a technical text by, for each file type and kind.
+const char* InfoKey(int type, int kind) {
+    struct Key {
+        int type, kind;
+        const char* name;
+    };
+    static const Key kKeys[] = {
+        {FILE_TYPE_MP3, 1, "file_bytes"},          {FILE_TYPE_MP3, 2, "bitrate_kbps"},
+        {FILE_TYPE_MP3, 3, "sample_rate_hz"},      {FILE_TYPE_MP3, 6, "vbr_header"},
+        {FILE_TYPE_MP3, 7, "channel_mode"},        {FILE_TYPE_MP3, 10, "id3v2_bytes"},
+        {FILE_TYPE_MP3, 11, "copyrighted"},        {FILE_TYPE_MP3, 12, "original"},
+        {FILE_TYPE_MP3, 13, "crc_protected"},      {FILE_TYPE_MP3, 14, "emphasis"},
+        {FILE_TYPE_MP3, 15, "mpeg_version_layer"}, {FILE_TYPE_OGG, 2, "sample_rate_hz"},
+        {FILE_TYPE_OGG, 3, "bitrate_kbps"},        {FILE_TYPE_OGG, 7, "channel_mode"},
+        {FILE_TYPE_WMA, 8, "encrypted"},           {FILE_TYPE_WMA, 9, "license_url"},
+    };
+    if (kind == 0) return "report";
+    if (kind == 5) return "length_seconds";
+    for (const auto& key : kKeys) {
+        if (key.type == type && key.kind == kind) return key.name;
+    }
+    return nullptr;
+}
+
+// A technical text as a JSON value: numbers as numbers, yes and no as booleans.
+nlohmann::json InfoValue(const std::string& text) {
+    long long number = 0;
+    if (ParseWholeNumber(text, INT64_MIN, INT64_MAX, &number)) return number;
+    if (text == "YES" || text == "Encrypted") return true;
+    if (text == "NO" || text == "Not Encrypted") return false;
+    return text;
 }
 
 }  // namespace
@@ -54,10 +128,7 @@ bool ReadReport(const std::string& path, FileReport* report) {
     if (!handle) return false;
     report->file = path;
     report->type = TagParserGetFileType(handle);
-    for (const auto& field : FieldNames()) {
-        std::wstring value = TagParserGetDataW(handle, field.id);
-        if (!value.empty()) report->fields.emplace_back(field.name, value);
-    }
+    report->fields = ReadFields(handle, report->type);
     report->comments = OtherComments(handle);
     std::string pattern = DescriptionTemplate();
     for (int kind = 0; kind < kDescriptionKinds; ++kind) {
@@ -111,14 +182,19 @@ nlohmann::json ReportJson(const FileReport& report) {
     nlohmann::json descriptions = nlohmann::json::array();
     for (const auto& text : report.descriptions) descriptions.push_back(ToUtf8(text));
     nlohmann::json info = nlohmann::json::object();
-    for (const auto& item : report.info) info[std::to_string(item.first)] = ToUtf8(item.second);
-    return {{"file", report.file},
-            {"type", report.type},
-            {"typeName", FileTypeName(report.type)},
-            {"fields", fields},
-            {"comments", comments},
-            {"descriptions", descriptions},
-            {"information", info},
-            {"audioRange", {{"start", report.start}, {"end", report.end}, {"length", report.length}}},
-            {"md5", report.md5}};
+    for (const auto& item : report.info) {
+        std::string text = ToUtf8(item.second);
+        info[std::to_string(item.first)] = text;
+        if (const char* key = InfoKey(report.type, item.first)) info[key] = InfoValue(text);
+    }
+    return {
+        {"file", report.file},
+        {"type", report.type},
+        {"typeName", FileTypeName(report.type)},
+        {"fields", fields},
+        {"comments", comments},
+        {"descriptions", descriptions},
+        {"information", info},
+        {"audioRange", {{"start", report.start}, {"end", report.end}, {"length", report.length}}},
+        {"md5", report.md5}};
 }

@@ -36,14 +36,6 @@ LytagEngine& Engine();
 // Initialises the module with lytag's engine.
 void StartModule();
 
-struct FieldName {
-    int id;
-    const char* name;
-};
-// Every field identifier a parser may answer, with its command-line name.
-const std::vector<FieldName>& FieldNames();
-// The identifier of a command-line field name, or -1.
-int FieldIdFromName(const std::string& name);
 const char* FileTypeName(int type);
 
 // UTF-8 for JSON and files, whatever the locale.
@@ -54,12 +46,8 @@ std::wstring FromLocale(const std::string& text);
 // Wide text in the locale's encoding, for printing.
 std::string LocaleText(const std::wstring& text);
 
-// Prints "lytag: FILE: not a readable file of a known kind" on stderr.
-void ReportRefused(const std::string& file);
 // Prints "lytag: MESSAGE" and the hint to --help on stderr; returns kExitUsage.
 int UsageError(const std::string& message);
-// True when `args` holds -h or --help.
-bool WantsHelp(const std::vector<std::string>& args);
 
 // Sub-commands; each takes the arguments after its name and returns an exit status.
 int ShowCommand(const std::vector<std::string>& args);

@@ -1,39 +1,69 @@
-// lytag set and lytag picture.
+// lytag set: changes the fields a user names and keeps everything else.
+//
+// Each file is planned first (set_plan.h): any change the module cannot make
+// as asked refuses the whole file before anything is recorded. Then the calls
+// are made, the file saved once, and reopened to check what it now holds.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 
+#include "core/code_page.h"
 #include "lyParser.h"
+#include "tools/lytag/command_line.h"
+#include "tools/lytag/file_check.h"
 #include "tools/lytag/lytag.h"
+#include "tools/lytag/picture_file.h"
+#include "tools/lytag/set_plan.h"
 
 namespace {
 
-const char kSetUsage[] =
-    "Usage: lytag set FILE... [OPTIONS]\n"
-    "\n"
-    "Changes fields and saves each file; reports per file whether it was saved.\n"
-    "  --field NAME=VALUE      a field by name (title, artist, album, year, genre,\n"
-    "                          comment, track, title2 ... track2, composer, bpm, disc,\n"
-    "                          original-artist, copyright, url, encoded-by, lyrics,\n"
-    "                          rating); an empty VALUE removes the field\n"
-    "  --comment NAME=VALUE    any Vorbis comment by name (Ogg)\n"
-    "  --attribute NAME=VALUE  any string attribute by name (WMA/ASF)\n"
-    "  --id3v1 Y|N, --id3v2 Y|N  keep or remove the tag (MP3)\n"
-    "  --picture IMAGE         attach IMAGE as the cover picture (MP3)\n"
-    "  --lyrics TEXTFILE       set the lyrics from a UTF-8 text file (MP3, Ogg)\n";
+CommandInfo SetCommandInfo() {
+    return {
+        "lytag set [OPTIONS] FILE...",
+        "Changes the fields named below in each FILE and saves it. Everything else the file\n"
+        "holds stays as it was: every other frame, comment, attribute, picture and tag.\n"
+        "Prints one line per change, then \"FILE: saved\". A file lyParser cannot change as\n"
+        "asked, or cannot write, is refused with the reason and left untouched.\n"
+        "\n"
+        "Field names mean the same in every format:\n" +
+            FieldNameList() +
+            "\n"
+            "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
+            "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
+            "one tag. An empty VALUE removes the field; lyParser cannot remove a comment from\n"
+            "an Ogg Vorbis file, nor an MP3's comment or lyrics alone, and says so.",
+        {
+            {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
+            {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
+            {"attribute", 0, "NAME=VALUE",
+             "set any string attribute (Windows Media); an empty VALUE\nremoves it"},
+            {"id3v1", 0, "Y|N",
+             "add (Y) or remove (N) the ID3v1 tag (MP3); N removes it\nat once, before the other "
+             "changes are saved"},
+            {"id3v2", 0, "Y|N", "add (Y) or remove (N) the ID3v2 tag (MP3), the same way"},
+            {"picture", 0, "IMAGE",
+             "attach IMAGE, a JPEG, PNG or GIF file, as the only\n"
+             "picture (MP3); lyParser labels every picture\n"
+             "image/jpeg, whatever its format"},
+            {"remove-picture", 0, nullptr, "remove the attached pictures (MP3)"},
+            {"lyrics", 0, "TEXTFILE", "set the lyrics from a UTF-8 text file"},
+            {"dry-run", 'n', nullptr, "print what would change; write nothing"},
+            {"preserve-mtime", 0, nullptr, "give each saved file back its modification time"},
+            {"quiet", 'q', nullptr, "print nothing on stdout; refusals still go to stderr"},
+        },
+        "Exit status: 0 every file was saved (with --dry-run: could be); 1 a file was\n"
+        "refused or could not be saved; 2 bad usage.\n"};
+}
 
-const char kPictureUsage[] =
-    "Usage: lytag picture FILE -o OUT\n"
-    "\n"
-    "Writes the file's attached picture to OUT.\n";
-
-// One change to make: a field by id, or a named comment or attribute.
-struct Change {
-    int id = -1;          // field id, or -1 for a named entry
-    std::string name;     // named entry
-    std::wstring value;   // field value
-    std::string rawValue; // named entry value (locale text)
-    std::string label;    // what to report when it is refused
+struct SetOptions {
+    std::vector<SetRequest> requests;
+    bool dryRun = false;
+    bool preserveMtime = false;
+    bool quiet = false;
 };
 
 bool SplitAssignment(const std::string& text, std::string* name, std::string* value) {
@@ -44,138 +74,220 @@ bool SplitAssignment(const std::string& text, std::string* name, std::string* va
     return true;
 }
 
-bool ReadTextFile(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-// Parses one option at args[*i] into `change`; an empty text on success,
-// otherwise the usage error.
-std::string ParseChange(const std::vector<std::string>& args, size_t* i, Change* change) {
-    const std::string& option = args[*i];
-    if (*i + 1 >= args.size()) return option + " needs a value";
-    const std::string& text = args[++*i];
+// One option as a request. Returns -1 when taken, else the exit status.
+int ParseRequest(const CommandLine::Option& option, SetRequest* request) {
     std::string name, value;
-    if (option == "--field") {
-        if (!SplitAssignment(text, &name, &value)) return "--field needs NAME=VALUE";
-        change->id = FieldIdFromName(name);
-        if (change->id < 0) return "unknown field '" + name + "'";
-        change->value = FromLocale(value);
-    } else if (option == "--comment" || option == "--attribute") {
-        if (!SplitAssignment(text, &name, &value)) return option + " needs NAME=VALUE";
-        change->name = name;
-        change->rawValue = value;
-    } else if (option == "--id3v1" || option == "--id3v2") {
-        if (text != "Y" && text != "N") return option + " takes Y or N";
-        change->id = option == "--id3v1" ? FIELD_HAS_ID3V1 : FIELD_HAS_ID3V2;
-        change->value = FromLocale(text);
-    } else if (option == "--picture") {
-        change->id = FIELD_PICTURE;
-        change->value = FromLocale(text);
-    } else if (option == "--lyrics") {
-        std::string lyrics;
-        if (!ReadTextFile(text, &lyrics)) return "cannot read lyrics file '" + text + "'";
-        change->id = FIELD_LYRICS;
-        change->value = FromUtf8(lyrics);
+    const std::string& text = option.value;
+    if (option.name == "field" || option.name == "comment" || option.name == "attribute") {
+        if (!SplitAssignment(text, &name, &value))
+            return UsageError("set: --" + option.name + " needs NAME=VALUE");
+        request->text = FromLocale(value);
+        request->kind = option.name == "field"     ? SetRequest::kField
+                        : option.name == "comment" ? SetRequest::kComment
+                                                   : SetRequest::kAttribute;
+        std::string error;
+        if (option.name != "field") {
+            request->name = name;
+        } else if (!ParseFieldName(name, &request->field, &error)) {
+            return UsageError("set: " + error);
+        }
+    } else if (option.name == "id3v1" || option.name == "id3v2") {
+        if (text != "Y" && text != "N" && text != "y" && text != "n") {
+            return UsageError("set: --" + option.name + " takes Y or N");
+        }
+        request->kind = SetRequest::kTag;
+        request->name = option.name == "id3v1" ? "ID3v1" : "ID3v2";
+        request->text = text == "Y" || text == "y" ? L"Y" : L"N";
+    } else if (option.name == "picture") {
+        std::string problem = CheckPictureFile(text, &request->bytes);
+        if (!problem.empty()) return ReportFile(text, problem), kExitFileFailed;
+        request->kind = SetRequest::kPicture;
+        request->path = text;
+    } else if (option.name == "remove-picture") {
+        request->kind = SetRequest::kRemovePicture;
+    } else if (option.name == "lyrics") {
+        std::string problem = ReadProblem(text);
+        std::ifstream in(text, std::ios::binary);
+        if (problem.empty() && !in) problem = "cannot be read";
+        if (!problem.empty()) return ReportFile(text, problem), kExitFileFailed;
+        std::string error;
+        ParseFieldName("lyrics", &request->field, &error);
+        request->text = FromUtf8(std::string(std::istreambuf_iterator<char>(in), {}));
     } else {
-        return "set: unknown option '" + option + "'";
+        return -2;  // not a change
     }
-    change->label = option + " " + text;
-    return std::string();
+    return -1;
 }
 
-// Applies every change to one file and saves it; false when anything failed.
-bool SetOne(const std::string& file, const std::vector<Change>& changes) {
-    IBaseTag* handle = TagParserOpenFile(file.c_str());
-    if (!handle) {
-        ReportRefused(file);
-        return false;
+// The bytes of an APE tag that ends `before` bytes from the end of `file`, or 0.
+long long ApeTagBytes(const std::string& file, long long before) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char footer[32] = {};
+    in.seekg(-(before + 32), std::ios::end);
+    if (!in.read(reinterpret_cast<char*>(footer), sizeof footer)) return 0;
+    if (std::string(reinterpret_cast<char*>(footer), 8) != "APETAGEX") return 0;
+    auto word = [&](int at) {
+        return static_cast<unsigned long>(footer[at]) | footer[at + 1] << 8 | footer[at + 2] << 16 |
+               static_cast<unsigned long>(footer[at + 3]) << 24;
+    };
+    return static_cast<long long>(word(12)) + ((word(20) & 0x80000000u) ? 32 : 0);
+}
+
+// True for an MP3 in which the module found no audio frame and which holds
+// more than tags: the module never writes such a file.
+bool Mp3WithoutAudio(IBaseTag* handle, const std::string& file) {
+    if (TagParserGetFileInfo(handle, 3) != "0") return false;  // a frame gave a sample rate
+    long long size = 0, id3v2 = 0;
+    ParseWholeNumber(TagParserGetFileInfo(handle, 1), 0, INT64_MAX, &size);
+    ParseWholeNumber(TagParserGetFileInfo(handle, 10), 0, INT64_MAX, &id3v2);
+    const long long id3v1 = TagParserGetData(handle, FIELD_HAS_ID3V1) == "Y" ? 128 : 0;
+    return size > id3v2 + id3v1 + ApeTagBytes(file, id3v1);
+}
+
+void Record(IBaseTag* handle, const ModuleCall& call, bool* taken) {
+    switch (call.kind) {
+        case ModuleCall::kSetWide:
+            *taken = TagParserSetDataW(handle, call.id, call.wide.c_str()) != 0;
+            break;
+        case ModuleCall::kSetNarrow:  // answers 0 whatever happened: checked after the save
+            TagParserSetData(handle, call.id, call.narrow.c_str());
+            break;
+        case ModuleCall::kSetExData:
+            *taken = TagParserSetExData(handle, call.name.c_str(), call.narrow.c_str()) != 0;
+            break;
+        case ModuleCall::kDeletePicture:
+            *taken = TagParserDeleteAttachedPicture(handle) == 1;
+            break;
     }
-    bool ok = true;
-    for (const auto& change : changes) {
-        int taken = change.id >= 0
-                        ? TagParserSetDataW(handle, change.id, change.value.c_str())
-                        : TagParserSetExData(handle, change.name.c_str(), change.rawValue.c_str());
-        if (!taken) {
-            std::cerr << "lytag: " << file << ": not taken: " << change.label << '\n';
-            ok = false;
+}
+
+// Makes the planned calls and saves. "" on success, else why not.
+std::string Carry(IBaseTag* handle, const std::string& file, const SetPlan& plan) {
+    for (int tag : plan.keepTags) TagParserSetData(handle, tag, "Y");
+    for (const auto& call : plan.calls) {
+        bool taken = true;
+        Record(handle, call, &taken);
+        if (!taken) return "lyParser did not take the change of " + call.label;
+    }
+    if (plan.pictureBytes > 0 &&
+        TagParserGetData(handle, FIELD_PICTURE_INFO) != std::to_string(plan.pictureBytes)) {
+        return "lyParser could not read the picture file";
+    }
+    for (int tag : plan.stripTags) TagParserSetData(handle, tag, "N");  // written at once
+    if (plan.save && TagParserApplyFile(handle)) return std::string();
+    std::string problem = SaveProblem(file);
+    if (!plan.save) return problem;  // only tags were removed: checked after reopening
+    return problem.empty() ? "lyParser refused to save it" : problem;
+}
+
+// Reopens the saved file: a tag or picture that is not as planned is an
+// error; a field that reads back otherwise (ID3v1 holds 30 characters) a note.
+std::string Check(const std::string& file, const SetPlan& plan, const std::string& stripProblem,
+                  bool quiet) {
+    IBaseTag* handle = TagParserOpenFile(file.c_str());
+    if (!handle) return "cannot be opened after the save";
+    std::string problem;
+    for (int tag : plan.stripTags) {
+        if (TagParserGetData(handle, tag) != "N") {
+            problem = !stripProblem.empty()
+                          ? stripProblem
+                          : std::string("lyParser did not remove the ") +
+                                (tag == FIELD_HAS_ID3V1 ? "ID3v1" : "ID3v2") + " tag";
         }
     }
-    if (ok && !TagParserApplyFile(handle)) {
-        std::cerr << "lytag: " << file << ": could not be saved\n";
-        ok = false;
+    std::string pictureSize = TagParserGetData(handle, FIELD_PICTURE_INFO);
+    if (plan.pictureBytes >= 0 &&
+        pictureSize != (plan.pictureBytes ? std::to_string(plan.pictureBytes) : "")) {
+        problem = "the picture was not saved";
+    }
+    std::map<std::string, const ModuleCall*> last;  // the last call per field decides
+    for (const auto& call : plan.calls) {
+        if (call.check) last[call.label] = &call;
+    }
+    for (const auto& [label, call] : last) {
+        std::wstring now = call->kind == ModuleCall::kSetExData
+                               ? CodePageToWide(TagParserGetExData(handle, call->name.c_str()))
+                               : TagParserGetDataW(handle, call->id);
+        std::wstring asked =
+            call->kind == ModuleCall::kSetWide ? call->wide : CodePageToWide(call->narrow);
+        if (label.rfind("year", 0) == 0 && now.size() == 4)
+            asked = asked.substr(0, 4);  // ID3v2 reads the year only
+        if (now != asked && !quiet)
+            ReportFile(file, "note: " + label + " now holds " + QuotedValue(now));
     }
     TagParserCloseFile(handle);
-    std::cout << file << ": " << (ok ? "saved" : "not saved") << '\n';
-    return ok;
+    return problem;
+}
+
+bool SetOne(const std::string& file, const SetOptions& options) {
+    std::string problem = ReadProblem(file);
+    IBaseTag* handle = problem.empty() ? TagParserOpenFile(file.c_str()) : nullptr;
+    if (!handle) {
+        ReportFile(file, problem.empty() ? OpenRefusal(file) : problem);
+        if (!options.quiet) std::cout << file << ": not saved\n";
+        return false;
+    }
+    SetPlan plan = PlanSet(handle, TagParserGetFileType(handle), options.requests);
+    const bool writes = plan.save || !plan.stripTags.empty();
+    if (plan.refusals.empty() && writes) problem = WriteProblem(file);
+    if (problem.empty() && writes && TagParserGetFileType(handle) == FILE_TYPE_MP3 &&
+        Mp3WithoutAudio(handle, file)) {
+        problem = std::string(kNotAudio) + ": no MPEG audio frame in it";
+    }
+    if (!problem.empty()) plan.refusals.push_back(problem);
+    for (const auto& refusal : plan.refusals) ReportFile(file, refusal);
+    if (!options.quiet && plan.refusals.empty()) {
+        for (const auto& line : plan.lines) std::cout << file << ": " << line << '\n';
+    }
+    if (!plan.refusals.empty() || options.dryRun || !writes) {
+        TagParserCloseFile(handle);
+        if (!options.quiet) {
+            std::cout << file << ": "
+                      << (!plan.refusals.empty() ? "not saved"
+                          : options.dryRun       ? "not saved (dry run)"
+                                                 : "nothing to change")
+                      << '\n';
+        }
+        return plan.refusals.empty();
+    }
+    struct stat before;
+    const bool timed = stat(file.c_str(), &before) == 0;
+    problem = Carry(handle, file, plan);
+    TagParserCloseFile(handle);
+    if (problem.empty() || !plan.save) problem = Check(file, plan, problem, options.quiet);
+    const bool saved = problem.empty();
+    if (saved && options.preserveMtime) {
+        struct timespec times[2] = {before.st_atim, before.st_mtim};
+        if (!timed || utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) {
+            problem = "its modification time could not be kept";
+        }
+    }
+    if (!problem.empty()) ReportFile(file, problem);
+    if (!options.quiet) std::cout << file << ": " << (saved ? "saved" : "not saved") << '\n';
+    return problem.empty();
 }
 
 }  // namespace
 
 int SetCommand(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kSetUsage;
-        return kExitOk;
+    CommandLine line;
+    if (int status = ParseCommandLine("set", SetCommandInfo(), args, &line); status >= 0)
+        return status;
+    SetOptions options;
+    for (const auto& option : line.options) {
+        SetRequest request;
+        int status = ParseRequest(option, &request);
+        if (status == -1) options.requests.push_back(request);
+        if (status >= 0) return status;
     }
-    std::vector<std::string> files;
-    std::vector<Change> changes;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i].size() > 1 && args[i][0] == '-') {
-            Change change;
-            std::string error = ParseChange(args, &i, &change);
-            if (!error.empty()) return UsageError("set: " + error);
-            changes.push_back(change);
-        } else {
-            files.push_back(args[i]);
-        }
-    }
-    if (files.empty()) return UsageError("set: no file given");
-    if (changes.empty()) return UsageError("set: nothing to change");
+    options.dryRun = line.Has("dry-run");
+    options.preserveMtime = line.Has("preserve-mtime");
+    options.quiet = line.Has("quiet");
+    if (line.operands.empty()) return UsageError("set: no file given");
+    if (options.requests.empty()) return UsageError("set: nothing to change");
     int status = kExitOk;
-    for (const auto& file : files) {
-        if (!SetOne(file, changes)) status = kExitFileFailed;
+    for (const auto& file : line.operands) {
+        if (!SetOne(file, options)) status = kExitFileFailed;
     }
     return status;
-}
-
-int PictureCommand(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kPictureUsage;
-        return kExitOk;
-    }
-    std::string file, out;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size()) {
-            out = args[++i];
-        } else if (args[i][0] == '-' || !file.empty()) {
-            return UsageError("picture: unexpected argument '" + args[i] + "'");
-        } else {
-            file = args[i];
-        }
-    }
-    if (file.empty() || out.empty()) return UsageError("picture: needs FILE and -o OUT");
-    IBaseTag* handle = TagParserOpenFile(file.c_str());
-    if (!handle) {
-        ReportRefused(file);
-        return kExitFileFailed;
-    }
-    std::string size = TagParserGetData(handle, FIELD_PICTURE_INFO);
-    long bytes = size.empty() ? 0 : std::strtol(size.c_str(), nullptr, 10);
-    std::vector<unsigned char> data(bytes > 0 ? static_cast<size_t>(bytes) : 0);
-    if (!data.empty()) TagParserGetAttachedPictureData(handle, data.data());
-    TagParserCloseFile(handle);
-    if (data.empty()) {
-        std::cerr << "lytag: " << file << ": has no attached picture\n";
-        return kExitFileFailed;
-    }
-    std::ofstream output(out, std::ios::binary | std::ios::trunc);
-    output.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (!output) {
-        std::cerr << "lytag: cannot write " << out << '\n';
-        return kExitFileFailed;
-    }
-    std::cout << out << ": " << data.size() << " bytes\n";
-    return kExitOk;
 }

@@ -2,62 +2,63 @@
 #include <iostream>
 
 #include "lyParser.h"
+#include "tools/lytag/command_line.h"
+#include "tools/lytag/file_check.h"
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
 
 namespace {
 
-const char kShowUsage[] =
-    "Usage: lytag show [--json] FILE...\n"
-    "\n"
-    "For each file: its type, the non-empty fields by name, the other comments\n"
-    "(Ogg Vorbis), the ten description kinds, the non-empty technical texts, the\n"
-    "audio range and the MD5 digest of that range. --json prints one JSON object\n"
-    "per line instead.\n";
+constexpr long long kDigestLimit = 163840;  // the module digests at most 160 KiB
 
-const char kMd5Usage[] =
-    "Usage: lytag md5 FILE [--start N] [--end N] [--checksum]\n"
-    "\n"
-    "Prints the MD5 digest the module computes for the range: up to 160 KiB\n"
-    "from --start (default 0); --end defaults to the longest range. --checksum\n"
-    "asks for the checksum variant, which digests at most 163840 bytes.\n";
+const CommandInfo kShowCommand = {
+    "lytag show [--json] FILE...",
+    "For each file: its type, the non-empty fields by name (in an MP3 also what each\n"
+    "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis), the ten\n"
+    "description kinds, the non-empty technical texts, the audio range and the MD5\n"
+    "digest of that range.",
+    {
+        {"json", 0, nullptr,
+         "one JSON object per line instead; technical texts\n"
+         "appear under their kind numbers and under names\n"
+         "such as \"bitrate_kbps\""},
+    },
+    "Exit status: 0 every file was shown; 1 a file was refused or stdout could not be\n"
+    "written; 2 bad usage.\n"};
 
-bool ParseInt(const std::string& text, int* value) {
-    try {
-        size_t used = 0;
-        long parsed = std::stol(text, &used);
-        if (used != text.size() || parsed < INT32_MIN || parsed > INT32_MAX) return false;
-        *value = static_cast<int>(parsed);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
+const CommandInfo kMd5Command = {
+    "lytag md5 [--start N] [--count N | --end N] [--checksum] FILE",
+    "Prints the MD5 digest the module computes for a byte range of FILE, as md5sum\n"
+    "prints it. The module digests at most 163840 bytes beyond the start offset.",
+    {
+        {"start", 0, "N", "the range starts N bytes into the file (default 0)"},
+        {"count", 0, "N",
+         "digest exactly N bytes from the start (fewer where the\n"
+         "file ends); N may be at most START+163840"},
+        {"end", 0, "N",
+         "hand N to the module as its end value, as a player does:\n"
+         "with D = N - START, the module digests N bytes from the\n"
+         "start when D <= 163840, else START+163840 bytes (163840\n"
+         "with --checksum); a negative N stands for 163840.\n"
+         "Without --count or --end: 163840 bytes from the start"},
+        {"checksum", 0, nullptr, "use the checksum export, which caps the count at 163840"},
+    },
+    "Exit status: 0 printed; 1 the file was refused or no digest could be computed;\n"
+    "2 bad usage.\n"};
 
 }  // namespace
 
 int ShowCommand(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kShowUsage;
-        return kExitOk;
-    }
-    bool json = false;
-    std::vector<std::string> files;
-    for (const auto& arg : args) {
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("show: unknown option '" + arg + "'");
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.empty()) return UsageError("show: no file given");
+    CommandLine line;
+    if (int status = ParseCommandLine("show", kShowCommand, args, &line); status >= 0)
+        return status;
+    if (line.operands.empty()) return UsageError("show: no file given");
+    const bool json = line.Has("json");
     int status = kExitOk;
-    for (const auto& file : files) {
+    for (const auto& file : line.operands) {
         FileReport report;
         if (!ReadReport(file, &report)) {
-            ReportRefused(file);
+            ReportFile(file, OpenRefusal(file));
             status = kExitFileFailed;
             continue;
         }
@@ -73,40 +74,38 @@ int ShowCommand(const std::vector<std::string>& args) {
 }
 
 int Md5Command(const std::vector<std::string>& args) {
-    if (WantsHelp(args)) {
-        std::cout << kMd5Usage;
-        return kExitOk;
+    CommandLine line;
+    if (int status = ParseCommandLine("md5", kMd5Command, args, &line); status >= 0) return status;
+    if (line.operands.size() != 1) return UsageError("md5: needs exactly one FILE");
+    if (line.Has("count") && line.Has("end"))
+        return UsageError("md5: --count and --end exclude each other");
+    long long start = 0, end = -1, count = 0;
+    if (!ParseWholeNumber(line.Value("start", "0"), 0, INT32_MAX, &start)) {
+        return UsageError("md5: --start needs a whole number from 0");
     }
-    std::string file;
-    int start = 0;
-    int end = -1;
-    bool checksum = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--checksum") {
-            checksum = true;
-        } else if (arg == "--start" || arg == "--end") {
-            if (i + 1 >= args.size() || !ParseInt(args[i + 1], arg == "--start" ? &start : &end)) {
-                return UsageError("md5: " + arg + " needs a whole number");
-            }
-            ++i;
-        } else if ((arg.size() > 1 && arg[0] == '-') || !file.empty()) {
-            return UsageError("md5: unexpected argument '" + arg + "'");
-        } else {
-            file = arg;
+    if (line.Has("end") && !ParseWholeNumber(line.Value("end"), INT32_MIN, INT32_MAX, &end)) {
+        return UsageError("md5: --end needs a whole number");
+    }
+    if (line.Has("count")) {
+        if (!ParseWholeNumber(line.Value("count"), 0,
+                              std::min<long long>(INT32_MAX, start + kDigestLimit), &count)) {
+            return UsageError("md5: --count needs a whole number from 0 to " +
+                              std::to_string(std::min<long long>(INT32_MAX, start + kDigestLimit)));
         }
+        end = count;  // the module reads its end value as a count from the start
     }
-    if (file.empty()) return UsageError("md5: no file given");
+    const std::string& file = line.operands[0];
     IBaseTag* handle = TagParserOpenFile(file.c_str());
     if (!handle) {
-        ReportRefused(file);
+        ReportFile(file, OpenRefusal(file));
         return kExitFileFailed;
     }
-    std::string digest = checksum ? TagParserGetCheckSum(handle, &start, &end)
-                                  : TagParserGetMD5(handle, &start, &end);
+    int from = static_cast<int>(start), to = static_cast<int>(end);
+    std::string digest = line.Has("checksum") ? TagParserGetCheckSum(handle, &from, &to)
+                                              : TagParserGetMD5(handle, &from, &to);
     TagParserCloseFile(handle);
     if (digest.empty()) {
-        std::cerr << "lytag: " << file << ": no digest could be computed\n";
+        ReportFile(file, "no digest could be computed");
         return kExitFileFailed;
     }
     std::cout << digest << "  " << file << '\n';

@@ -1,0 +1,97 @@
+#include "tools/lytag/field_names.h"
+
+#include <strings.h>
+
+#include "lyParser.h"
+
+namespace {
+
+FieldPlace Id(int id) { return {id, nullptr}; }
+FieldPlace Named(const char* name) { return {-1, name}; }
+const FieldPlace kNowhere;
+
+}  // namespace
+
+const std::vector<FieldInfo>& AllFields() {
+    // The seven basic fields exist in both MP3 tags; the rest in ID3v2 only.
+    // Ogg and WMA names are the ones common taggers and players use.
+    static const std::vector<FieldInfo> all = {
+        {"title", FIELD_TITLE, FIELD_TITLE2, Id(FIELD_TITLE), Id(FIELD_TITLE), false},
+        {"artist", FIELD_ARTIST, FIELD_ARTIST2, Id(FIELD_ARTIST), Id(FIELD_ARTIST), false},
+        {"album", FIELD_ALBUM, FIELD_ALBUM2, Id(FIELD_ALBUM), Id(FIELD_ALBUM), false},
+        {"year", FIELD_YEAR, FIELD_YEAR2, Id(FIELD_YEAR), Id(FIELD_YEAR), false},
+        {"genre", FIELD_GENRE, FIELD_GENRE2, Id(FIELD_GENRE), Id(FIELD_GENRE), false},
+        {"comment", FIELD_COMMENT, FIELD_COMMENT2, Id(FIELD_COMMENT), Id(FIELD_COMMENT), false},
+        {"track", FIELD_TRACK, FIELD_TRACK2, Id(FIELD_TRACK), Id(FIELD_TRACK), false},
+        {"composer", -1, FIELD_COMPOSER, Named("COMPOSER"), Id(FIELD_COMPOSER), false},
+        {"disc", -1, FIELD_DISC, Named("DISCNUMBER"), Named("WM/PartOfSet"), false},
+        {"bpm", -1, FIELD_BPM, kNowhere, Named("WM/BeatsPerMinute"), false},
+        {"original-artist", -1, FIELD_ORIGINAL_ARTIST, kNowhere, Named("WM/OriginalArtist"), false},
+        {"copyright", -1, FIELD_COPYRIGHT, Named("COPYRIGHT"), Named("Copyright"), false},
+        {"url", -1, FIELD_URL, kNowhere, kNowhere, false},
+        {"encoded-by", -1, FIELD_ENCODED_BY, kNowhere, Named("WM/EncodedBy"), false},
+        {"lyrics", -1, FIELD_LYRICS, Id(FIELD_LYRICS), Named("WM/Lyrics"), false},
+        {"rating", -1, -1, kNowhere, Id(FIELD_RATING), false},
+        {"picture", -1, FIELD_PICTURE, kNowhere, kNowhere, true},
+        {"picture-size", -1, FIELD_PICTURE_INFO, kNowhere, kNowhere, true},
+        {"wm-sdk-version", -1, -1, kNowhere, Id(FIELD_WM_SDK_VERSION), true},
+        {"wm-sdk-needed", -1, -1, kNowhere, Id(FIELD_WM_SDK_NEEDED), true},
+    };
+    return all;
+}
+
+bool ParseFieldName(const std::string& text, FieldName* field, std::string* error) {
+    std::string name = text;
+    field->tag = TagChoice::kShown;
+    size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        name = text.substr(0, colon);
+        std::string tag = text.substr(colon + 1);
+        if (tag != "v1" && tag != "v2")
+            return *error = "unknown tag '" + tag + "' in '" + text + "' (v1 or v2)", false;
+        field->tag = tag == "v1" ? TagChoice::kId3v1 : TagChoice::kId3v2;
+    }
+    for (const auto& info : AllFields()) {
+        if (name != info.name) continue;
+        if (field->tag == TagChoice::kId3v1 && info.id3v1 < 0) {
+            return *error = "ID3v1 has no " + name + " field", false;
+        }
+        if (field->tag == TagChoice::kId3v2 && info.id3v2 < 0) {
+            return *error = "ID3v2 has no " + name + " field", false;
+        }
+        field->info = &info;
+        return true;
+    }
+    *error = "unknown field '" + name + "'";
+    return false;
+}
+
+std::string FieldNameList() {
+    constexpr size_t kWidth = 78;
+    std::string list, line = " ";  // each name is added with a space before it
+    for (const auto& info : AllFields()) {
+        if (info.readOnly) continue;
+        std::string word = std::string(" ") + info.name + ",";
+        if (line.size() + word.size() > kWidth) list += line + "\n", line = " ";
+        line += word;
+    }
+    list += line;
+    list.back() = '.';
+    return list;
+}
+
+const FieldInfo* VorbisFieldOfComment(const std::string& name, bool* refused) {
+    *refused = strcasecmp(name.c_str(), "COMMENT") == 0;
+    static const char* const kKnown[][2] = {
+        {"TITLE", "title"},       {"ARTIST", "artist"}, {"ALBUM", "album"},
+        {"DATE", "year"},         {"GENRE", "genre"},   {"DESCRIPTION", "comment"},
+        {"TRACKNUMBER", "track"}, {"LYRICS", "lyrics"},
+    };
+    for (const auto& known : kKnown) {
+        if (strcasecmp(name.c_str(), known[0]) != 0) continue;
+        for (const auto& info : AllFields()) {
+            if (std::string(info.name) == known[1]) return &info;
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,52 @@
+// lytag's field names, one vocabulary for every format: where each name
+// lives in an MP3 (ID3v1 and ID3v2 field ids), an Ogg Vorbis file (a field id
+// or a comment name) and a Windows Media file (a field id or an attribute
+// name). "title" means what a player shows; "title:v1" and "title:v2" reach
+// one tag of an MP3. Thread-safe (constant tables).
+#ifndef LYPARSER_TOOLS_LYTAG_FIELD_NAMES_H
+#define LYPARSER_TOOLS_LYTAG_FIELD_NAMES_H
+
+#include <string>
+#include <vector>
+
+// Where a field lives in one format: a module field id, a comment or
+// attribute name, or nowhere (id -1 and no name).
+struct FieldPlace {
+    int id = -1;
+    const char* name = nullptr;
+    bool Exists() const { return id >= 0 || name; }
+};
+
+struct FieldInfo {
+    const char* name;
+    int id3v1;  // MP3: ID3v1 field id, or -1
+    int id3v2;  // MP3: ID3v2 field id, or -1
+    FieldPlace ogg;
+    FieldPlace wma;
+    bool readOnly;
+};
+
+// Every field, in the order show lists them.
+const std::vector<FieldInfo>& AllFields();
+
+// Which tag of an MP3 a field name asks for.
+enum class TagChoice { kShown, kId3v1, kId3v2 };
+
+struct FieldName {
+    const FieldInfo* info = nullptr;
+    TagChoice tag = TagChoice::kShown;
+};
+
+// Parses "title", "title:v1" or "title:v2"; false with *error set when the
+// name is unknown or names a tag the field does not have.
+bool ParseFieldName(const std::string& text, FieldName* field, std::string* error);
+
+// The names that can be set, comma-separated and indented in lines, for help texts.
+std::string FieldNameList();
+
+// The module's own Vorbis comment name for `name` (any letter case), as the
+// field info that reads it; null for any other name. *refused is set for a
+// name the module keeps as a field but cannot change by name (COMMENT).
+const FieldInfo* VorbisFieldOfComment(const std::string& name, bool* refused);
+
+#endif  // LYPARSER_TOOLS_LYTAG_FIELD_NAMES_H
