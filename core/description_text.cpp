@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/host_text.h"
+#include "lyParser.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const
         {kTrack, kTitleOrFile},           // 8
         {kTrack, kFile},                  // 9
     };
-    if (kind < 0 || kind > 9 || kind == 5) return StringEx();
+    if (kind < DESCRIPTION_TITLE_ARTIST || kind > DESCRIPTION_TRACK_FILE || kind == DESCRIPTION_TEMPLATE) return StringEx();
     std::vector<StringEx> pieces;
     for (Piece piece : kKinds[kind]) pieces.push_back(PieceOf(piece, field, fileTitle));
     return Join(std::move(pieces));
@@ -84,9 +85,9 @@ std::string FillDescriptionTemplate(const std::string& format, const Description
     int notFilled = 1;
     if (Replace(&text, "%%", "%", matches)) notFilled = 0;
     const std::pair<unsigned, const std::string*> tokens[] = {
-        {9004, &values.path},    {9018, &values.folder}, {9019, &values.title},
-        {9002, &values.artist},  {9001, &values.album},  {9021, &values.date},
-        {9003, &values.comment}, {9017, &values.genre},  {9020, &values.track},
+        {LYTEXT_TOKEN_FILENAME, &values.path},    {LYTEXT_TOKEN_FOLDER, &values.folder}, {LYTEXT_TOKEN_TITLE, &values.title},
+        {LYTEXT_TOKEN_ARTIST, &values.artist},  {LYTEXT_TOKEN_ALBUM, &values.album},  {LYTEXT_TOKEN_YEAR, &values.date},
+        {LYTEXT_TOKEN_COMMENT, &values.comment}, {LYTEXT_TOKEN_GENRE, &values.genre},  {LYTEXT_TOKEN_TRACK, &values.track},
     };
     for (const auto& token : tokens) {
         if (Replace(&text, HostText(token.first), *token.second, matches) && !token.second->empty()) notFilled = 0;

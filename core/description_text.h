@@ -31,15 +31,15 @@ StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const
 
 // The values of the template tokens, as narrow text.
 struct DescriptionTemplateValues {
-    std::string path;     // the %filename% token (player text 9004)
-    std::string folder;   // 9018
-    std::string title;    // 9019
-    std::string artist;   // 9002
-    std::string album;    // 9001
-    std::string date;     // 9021
-    std::string comment;  // 9003
-    std::string genre;    // 9017
-    std::string track;    // 9020
+    std::string path;     // LYTEXT_TOKEN_FILENAME
+    std::string folder;   // LYTEXT_TOKEN_FOLDER
+    std::string title;    // LYTEXT_TOKEN_TITLE
+    std::string artist;   // LYTEXT_TOKEN_ARTIST
+    std::string album;    // LYTEXT_TOKEN_ALBUM
+    std::string date;     // LYTEXT_TOKEN_YEAR
+    std::string comment;  // LYTEXT_TOKEN_COMMENT
+    std::string genre;    // LYTEXT_TOKEN_GENRE
+    std::string track;    // LYTEXT_TOKEN_TRACK
 };
 
 // Which occurrences of a token the template fill replaces.

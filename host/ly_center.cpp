@@ -22,29 +22,29 @@ namespace {
 // technical texts, each taking the values the module passes with it.
 const std::map<unsigned, std::string>& DefaultTexts() {
     static const std::map<unsigned, std::string> texts = {
-        {9001, "%album%"},
-        {9002, "%artist%"},
-        {9003, "%comment%"},
-        {9004, "%filename%"},
-        {9005, "Copyrighted: %s\n"},
-        {9006, "CRC: %s\n"},
-        {9007, "Emphasis: %s\n"},
-        {9008, "File size: %d bytes\n"},
-        {9009, "Channel mode: %s\n"},
-        {9010, "ID3v2 tag size: %d bytes\n"},
-        {9011, "MPEG %.1f, Layer %d\n"},
-        {9012, "Vendor: %s\nVersion: %d\nSample rate: %d Hz\nNominal bit rate: %d kbit/s\n"
+        {LYTEXT_TOKEN_ALBUM, "%album%"},
+        {LYTEXT_TOKEN_ARTIST, "%artist%"},
+        {LYTEXT_TOKEN_COMMENT, "%comment%"},
+        {LYTEXT_TOKEN_FILENAME, "%filename%"},
+        {LYTEXT_COPYRIGHTED, "Copyrighted: %s\n"},
+        {LYTEXT_CRC, "CRC: %s\n"},
+        {LYTEXT_EMPHASIS, "Emphasis: %s\n"},
+        {LYTEXT_FILE_SIZE, "File size: %d bytes\n"},
+        {LYTEXT_CHANNEL_MODE, "Channel mode: %s\n"},
+        {LYTEXT_ID3V2_SIZE, "ID3v2 tag size: %d bytes\n"},
+        {LYTEXT_MPEG_VERSION, "MPEG %.1f, Layer %d\n"},
+        {LYTEXT_VORBIS_REPORT, "Vendor: %s\nVersion: %d\nSample rate: %d Hz\nNominal bit rate: %d kbit/s\n"
                "Serial number: %d\nChannels: %d\n"},
-        {9013, "Original: %s\n"},
-        {9014, "Length: %s\n"},
-        {9015, "Bit rate: %d kbit/s%s, %d frames\n"},  // "(VBR)" or nothing after the unit
-        {9016, "Written by: %s\nNeeds: %s\nProtection: %s\nLicence: %s\n"},
-        {9017, "%genre%"},
-        {9018, "%folder%"},
-        {9019, "%title%"},
-        {9020, "%track%"},
-        {9021, "%year%"},
-        {9022, "MPEG %.1f Layer %d"},
+        {LYTEXT_ORIGINAL, "Original: %s\n"},
+        {LYTEXT_LENGTH, "Length: %s\n"},
+        {LYTEXT_BIT_RATE, "Bit rate: %d kbit/s%s, %d frames\n"},  // "(VBR)" or nothing after the unit
+        {LYTEXT_WMA_REPORT, "Written by: %s\nNeeds: %s\nProtection: %s\nLicence: %s\n"},
+        {LYTEXT_TOKEN_GENRE, "%genre%"},
+        {LYTEXT_TOKEN_FOLDER, "%folder%"},
+        {LYTEXT_TOKEN_TITLE, "%title%"},
+        {LYTEXT_TOKEN_TRACK, "%track%"},
+        {LYTEXT_TOKEN_YEAR, "%year%"},
+        {LYTEXT_MPEG_VERSION_SHORT, "MPEG %.1f Layer %d"},
     };
     return texts;
 }
@@ -55,8 +55,8 @@ struct CenterState {
     CallFunctionHandler handler = nullptr;
     LyConfig config = [] {
         LyConfig config{};
-        config.word[112] = 1;  // CD lookups enabled
-        config.word[138] = 0;  // no refresh asked
+        config.word[LYCONFIG_CD_LOOKUPS] = 1;
+        config.word[LYCONFIG_CD_REFRESH] = 0;
         return config;
     }();
 };

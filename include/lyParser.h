@@ -83,6 +83,21 @@ enum {
     FILE_TYPE_ASF = 5
 };
 
+// Description kinds for TagParserGetDescription: the parts each joins with " - ".
+// "Title*" is the title, or the file title when the title is empty.
+enum {
+    DESCRIPTION_TITLE_ARTIST = 0,        // title* - artist
+    DESCRIPTION_ARTIST_TITLE = 1,        // artist - title*
+    DESCRIPTION_TITLE_ALBUM_ARTIST = 2,  // title* - album - artist
+    DESCRIPTION_FILE_TRACK = 3,          // file title - track
+    DESCRIPTION_TITLE_FILE = 4,          // title - file title
+    DESCRIPTION_TEMPLATE = 5,            // the text argument with its tokens filled
+    DESCRIPTION_TITLE = 6,               // title*
+    DESCRIPTION_FILE = 7,                // file title
+    DESCRIPTION_TRACK_TITLE = 8,         // track - title*
+    DESCRIPTION_TRACK_FILE = 9           // track - file title
+};
+
 extern "C" {
 
 // Creates the controller. Returns 1 when this call stored `engine` (the first

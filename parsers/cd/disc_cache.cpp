@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr unsigned kNamesArrived = 34080;  // the playlist's "names have arrived" message
 constexpr long kDefaultRetryMs = 10000;
 constexpr long kMaxRetryMs = 24L * 3600 * 1000;
 constexpr int kMaxRetryDoublings = 6;
@@ -47,7 +46,7 @@ void RunLookup(char letter, const std::string& discId) noexcept {
                                 : client.FailedForNow()          ? LookupOutcome::kFailedForNow
                                                                  : LookupOutcome::kSettled;
         if (cache.FinishLookup(discId, record, outcome, DiscCache::Clock::now())) {
-            SendCallFunction("playlist", kNamesArrived, 0, 0);
+            SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
         }
     } catch (...) {
         // Out of memory: give the claim back, so that a later open may try again.

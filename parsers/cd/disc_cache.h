@@ -77,7 +77,7 @@ private:
 DiscCache::Clock::duration RetryInterval();
 
 // Starts a detached lookup of the disc `discId` in drive `letter`, claimed in
-// the cache. It ends it there and tells the player ("playlist", 34080) when
+// the cache. It ends it there and tells the player ("playlist", LYNOTIFY_CD_NAMES_ARRIVED) when
 // the cache says so. False when no thread could be started; the claim is then
 // released.
 bool StartDiscLookup(char letter, const std::string& discId);

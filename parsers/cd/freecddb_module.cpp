@@ -1,19 +1,19 @@
 #include "parsers/cd/freecddb_module.h"
 
+#include "lyParser.h"
 #include "core/code_page.h"
 #include "core/description_text.h"
 #include "core/host_text.h"
 #include "core/module_state.h"
 #include "core/path_text.h"
 #include "lyCenter.h"
+#include "lyParser.h"
 #include "parsers/cd/cd_path.h"
 #include "parsers/cd/disc_cache.h"
 #include "parsers/cd/freedb_client.h"
 
 namespace {
 
-constexpr int kLookupEnabledWord = 112;
-constexpr int kRefreshWord = 138;
 constexpr int kBytesPerSecond = 176400;  // 44.1 kHz, 16 bits, stereo
 
 // The player's settings record is shared with the player and with other
@@ -30,7 +30,7 @@ int CFreeCDDBModule::Initialize() {
     driveText_.clear();
     driveNumber_ = 0;
     trackNumber_ = 0;
-    lookupEnabled_ = ReadSetting(kLookupEnabledWord);
+    lookupEnabled_ = ReadSetting(LYCONFIG_CD_LOOKUPS);
     noTokenFilled_ = 0;
     return 1;
 }
@@ -57,13 +57,13 @@ int CFreeCDDBModule::OpenFile(StringEx path) {
 
     DiscCache& cache = DiscCache::Instance();
     bool known;
-    if (ReadSetting(kRefreshWord) != 1 && GetForceFreeCDDB() != 1 && driveText_ == drive) {
+    if (ReadSetting(LYCONFIG_CD_REFRESH) != 1 && GetForceFreeCDDB() != 1 && driveText_ == drive) {
         discId_ = cache.LastDiscId();
         known = true;
     } else {
         known = ReadDiscIdentity(drive);
         cache.SetLastDiscId(discId_);
-        ClearSetting(kRefreshWord);
+        ClearSetting(LYCONFIG_CD_REFRESH);
     }
     driveText_ = drive;
 
@@ -107,7 +107,7 @@ StringEx CFreeCDDBModule::GetMD5(int*, int*) {
 }
 
 StringEx CFreeCDDBModule::GetDescription(int kind, StringEx text, int) {
-    if (kind == 5) return CustomDescription(std::move(text));
+    if (kind == DESCRIPTION_TEMPLATE) return CustomDescription(std::move(text));
     return ComposeDescription(kind, [this](int id) { return GetData(id); }, FileTitleOf(path_));
 }
 
@@ -125,7 +125,7 @@ StringEx CFreeCDDBModule::GetFileInfo(int kind) {
         return StringEx("\tConnecting to " + CddbServerName() + "\r\n\tDisc ID / " + discId_ +
                         "\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
     }
-    if (kind == 5) {
+    if (kind == DESCRIPTION_TEMPLATE) {
         CBassAudio* engine = GetBassAudio();
         int drive = path_.IsWide() ? DriveIndexFromPath(path_.GetWide())
                                    : DriveIndexFromPath(path_.GetNarrow());

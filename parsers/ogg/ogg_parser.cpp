@@ -142,7 +142,7 @@ StringEx COGGParser::GetFileInfo(int kind) {
     if (openedFromMemory_) return StringEx();
     switch (kind) {
         case 0:
-            return StringEx(FormatHostText(9012, {vendor_, version_, sampleRate_, nominalBitrateK_,
+            return StringEx(FormatHostText(LYTEXT_VORBIS_REPORT, {vendor_, version_, sampleRate_, nominalBitrateK_,
                                                   serialNumber_, channels_}));
         case 2: return StringEx(IntText(sampleRate_));
         case 3: return StringEx(IntText(nominalBitrateK_));

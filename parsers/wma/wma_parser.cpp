@@ -9,7 +9,7 @@ namespace {
 
 // Resource id of the information text: writing runtime, needed runtime,
 // protection, licence address.
-constexpr unsigned kInfoFormat = 9016;
+constexpr unsigned kInfoFormat = LYTEXT_WMA_REPORT;
 
 }  // namespace
 

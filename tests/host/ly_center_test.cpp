@@ -24,15 +24,15 @@ TEST(LyCenterTest, UnitTimeSwitchesToHoursFromOneHour) {
 
 std::atomic<int> g_calls{0};
 void CountCall(const char* unit, unsigned message, int a, int b) {
-    if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_calls;
+    if (std::string(unit) == "playlist" && message == LYNOTIFY_CD_NAMES_ARRIVED && a == 0 && b == 0) ++g_calls;
 }
 
 TEST(LyCenterTest, CallFunctionReachesTheHandler) {
-    SendCallFunction("playlist", 34080, 0, 0);  // no handler yet: nothing happens
+    SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);  // no handler yet: nothing happens
     SetCallFunctionHandler(CountCall);
-    SendCallFunction("playlist", 34080, 0, 0);
+    SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
     SetCallFunctionHandler(nullptr);
-    SendCallFunction("playlist", 34080, 0, 0);
+    SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
     EXPECT_EQ(g_calls.load(), 1);
 }
 

@@ -37,14 +37,13 @@ const CommandInfo kCdCommand = {
 
 constexpr char kDefaultServer[] = "gnudb.gnudb.org";
 
-constexpr unsigned kNamesArrived = 34080;
 
 std::mutex g_mutex;
 std::condition_variable g_arrived;
 bool g_namesArrived = false;
 
 void OnCallFunction(const char* unit, unsigned message, int, int) {
-    if (!unit || std::string(unit) != "playlist" || message != kNamesArrived) return;
+    if (!unit || std::string(unit) != "playlist" || message != LYNOTIFY_CD_NAMES_ARRIVED) return;
     std::lock_guard<std::mutex> hold(g_mutex);
     g_namesArrived = true;
     g_arrived.notify_all();

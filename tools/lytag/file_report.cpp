@@ -121,7 +121,7 @@ nlohmann::json InfoValue(const std::string& text) {
 
 }  // namespace
 
-std::string DescriptionTemplate() { return HostText(9002) + " - " + HostText(9019); }
+std::string DescriptionTemplate() { return HostText(LYTEXT_TOKEN_ARTIST) + " - " + HostText(LYTEXT_TOKEN_TITLE); }
 
 bool ReadReport(const std::string& path, FileReport* report) {
     IBaseTag* handle = TagParserOpenFile(path.c_str());

@@ -17,7 +17,7 @@ namespace {
 std::atomic<bool> g_notified{false};
 
 void OnNotice(const char*, unsigned message, int, int) {
-    if (message == 34080) g_notified = true;
+    if (message == LYNOTIFY_CD_NAMES_ARRIVED) g_notified = true;
 }
 
 TEST(CdUnloadTest, LookupOutlivesFinaliseAndUnload) {

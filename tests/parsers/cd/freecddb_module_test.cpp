@@ -34,7 +34,7 @@ const std::string kSymbols =
     "Bj\xC3\xB6rk \xE2\x9C\x93 Caf\xC3\xA9 \xF0\x9F\x8E\xB5 \xE6\x97\xA5\xE6\x9C\xAC";
 
 void CountNotice(const char* unit, unsigned message, int a, int b) {
-    if (std::string(unit) == "playlist" && message == 34080 && a == 0 && b == 0) ++g_notices;
+    if (std::string(unit) == "playlist" && message == LYNOTIFY_CD_NAMES_ARRIVED && a == 0 && b == 0) ++g_notices;
 }
 
 // Polls `done` until it is true, for up to 20 seconds.
@@ -99,7 +99,7 @@ protected:
         engine_.SetDisc(6, "4d000a01 1 150 60");  // J: unknown to the server
         engine_.trackBytes = {44100000, 176399, 176400};
         TagParserInitialize(&engine_);
-        GetConfig()->word[112] = 1;  // lookups on
+        GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 1;  // lookups on
         SetCallFunctionHandler(CountNotice);
         setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
         server_ = new CddbTestServer();
@@ -143,9 +143,9 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "D:\\Track 3 of 5.cda",
                              "Q:\\Track01.cda"})  // no drive Q:
         EXPECT_EQ(Fields(path), "|||||||") << path;
-    GetConfig()->word[112] = 0;  // lookups off: no lookup, no fields, the file name
+    GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 0;  // lookups off: no lookup, no fields, the file name
     auto off = Open("F:\\Track01.cda");
-    GetConfig()->word[112] = 1;
+    GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 1;
     EXPECT_EQ(off->GetDescription(5, StringEx("%%"), 0).GetNarrow(), "Track01");
     EXPECT_EQ(off->OpenFile(StringEx(L"")), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // time for a wrong lookup
@@ -284,10 +284,10 @@ TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {
     for (const auto& [force, refresh, disc, seen] : steps) {
         engine_.SetDisc(1, disc + " 3 150 300 525 11");
         SetForceFreeCDDB(force);
-        GetConfig()->word[138] = refresh;
+        GetConfig()->word[LYCONFIG_CD_REFRESH] = refresh;
         track.OpenFile(StringEx("E:\\Track02.cda"));
         EXPECT_EQ(Md5(&track), "audiocd-track2-" + seen + "-00000000") << disc;
-        EXPECT_EQ(GetConfig()->word[138], refresh == 1 ? 0 : refresh);
+        EXPECT_EQ(GetConfig()->word[LYCONFIG_CD_REFRESH], refresh == 1 ? 0 : refresh);
     }
 }
 

@@ -291,7 +291,9 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
             // The ID3v1 tag is cut to Latin-1 when it is written, the URL at once.
             EXPECT_EQ(TagParserGetDataW(handle_, id), id == FIELD_URL ? c.latin1 : c.characters)
                 << name << " " << id;
-            if (!latin1) EXPECT_EQ(Get(id), c.narrow) << name << " " << id;
+            if (!latin1) {
+                EXPECT_EQ(Get(id), c.narrow) << name << " " << id;
+            }
         }
         // A picture's name is a path: its bytes go to the file system as they are,
         // even where they spell nothing in the code page.
