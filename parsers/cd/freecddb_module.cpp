@@ -1,6 +1,5 @@
 #include "parsers/cd/freecddb_module.h"
 
-#include "lyParser.h"
 #include "core/code_page.h"
 #include "core/description_text.h"
 #include "core/host_text.h"
