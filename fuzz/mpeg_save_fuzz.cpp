@@ -118,19 +118,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = ScratchPath("lyparser-mpeg-save-fuzz", "input.mp3");
-    static const std::string folder = path.substr(0, path.rfind('/'));
-    if (!WriteBytes(path, data, size)) return 0;
     const Plan plan = PlanOf(data, size);
-    FuzzBytes before;
-    const int saved = ChangeAndSave(path, plan, &before);
-    if (saved < 0) return 0;
-    Require(FolderNames(folder).size() == 1, "a save leaves no other file beside the original",
-            path);
-    bool read = false;
-    FuzzBytes after = ReadBytes(path, &read);
-    Require(read, "the file reads after the save", path);
-    if (saved == 0) Require(after == before, "a failed save leaves the file byte for byte", path);
-    if (saved == 1) CheckSavedFile(path, plan);
+    CheckSave(
+        "lyparser-mpeg-save-fuzz", "input.mp3", data, size,
+        [&](const std::string& path, FuzzBytes* before) { return ChangeAndSave(path, plan, before); },
+        [&](const std::string& path, const FuzzBytes&) { CheckSavedFile(path, plan); });
     return 0;
 }

@@ -112,3 +112,21 @@ void Require(bool holds, const char* promise, const std::string& path) {
     std::fprintf(stderr, "broken: %s (%s)\n", promise, path.c_str());
     std::abort();
 }
+
+void CheckSave(const char* prefix, const char* fileName, const uint8_t* data, size_t size,
+               const std::function<int(const std::string& path, FuzzBytes* before)>& save,
+               const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved) {
+    const std::string path = ScratchPath(prefix, fileName);
+    const std::string folder = path.substr(0, path.rfind('/'));
+    if (!WriteBytes(path, data, size)) return;
+    FuzzBytes before;
+    const int saved = save(path, &before);
+    if (saved < 0) return;
+    Require(FolderNames(folder).size() == 1, "a save leaves no other file beside the original",
+            path);
+    bool read = false;
+    FuzzBytes after = ReadBytes(path, &read);
+    Require(read, "the file reads after the save", path);
+    if (saved == 0) Require(after == before, "a failed save leaves the file byte for byte", path);
+    if (saved == 1) checkSaved(path, after);
+}

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,15 @@ unsigned ChoiceByte(const uint8_t* data, size_t size, size_t fromEnd);
 
 // Aborts, naming the broken promise and the file on stderr, unless `holds`.
 void Require(bool holds, const char* promise, const std::string& path);
+
+// One save case: writes the input as `fileName` in the scratch folder named
+// after `prefix`, lets `save` change and save it (it returns ApplyFile's
+// result, or -1 when the file did not open, and stores the bytes it saw just
+// before the save), then requires what every save promises (nothing left
+// beside the file; a failed save leaves it byte for byte) and, after a save
+// that reported success, calls `checkSaved` with the saved bytes.
+void CheckSave(const char* prefix, const char* fileName, const uint8_t* data, size_t size,
+               const std::function<int(const std::string& path, FuzzBytes* before)>& save,
+               const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved);
 
 #endif  // LYPARSER_FUZZ_SAVE_FUZZ_SUPPORT_H
