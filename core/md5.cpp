@@ -2,7 +2,9 @@
 // compiler keeps the four state words in registers.
 #include "core/md5.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "core/platform_file.h"
 #include "core/string_ex.h"
@@ -21,7 +23,9 @@ inline uint32_t Load32(const unsigned char* p) {
 }
 
 #define LY_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define LY_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
+// G's two terms share no bit, so they may be added: y & ~z then does not
+// wait for x, the word the previous step just produced.
+#define LY_MD5_G(x, y, z) (((x) & (z)) + ((y) & ~(z)))
 #define LY_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define LY_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 #define LY_MD5_STEP(f, a, b, c, d, x, t, s) \
@@ -173,20 +177,27 @@ std::string MD5ToHex(const unsigned char digest[Md5::kDigestSize]) {
 
 namespace {
 
+// The most read at once: large enough that the reads cost nothing beside the
+// hashing, small enough to stay in the processor's cache.
+constexpr int64_t kReadBlock = 256 * 1024;
+
 std::string DigestFile(const std::string& nativePath, int offset, int count) {
+    FileReader file(nativePath);
+    if (!file.IsOpen()) return std::string();
     Md5 md5;
-    unsigned char block[1024] = {};
-    FilePtr file = OpenReadFile(nativePath);
-    if (!file) return std::string();
     // A negative offset cannot be sought to; the read then starts at the beginning.
-    if (offset > 0) ::fseeko(file.get(), offset, SEEK_SET);
+    int64_t at = offset > 0 ? offset : 0;
     int64_t remaining = count;
+    std::unique_ptr<unsigned char[]> block;
+    if (remaining > 0) block.reset(new unsigned char[static_cast<size_t>(std::min(remaining, kReadBlock))]);
     while (remaining > 0) {
-        size_t want = remaining < 1024 ? static_cast<size_t>(remaining) : sizeof block;
-        size_t got = std::fread(block, 1, want, file.get());
-        if (got == 0) break;
-        remaining -= static_cast<int64_t>(got);
-        md5.Update(block, got);
+        const int64_t want = std::min(remaining, kReadBlock);
+        const int64_t got = file.ReadAt(at, block.get(), want);
+        if (got > 0) md5.Update(block.get(), static_cast<size_t>(got));
+        // Short only at the end of the file, or on an error: what was read is digested.
+        if (got < want) break;
+        at += got;
+        remaining -= got;
     }
     unsigned char digest[Md5::kDigestSize];
     md5.Finish(digest);

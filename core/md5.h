@@ -32,9 +32,9 @@ private:
 std::string MD5ToHex(const unsigned char digest[Md5::kDigestSize]);
 
 // Digest of up to `count` bytes of the file from byte `offset` (-1 means 0),
-// read 1024 bytes at a time. A count of 0 or less digests no bytes; a range
-// past the end digests what exists. Empty text when the path is null or the
-// file cannot be opened.
+// read in blocks of up to 256 KiB. A count of 0 or less digests no bytes; a
+// range past the end digests what exists. Empty text when the path is null or
+// the file cannot be opened.
 std::string MD5File(const char* path, int offset, int count);
 std::string MD5FileW(const wchar_t* path, int offset, int count);
 // MD5FileW for a wide path, else MD5File, on `path` as the host gave it.

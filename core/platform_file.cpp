@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "core/code_page.h"
 #include "core/string_ex.h"
@@ -99,4 +100,50 @@ int64_t ReadAt(std::FILE* file, int64_t offset, void* buffer, int64_t count) {
     size_t got = std::fread(buffer, 1, static_cast<size_t>(count), file);
     if (got < static_cast<size_t>(count) && std::ferror(file)) return -1;
     return static_cast<int64_t>(got);
+}
+
+FileReader::FileReader(const std::string& nativePath) {
+    struct stat info;
+    // One open and one status: the non-blocking flag stays, as regular files
+    // ignore it.
+    fd_ = OpenRegular(nativePath, O_RDONLY, 0, &info);
+    if (fd_ >= 0) identity_ = IdentityOf(info);
+}
+
+FileReader::FileReader(FileReader&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), identity_(std::exchange(other.identity_, FileIdentity())) {}
+
+FileReader& FileReader::operator=(FileReader&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = std::exchange(other.fd_, -1);
+        identity_ = std::exchange(other.identity_, FileIdentity());
+    }
+    return *this;
+}
+
+void FileReader::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool FileReader::MakeBlocking() { return fd_ >= 0 && ::fcntl(fd_, F_SETFL, 0) == 0; }
+
+int64_t FileReader::ReadAt(int64_t offset, void* buffer, int64_t count) {
+    if (fd_ < 0 || offset < 0) return 0;
+    char* into = static_cast<char*>(buffer);
+    int64_t done = 0;
+    bool askedToWait = false;
+    while (done < count) {
+        ssize_t n = ::pread(fd_, into + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        // A file system that honours the non-blocking open for files: wait.
+        if (n < 0 && errno == EAGAIN && !askedToWait) {
+            askedToWait = true;
+            if (MakeBlocking()) continue;
+        }
+        if (n <= 0) break;
+        done += n;
+    }
+    return done;
 }

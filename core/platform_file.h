@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "core/file_identity.h"
+
 class StringEx;
 
 struct FileCloser {
@@ -40,5 +42,39 @@ int64_t FileLength(std::FILE* file);
 // Reads up to `count` bytes at `offset`; returns the bytes read (short at end
 // of file), -1 on error.
 int64_t ReadAt(std::FILE* file, int64_t offset, void* buffer, int64_t count);
+
+// A regular file open read-only by its descriptor, for positioned reads with
+// no buffer in between. Never mapped: an I/O error is a short read, never a
+// signal. Closed with the object. One thread at a time.
+class FileReader {
+public:
+    FileReader() = default;
+    // Opens an existing regular file without ever blocking on it; check
+    // IsOpen().
+    explicit FileReader(const std::string& nativePath);
+    ~FileReader() { Close(); }
+    FileReader(FileReader&& other) noexcept;
+    FileReader& operator=(FileReader&& other) noexcept;
+    FileReader(const FileReader&) = delete;
+    FileReader& operator=(const FileReader&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // The descriptor, for calls that copy from it; -1 when not open.
+    int Descriptor() const { return fd_; }
+    // What the file was when it was opened.
+    const FileIdentity& Identity() const { return identity_; }
+    // Reads up to `count` bytes at `offset`, going on after short reads;
+    // returns the bytes read, fewer only at the end of the file or on an
+    // error.
+    int64_t ReadAt(int64_t offset, void* buffer, int64_t count);
+    // Makes every read wait for its bytes (the open does not ask for that,
+    // and regular files ignore it; see ReadAt). False on failure.
+    bool MakeBlocking();
+    void Close();
+
+private:
+    int fd_ = -1;
+    FileIdentity identity_;
+};
 
 #endif  // LYPARSER_CORE_PLATFORM_FILE_H

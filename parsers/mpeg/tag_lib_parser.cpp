@@ -17,8 +17,13 @@ int CTagLibParser::Initialize() { return 1; }
 
 void CTagLibParser::Finalize() {}
 
+CTagLibParser::FileUse::~FileUse() {
+    if (parser_->stream_) parser_->stream_->Release();
+}
+
 int CTagLibParser::OpenFile(StringEx path) {
     CloseFile();
+    FileUse use(this);
     path_ = path;
     std::string nativePath = NativePath(path);
     if (nativePath.empty()) return 0;
@@ -71,6 +76,7 @@ int CTagLibParser::ApplyFile() {
 }
 
 int CTagLibParser::ApplyFileEx(int tagMask) {
+    FileUse use(this);
     if (!tag_ || (mpeg_ && !mpeg_->MayBeWritten())) return 0;
     const bool made = mpeg_ ? mpeg_->SaveTags(tagMask) : file_.file()->save();
     return made && WriteChanges() ? 1 : 0;
@@ -86,6 +92,7 @@ StringEx CTagLibParser::GetMD5(int* start, int* end) {
 int CTagLibParser::GetSourceLength(int* start, int* end) {
     if (!tag_) return 0;
     int first = 0, last = 0;
+    FileUse use(this);
     if (mpeg_) {
         mpeg_->LocateAudio();
         first = mpeg_->AudioStart();

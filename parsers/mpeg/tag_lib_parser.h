@@ -6,6 +6,12 @@
 // 7-13 the ID3v2 tag of an MP3), writes them back with the tag mask, reports
 // the audio range, technical texts and descriptions. One instance belongs to
 // one thread at a time; no TagLib type leaves it.
+//
+// Between calls it holds no descriptor and nothing read from the file. The
+// calls that read (OpenFile, GetSourceLength, the saves and the immediate
+// tag removals) open the path again and read only while it names the file
+// as it was opened or last saved; otherwise nothing is read and nothing is
+// written.
 #ifndef LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H
 #define LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H
 
@@ -45,7 +51,9 @@ public:
     StringEx GetFileInfo(int kind) override;
     int GetFileType() override;
     // MPEG: the audio start and end (which may lie past the end of the file);
-    // others: 0 and 0. Returns end minus start.
+    // others: 0 and 0. Returns end minus start. When the path no longer names
+    // the file as it was, the search reads nothing and answers as for a file
+    // without audio: start 0, the end by the same rule.
     int GetSourceLength(int* start, int* end) override;
     // Writes with `tagMask`; the stored mask is unchanged. 0 on failure.
     int ApplyFileEx(int tagMask) override;
@@ -55,6 +63,20 @@ public:
     int GetAttachedPictureData(void* destination) override;
 
 private:
+    // Held by each call that reads the file: when the call returns, the
+    // stream lets go of its descriptor and of what it read, so that between
+    // calls a handle holds neither.
+    class FileUse {
+    public:
+        explicit FileUse(CTagLibParser* parser) : parser_(parser) {}
+        ~FileUse();
+        FileUse(const FileUse&) = delete;
+        FileUse& operator=(const FileUse&) = delete;
+
+    private:
+        CTagLibParser* parser_;
+    };
+
     StringEx GetPresenceField(int fieldId);
     StringEx GetID3v2OnlyField(int fieldId);
     void SetPresenceField(int fieldId, StringEx value);

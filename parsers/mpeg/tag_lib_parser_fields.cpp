@@ -152,6 +152,7 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
         tagMask_ |= bit;
     } else {
         // Written at once, and only the strip: changes not yet applied stay pending.
+        FileUse use(this);
         if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) stream_->Save();
         tagMask_ &= ~bit;
     }

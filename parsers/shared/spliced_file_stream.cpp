@@ -1,49 +1,94 @@
 #include "parsers/shared/spliced_file_stream.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <cstring>
+#include <utility>
 
 #include "core/file_save.h"
 
 namespace {
 
-int OpenForReading(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    struct stat info;
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, 0) != 0)) {
-        ::close(fd);
-        fd = -1;
-    }
-    return fd;
+// The size of a block read ahead, a power of two; reads of this size or more
+// bypass the blocks.
+constexpr int64_t kBlockSize = 8 * 1024;
+// A file up to this size is read whole, in one read; the size of every
+// block's buffer.
+constexpr int64_t kWholeFile = 64 * 1024;
+// Blocks kept at most within one use of the file: past that they start over.
+constexpr size_t kMaxBlocks = 64;
+// Buffers each thread keeps between uses of files: enough for the head, the
+// tail and the first frames after a large tag.
+constexpr size_t kSpareBuffers = 3;
+
+// Block buffers, kept by each thread between uses of a file, so that reading
+// one allocates nothing: a large allocation each time would cost more than
+// the reads it saves (it makes the allocator sort all its small free blocks).
+// Once the thread's list is destroyed (the thread ends, or a stream outlives
+// it in a static object), buffers are simply allocated and freed.
+thread_local bool spareBuffersGone = false;
+
+struct SpareBuffers {
+    ~SpareBuffers() { spareBuffersGone = true; }
+    std::vector<std::unique_ptr<char[]>> buffers;
+};
+
+SpareBuffers* ThisThreadsSpareBuffers() {
+    if (spareBuffersGone) return nullptr;
+    thread_local SpareBuffers spare;
+    return &spare;
+}
+
+std::unique_ptr<char[]> TakeBuffer() {
+    SpareBuffers* spare = ThisThreadsSpareBuffers();
+    if (!spare || spare->buffers.empty()) return std::unique_ptr<char[]>(new char[static_cast<size_t>(kWholeFile)]);
+    std::unique_ptr<char[]> buffer = std::move(spare->buffers.back());
+    spare->buffers.pop_back();
+    return buffer;
+}
+
+void GiveBack(std::unique_ptr<char[]> buffer) {
+    SpareBuffers* spare = ThisThreadsSpareBuffers();
+    if (spare && buffer && spare->buffers.size() < kSpareBuffers) spare->buffers.push_back(std::move(buffer));
 }
 
 }  // namespace
 
 SplicedFileStream::SplicedFileStream(const std::string& nativePath) : path_(nativePath) {
-    int fd = path_.empty() ? -1 : OpenForReading(path_);
-    if (fd >= 0) Restart(fd, IdentityOfDescriptor(fd));
+    FileReader file(path_);
+    if (!file.IsOpen()) return;
+    Restart(file.Identity());
+    file_ = std::move(file);
 }
 
-SplicedFileStream::~SplicedFileStream() {
-    if (fd_ >= 0) ::close(fd_);
-}
+SplicedFileStream::~SplicedFileStream() { Release(); }
 
-void SplicedFileStream::Restart(int fd, const FileIdentity& identity) {
-    if (fd_ >= 0 && fd_ != fd) ::close(fd_);
-    fd_ = fd;
+void SplicedFileStream::Restart(const FileIdentity& identity) {
+    Release();
     identity_ = identity;
     length_ = identity.IsKnown() ? identity.size : 0;
     pieces_.clear();
     hiddenStart_ = hiddenEnd_ = -1;
     if (length_ > 0) pieces_.push_back(Piece{length_, 0, nullptr});
     position_ = std::min(position_, length_);
+}
+
+void SplicedFileStream::Release() {
+    file_.Close();
+    refused_ = false;
+    for (Block& block : blocks_) GiveBack(std::move(block.bytes));
+    blocks_.clear();
+}
+
+bool SplicedFileStream::Attach() {
+    if (file_.IsOpen()) return true;
+    if (refused_ || !identity_.IsKnown()) return false;
+    FileReader file(path_);
+    if (file.IsOpen() && file.Identity() == identity_) {
+        file_ = std::move(file);
+        return true;
+    }
+    refused_ = true;
+    return false;
 }
 
 void SplicedFileStream::LimitReads(int64_t headEnd, int64_t tailStart) {
@@ -58,35 +103,83 @@ bool SplicedFileStream::Modified() const {
 }
 
 bool SplicedFileStream::Save() {
-    if (fd_ < 0) return false;
+    // The copy reads with the save's own checks, which know nothing of
+    // non-blocking descriptors.
+    if (!Attach() || !file_.MakeBlocking()) return false;
     FileSave save(path_);
     if (!save.Begin(identity_, length_) || !WriteTo(&save) || !save.Commit()) return false;
-    // Read on from the file just written, which now holds what the pieces said.
-    int fd = OpenForReading(path_);
-    FileIdentity written = IdentityOfDescriptor(fd);
-    if (fd < 0 || written != save.Result()) {
-        // The file is saved; reading on from what this stream knows is still right.
-        if (fd >= 0) ::close(fd);
-        return true;
-    }
-    Restart(fd, written);
+    // The path now names the file just written, which holds what the pieces
+    // said; it is opened again when next read.
+    Restart(save.Result());
     return true;
 }
 
 bool SplicedFileStream::WriteTo(FileSave* save) const {
     for (const Piece& piece : pieces_) {
         bool ok = piece.bytes ? save->Write(piece.bytes->data() + piece.sourceOffset, static_cast<size_t>(piece.length))
-                              : save->CopyFrom(fd_, piece.sourceOffset, piece.length);
+                              : save->CopyFrom(file_.Descriptor(), piece.sourceOffset, piece.length);
         if (!ok) return false;
     }
     return true;
+}
+
+const SplicedFileStream::Block* SplicedFileStream::FindBlock(int64_t offset) const {
+    for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
+        if (offset >= block->offset && offset < block->offset + block->size) return &*block;
+    }
+    return nullptr;
+}
+
+const SplicedFileStream::Block* SplicedFileStream::LoadBlock(int64_t offset) {
+    const int64_t size = identity_.size;
+    int64_t from = offset & ~(kBlockSize - 1);
+    int64_t to = std::min(from + kBlockSize, size);
+    if (size <= kWholeFile) {
+        from = 0;
+        to = size;
+    } else if (offset >= size - kBlockSize) {
+        from = size - kBlockSize;  // the tail: tags and the last frames
+        to = size;
+    }
+    if (offset >= to || !Attach()) return nullptr;
+    if (blocks_.size() >= kMaxBlocks) {
+        for (Block& block : blocks_) GiveBack(std::move(block.bytes));
+        blocks_.clear();
+    }
+    Block block{from, 0, TakeBuffer()};
+    block.size = file_.ReadAt(from, block.bytes.get(), to - from);
+    if (offset >= from + block.size) {  // a read error, or the file was cut short
+        GiveBack(std::move(block.bytes));
+        return nullptr;
+    }
+    blocks_.push_back(std::move(block));
+    return &blocks_.back();
+}
+
+int64_t SplicedFileStream::ReadOriginal(int64_t offset, char* into, int64_t count) {
+    int64_t done = 0;
+    while (done < count) {
+        const int64_t at = offset + done;
+        const Block* block = FindBlock(at);
+        if (!block && count - done >= kBlockSize) {
+            // Large reads (a tag holding pictures) go straight to the caller.
+            if (!Attach()) break;
+            done += file_.ReadAt(at, into + done, count - done);
+            break;
+        }
+        if (!block && !(block = LoadBlock(at))) break;
+        const int64_t part = std::min(count - done, block->offset + block->size - at);
+        std::memcpy(into + done, block->bytes.get() + (at - block->offset), static_cast<size_t>(part));
+        done += part;
+    }
+    return done;
 }
 
 TagLib::FileName SplicedFileStream::name() const { return path_.c_str(); }
 
 TagLib::ByteVector SplicedFileStream::readBlock(unsigned long length) {
     int64_t wanted = std::min<int64_t>(static_cast<int64_t>(length), length_ - position_);
-    if (wanted <= 0 || fd_ < 0) return TagLib::ByteVector();
+    if (wanted <= 0) return TagLib::ByteVector();
     TagLib::ByteVector block(static_cast<unsigned int>(wanted), '\0');
     int64_t got = 0;
     int64_t pieceStart = 0;
@@ -109,17 +202,11 @@ TagLib::ByteVector SplicedFileStream::readBlock(unsigned long length) {
             if (piece.bytes) {
                 std::copy_n(piece.bytes->data() + piece.sourceOffset + inside, part, into);
             } else {
-                int64_t done = 0;
-                while (done < part) {
-                    ssize_t n = ::pread(fd_, into + done, static_cast<size_t>(part - done),
-                                        static_cast<off_t>(piece.sourceOffset + inside + done));
-                    if (n < 0 && errno == EINTR) continue;
-                    if (n <= 0) break;
-                    done += n;
-                }
+                int64_t done = ReadOriginal(piece.sourceOffset + inside, into, part);
                 if (done < part) {
-                    // A read error or a file cut short behind our back: hand out
-                    // what could be read, as a short read at the end would.
+                    // A read error, a file cut short behind our back, or one
+                    // the path no longer names: hand out what could be read,
+                    // as a short read at the end would.
                     got += done;
                     break;
                 }

@@ -5,8 +5,21 @@
 // produces the whole new file in one pass, copying each range of the
 // original once.
 //
-// The stream holds the original open for reading (read-only) and never
-// writes to it. One thread at a time.
+// Reading: the original is opened read-only (never mapped, so an I/O error is
+// a short read, not a signal) and read in a few blocks: the whole of a file
+// up to 64 KiB in one read, else its last 8 KiB and aligned 8 KiB blocks
+// wherever TagLib reads (the first holds the start of the ID3v2 tag, another
+// the frames after it); a read of 8 KiB or more (a tag holding pictures) goes
+// straight into the caller's buffer. TagLib's many small reads are served
+// from those blocks. Their buffers (64 KiB each, up to three) stay with the
+// thread between uses, so that reading a file allocates nothing.
+//
+// Release lets go of the descriptor and of every block. The next read or save
+// opens the path again, and uses it only when it still names the same file
+// in the same state (device, inode, size, modification time) as when it was
+// opened or last saved: otherwise reads of the original end there, as at the
+// end of the file, and saves are refused. Edits are kept across a release.
+// One thread at a time.
 #ifndef LYPARSER_PARSERS_SHARED_SPLICED_FILE_STREAM_H
 #define LYPARSER_PARSERS_SHARED_SPLICED_FILE_STREAM_H
 
@@ -18,6 +31,7 @@
 #include <vector>
 
 #include "core/file_identity.h"
+#include "core/platform_file.h"
 
 class FileSave;
 
@@ -34,6 +48,8 @@ public:
     // instead of reading gigabytes. Saves still copy everything. Lifted by
     // a save.
     void LimitReads(int64_t headEnd, int64_t tailStart);
+    // Closes the descriptor and drops every block read; see above.
+    void Release();
     // What the file was when it was opened (or last saved).
     const FileIdentity& Identity() const { return identity_; }
     // True when TagLib changed anything since the open or the last save.
@@ -49,7 +65,8 @@ public:
     void insert(const TagLib::ByteVector& data, unsigned long start = 0, unsigned long replace = 0) override;
     void removeBlock(unsigned long start = 0, unsigned long length = 0) override;
     bool readOnly() const override { return false; }
-    bool isOpen() const override { return fd_ >= 0; }
+    // True once the file was opened, also between a release and the next read.
+    bool isOpen() const override { return identity_.IsKnown(); }
     void seek(long offset, Position p = Beginning) override;
     long tell() const override { return position_; }
     long length() override { return length_; }
@@ -61,16 +78,27 @@ private:
         int64_t sourceOffset;                      // a range of the original when `bytes` is null
         std::shared_ptr<const std::string> bytes;  // else new bytes, from `sourceOffset`
     };
+    struct Block {  // bytes of the original read ahead
+        int64_t offset;
+        int64_t size;
+        std::unique_ptr<char[]> bytes;
+    };
 
     void Replace(int64_t start, int64_t removed, const char* data, size_t size);
     size_t SplitAt(int64_t offset);
     bool WriteTo(FileSave* save) const;
-    void Restart(int fd, const FileIdentity& identity);
+    void Restart(const FileIdentity& identity);
+    bool Attach();
+    int64_t ReadOriginal(int64_t offset, char* into, int64_t count);
+    const Block* FindBlock(int64_t offset) const;
+    const Block* LoadBlock(int64_t offset);
 
     std::string path_;
-    int fd_ = -1;
+    FileReader file_;       // open from the open, or the first read after a release, to the next release
+    bool refused_ = false;  // the path named another file, or this one changed: until the next release
     FileIdentity identity_;
     std::vector<Piece> pieces_;
+    std::vector<Block> blocks_;
     int64_t length_ = 0;
     int64_t position_ = 0;
     int64_t hiddenStart_ = -1;  // the original's bytes hidden from reads: [hiddenStart_, hiddenEnd_)

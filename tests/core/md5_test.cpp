@@ -70,6 +70,28 @@ TEST(Md5Test, FileRangesMatchMd5sumOfTheSameBytes) {
     }
 }
 
+// The digest reads in large blocks: ranges that start, end or stop short
+// inside one, and ranges past the end of the file, hash exactly their bytes.
+TEST(Md5Test, RangesAcrossReadBlocksMatchMd5sumOfTheSameBytes) {
+    TempDir dir;
+    const int kBlock = 256 * 1024;
+    Bytes data = PatternBytes(3 * kBlock + 1000, 4);
+    std::string path = dir.Write("large.bin", data);
+    const int size = static_cast<int>(data.size());
+    struct Case {
+        int offset;
+        int count;
+    } cases[] = {{0, kBlock},         {0, kBlock + 1},      {0, kBlock - 1},      {1, kBlock},
+                 {kBlock - 1, 2},     {100, 2 * kBlock + 7}, {4096, 167936},      {0, 163840},
+                 {size - 1000, kBlock}, {size - 1, 5},       {size, 5},           {700000, 1000000},
+                 {0, 2000000000},     {-1, kBlock + 3}};
+    for (const auto& c : cases) {
+        size_t offset = c.offset < 0 ? 0 : static_cast<size_t>(c.offset);
+        EXPECT_EQ(MD5File(path.c_str(), c.offset, c.count), Md5sum(data, offset, static_cast<size_t>(c.count)))
+            << c.offset << "+" << c.count;
+    }
+}
+
 // Only regular files are read, and a wide path reaches the file its
 // characters name, even outside the basic plane.
 TEST(Md5Test, NamesOfWhatIsNoReadableFileGiveEmptyText) {
