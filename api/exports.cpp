@@ -80,9 +80,8 @@ IBaseTag* TagParserOpenFileW(const wchar_t* path) {
 }
 
 IBaseTag* TagParserOpenBinaryFile(int fileType, const unsigned char* data, int size) {
-    return WithControl<IBaseTag*>(nullptr, [&](CTagParserControl& c) {
-        return c.OpenBinaryFile(data, size, fileType);
-    });
+    return WithControl<IBaseTag*>(
+        nullptr, [&](CTagParserControl& c) { return c.OpenBinaryFile(data, size, fileType); });
 }
 
 void TagParserCloseFile(IBaseTag* handle) {
@@ -103,9 +102,8 @@ std::string TagParserGetData(IBaseTag* handle, int fieldId) {
 }
 
 std::wstring TagParserGetDataW(IBaseTag* handle, int fieldId) {
-    return WithControl(std::wstring(), [&](CTagParserControl& c) {
-        return c.GetData(handle, fieldId).GetWide();
-    });
+    return WithControl(std::wstring(),
+                       [&](CTagParserControl& c) { return c.GetData(handle, fieldId).GetWide(); });
 }
 
 std::string TagParserGetExData(IBaseTag* handle, const char* key) {
@@ -115,14 +113,14 @@ std::string TagParserGetExData(IBaseTag* handle, const char* key) {
 }
 
 int TagParserSetData(IBaseTag* handle, int fieldId, const char* value) {
-    WithControl(0, [&](CTagParserControl& c) { return c.SetData(handle, fieldId, StringEx(value)); });
+    WithControl(0,
+                [&](CTagParserControl& c) { return c.SetData(handle, fieldId, StringEx(value)); });
     return 0;
 }
 
 int TagParserSetDataW(IBaseTag* handle, int fieldId, const wchar_t* value) {
-    return WithControl(0, [&](CTagParserControl& c) {
-        return c.SetData(handle, fieldId, StringEx(value));
-    });
+    return WithControl(
+        0, [&](CTagParserControl& c) { return c.SetData(handle, fieldId, StringEx(value)); });
 }
 
 int TagParserSetExData(IBaseTag* handle, const char* key, const char* value) {
@@ -183,7 +181,8 @@ int TagParserGetFileType(IBaseTag* handle) {
 
 int TagParserGetSourceLength(IBaseTag* handle, int* start, int* end) {
     if (!start || !end) return 0;
-    return WithControl(0, [&](CTagParserControl& c) { return c.GetSourceLength(handle, start, end); });
+    return WithControl(0,
+                       [&](CTagParserControl& c) { return c.GetSourceLength(handle, start, end); });
 }
 
 std::string TagParserGetMD5(IBaseTag* handle, int* start, int* end) {
@@ -204,7 +203,6 @@ int TagParserDeleteAttachedPicture(IBaseTag* handle) {
 
 int TagParserGetAttachedPictureData(IBaseTag* handle, void* destination) {
     if (!destination) return 0;
-    return WithControl(0, [&](CTagParserControl& c) {
-        return c.GetAttachedPictureData(handle, destination);
-    });
+    return WithControl(
+        0, [&](CTagParserControl& c) { return c.GetAttachedPictureData(handle, destination); });
 }

@@ -23,8 +23,9 @@ struct RatioPair {
 };
 
 // Registers `rounds` alternations of the given benchmarks, in order.
-void AlternateRounds(int rounds,
-                     const std::vector<std::pair<std::string, std::function<void(benchmark::State&)>>>& benchmarks);
+void AlternateRounds(
+    int rounds,
+    const std::vector<std::pair<std::string, std::function<void(benchmark::State&)>>>& benchmarks);
 
 // Runs everything registered, then prints one line per pair:
 //   RATIO <ours> vs <reference>: <ours rate> / <reference rate> = <ratio> (target <t>): met|MISSED

@@ -81,7 +81,8 @@ const std::vector<std::string>& Files() {
             bytes.insert(bytes.end(), frames.begin(), frames.end());
             written.push_back(kFolder + "/song" + std::to_string(n) + ".mp3");
             std::ofstream(written.back(), std::ios::binary)
-                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
         }
         return written;
     }();
@@ -143,11 +144,11 @@ int main(int argc, char** argv) {
                            {"checksum/ours/50files", OursChecksum},
                            {"checksum/openssl/50files", OpenSslChecksum},
                        });
-    int status = RunWithRatios(argc, argv,
-                               {{"md5/ours/64MiB", "md5/openssl/64MiB", "bytes_per_second", 0.9, "MB/s"},
-                                {"md5/ours/160KiB", "md5/openssl/160KiB", "bytes_per_second", 0.9, "MB/s"},
-                                {"checksum/ours/50files", "checksum/openssl/50files", "bytes_per_second", 0.9,
-                                 "MB/s"}});
+    int status = RunWithRatios(
+        argc, argv,
+        {{"md5/ours/64MiB", "md5/openssl/64MiB", "bytes_per_second", 0.9, "MB/s"},
+         {"md5/ours/160KiB", "md5/openssl/160KiB", "bytes_per_second", 0.9, "MB/s"},
+         {"checksum/ours/50files", "checksum/openssl/50files", "bytes_per_second", 0.9, "MB/s"}});
     TagParserFinalize();
     std::filesystem::remove_all(kFolder);
     return status;

@@ -28,12 +28,15 @@ namespace {
 const std::string kFolder = (std::filesystem::temp_directory_path() / "ly-mpeg-bench").string();
 constexpr int kFiles = 1000;
 
-void Append(MpegBytes* out, const MpegBytes& more) { out->insert(out->end(), more.begin(), more.end()); }
+void Append(MpegBytes* out, const MpegBytes& more) {
+    out->insert(out->end(), more.begin(), more.end());
+}
 
 std::string WriteFile(const std::string& name, const MpegBytes& bytes) {
     std::string path = kFolder + "/" + name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -50,7 +53,8 @@ std::vector<std::string> MakeFiles() {
                                          {"COMM", std::string("eng\0Nice", 8)},
                                          {"TRCK", std::to_string(i % 20 + 1)}});
         Append(&bytes, MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 24));
-        Append(&bytes, MakeId3v1Tag("Song " + n, "Artist", "Album", "2001", "Nice", i % 20 + 1, 17));
+        Append(&bytes,
+               MakeId3v1Tag("Song " + n, "Artist", "Album", "2001", "Nice", i % 20 + 1, 17));
         paths.push_back(WriteFile("song" + n + ".mp3", bytes));
     }
     return paths;
@@ -73,7 +77,8 @@ void Ours(benchmark::State& state, const std::vector<std::string>& paths) {
         }
     }
     benchmark::DoNotOptimize(characters);
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(paths.size()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(paths.size()));
 }
 
 size_t FieldCharacters(const TagLib::Tag* tag) {
@@ -93,7 +98,8 @@ void TagLibRead(benchmark::State& state, const std::vector<std::string>& paths) 
         }
     }
     benchmark::DoNotOptimize(characters);
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(paths.size()));
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(paths.size()));
 }
 
 // An APIC frame (ID3v2.3) holding `pictureBytes` of picture data.
@@ -107,7 +113,8 @@ MpegBytes PictureFrame(size_t pictureBytes) {
         picture.push_back(static_cast<unsigned char>(state >> 24));
     }
     MpegBytes frame = {'A', 'P', 'I', 'C'};
-    for (int shift = 24; shift >= 0; shift -= 8) frame.push_back(static_cast<unsigned char>(picture.size() >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        frame.push_back(static_cast<unsigned char>(picture.size() >> shift));
     frame.insert(frame.end(), {0, 0});
     Append(&frame, picture);
     return frame;
@@ -117,7 +124,8 @@ MpegBytes PictureFrame(size_t pictureBytes) {
 MpegBytes Id3v23Tag(const MpegBytes& frames, size_t padding) {
     MpegBytes tag = {'I', 'D', '3', 3, 0, 0};
     const size_t size = frames.size() + padding;
-    for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<unsigned char>((size >> shift) & 0x7F));
+    for (int shift = 21; shift >= 0; shift -= 7)
+        tag.push_back(static_cast<unsigned char>((size >> shift) & 0x7F));
     Append(&tag, frames);
     tag.resize(tag.size() + padding, 0);
     return tag;
@@ -205,19 +213,22 @@ int main(int argc, char** argv) {
     TagParserInitialize(nullptr);
     Files();
     Songs();
-    AlternateRounds(5, {{"mpeg_open/ours/1000files", [](benchmark::State& s) { Ours(s, Files()); }},
-                        {"mpeg_open/taglib/1000files", [](benchmark::State& s) { TagLibRead(s, Files()); }},
-                        {"mpeg_open/ours/20songs", [](benchmark::State& s) { Ours(s, Songs()); }},
-                        {"mpeg_open/taglib/20songs", [](benchmark::State& s) { TagLibRead(s, Songs()); }},
-                        {"source_length/4MB_picture", [](benchmark::State& s) { SourceLength(s, 1); }},
-                        {"source_length/no_picture", [](benchmark::State& s) { SourceLength(s, 0); }},
-                        {"open_zeros/4GiB", [](benchmark::State& s) { OpenZeros(s, 4LL << 30); }},
-                        {"open_zeros/4MiB", [](benchmark::State& s) { OpenZeros(s, 4LL << 20); }}});
+    AlternateRounds(
+        5, {{"mpeg_open/ours/1000files", [](benchmark::State& s) { Ours(s, Files()); }},
+            {"mpeg_open/taglib/1000files", [](benchmark::State& s) { TagLibRead(s, Files()); }},
+            {"mpeg_open/ours/20songs", [](benchmark::State& s) { Ours(s, Songs()); }},
+            {"mpeg_open/taglib/20songs", [](benchmark::State& s) { TagLibRead(s, Songs()); }},
+            {"source_length/4MB_picture", [](benchmark::State& s) { SourceLength(s, 1); }},
+            {"source_length/no_picture", [](benchmark::State& s) { SourceLength(s, 0); }},
+            {"open_zeros/4GiB", [](benchmark::State& s) { OpenZeros(s, 4LL << 30); }},
+            {"open_zeros/4MiB", [](benchmark::State& s) { OpenZeros(s, 4LL << 20); }}});
     int status = RunWithRatios(
         argc, argv,
-        {{"mpeg_open/ours/1000files", "mpeg_open/taglib/1000files", "items_per_second", 1.0, "files/s"},
+        {{"mpeg_open/ours/1000files", "mpeg_open/taglib/1000files", "items_per_second", 1.0,
+          "files/s"},
          {"mpeg_open/ours/20songs", "mpeg_open/taglib/20songs", "items_per_second", 1.0, "files/s"},
-         {"source_length/4MB_picture", "source_length/no_picture", "items_per_second", 0.9, "calls/s"},
+         {"source_length/4MB_picture", "source_length/no_picture", "items_per_second", 0.9,
+          "calls/s"},
          // For information: the time to open 4 GiB of zeros, beside 4 MiB.
          {"open_zeros/4GiB", "open_zeros/4MiB", "items_per_second", 0, "opens/s"}});
     TagParserFinalize();

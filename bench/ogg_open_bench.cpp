@@ -3,8 +3,8 @@
 // Ogg::Vorbis::File reading the same comments with its audio properties
 // (Average), in one run.
 #include <taglib/tag.h>
-#include <vorbis/codec.h>
 #include <taglib/vorbisfile.h>
+#include <vorbis/codec.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,17 +36,20 @@ OggBytes CommentHeader(const std::vector<std::string>& comments) {
 // Encoding is the slow part, so two encodings serve them all.
 std::vector<std::string> MakeFiles() {
     std::filesystem::create_directories(kFolder);
-    VorbisPackets tones[2] = {EncodeVorbisTone(0.5, 22050, 1, 0.0f), EncodeVorbisTone(0.5, 22050, 2, 0.0f)};
+    VorbisPackets tones[2] = {EncodeVorbisTone(0.5, 22050, 1, 0.0f),
+                              EncodeVorbisTone(0.5, 22050, 2, 0.0f)};
     std::vector<std::string> paths;
     for (int i = 0; i < kFiles; ++i) {
         VorbisPackets& packets = tones[i % 2];
-        packets.comment = CommentHeader({"TITLE=Song " + std::to_string(i), "ARTIST=Artist", "ALBUM=Album",
-                                         "DATE=2001", "GENRE=Rock", "DESCRIPTION=Nice",
-                                         "TRACKNUMBER=" + std::to_string(i % 20 + 1), "ENCODER=bench"});
+        packets.comment =
+            CommentHeader({"TITLE=Song " + std::to_string(i), "ARTIST=Artist", "ALBUM=Album",
+                           "DATE=2001", "GENRE=Rock", "DESCRIPTION=Nice",
+                           "TRACKNUMBER=" + std::to_string(i % 20 + 1), "ENCODER=bench"});
         OggBytes bytes = MuxVorbisStream(packets, static_cast<uint32_t>(i + 1));
         std::string path = kFolder + "/song" + std::to_string(i) + ".ogg";
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         paths.push_back(path);
     }
     return paths;
@@ -78,8 +81,8 @@ void TagLibRead(benchmark::State& state) {
         for (const auto& path : paths) {
             TagLib::Ogg::Vorbis::File file(path.c_str(), true, TagLib::AudioProperties::Average);
             TagLib::Tag* tag = file.tag();
-            characters += tag->title().size() + tag->artist().size() + tag->album().size() + tag->genre().size() +
-                          tag->comment().size() + tag->year() + tag->track();
+            characters += tag->title().size() + tag->artist().size() + tag->album().size() +
+                          tag->genre().size() + tag->comment().size() + tag->year() + tag->track();
         }
     }
     benchmark::DoNotOptimize(characters);
@@ -91,9 +94,11 @@ void TagLibRead(benchmark::State& state) {
 int main(int argc, char** argv) {
     TagParserInitialize(nullptr);
     Files();
-    AlternateRounds(5, {{"ogg_open/ours/1000files", Ours}, {"ogg_open/taglib/1000files", TagLibRead}});
-    int status = RunWithRatios(
-        argc, argv, {{"ogg_open/ours/1000files", "ogg_open/taglib/1000files", "items_per_second", 1.5, "files/s"}});
+    AlternateRounds(5,
+                    {{"ogg_open/ours/1000files", Ours}, {"ogg_open/taglib/1000files", TagLibRead}});
+    int status = RunWithRatios(argc, argv,
+                               {{"ogg_open/ours/1000files", "ogg_open/taglib/1000files",
+                                 "items_per_second", 1.5, "files/s"}});
     TagParserFinalize();
     std::filesystem::remove_all(kFolder);
     return status;

@@ -29,7 +29,8 @@ extern char** environ;
 namespace {
 
 const std::string kFolder = (std::filesystem::temp_directory_path() / "ly-ogg-save-bench").string();
-const std::string kLarge = kFolder + "/large.ogg", kShort = kFolder + "/short.ogg", kWork = kFolder + "/work.ogg";
+const std::string kLarge = kFolder + "/large.ogg", kShort = kFolder + "/short.ogg",
+                  kWork = kFolder + "/work.ogg";
 constexpr size_t kLargeBytes = 100u * 1000 * 1000;
 const std::string kBigComment(100 * 1024, 'c');
 
@@ -41,7 +42,8 @@ void WritePage(std::FILE* out, const ogg_page& page) {
 // Writes a stream of at least `bytes`: a 10-second stereo encoding whose audio
 // packets repeat, granules carried on, so the file is valid however long.
 void WriteLongOgg(const std::string& path, size_t bytes, double seconds) {
-    VorbisPackets packets = EncodeVorbisTone(seconds, 44100, 2, 0.9f, {"TITLE=Long", "ARTIST=Bench"});
+    VorbisPackets packets =
+        EncodeVorbisTone(seconds, 44100, 2, 0.9f, {"TITLE=Long", "ARTIST=Bench"});
     std::FILE* out = std::fopen(path.c_str(), "wb");
     ogg_stream_state stream;
     ogg_stream_init(&stream, 1234);
@@ -119,7 +121,8 @@ void Ours(benchmark::State& state) {
         state.ResumeTiming();
         if (!SaveThroughModule(kWork)) state.SkipWithError("save failed");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
 }
 
 void TagLibSave(benchmark::State& state) {
@@ -132,7 +135,8 @@ void TagLibSave(benchmark::State& state) {
         file.tag()->addField("NOTES", TagLib::String(kBigComment, TagLib::String::UTF8));
         if (!file.save()) state.SkipWithError("TagLib save failed");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
 }
 
 void Cp(benchmark::State& state) {
@@ -142,7 +146,8 @@ void Cp(benchmark::State& state) {
         state.ResumeTiming();
         if (Run({"/bin/cp", kLarge, kWork}) != 0) state.SkipWithError("cp failed");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
+    state.SetBytesProcessed(
+        static_cast<int64_t>(state.iterations() * std::filesystem::file_size(kLarge)));
 }
 
 // A line of /proc/self/status in KiB ("VmRSS:", "VmHWM:"); -1 when missing.
@@ -175,11 +180,12 @@ int MemoryCheck() {
     long smallSave = small.peak - small.before, largeSave = large.peak - large.before;
     long difference = std::labs(large.peak - small.peak);
     bool met = small.peak > 0 && large.peak > 0 && largeSave <= 8 * 1024 && difference < 1024;
-    std::printf("PEAK RSS: 5-second file %ld KiB (process before the save %ld KiB, so the save %ld KiB); "
-                "100 MB file %ld KiB (before %ld KiB, save %ld KiB); difference of peaks %ld KiB "
-                "(target: save at most 8192 KiB, difference under 1024 KiB): %s\n",
-                small.peak, small.before, smallSave, large.peak, large.before, largeSave, difference,
-                met ? "met" : "MISSED");
+    std::printf(
+        "PEAK RSS: 5-second file %ld KiB (process before the save %ld KiB, so the save %ld KiB); "
+        "100 MB file %ld KiB (before %ld KiB, save %ld KiB); difference of peaks %ld KiB "
+        "(target: save at most 8192 KiB, difference under 1024 KiB): %s\n",
+        small.peak, small.before, smallSave, large.peak, large.before, largeSave, difference,
+        met ? "met" : "MISSED");
     return met ? 0 : 1;
 }
 
@@ -198,10 +204,13 @@ int main(int argc, char** argv) {
     WriteLongOgg(kLarge, kLargeBytes, 10);
     WriteLongOgg(kShort, 0, 5);
     TagParserInitialize(nullptr);
-    AlternateRounds(3, {{"ogg_save/ours/100MB", Ours}, {"ogg_save/cp/100MB", Cp}, {"ogg_save/taglib/100MB", TagLibSave}});
-    int status = RunWithRatios(argc, argv,
-                               {{"ogg_save/ours/100MB", "ogg_save/cp/100MB", "bytes_per_second", 0.1, "MB/s"},
-                                {"ogg_save/ours/100MB", "ogg_save/taglib/100MB", "bytes_per_second", 1.5, "MB/s"}});
+    AlternateRounds(3, {{"ogg_save/ours/100MB", Ours},
+                        {"ogg_save/cp/100MB", Cp},
+                        {"ogg_save/taglib/100MB", TagLibSave}});
+    int status = RunWithRatios(
+        argc, argv,
+        {{"ogg_save/ours/100MB", "ogg_save/cp/100MB", "bytes_per_second", 0.1, "MB/s"},
+         {"ogg_save/ours/100MB", "ogg_save/taglib/100MB", "bytes_per_second", 1.5, "MB/s"}});
     TagParserFinalize();
     status |= MemoryCheck();
     std::filesystem::remove_all(kFolder);

@@ -66,7 +66,8 @@ bool CopyFile(const std::string& from, const std::string& to, bool sync) {
         ssize_t done = -1;
         if (kernelCopy) {
             done = ::copy_file_range(in, nullptr, out, nullptr, 64 * kCopyBuffer, 0);
-            if (done < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            if (done < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
                 kernelCopy = false;
                 continue;
             }
@@ -109,7 +110,8 @@ void Restore(const std::string& original, const std::string& work) {
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fclose(out) != 0) {
+    if (!out || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
+        std::fclose(out) != 0) {
         std::perror(path.c_str());
         std::exit(2);
     }
@@ -125,9 +127,10 @@ void WriteMp3(const std::string& path, size_t padding) {
                                     {"TRCK", "1/9"}});
     file.resize(file.size() + padding, 0);
     uint32_t body = static_cast<uint32_t>(file.size() - 10);
-    for (int i = 0; i < 4; ++i) file[6 + i] = static_cast<unsigned char>((body >> (21 - 7 * i)) & 0x7F);
-    MpegBytes frames =
-        MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, static_cast<int>(kLargeBytes / kMp3FrameLength128k));
+    for (int i = 0; i < 4; ++i)
+        file[6 + i] = static_cast<unsigned char>((body >> (21 - 7 * i)) & 0x7F);
+    MpegBytes frames = MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k,
+                                      static_cast<int>(kLargeBytes / kMp3FrameLength128k));
     file.insert(file.end(), frames.begin(), frames.end());
     WriteBytes(path, file);
 }
@@ -160,8 +163,8 @@ bool SaveThroughModule(const std::string& path, bool mp3, int field, const char*
     return saved == 1;
 }
 
-void SaveLoop(benchmark::State& state, const std::string& original, const std::string& work, bool mp3, int field,
-              const char* const values[2]) {
+void SaveLoop(benchmark::State& state, const std::string& original, const std::string& work,
+              bool mp3, int field, const char* const values[2]) {
     int turn = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -178,13 +181,17 @@ void SaveLoop(benchmark::State& state, const std::string& original, const std::s
 const char* const kMp3Values[2] = {kComments[0].c_str(), kComments[1].c_str()};
 const char* const kWmaValues[2] = {"Changed Album A", "Changed Album B"};
 
-void Mp3TagGrows(benchmark::State& state) { SaveLoop(state, kGrowsMp3, kWorkMp3, true, FIELD_COMMENT, kMp3Values); }
+void Mp3TagGrows(benchmark::State& state) {
+    SaveLoop(state, kGrowsMp3, kWorkMp3, true, FIELD_COMMENT, kMp3Values);
+}
 
 void Mp3TagFitsPadding(benchmark::State& state) {
     SaveLoop(state, kFitsMp3, kWorkMp3, true, FIELD_COMMENT, kMp3Values);
 }
 
-void Wma(benchmark::State& state) { SaveLoop(state, kLargeWma, kWorkWma, false, FIELD_ALBUM, kWmaValues); }
+void Wma(benchmark::State& state) {
+    SaveLoop(state, kLargeWma, kWorkWma, false, FIELD_ALBUM, kWmaValues);
+}
 
 // The floor: a copy of the file in the same folder, synced, then removed
 // (the save, too, drops a 100 MB file: the original it replaces).
@@ -214,7 +221,8 @@ void TagLibInPlaceMp3(benchmark::State& state) {
         state.ResumeTiming();
         {
             TagLib::MPEG::File file(kWorkMp3.c_str(), false);
-            file.ID3v2Tag(true)->setComment(TagLib::String(kComments[turn++ % 2], TagLib::String::Latin1));
+            file.ID3v2Tag(true)->setComment(
+                TagLib::String(kComments[turn++ % 2], TagLib::String::Latin1));
             if (!file.save()) {
                 state.SkipWithError("TagLib save failed");
                 break;
@@ -243,11 +251,12 @@ int main(int argc, char** argv) {
                         {"save/wma", Wma},
                         {"save/taglib_inplace_mp3", TagLibInPlaceMp3}});
     // A target of 0 marks a figure shown for information only.
-    int status = RunWithRatios(argc, argv,
-                               {{"save/mp3_tag_grows", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
-                                {"save/mp3_tag_fits_padding", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
-                                {"save/wma", "save/cp_fsync", "bytes_per_second", 0.40, "MB/s"},
-                                {"save/taglib_inplace_mp3", "save/cp_fsync", "bytes_per_second", 0, "MB/s"}});
+    int status = RunWithRatios(
+        argc, argv,
+        {{"save/mp3_tag_grows", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
+         {"save/mp3_tag_fits_padding", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
+         {"save/wma", "save/cp_fsync", "bytes_per_second", 0.40, "MB/s"},
+         {"save/taglib_inplace_mp3", "save/cp_fsync", "bytes_per_second", 0, "MB/s"}});
     TagParserFinalize();
     std::filesystem::remove_all(kFolder);
     return status;

@@ -25,7 +25,8 @@ void MakeFiles() {
     auto sample = MakeMp3Sample();
     for (int i = 0; i < kFiles; ++i) {
         std::ofstream out(kFolder + "/song" + std::to_string(i) + ".mp3", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(sample.data()), static_cast<std::streamsize>(sample.size()));
+        out.write(reinterpret_cast<const char*>(sample.data()),
+                  static_cast<std::streamsize>(sample.size()));
     }
 }
 
@@ -82,10 +83,11 @@ int main(int argc, char** argv) {
                         {"scan/jobs2", [](benchmark::State& s) { Scan(s, "2", false); }},
                         {"scan/taglib_fileref", TagLibScan},
                         {"scan/jobs1_md5", [](benchmark::State& s) { Scan(s, "1", true); }}});
-    int status = RunWithRatios(argc, argv,
-                               {{"scan/jobs2", "scan/jobs1", "items_per_second", 1.7, "files/s"},
-                                {"scan/jobs1", "scan/taglib_fileref", "items_per_second", 0.8, "files/s"},
-                                {"scan/jobs1_md5", "scan/jobs1", "items_per_second", 0.0, "files/s"}});
+    int status =
+        RunWithRatios(argc, argv,
+                      {{"scan/jobs2", "scan/jobs1", "items_per_second", 1.7, "files/s"},
+                       {"scan/jobs1", "scan/taglib_fileref", "items_per_second", 0.8, "files/s"},
+                       {"scan/jobs1_md5", "scan/jobs1", "items_per_second", 0.0, "files/s"}});
     std::filesystem::remove_all(kFolder);
     return status;
 }

@@ -21,7 +21,8 @@ StringEx Join(std::vector<StringEx> pieces) {
     }
     if (wide) {
         std::wstring text;
-        for (size_t i = 0; i < present.size(); ++i) text += (i ? L" - " : L"") + present[i].GetWide();
+        for (size_t i = 0; i < present.size(); ++i)
+            text += (i ? L" - " : L"") + present[i].GetWide();
         return StringEx(text);
     }
     std::string text;
@@ -31,22 +32,28 @@ StringEx Join(std::vector<StringEx> pieces) {
 
 StringEx PieceOf(Piece piece, const DescriptionFieldReader& field, const StringEx& fileTitle) {
     switch (piece) {
-        case kTitle: return field(0);
+        case kTitle:
+            return field(0);
         case kTitleOrFile: {
             StringEx title = field(0);
             return title.IsEmpty() ? fileTitle : title;
         }
-        case kArtist: return field(1);
-        case kAlbum: return field(2);
-        case kTrack: return field(6);
-        case kFile: return fileTitle;
+        case kArtist:
+            return field(1);
+        case kAlbum:
+            return field(2);
+        case kTrack:
+            return field(6);
+        case kFile:
+            return fileTitle;
     }
     return StringEx();
 }
 
 // Replaces the first (or every) `token` in `text` with `value`; true when it
 // occurred. Replaced text is never searched again.
-bool Replace(std::string* text, const std::string& token, const std::string& value, TemplateMatches matches) {
+bool Replace(std::string* text, const std::string& token, const std::string& value,
+             TemplateMatches matches) {
     if (token.empty()) return false;
     bool found = false;
     for (size_t at = text->find(token); at != std::string::npos; at = text->find(token, at)) {
@@ -60,7 +67,8 @@ bool Replace(std::string* text, const std::string& token, const std::string& val
 
 }  // namespace
 
-StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const StringEx& fileTitle) {
+StringEx ComposeDescription(int kind, const DescriptionFieldReader& field,
+                            const StringEx& fileTitle) {
     static const std::vector<Piece> kKinds[] = {
         {kTitleOrFile, kArtist},          // 0
         {kArtist, kTitleOrFile},          // 1
@@ -73,24 +81,30 @@ StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const
         {kTrack, kTitleOrFile},           // 8
         {kTrack, kFile},                  // 9
     };
-    if (kind < DESCRIPTION_TITLE_ARTIST || kind > DESCRIPTION_TRACK_FILE || kind == DESCRIPTION_TEMPLATE) return StringEx();
+    if (kind < DESCRIPTION_TITLE_ARTIST || kind > DESCRIPTION_TRACK_FILE ||
+        kind == DESCRIPTION_TEMPLATE)
+        return StringEx();
     std::vector<StringEx> pieces;
     for (Piece piece : kKinds[kind]) pieces.push_back(PieceOf(piece, field, fileTitle));
     return Join(std::move(pieces));
 }
 
-std::string FillDescriptionTemplate(const std::string& format, const DescriptionTemplateValues& values,
-                                    int* noTokenFilled, TemplateMatches matches) {
+std::string FillDescriptionTemplate(const std::string& format,
+                                    const DescriptionTemplateValues& values, int* noTokenFilled,
+                                    TemplateMatches matches) {
     std::string text = format;
     int notFilled = 1;
     if (Replace(&text, "%%", "%", matches)) notFilled = 0;
     const std::pair<unsigned, const std::string*> tokens[] = {
-        {LYTEXT_TOKEN_FILENAME, &values.path},    {LYTEXT_TOKEN_FOLDER, &values.folder}, {LYTEXT_TOKEN_TITLE, &values.title},
-        {LYTEXT_TOKEN_ARTIST, &values.artist},  {LYTEXT_TOKEN_ALBUM, &values.album},  {LYTEXT_TOKEN_YEAR, &values.date},
-        {LYTEXT_TOKEN_COMMENT, &values.comment}, {LYTEXT_TOKEN_GENRE, &values.genre},  {LYTEXT_TOKEN_TRACK, &values.track},
+        {LYTEXT_TOKEN_FILENAME, &values.path},   {LYTEXT_TOKEN_FOLDER, &values.folder},
+        {LYTEXT_TOKEN_TITLE, &values.title},     {LYTEXT_TOKEN_ARTIST, &values.artist},
+        {LYTEXT_TOKEN_ALBUM, &values.album},     {LYTEXT_TOKEN_YEAR, &values.date},
+        {LYTEXT_TOKEN_COMMENT, &values.comment}, {LYTEXT_TOKEN_GENRE, &values.genre},
+        {LYTEXT_TOKEN_TRACK, &values.track},
     };
     for (const auto& token : tokens) {
-        if (Replace(&text, HostText(token.first), *token.second, matches) && !token.second->empty()) notFilled = 0;
+        if (Replace(&text, HostText(token.first), *token.second, matches) && !token.second->empty())
+            notFilled = 0;
     }
     if (noTokenFilled) *noTokenFilled = notFilled;
     return text;

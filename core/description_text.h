@@ -27,7 +27,8 @@ DescriptionFieldReader PreferredFieldReader(DescriptionFieldReader field, int pr
 // joined with " - ", leaving out missing pieces; the title falls back to the
 // file title where the kind says so. Wide text when any joined piece is wide.
 // Kind 5 and every other kind give empty text: kind 5 is FillDescriptionTemplate.
-StringEx ComposeDescription(int kind, const DescriptionFieldReader& field, const StringEx& fileTitle);
+StringEx ComposeDescription(int kind, const DescriptionFieldReader& field,
+                            const StringEx& fileTitle);
 
 // The values of the template tokens, as narrow text.
 struct DescriptionTemplateValues {
@@ -49,8 +50,9 @@ enum class TemplateMatches { kFirst, kEvery };
 // order, with its value; a token whose value is empty is removed.
 // *noTokenFilled is 1 unless some replacement put in non-empty text (the
 // "%%" step counts).
-std::string FillDescriptionTemplate(const std::string& format, const DescriptionTemplateValues& values,
-                                    int* noTokenFilled, TemplateMatches matches = TemplateMatches::kFirst);
+std::string FillDescriptionTemplate(const std::string& format,
+                                    const DescriptionTemplateValues& values, int* noTokenFilled,
+                                    TemplateMatches matches = TemplateMatches::kFirst);
 
 // The seven basic fields read through `field` as template values; file and
 // folder are left empty.

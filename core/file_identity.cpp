@@ -5,11 +5,14 @@ FileIdentity IdentityOf(const struct stat& info) {
     identity.device = static_cast<uint64_t>(info.st_dev);
     identity.inode = static_cast<uint64_t>(info.st_ino);
     identity.size = static_cast<int64_t>(info.st_size);
-    identity.modifiedNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.modifiedNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     return identity;
 }
 
-FileIdentity IdentityOfFile(std::FILE* file) { return file ? IdentityOfDescriptor(::fileno(file)) : FileIdentity(); }
+FileIdentity IdentityOfFile(std::FILE* file) {
+    return file ? IdentityOfDescriptor(::fileno(file)) : FileIdentity();
+}
 
 FileIdentity IdentityOfDescriptor(int fd) {
     struct stat info;

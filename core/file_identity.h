@@ -17,7 +17,9 @@ struct FileIdentity {
     int64_t modifiedNs = 0;
 
     bool IsKnown() const { return size >= 0; }
-    bool SameFile(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    bool SameFile(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode;
+    }
     bool operator==(const FileIdentity& other) const {
         return SameFile(other) && size == other.size && modifiedNs == other.modifiedNs;
     }

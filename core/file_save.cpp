@@ -6,14 +6,14 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <atomic>
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -142,7 +142,8 @@ bool CopyAttributes(int original, int copy) {
         if (size < 0) return false;
         std::vector<char> value(static_cast<size_t>(size) + 1);
         size = ::fgetxattr(original, name.c_str(), value.data(), value.size());
-        if (size < 0 || ::fsetxattr(copy, name.c_str(), value.data(), static_cast<size_t>(size), 0) != 0) {
+        if (size < 0 ||
+            ::fsetxattr(copy, name.c_str(), value.data(), static_cast<size_t>(size), 0) != 0) {
             return false;
         }
     }
@@ -263,8 +264,8 @@ bool FileSave::OpenSafetyCopy() {
         // A folder this process may not write: the copy waits elsewhere.
         outPath_ = TemporaryFolder() + "/lyparser-safe-XXXXXX";
         out_ = CreateUnique(&outPath_);
-        completePath_ = TemporaryFolder() + "/lyparser-saved-" + std::to_string(opened_.device) + "-" +
-                        std::to_string(opened_.inode);
+        completePath_ = TemporaryFolder() + "/lyparser-saved-" + std::to_string(opened_.device) +
+                        "-" + std::to_string(opened_.inode);
     }
     if (out_ < 0) {
         outPath_.clear();
@@ -276,8 +277,8 @@ bool FileSave::OpenSafetyCopy() {
 bool FileSave::SafetyCopyWaiting() const {
     struct stat info;
     std::string beside = folder_ + "/." + name_ + kCompleteSuffix;
-    std::string elsewhere =
-        TemporaryFolder() + "/lyparser-saved-" + std::to_string(opened_.device) + "-" + std::to_string(opened_.inode);
+    std::string elsewhere = TemporaryFolder() + "/lyparser-saved-" +
+                            std::to_string(opened_.device) + "-" + std::to_string(opened_.inode);
     return ::lstat(beside.c_str(), &info) == 0 || ::lstat(elsewhere.c_str(), &info) == 0;
 }
 
@@ -294,7 +295,8 @@ bool FileSave::Flush() {
 void FileSave::StartWriteBack() {
     if (sinceWriteBack_ < kWriteBackStep) return;
     // Let the disk work while the rest is produced; the final sync waits.
-    (void)::sync_file_range(out_, written_ - sinceWriteBack_, sinceWriteBack_, SYNC_FILE_RANGE_WRITE);
+    (void)::sync_file_range(out_, written_ - sinceWriteBack_, sinceWriteBack_,
+                            SYNC_FILE_RANGE_WRITE);
     sinceWriteBack_ = 0;
 }
 
@@ -322,7 +324,8 @@ bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
         loff_t from = offset;
         ssize_t done = ::copy_file_range(fd, &from, out_, nullptr, kBufferSize, 0);
         if (done < 0 && errno == EINTR) continue;
-        if (done < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+        if (done < 0 &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
             kernelCopy_ = false;  // not between these files: the buffer does it
             break;
         }
@@ -335,7 +338,8 @@ bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
     }
     while (length > 0) {
         if (buffered_ == kBufferSize && !Flush()) return false;
-        size_t part = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(kBufferSize - buffered_)));
+        size_t part = static_cast<size_t>(
+            std::min<int64_t>(length, static_cast<int64_t>(kBufferSize - buffered_)));
         if (!ReadAllAt(fd, buffer_.get() + buffered_, part, offset)) return Fail();
         buffered_ += part;
         offset += static_cast<int64_t>(part);
@@ -369,10 +373,12 @@ bool FileSave::CommitByRename() {
             static std::atomic<unsigned> counter{0};
             struct timespec now;
             ::clock_gettime(CLOCK_REALTIME, &now);
-            std::string name = folder_ + "/." + name_ + ".lyparser-new-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(now.tv_nsec) + "-" + std::to_string(counter++);
+            std::string name = folder_ + "/." + name_ + ".lyparser-new-" +
+                               std::to_string(::getpid()) + "-" + std::to_string(now.tv_nsec) +
+                               "-" + std::to_string(counter++);
             if (::linkat(out_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
-                ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
+                    0) {
                 outPath_ = name;
             } else if (errno != EEXIST) {
                 return false;
@@ -406,11 +412,14 @@ bool FileSave::CommitInPlace() {
     copyingIn_ = true;
     bool copied = true;
     for (int64_t at = 0; copied && at < written_;) {
-        size_t part = static_cast<size_t>(std::min<int64_t>(written_ - at, static_cast<int64_t>(kBufferSize)));
-        copied = ReadAllAt(out_, buffer_.get(), part, at) && WriteAllAt(target, buffer_.get(), part, at);
+        size_t part = static_cast<size_t>(
+            std::min<int64_t>(written_ - at, static_cast<int64_t>(kBufferSize)));
+        copied =
+            ReadAllAt(out_, buffer_.get(), part, at) && WriteAllAt(target, buffer_.get(), part, at);
         at += static_cast<int64_t>(part);
     }
-    copied = copied && ::ftruncate(target, static_cast<off_t>(written_)) == 0 && SyncFile(target) == 0;
+    copied =
+        copied && ::ftruncate(target, static_cast<off_t>(written_)) == 0 && SyncFile(target) == 0;
     if (copied) result_ = IdentityOfDescriptor(target);
     CloseQuietly(&target);
     if (!copied) return false;

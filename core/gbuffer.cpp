@@ -25,7 +25,8 @@ int32_t CGBuffer::Insert(int32_t position, const void* source, int32_t length) {
     if (position < 0 || position > size_ || length < 0) return size_;
     if (static_cast<int64_t>(size_) + length > INT32_MAX) throw std::bad_alloc();
     Reserve(size_ + length);
-    std::memmove(data_ + position + length, data_ + position, static_cast<size_t>(size_ - position));
+    std::memmove(data_ + position + length, data_ + position,
+                 static_cast<size_t>(size_ - position));
     size_ += length;
     Reserve(std::max(size_, position + length));
     if (length > 0) std::memcpy(data_ + position, source, static_cast<size_t>(length));

@@ -17,7 +17,8 @@ namespace {
 
 // One conversion: "%" flags width precision letter. False when it is not one
 // this formatter accepts.
-bool ParseConversion(const std::string& format, size_t* pos, std::string* conversion, char* letter) {
+bool ParseConversion(const std::string& format, size_t* pos, std::string* conversion,
+                     char* letter) {
     size_t i = *pos + 1;
     while (i < format.size() && std::strchr("-+ #0", format[i])) ++i;
     size_t digits = 0;
@@ -47,8 +48,8 @@ bool Matches(char letter, FormatValue::Kind kind) {
 }
 
 void AppendOne(std::string* out, const std::string& conversion, const FormatValue& value) {
-    std::vector<char> buffer(64 + (value.kind() == FormatValue::Kind::kText
-                                       ? std::strlen(value.AsText()) : 0) + 2048);
+    std::vector<char> buffer(
+        64 + (value.kind() == FormatValue::Kind::kText ? std::strlen(value.AsText()) : 0) + 2048);
     int n = 0;
     switch (value.kind()) {
         case FormatValue::Kind::kInt:

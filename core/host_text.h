@@ -17,9 +17,9 @@ std::string HostText(unsigned id);
 class FormatValue {
 public:
     enum class Kind { kInt, kDouble, kText };
-    FormatValue(int value) : kind_(Kind::kInt), int_(value) {}            // NOLINT
-    FormatValue(double value) : kind_(Kind::kDouble), double_(value) {}   // NOLINT
-    FormatValue(const char* value) : kind_(Kind::kText), text_(value ? value : "") {}  // NOLINT
+    FormatValue(int value) : kind_(Kind::kInt), int_(value) {}                           // NOLINT
+    FormatValue(double value) : kind_(Kind::kDouble), double_(value) {}                  // NOLINT
+    FormatValue(const char* value) : kind_(Kind::kText), text_(value ? value : "") {}    // NOLINT
     FormatValue(const std::string& value) : kind_(Kind::kText), text_(value.c_str()) {}  // NOLINT
 
     Kind kind() const { return kind_; }

@@ -158,7 +158,8 @@ void Md5::Finish(unsigned char digest[kDigestSize]) {
     for (int i = 0; i < 8; ++i) tail[pad + i] = static_cast<unsigned char>(bits >> (8 * i));
     Update(tail, pad + 8);
     for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 4; ++k) digest[4 * i + k] = static_cast<unsigned char>(state_[i] >> (8 * k));
+        for (int k = 0; k < 4; ++k)
+            digest[4 * i + k] = static_cast<unsigned char>(state_[i] >> (8 * k));
     }
     std::memset(state_, 0, sizeof state_);
     std::memset(buffer_, 0, sizeof buffer_);
@@ -189,7 +190,8 @@ std::string DigestFile(const std::string& nativePath, int offset, int count) {
     int64_t at = offset > 0 ? offset : 0;
     int64_t remaining = count;
     std::unique_ptr<unsigned char[]> block;
-    if (remaining > 0) block.reset(new unsigned char[static_cast<size_t>(std::min(remaining, kReadBlock))]);
+    if (remaining > 0)
+        block.reset(new unsigned char[static_cast<size_t>(std::min(remaining, kReadBlock))]);
     while (remaining > 0) {
         const int64_t want = std::min(remaining, kReadBlock);
         const int64_t got = file.ReadAt(at, block.get(), want);

@@ -111,7 +111,8 @@ FileReader::FileReader(const std::string& nativePath) {
 }
 
 FileReader::FileReader(FileReader&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), identity_(std::exchange(other.identity_, FileIdentity())) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      identity_(std::exchange(other.identity_, FileIdentity())) {}
 
 FileReader& FileReader::operator=(FileReader&& other) noexcept {
     if (this != &other) {
@@ -135,7 +136,8 @@ int64_t FileReader::ReadAt(int64_t offset, void* buffer, int64_t count) {
     int64_t done = 0;
     bool askedToWait = false;
     while (done < count) {
-        ssize_t n = ::pread(fd_, into + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
+        ssize_t n = ::pread(fd_, into + done, static_cast<size_t>(count - done),
+                            static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         // A file system that honours the non-blocking open for files: wait.
         if (n < 0 && errno == EAGAIN && !askedToWait) {

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     };
     int index = 0;
     for (const auto& seed : seeds) {
-        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++), std::ios::binary) << seed;
+        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++), std::ios::binary)
+            << seed;
     }
     return 0;
 }

@@ -40,8 +40,10 @@ int main(int argc, char** argv) {
     };
     int index = 0;
     for (const auto& seed : seeds) {
-        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++) + ".mp3", std::ios::binary)
-            .write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
+        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++) + ".mp3",
+                      std::ios::binary)
+            .write(reinterpret_cast<const char*>(seed.data()),
+                   static_cast<std::streamsize>(seed.size()));
     }
     return 0;
 }

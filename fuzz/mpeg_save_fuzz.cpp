@@ -121,7 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Plan plan = PlanOf(data, size);
     CheckSave(
         "lyparser-mpeg-save-fuzz", "input.mp3", data, size,
-        [&](const std::string& path, FuzzBytes* before) { return ChangeAndSave(path, plan, before); },
+        [&](const std::string& path, FuzzBytes* before) {
+            return ChangeAndSave(path, plan, before);
+        },
         [&](const std::string& path, const FuzzBytes&) { CheckSavedFile(path, plan); });
     return 0;
 }

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int id : {0, 1, 2, 3, 4, 5, 6, 26, 99}) parser.GetData(id).GetWide();
         parser.GetExData(StringEx("")).GetNarrow();
         parser.GetExData(StringEx("ENCODER")).GetNarrow();
-        for (int kind = 0; kind < 10; ++kind) parser.GetDescription(kind, StringEx("%title% %%"), 0).GetWide();
+        for (int kind = 0; kind < 10; ++kind)
+            parser.GetDescription(kind, StringEx("%title% %%"), 0).GetWide();
     }
     parser.CloseFile();
     parser.Finalize();

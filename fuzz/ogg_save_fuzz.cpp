@@ -96,7 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Plan plan = PlanOf(data, size);
     CheckSave(
         "lyparser-ogg-save-fuzz", "input.ogg", data, size,
-        [&](const std::string& path, FuzzBytes* before) { return ChangeAndSave(path, plan, before); },
-        [&](const std::string& path, const FuzzBytes& after) { CheckSavedFile(path, plan, after); });
+        [&](const std::string& path, FuzzBytes* before) {
+            return ChangeAndSave(path, plan, before);
+        },
+        [&](const std::string& path, const FuzzBytes& after) {
+            CheckSavedFile(path, plan, after);
+        });
     return 0;
 }

@@ -113,9 +113,10 @@ void Require(bool holds, const char* promise, const std::string& path) {
     std::abort();
 }
 
-void CheckSave(const char* prefix, const char* fileName, const uint8_t* data, size_t size,
-               const std::function<int(const std::string& path, FuzzBytes* before)>& save,
-               const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved) {
+void CheckSave(
+    const char* prefix, const char* fileName, const uint8_t* data, size_t size,
+    const std::function<int(const std::string& path, FuzzBytes* before)>& save,
+    const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved) {
     const std::string path = ScratchPath(prefix, fileName);
     const std::string folder = path.substr(0, path.rfind('/'));
     if (!WriteBytes(path, data, size)) return;

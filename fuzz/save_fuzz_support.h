@@ -47,8 +47,9 @@ void Require(bool holds, const char* promise, const std::string& path);
 // before the save), then requires what every save promises (nothing left
 // beside the file; a failed save leaves it byte for byte) and, after a save
 // that reported success, calls `checkSaved` with the saved bytes.
-void CheckSave(const char* prefix, const char* fileName, const uint8_t* data, size_t size,
-               const std::function<int(const std::string& path, FuzzBytes* before)>& save,
-               const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved);
+void CheckSave(
+    const char* prefix, const char* fileName, const uint8_t* data, size_t size,
+    const std::function<int(const std::string& path, FuzzBytes* before)>& save,
+    const std::function<void(const std::string& path, const FuzzBytes& after)>& checkSaved);
 
 #endif  // LYPARSER_FUZZ_SAVE_FUZZ_SUPPORT_H

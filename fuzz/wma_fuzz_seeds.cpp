@@ -14,10 +14,10 @@ int main(int argc, char** argv) {
     layouts[1].hasContentDescription = true;
     layouts[1].content = {u"Title", u"Artist", u"(c)", u"Comment", u"Rating"};
     layouts[1].attributes = {Attribute::Text(u"WM/AlbumTitle", u"Album"),
-                           Attribute::Text(u"WM/Composer", u"One", Place::kMetadata),
-                           Attribute::Text(u"WM/Composer", u"Two", Place::kMetadataLibrary),
-                           Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
-                           Attribute::Dword(u"WM/TrackNumber", 3)};
+                             Attribute::Text(u"WM/Composer", u"One", Place::kMetadata),
+                             Attribute::Text(u"WM/Composer", u"Two", Place::kMetadataLibrary),
+                             Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
+                             Attribute::Dword(u"WM/TrackNumber", 3)};
     layouts[1].indexObject = true;
     layouts[2].contentEncryption = true;
     layouts[2].extendedContentEncryption = true;
@@ -27,8 +27,10 @@ int main(int argc, char** argv) {
     int index = 0;
     for (const auto& layout : layouts) {
         std::vector<unsigned char> bytes = asf::MakeFile(layout);
-        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++) + ".wma", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(std::string(argv[1]) + "/seed" + std::to_string(index++) + ".wma",
+                      std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
     }
     return 0;
 }

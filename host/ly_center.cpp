@@ -33,11 +33,13 @@ const std::map<unsigned, std::string>& DefaultTexts() {
         {LYTEXT_CHANNEL_MODE, "Channel mode: %s\n"},
         {LYTEXT_ID3V2_SIZE, "ID3v2 tag size: %d bytes\n"},
         {LYTEXT_MPEG_VERSION, "MPEG %.1f, Layer %d\n"},
-        {LYTEXT_VORBIS_REPORT, "Vendor: %s\nVersion: %d\nSample rate: %d Hz\nNominal bit rate: %d kbit/s\n"
-               "Serial number: %d\nChannels: %d\n"},
+        {LYTEXT_VORBIS_REPORT,
+         "Vendor: %s\nVersion: %d\nSample rate: %d Hz\nNominal bit rate: %d kbit/s\n"
+         "Serial number: %d\nChannels: %d\n"},
         {LYTEXT_ORIGINAL, "Original: %s\n"},
         {LYTEXT_LENGTH, "Length: %s\n"},
-        {LYTEXT_BIT_RATE, "Bit rate: %d kbit/s%s, %d frames\n"},  // "(VBR)" or nothing after the unit
+        {LYTEXT_BIT_RATE,
+         "Bit rate: %d kbit/s%s, %d frames\n"},  // "(VBR)" or nothing after the unit
         {LYTEXT_WMA_REPORT, "Written by: %s\nNeeds: %s\nProtection: %s\nLicence: %s\n"},
         {LYTEXT_TOKEN_GENRE, "%genre%"},
         {LYTEXT_TOKEN_FOLDER, "%folder%"},

@@ -16,9 +16,11 @@
 // use the same standard library and string layout as the module: GCC's
 // libstdc++ with its C++11 string ABI.
 #if defined(_LIBCPP_VERSION)
-#error "lyParser passes std::string across its interface and is built with libstdc++: build the host with libstdc++ too (not libc++)."
+#error \
+    "lyParser passes std::string across its interface and is built with libstdc++: build the host with libstdc++ too (not libc++)."
 #elif defined(_GLIBCXX_USE_CXX11_ABI) && !_GLIBCXX_USE_CXX11_ABI
-#error "lyParser passes std::string across its interface and is built with the C++11 string ABI: build the host without -D_GLIBCXX_USE_CXX11_ABI=0."
+#error \
+    "lyParser passes std::string across its interface and is built with the C++11 string ABI: build the host without -D_GLIBCXX_USE_CXX11_ABI=0."
 #endif
 
 #if defined(__GNUC__)
@@ -32,13 +34,14 @@
 class LYCENTER_API CBassAudio {
 public:
     virtual ~CBassAudio();
-    virtual int SetBassProcAddr();                                    // default: 1
-    virtual float GetAudioLength(const void* path, int wide);         // seconds; default: 0
-    virtual int GetBassCD_DriveLetter(unsigned long drive);           // 0='A'..25='Z'; default: -1
-    virtual int GetBassCD_IsReady(unsigned long drive);               // default: 0
+    virtual int SetBassProcAddr();                             // default: 1
+    virtual float GetAudioLength(const void* path, int wide);  // seconds; default: 0
+    virtual int GetBassCD_DriveLetter(unsigned long drive);    // 0='A'..25='Z'; default: -1
+    virtual int GetBassCD_IsReady(unsigned long drive);        // default: 0
     // The text stays valid until the next call on the same engine; nullptr = no disc identity.
     virtual const char* GetBassCD_ID(unsigned long drive, unsigned long kind);
-    virtual int GetBassCD_TrackLength(unsigned long drive, unsigned long track);  // bytes; default 0
+    virtual int GetBassCD_TrackLength(unsigned long drive,
+                                      unsigned long track);  // bytes; default 0
 };
 
 // The player's settings record, read and written by word index.
@@ -49,7 +52,8 @@ struct LyConfig {
 // The settings words the module uses.
 enum {
     LYCONFIG_CD_LOOKUPS = 112,  // nonzero: CD names are looked up (default 1)
-    LYCONFIG_CD_REFRESH = 138   // 1: look the disc up again; the module sets it back to 0 (default 0)
+    LYCONFIG_CD_REFRESH =
+        138  // 1: look the disc up again; the module sets it back to 0 (default 0)
 };
 
 // The notification the module sends (SendCallFunction("playlist", this, 0, 0))
@@ -60,28 +64,28 @@ enum { LYNOTIFY_CD_NAMES_ARRIVED = 34080 };
 // the kind-5 description template, then the formats and labels of the
 // technical texts, each filled with the values listed in docs/host-guide.md.
 enum {
-    LYTEXT_TOKEN_ALBUM = 9001,       // "%album%"
-    LYTEXT_TOKEN_ARTIST = 9002,      // "%artist%"
-    LYTEXT_TOKEN_COMMENT = 9003,     // "%comment%"
-    LYTEXT_TOKEN_FILENAME = 9004,    // "%filename%"
-    LYTEXT_COPYRIGHTED = 9005,       // MP3 report: copyrighted flag
-    LYTEXT_CRC = 9006,               // MP3 report: CRC flag
-    LYTEXT_EMPHASIS = 9007,          // MP3 report: emphasis
-    LYTEXT_FILE_SIZE = 9008,         // MP3 report: file size
-    LYTEXT_CHANNEL_MODE = 9009,      // MP3 report: channel mode
-    LYTEXT_ID3V2_SIZE = 9010,        // MP3 report: ID3v2 tag size
-    LYTEXT_MPEG_VERSION = 9011,      // MP3 report: MPEG version and layer
-    LYTEXT_VORBIS_REPORT = 9012,     // Ogg Vorbis report
-    LYTEXT_ORIGINAL = 9013,          // MP3 report: original flag
-    LYTEXT_LENGTH = 9014,            // MP3 report: length
-    LYTEXT_BIT_RATE = 9015,          // MP3 report: bit rate and frames
-    LYTEXT_WMA_REPORT = 9016,        // Windows Media report
-    LYTEXT_TOKEN_GENRE = 9017,       // "%genre%"
-    LYTEXT_TOKEN_FOLDER = 9018,      // "%folder%"
-    LYTEXT_TOKEN_TITLE = 9019,       // "%title%"
-    LYTEXT_TOKEN_TRACK = 9020,       // "%track%"
-    LYTEXT_TOKEN_YEAR = 9021,        // "%year%"
-    LYTEXT_MPEG_VERSION_SHORT = 9022 // MP3 technical text 4: MPEG version and layer
+    LYTEXT_TOKEN_ALBUM = 9001,        // "%album%"
+    LYTEXT_TOKEN_ARTIST = 9002,       // "%artist%"
+    LYTEXT_TOKEN_COMMENT = 9003,      // "%comment%"
+    LYTEXT_TOKEN_FILENAME = 9004,     // "%filename%"
+    LYTEXT_COPYRIGHTED = 9005,        // MP3 report: copyrighted flag
+    LYTEXT_CRC = 9006,                // MP3 report: CRC flag
+    LYTEXT_EMPHASIS = 9007,           // MP3 report: emphasis
+    LYTEXT_FILE_SIZE = 9008,          // MP3 report: file size
+    LYTEXT_CHANNEL_MODE = 9009,       // MP3 report: channel mode
+    LYTEXT_ID3V2_SIZE = 9010,         // MP3 report: ID3v2 tag size
+    LYTEXT_MPEG_VERSION = 9011,       // MP3 report: MPEG version and layer
+    LYTEXT_VORBIS_REPORT = 9012,      // Ogg Vorbis report
+    LYTEXT_ORIGINAL = 9013,           // MP3 report: original flag
+    LYTEXT_LENGTH = 9014,             // MP3 report: length
+    LYTEXT_BIT_RATE = 9015,           // MP3 report: bit rate and frames
+    LYTEXT_WMA_REPORT = 9016,         // Windows Media report
+    LYTEXT_TOKEN_GENRE = 9017,        // "%genre%"
+    LYTEXT_TOKEN_FOLDER = 9018,       // "%folder%"
+    LYTEXT_TOKEN_TITLE = 9019,        // "%title%"
+    LYTEXT_TOKEN_TRACK = 9020,        // "%track%"
+    LYTEXT_TOKEN_YEAR = 9021,         // "%year%"
+    LYTEXT_MPEG_VERSION_SHORT = 9022  // MP3 technical text 4: MPEG version and layer
 };
 
 LYCENTER_API LyConfig* GetConfig();

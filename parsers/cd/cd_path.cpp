@@ -21,7 +21,8 @@ int DriveIndexOfLetter(long first) {
     CBassAudio* engine = GetBassAudio();
     if (!engine) return kNoDrive;
     for (int drive = 0; drive < kNoDrive; ++drive) {
-        if (engine->GetBassCD_DriveLetter(static_cast<unsigned long>(drive)) == letter) return drive;
+        if (engine->GetBassCD_DriveLetter(static_cast<unsigned long>(drive)) == letter)
+            return drive;
     }
     return kNoDrive;
 }

@@ -11,7 +11,7 @@ struct CddbDiscRecord {
     std::string artist;
     std::string album;
     std::string year;
-    std::string genre;  // the freedb category
+    std::string genre;                     // the freedb category
     std::vector<std::string> trackTitles;  // one per track, in disc order
 };
 

@@ -17,7 +17,9 @@ constexpr int kBytesPerSecond = 176400;  // 44.1 kHz, 16 bits, stereo
 
 // The player's settings record is shared with the player and with other
 // threads opening tracks: its words are read and written atomically.
-int32_t ReadSetting(int index) { return __atomic_load_n(&GetConfig()->word[index], __ATOMIC_ACQUIRE); }
+int32_t ReadSetting(int index) {
+    return __atomic_load_n(&GetConfig()->word[index], __ATOMIC_ACQUIRE);
+}
 void ClearSetting(int index) { __atomic_store_n(&GetConfig()->word[index], 0, __ATOMIC_RELEASE); }
 
 }  // namespace
@@ -39,8 +41,8 @@ void CFreeCDDBModule::Finalize() {}
 bool CFreeCDDBModule::ReadDiscIdentity(const std::string& drive) {
     driveNumber_ = DriveIndexFromPath(drive);
     CBassAudio* engine = GetBassAudio();
-    const char* text = engine ? engine->GetBassCD_ID(static_cast<unsigned long>(driveNumber_), 2)
-                              : nullptr;
+    const char* text =
+        engine ? engine->GetBassCD_ID(static_cast<unsigned long>(driveNumber_), 2) : nullptr;
     if (!text) return false;
     discId_ = DiscIdFromQueryText(text);
     return true;
@@ -52,7 +54,8 @@ int CFreeCDDBModule::OpenFile(StringEx path) {
     path_ = path;
     std::string narrow = path.GetNarrow();
     std::string drive = narrow.substr(0, 1);
-    trackNumber_ = path.IsWide() ? TrackNumberFromPath(path.GetWide()) : TrackNumberFromPath(narrow);
+    trackNumber_ =
+        path.IsWide() ? TrackNumberFromPath(path.GetWide()) : TrackNumberFromPath(narrow);
 
     DiscCache& cache = DiscCache::Instance();
     bool known;
@@ -107,7 +110,8 @@ StringEx CFreeCDDBModule::GetMD5(int*, int*) {
 
 StringEx CFreeCDDBModule::GetDescription(int kind, StringEx text, int) {
     if (kind == DESCRIPTION_TEMPLATE) return CustomDescription(std::move(text));
-    return ComposeDescription(kind, [this](int id) { return GetData(id); }, FileTitleOf(path_));
+    return ComposeDescription(
+        kind, [this](int id) { return GetData(id); }, FileTitleOf(path_));
 }
 
 StringEx CFreeCDDBModule::CustomDescription(StringEx format) {
@@ -128,9 +132,10 @@ StringEx CFreeCDDBModule::GetFileInfo(int kind) {
         CBassAudio* engine = GetBassAudio();
         int drive = path_.IsWide() ? DriveIndexFromPath(path_.GetWide())
                                    : DriveIndexFromPath(path_.GetNarrow());
-        int bytes = engine ? engine->GetBassCD_TrackLength(static_cast<unsigned long>(drive),
-                                                           static_cast<unsigned long>(trackNumber_ - 1))
-                           : 0;
+        int bytes =
+            engine ? engine->GetBassCD_TrackLength(static_cast<unsigned long>(drive),
+                                                   static_cast<unsigned long>(trackNumber_ - 1))
+                   : 0;
         return StringEx(IntText(bytes / kBytesPerSecond));
     }
     return StringEx("");

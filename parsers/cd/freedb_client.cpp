@@ -94,7 +94,8 @@ void CFreeDBClient::ClearCategories() { categories_.clear(); }
 int CFreeDBClient::GetDiscId(const std::wstring& path) {
     CBassAudio* engine = GetBassAudio();
     if (!engine) return 0;
-    const char* text = engine->GetBassCD_ID(static_cast<unsigned long>(DriveIndexFromPath(path)), 2);
+    const char* text =
+        engine->GetBassCD_ID(static_cast<unsigned long>(DriveIndexFromPath(path)), 2);
     if (!text) return 0;
     queryText_ = text;
     engineDiscId_ = DiscIdFromQueryText(queryText_);
@@ -193,7 +194,8 @@ int CFreeDBClient::ParseRead() {
     if (year != std::string::npos) {
         year += 6;
         size_t end = response_.find('\r', year);
-        record_.year += response_.substr(year, end == std::string::npos ? std::string::npos : end - year);
+        record_.year +=
+            response_.substr(year, end == std::string::npos ? std::string::npos : end - year);
     }
     size_t title = response_.find("DTITLE=");
     if (title != std::string::npos && title + 7 < response_.size()) {

@@ -59,7 +59,8 @@ bool ExtendedTag::basicFieldsEmpty() const {
            genre().isEmpty() && year().isEmpty() && track().isEmpty();
 }
 
-Text FirstCounting(std::initializer_list<const ExtendedTag*> tags, ExtendedTag::Getter getter, bool numeric) {
+Text FirstCounting(std::initializer_list<const ExtendedTag*> tags, ExtendedTag::Getter getter,
+                   bool numeric) {
     for (const ExtendedTag* tag : tags) {
         if (!tag) continue;
         Text value = (tag->*getter)();

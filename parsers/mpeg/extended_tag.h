@@ -83,7 +83,7 @@ protected:
 // The first value of `getter` among `tags` (null entries skipped) that counts:
 // not empty, and for `numeric` values a leading number above 0. Empty when
 // none counts.
-TagLib::String FirstCounting(std::initializer_list<const ExtendedTag*> tags, ExtendedTag::Getter getter,
-                             bool numeric);
+TagLib::String FirstCounting(std::initializer_list<const ExtendedTag*> tags,
+                             ExtendedTag::Getter getter, bool numeric);
 
 #endif  // LYPARSER_PARSERS_MPEG_EXTENDED_TAG_H

@@ -6,7 +6,8 @@
 
 using Text = ExtendedTag::Text;
 
-FLACTag::FLACTag(TagLib::Ogg::XiphComment* xiph, TagLib::ID3v2::Tag* id3v2, TagLib::ID3v1::Tag* id3v1) {
+FLACTag::FLACTag(TagLib::Ogg::XiphComment* xiph, TagLib::ID3v2::Tag* id3v2,
+                 TagLib::ID3v1::Tag* id3v1) {
     if (xiph) xiph_ = std::make_unique<XiphExtendedTag>(xiph);
     if (id3v2) id3v2_ = std::make_unique<ID3v2ExtendedTag>(id3v2);
     if (id3v1) id3v1_ = std::make_unique<ID3v1ExtendedTag>(id3v1);

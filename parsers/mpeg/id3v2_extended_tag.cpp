@@ -1,12 +1,12 @@
 #include "parsers/mpeg/id3v2_extended_tag.h"
 
-#include <vector>
-
 #include <taglib/commentsframe.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
 #include <taglib/urllinkframe.h>
+
+#include <vector>
 
 #include "parsers/mpeg/id3v1_genres.h"
 #include "parsers/mpeg/id3v2_upgrade.h"
@@ -26,7 +26,8 @@ Text GenreOfFields(const TagLib::StringList& fields) {
     Text result;
     for (auto it = fields.begin(); it != fields.end(); ++it) {
         Text field = *it;
-        if (IsAllDigits(field) && LeadingNumber(field) < 256) field = ID3v1GenreName(LeadingNumber(field));
+        if (IsAllDigits(field) && LeadingNumber(field) < 256)
+            field = ID3v1GenreName(LeadingNumber(field));
         if (it != fields.begin()) result += " ";
         result += field;
     }
@@ -58,8 +59,8 @@ ID3v2::Frame* NewFrame(const char* id) {
 struct FrameFlags : ID3v2::Frame {
     static bool Undecodable(const ID3v2::Frame* frame) {
         const auto* header = (frame->*(&FrameFlags::header))();
-        return header->encryption() ||
-               (header->compression() && dynamic_cast<const ID3v2::UnknownFrame*>(frame) != nullptr);
+        return header->encryption() || (header->compression() &&
+                                        dynamic_cast<const ID3v2::UnknownFrame*>(frame) != nullptr);
     }
 };
 

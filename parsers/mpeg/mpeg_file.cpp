@@ -26,9 +26,12 @@ void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
         ExtendedTag::Getter get;
         ExtendedTag::Setter set;
     } kFields[] = {
-        {&ExtendedTag::title, &ExtendedTag::setTitle},   {&ExtendedTag::artist, &ExtendedTag::setArtist},
-        {&ExtendedTag::album, &ExtendedTag::setAlbum},   {&ExtendedTag::comment, &ExtendedTag::setComment},
-        {&ExtendedTag::genre, &ExtendedTag::setGenre},   {&ExtendedTag::year, &ExtendedTag::setYear},
+        {&ExtendedTag::title, &ExtendedTag::setTitle},
+        {&ExtendedTag::artist, &ExtendedTag::setArtist},
+        {&ExtendedTag::album, &ExtendedTag::setAlbum},
+        {&ExtendedTag::comment, &ExtendedTag::setComment},
+        {&ExtendedTag::genre, &ExtendedTag::setGenre},
+        {&ExtendedTag::year, &ExtendedTag::setYear},
         {&ExtendedTag::track, &ExtendedTag::setTrack},
     };
     for (const auto& field : kFields) {
@@ -186,7 +189,8 @@ void CMPEGFile::LimitSearch(SplicedFileStream* stream) {
     stream->seek(0);
     TagLib::ByteVector start = stream->readBlock(10);
     if (start.size() == 10 && start.startsWith("ID3")) {
-        head = 10 + static_cast<long>(TagLib::ID3v2::SynchData::toUInt(start.mid(6, 4))) + (start[5] & 0x10 ? 10 : 0);
+        head = 10 + static_cast<long>(TagLib::ID3v2::SynchData::toUInt(start.mid(6, 4))) +
+               (start[5] & 0x10 ? 10 : 0);
     }
     long tail = 0;
     if (fileLength >= kID3v1Size) {
@@ -197,7 +201,8 @@ void CMPEGFile::LimitSearch(SplicedFileStream* stream) {
         stream->seek(-(tail + kApeFooterSize), TagLib::IOStream::End);
         TagLib::ByteVector footer = stream->readBlock(kApeFooterSize);
         if (footer.startsWith("APETAGEX")) {
-            tail += static_cast<long>(footer.toUInt(12, false)) + (footer.toUInt(20, false) & 0x80000000u ? 32 : 0);
+            tail += static_cast<long>(footer.toUInt(12, false)) +
+                    (footer.toUInt(20, false) & 0x80000000u ? 32 : 0);
         }
     }
     stream->LimitReads(head + kSearchWindow, fileLength - tail - kSearchWindow);

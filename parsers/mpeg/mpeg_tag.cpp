@@ -89,5 +89,6 @@ void MPEGTag::removeLyrics() {
 bool MPEGTag::isEmpty() const {
     TagLib::ID3v1::Tag* id3v1 = ID3v1Tag();
     TagLib::ID3v2::Tag* id3v2 = ID3v2Tag();
-    return (!id3v1 || ID3v1ExtendedTag(id3v1).isEmpty()) && (!id3v2 || ID3v2ExtendedTag(id3v2).isEmpty());
+    return (!id3v1 || ID3v1ExtendedTag(id3v1).isEmpty()) &&
+           (!id3v2 || ID3v2ExtendedTag(id3v2).isEmpty());
 }

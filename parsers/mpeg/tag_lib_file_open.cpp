@@ -33,8 +33,9 @@ FileClass ClassOfName(const std::string& name) {
         const char* ending;
         FileClass fileClass;
     } kClasses[] = {
-        {".MP3", FileClass::kMpeg},     {".ACC", FileClass::kMpeg},     {".FLAC", FileClass::kFlac},
-        {".MPC", FileClass::kMusepack}, {".APE", FileClass::kMusepack}, {".OGG", FileClass::kVorbis},
+        {".MP3", FileClass::kMpeg},     {".ACC", FileClass::kMpeg},
+        {".FLAC", FileClass::kFlac},    {".MPC", FileClass::kMusepack},
+        {".APE", FileClass::kMusepack}, {".OGG", FileClass::kVorbis},
     };
     if (name.size() < 5) return FileClass::kNone;
     for (const auto& entry : kClasses) {
@@ -58,7 +59,8 @@ std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, SplicedFil
             CMPEGFile::LimitSearch(stream);
             return std::make_unique<CMPEGFile>(stream);
         case FileClass::kFlac: {
-            auto file = std::make_unique<TagLib::FLAC::File>(stream, GenreFrameFactory::Instance(), true, style);
+            auto file = std::make_unique<TagLib::FLAC::File>(stream, GenreFrameFactory::Instance(),
+                                                             true, style);
             if (file->isValid()) RestoreGenreFrames(file->ID3v2Tag(false));
             return file;
         }
@@ -75,11 +77,13 @@ std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, SplicedFil
 std::unique_ptr<ExtendedTag> MakeExtendedTag(TagLib::File* file) {
     if (auto* mpeg = dynamic_cast<CMPEGFile*>(file)) return std::make_unique<MPEGTag>(mpeg);
     if (auto* flac = dynamic_cast<TagLib::FLAC::File*>(file)) {
-        return std::make_unique<FLACTag>(flac->xiphComment(false), flac->ID3v2Tag(false), flac->ID3v1Tag(false));
+        return std::make_unique<FLACTag>(flac->xiphComment(false), flac->ID3v2Tag(false),
+                                         flac->ID3v1Tag(false));
     }
     if (auto* mpc = dynamic_cast<TagLib::MPC::File*>(file)) {
-        return std::make_unique<CombinedTag>(WrapIfPresent<TagLib::APE::Tag, APEExtendedTag>(mpc->APETag(false)),
-                                             WrapIfPresent<TagLib::ID3v1::Tag, ID3v1ExtendedTag>(mpc->ID3v1Tag(false)));
+        return std::make_unique<CombinedTag>(
+            WrapIfPresent<TagLib::APE::Tag, APEExtendedTag>(mpc->APETag(false)),
+            WrapIfPresent<TagLib::ID3v1::Tag, ID3v1ExtendedTag>(mpc->ID3v1Tag(false)));
     }
     if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(file)) {
         if (vorbis->tag()) return std::make_unique<XiphExtendedTag>(vorbis->tag());

@@ -85,7 +85,8 @@ bool MeansYes(StringEx value) {
 StringEx CTagLibParser::GetData(int fieldId) {
     if (!tag_) return StringEx();
     if (const FieldOps* field = FindField(fieldId)) return Answer((tag_.get()->*field->get)());
-    if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY) return GetID3v2OnlyField(fieldId);
+    if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY)
+        return GetID3v2OnlyField(fieldId);
     if (fieldId == FIELD_HAS_ID3V1 || fieldId == FIELD_HAS_ID3V2) return GetPresenceField(fieldId);
     return StringEx();
 }

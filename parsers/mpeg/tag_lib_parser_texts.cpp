@@ -1,7 +1,10 @@
 // CTagLibParser's texts: technical values, the information report and the
 // description kinds.
+// taglib.h defines the macros mpegproperties.h uses.
+// clang-format off
 #include <taglib/taglib.h>
 #include <taglib/mpegproperties.h>
+// clang-format on
 
 #include <cmath>
 
@@ -54,7 +57,6 @@ int FrameCount(const CMPEGFile& file) {
     return static_cast<int>(std::lround(range / frameLength));
 }
 
-
 }  // namespace
 
 StringEx CTagLibParser::GetFileInfo(int kind) {
@@ -77,8 +79,9 @@ StringEx CTagLibParser::GetFileInfo(int kind) {
         case 7:
             return mpeg ? StringEx(ChannelModeText(mpeg->channelMode())) : StringEx();
         case 10:
-            return mpeg_ && mpeg_->hasID3v2Tag() ? StringEx(IntText(static_cast<int>(mpeg_->ID3v2CompleteSize())))
-                                                 : StringEx();
+            return mpeg_ && mpeg_->hasID3v2Tag()
+                       ? StringEx(IntText(static_cast<int>(mpeg_->ID3v2CompleteSize())))
+                       : StringEx();
         case 11:
             return mpeg ? StringEx(YesNo(mpeg->isCopyrighted())) : StringEx();
         case 12:
@@ -88,7 +91,8 @@ StringEx CTagLibParser::GetFileInfo(int kind) {
         case 14:
             return mpeg_ ? StringEx(EmphasisText(mpeg_->FirstHeader().Emphasis())) : StringEx();
         case 15:
-            return mpeg ? StringEx(FormatHostText(9022, {VersionNumber(mpeg->version()), mpeg->layer()}))
+            return mpeg ? StringEx(
+                              FormatHostText(9022, {VersionNumber(mpeg->version()), mpeg->layer()}))
                         : StringEx();
         default:
             return StringEx();
@@ -109,25 +113,32 @@ StringEx CTagLibParser::InformationReport() {
         GetUnitTime(&length, properties->lengthInSeconds());
         report.Append(FormatHostText(9014, {length}).c_str());
     }
-    if (mpeg_) report.Append(FormatHostText(9006, {YesNo(mpeg_->FirstHeader().CrcProtected())}).c_str());
+    if (mpeg_)
+        report.Append(FormatHostText(9006, {YesNo(mpeg_->FirstHeader().CrcProtected())}).c_str());
     if (mpeg) {
         report.Append(FormatHostText(9005, {YesNo(mpeg->isCopyrighted())}).c_str());
         report.Append(FormatHostText(9013, {YesNo(mpeg->isOriginal())}).c_str());
     }
-    if (mpeg_) report.Append(FormatHostText(9007, {EmphasisText(mpeg_->FirstHeader().Emphasis())}).c_str());
-    if (mpeg) report.Append(FormatHostText(9011, {VersionNumber(mpeg->version()), mpeg->layer()}).c_str());
+    if (mpeg_)
+        report.Append(
+            FormatHostText(9007, {EmphasisText(mpeg_->FirstHeader().Emphasis())}).c_str());
+    if (mpeg)
+        report.Append(
+            FormatHostText(9011, {VersionNumber(mpeg->version()), mpeg->layer()}).c_str());
     if (mpeg_) {
         int bitRate = properties ? properties->bitrate() : 0;
         const char* vbr = mpeg_->HasVbrHeader() ? "(VBR)" : "";
         report.Append(FormatHostText(9015, {bitRate, vbr, FrameCount(*mpeg_)}).c_str());
     }
     if (mpeg) report.Append(FormatHostText(9009, {ChannelModeText(mpeg->channelMode())}).c_str());
-    return StringEx(std::string(reinterpret_cast<const char*>(report.Data()), static_cast<size_t>(report.Size())));
+    return StringEx(std::string(reinterpret_cast<const char*>(report.Data()),
+                                static_cast<size_t>(report.Size())));
 }
 
 StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond) {
     StringEx fileTitle = FileTitleOf(path_);
-    DescriptionFieldReader field = PreferredFieldReader([this](int id) { return GetData(id); }, preferSecond);
+    DescriptionFieldReader field =
+        PreferredFieldReader([this](int id) { return GetData(id); }, preferSecond);
     if (kind != 5) return ComposeDescription(kind, field, fileTitle);
     // Every occurrence of a token is filled here, the folder included; the
     // title has no file-title fallback.
@@ -135,6 +146,7 @@ StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond
     values.path = fileTitle.GetNarrow();
     values.folder = PathFolder(path_.GetNarrow());
     int unfilled = 1;
-    std::string filled = FillDescriptionTemplate(text.GetNarrow(), values, &unfilled, TemplateMatches::kEvery);
+    std::string filled =
+        FillDescriptionTemplate(text.GetNarrow(), values, &unfilled, TemplateMatches::kEvery);
     return unfilled ? fileTitle : StringEx(filled);
 }

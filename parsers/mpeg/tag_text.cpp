@@ -2,7 +2,6 @@
 
 #include <climits>
 
-
 TagLib::String BytesAsLatin1(const std::string& bytes) {
     return TagLib::String(std::string(bytes.c_str()), TagLib::String::Latin1);
 }

@@ -37,7 +37,9 @@ void XiphExtendedTag::setArtist(const Text& value) { setField("ARTIST", value); 
 void XiphExtendedTag::setAlbum(const Text& value) { setField("ALBUM", value); }
 void XiphExtendedTag::setComment(const Text& value) { setField("DESCRIPTION", value); }
 void XiphExtendedTag::setGenre(const Text& value) { setField("GENRE", value); }
-void XiphExtendedTag::setYear(const Text& value) { setField("DATE", LeadingNumber(value) != 0 ? value : Text()); }
+void XiphExtendedTag::setYear(const Text& value) {
+    setField("DATE", LeadingNumber(value) != 0 ? value : Text());
+}
 
 void XiphExtendedTag::setTrack(const Text& value) {
     setField("TRACKNUMBER", LeadingNumber(value) != 0 ? value : Text());

@@ -10,15 +10,24 @@ char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - '
 
 const char* OggFieldName(int fieldId) {
     switch (fieldId) {
-        case 0: return "TITLE";
-        case 1: return "ARTIST";
-        case 2: return "ALBUM";
-        case 3: return "DATE";
-        case 4: return "GENRE";
-        case 5: return "DESCRIPTION";
-        case 6: return "TRACKNUMBER";
-        case 26: return "LYRICS";
-        default: return nullptr;
+        case 0:
+            return "TITLE";
+        case 1:
+            return "ARTIST";
+        case 2:
+            return "ALBUM";
+        case 3:
+            return "DATE";
+        case 4:
+            return "GENRE";
+        case 5:
+            return "DESCRIPTION";
+        case 6:
+            return "TRACKNUMBER";
+        case 26:
+            return "LYRICS";
+        default:
+            return nullptr;
     }
 }
 

@@ -13,7 +13,8 @@
 struct OggComment {
     OggComment() = default;
     // A comment made here, not read from the file.
-    OggComment(std::string commentName, StringEx text) : name(std::move(commentName)), value(std::move(text)) {}
+    OggComment(std::string commentName, StringEx text)
+        : name(std::move(commentName)), value(std::move(text)) {}
 
     std::string name;  // spelled as found in the file, bytes unchanged
     StringEx value;

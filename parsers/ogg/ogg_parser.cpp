@@ -1,13 +1,13 @@
 // COGGParser: opening by name and from memory, and the technical answers.
 // Fields, descriptions and saving are in ogg_parser_fields.cpp and
 // ogg_parser_save.cpp.
-#include "core/little_endian.h"
 #include "parsers/ogg/ogg_parser.h"
 
 #include <cstdint>
 #include <cstring>
 
 #include "core/host_text.h"
+#include "core/little_endian.h"
 #include "core/md5.h"
 #include "core/module_state.h"
 #include "core/platform_file.h"
@@ -36,7 +36,6 @@ int32_t FindSetupMarker(std::FILE* file) {
     }
     return 0;
 }
-
 
 uint32_t Little32(const unsigned char* p) { return static_cast<uint32_t>(LittleEndian(p, 4)); }
 
@@ -99,7 +98,8 @@ void COGGParser::TakeHeaders(VorbisEditState* state) {
     const vorbis_comment* comments = state->comments;
     for (int i = 0; i < comments->comments; ++i) {
         const char* text = comments->user_comments[i];
-        AddReadComment(text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "");
+        AddReadComment(text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i]))
+                            : "");
     }
 }
 
@@ -142,13 +142,19 @@ StringEx COGGParser::GetFileInfo(int kind) {
     if (openedFromMemory_) return StringEx();
     switch (kind) {
         case 0:
-            return StringEx(FormatHostText(LYTEXT_VORBIS_REPORT, {vendor_, version_, sampleRate_, nominalBitrateK_,
-                                                  serialNumber_, channels_}));
-        case 2: return StringEx(IntText(sampleRate_));
-        case 3: return StringEx(IntText(nominalBitrateK_));
-        case 5: return StringEx(IntText(EngineAudioSeconds(path_)));
-        case 7: return StringEx(channels_ == 1 ? "MONO" : "STEREO");
-        default: return StringEx();
+            return StringEx(FormatHostText(
+                LYTEXT_VORBIS_REPORT,
+                {vendor_, version_, sampleRate_, nominalBitrateK_, serialNumber_, channels_}));
+        case 2:
+            return StringEx(IntText(sampleRate_));
+        case 3:
+            return StringEx(IntText(nominalBitrateK_));
+        case 5:
+            return StringEx(IntText(EngineAudioSeconds(path_)));
+        case 7:
+            return StringEx(channels_ == 1 ? "MONO" : "STEREO");
+        default:
+            return StringEx();
     }
 }
 

@@ -53,7 +53,7 @@ StringEx COGGParser::GetDescription(int kind, StringEx text, int) {
     DescriptionFieldReader field = [this](int id) { return GetData(id); };
     StringEx fileTitle = FileTitleOf(path_);
     if (kind != 5) return ComposeDescription(kind, field, fileTitle);
-    std::string filled = FillDescriptionTemplate(text.GetNarrow(), StandardTemplateValues(field, path_, fileTitle),
-                                                 &noTokenFilled_);
+    std::string filled = FillDescriptionTemplate(
+        text.GetNarrow(), StandardTemplateValues(field, path_, fileTitle), &noTokenFilled_);
     return noTokenFilled_ ? StringEx(fileTitle.GetNarrow()) : StringEx(filled);
 }

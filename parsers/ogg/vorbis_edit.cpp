@@ -83,7 +83,8 @@ int ReadSecondaryHeaders(VorbisEditState* state) {
                 if (result == 0) break;
                 if (result < 0) return Fail(state, "Corrupt secondary header.");
                 bool decode = collected == 0 || !state->readOnly;
-                int decoded = decode ? vorbis_synthesis_headerin(state->info, state->comments, &packet) : -1;
+                int decoded =
+                    decode ? vorbis_synthesis_headerin(state->info, state->comments, &packet) : -1;
                 if (collected == 1) {
                     state->setupDecoded = decoded == 0;
                     state->setupHeader = CopyBytes(packet.packet, packet.bytes);
@@ -99,8 +100,8 @@ int ReadSecondaryHeaders(VorbisEditState* state) {
     return 0;
 }
 
-int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read, VorbisEditWriteFunc write,
-                bool readOnly);
+int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read,
+                VorbisEditWriteFunc write, bool readOnly);
 
 }  // namespace
 
@@ -130,8 +131,8 @@ int VorbisEditOpenCallbacks(VorbisEditState* state, void* input, VorbisEditReadF
 
 namespace {
 
-int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read, VorbisEditWriteFunc write,
-                bool readOnly) {
+int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read,
+                VorbisEditWriteFunc write, bool readOnly) {
     if (!state) return -1;
     VorbisEditClearInternals(state);
     state->lastError = nullptr;
@@ -172,7 +173,9 @@ int OpenHeaders(VorbisEditState* state, void* input, VorbisEditReadFunc read, Vo
 
 }  // namespace
 
-vorbis_comment* VorbisEditComments(VorbisEditState* state) { return state ? state->comments : nullptr; }
+vorbis_comment* VorbisEditComments(VorbisEditState* state) {
+    return state ? state->comments : nullptr;
+}
 
 void VorbisEditClearInternals(VorbisEditState* state) {
     if (!state) return;

@@ -26,27 +26,27 @@ using VorbisEditReadFunc = size_t (*)(void* buffer, size_t size, size_t count, v
 using VorbisEditWriteFunc = size_t (*)(const void* buffer, size_t size, size_t count, void* output);
 
 struct VorbisEditState {
-    ogg_sync_state* sync;        // input pages (owned)
-    ogg_stream_state* stream;    // the input's first logical stream (owned)
-    vorbis_comment* comments;    // comment list decoded from the input (owned)
-    vorbis_info* info;           // stream information decoded from the headers (owned)
+    ogg_sync_state* sync;      // input pages (owned)
+    ogg_stream_state* stream;  // the input's first logical stream (owned)
+    vorbis_comment* comments;  // comment list decoded from the input (owned)
+    vorbis_info* info;         // stream information decoded from the headers (owned)
     VorbisEditReadFunc read;
     VorbisEditWriteFunc write;
     void* input;
-    long serial;                 // serial number of the input's first page
-    unsigned char* mainHeader;   // identification header packet (owned)
+    long serial;                // serial number of the input's first page
+    unsigned char* mainHeader;  // identification header packet (owned)
     long mainHeaderLength;
     unsigned char* setupHeader;  // setup header packet (owned)
     long setupHeaderLength;
-    const char* lastError;       // static text of the last failure, or null
-    char* vendor;                // vendor string, terminator included (owned)
-    int previousBlockSize;       // block size of the previous audio packet, 0 before the first
-    int extraPage;               // a page of another logical stream is held, still to be written
-    int endOfInput;              // the first logical stream (or the input) has ended
-    int endPageSeen;             // the first logical stream ended with its end-of-stream page
-    int interleaved;             // a page of another logical stream was met inside the first one
-    int setupDecoded;            // the setup header decoded, so block sizes can be asked
-    int readOnly;                // opened for the headers alone: the setup header is kept undecoded
+    const char* lastError;  // static text of the last failure, or null
+    char* vendor;           // vendor string, terminator included (owned)
+    int previousBlockSize;  // block size of the previous audio packet, 0 before the first
+    int extraPage;          // a page of another logical stream is held, still to be written
+    int endOfInput;         // the first logical stream (or the input) has ended
+    int endPageSeen;        // the first logical stream ended with its end-of-stream page
+    int interleaved;        // a page of another logical stream was met inside the first one
+    int setupDecoded;       // the setup header decoded, so block sizes can be asked
+    int readOnly;           // opened for the headers alone: the setup header is kept undecoded
 };
 
 constexpr size_t kVorbisEditChunk = 4096;
@@ -87,8 +87,8 @@ void VorbisEditClearInternals(VorbisEditState* state);
 // The comment packet for `vendor` and `comments`: type 3, "vorbis", the
 // vendor and each comment with 32-bit little-endian lengths, the framing bit.
 // The packet's bytes are owned by `writer`, which the caller must clear.
-void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments, oggpack_buffer* writer,
-                                  ogg_packet* packet);
+void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments,
+                                  oggpack_buffer* writer, ogg_packet* packet);
 
 // The granule step of `packet`: (its block size + the previous one) / 4, or 0
 // for the first audio packet. Remembers the packet's block size.

@@ -9,8 +9,10 @@
 
 namespace {
 
-constexpr char kWriteError[] = "Error writing stream to output. Output stream may be corrupted or truncated.";
-constexpr char kInterleavedError[] = "Input interleaves several logical streams; it cannot be rewritten whole.";
+constexpr char kWriteError[] =
+    "Error writing stream to output. Output stream may be corrupted or truncated.";
+constexpr char kInterleavedError[] =
+    "Input interleaves several logical streams; it cannot be rewritten whole.";
 
 void WriteBytes(oggpack_buffer* writer, const char* data, long length) {
     for (long i = 0; i < length; ++i) oggpack_write(writer, static_cast<unsigned char>(data[i]), 8);
@@ -80,11 +82,13 @@ public:
     bool Add(ogg_packet* packet) {
         int step = VorbisEditBlockSize(state_, packet);
         if (!started_) {
-            if (packet->granulepos == -1 && heldBytes_ + static_cast<size_t>(packet->bytes) <= kStartHoldLimit) {
+            if (packet->granulepos == -1 &&
+                heldBytes_ + static_cast<size_t>(packet->bytes) <= kStartHoldLimit) {
                 Hold(*packet, step);
                 return true;
             }
-            if (!(packet->granulepos == -1 ? CountHeldFromZero() : PlaceHeld(*packet, step))) return false;
+            if (!(packet->granulepos == -1 ? CountHeldFromZero() : PlaceHeld(*packet, step)))
+                return false;
         }
         granule_ += step;
         bool below = false;
@@ -227,8 +231,8 @@ bool CopyRest(VorbisEditState* state, void* output, ogg_page* held) {
 
 }  // namespace
 
-void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments, oggpack_buffer* writer,
-                                  ogg_packet* packet) {
+void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments,
+                                  oggpack_buffer* writer, ogg_packet* packet) {
     oggpack_writeinit(writer);
     oggpack_write(writer, 3, 8);
     WriteBytes(writer, "vorbis", 6);
@@ -255,7 +259,8 @@ void VorbisEditBuildCommentPacket(const char* vendor, vorbis_comment* comments, 
 int VorbisEditBlockSize(VorbisEditState* state, ogg_packet* packet) {
     long size = state->setupDecoded ? vorbis_packet_blocksize(state->info, packet) : 0;
     if (size < 0) size = 0;
-    int step = state->previousBlockSize ? static_cast<int>((size + state->previousBlockSize) / 4) : 0;
+    int step =
+        state->previousBlockSize ? static_cast<int>((size + state->previousBlockSize) / 4) : 0;
     state->previousBlockSize = static_cast<int>(size);
     return step;
 }

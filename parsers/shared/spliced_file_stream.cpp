@@ -40,7 +40,8 @@ SpareBuffers* ThisThreadsSpareBuffers() {
 
 std::unique_ptr<char[]> TakeBuffer() {
     SpareBuffers* spare = ThisThreadsSpareBuffers();
-    if (!spare || spare->buffers.empty()) return std::unique_ptr<char[]>(new char[static_cast<size_t>(kWholeFile)]);
+    if (!spare || spare->buffers.empty())
+        return std::unique_ptr<char[]>(new char[static_cast<size_t>(kWholeFile)]);
     std::unique_ptr<char[]> buffer = std::move(spare->buffers.back());
     spare->buffers.pop_back();
     return buffer;
@@ -48,7 +49,8 @@ std::unique_ptr<char[]> TakeBuffer() {
 
 void GiveBack(std::unique_ptr<char[]> buffer) {
     SpareBuffers* spare = ThisThreadsSpareBuffers();
-    if (spare && buffer && spare->buffers.size() < kSpareBuffers) spare->buffers.push_back(std::move(buffer));
+    if (spare && buffer && spare->buffers.size() < kSpareBuffers)
+        spare->buffers.push_back(std::move(buffer));
 }
 
 }  // namespace
@@ -99,7 +101,8 @@ void SplicedFileStream::LimitReads(int64_t headEnd, int64_t tailStart) {
 
 bool SplicedFileStream::Modified() const {
     if (length_ != identity_.size) return true;
-    return !(pieces_.empty() || (pieces_.size() == 1 && !pieces_[0].bytes && pieces_[0].sourceOffset == 0));
+    return !(pieces_.empty() ||
+             (pieces_.size() == 1 && !pieces_[0].bytes && pieces_[0].sourceOffset == 0));
 }
 
 bool SplicedFileStream::Save() {
@@ -116,8 +119,10 @@ bool SplicedFileStream::Save() {
 
 bool SplicedFileStream::WriteTo(FileSave* save) const {
     for (const Piece& piece : pieces_) {
-        bool ok = piece.bytes ? save->Write(piece.bytes->data() + piece.sourceOffset, static_cast<size_t>(piece.length))
-                              : save->CopyFrom(file_.Descriptor(), piece.sourceOffset, piece.length);
+        bool ok = piece.bytes
+                      ? save->Write(piece.bytes->data() + piece.sourceOffset,
+                                    static_cast<size_t>(piece.length))
+                      : save->CopyFrom(file_.Descriptor(), piece.sourceOffset, piece.length);
         if (!ok) return false;
     }
     return true;
@@ -169,7 +174,8 @@ int64_t SplicedFileStream::ReadOriginal(int64_t offset, char* into, int64_t coun
         }
         if (!block && !(block = LoadBlock(at))) break;
         const int64_t part = std::min(count - done, block->offset + block->size - at);
-        std::memcpy(into + done, block->bytes.get() + (at - block->offset), static_cast<size_t>(part));
+        std::memcpy(into + done, block->bytes.get() + (at - block->offset),
+                    static_cast<size_t>(part));
         done += part;
     }
     return done;
@@ -245,16 +251,19 @@ void SplicedFileStream::Replace(int64_t start, int64_t removed, const char* data
     if (start > length_) {
         // Writing past the end, as a file would, leaves zeros in between.
         std::string gap(static_cast<size_t>(start - length_), '\0');
-        pieces_.push_back(Piece{start - length_, 0, std::make_shared<const std::string>(std::move(gap))});
+        pieces_.push_back(
+            Piece{start - length_, 0, std::make_shared<const std::string>(std::move(gap))});
         length_ = start;
     }
     removed = std::max<int64_t>(0, std::min(removed, length_ - start));
     size_t first = SplitAt(start);
     size_t last = SplitAt(start + removed);
-    pieces_.erase(pieces_.begin() + static_cast<long>(first), pieces_.begin() + static_cast<long>(last));
+    pieces_.erase(pieces_.begin() + static_cast<long>(first),
+                  pieces_.begin() + static_cast<long>(last));
     if (size > 0) {
         auto bytes = std::make_shared<const std::string>(data, size);
-        pieces_.insert(pieces_.begin() + static_cast<long>(first), Piece{static_cast<int64_t>(size), 0, bytes});
+        pieces_.insert(pieces_.begin() + static_cast<long>(first),
+                       Piece{static_cast<int64_t>(size), 0, bytes});
     }
     length_ += static_cast<int64_t>(size) - removed;
 }
@@ -264,7 +273,8 @@ void SplicedFileStream::writeBlock(const TagLib::ByteVector& data) {
     position_ += data.size();
 }
 
-void SplicedFileStream::insert(const TagLib::ByteVector& data, unsigned long start, unsigned long replace) {
+void SplicedFileStream::insert(const TagLib::ByteVector& data, unsigned long start,
+                               unsigned long replace) {
     Replace(static_cast<int64_t>(start), static_cast<int64_t>(replace), data.data(), data.size());
 }
 

@@ -62,7 +62,8 @@ public:
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;
     void writeBlock(const TagLib::ByteVector& data) override;
-    void insert(const TagLib::ByteVector& data, unsigned long start = 0, unsigned long replace = 0) override;
+    void insert(const TagLib::ByteVector& data, unsigned long start = 0,
+                unsigned long replace = 0) override;
     void removeBlock(unsigned long start = 0, unsigned long length = 0) override;
     bool readOnly() const override { return false; }
     // True once the file was opened, also between a release and the next read.
@@ -94,14 +95,16 @@ private:
     const Block* LoadBlock(int64_t offset);
 
     std::string path_;
-    FileReader file_;       // open from the open, or the first read after a release, to the next release
-    bool refused_ = false;  // the path named another file, or this one changed: until the next release
+    FileReader file_;  // open from the open, or the first read after a release, to the next release
+    bool refused_ =
+        false;  // the path named another file, or this one changed: until the next release
     FileIdentity identity_;
     std::vector<Piece> pieces_;
     std::vector<Block> blocks_;
     int64_t length_ = 0;
     int64_t position_ = 0;
-    int64_t hiddenStart_ = -1;  // the original's bytes hidden from reads: [hiddenStart_, hiddenEnd_)
+    int64_t hiddenStart_ =
+        -1;  // the original's bytes hidden from reads: [hiddenStart_, hiddenEnd_)
     int64_t hiddenEnd_ = -1;
 };
 

@@ -32,7 +32,9 @@ bool IsGuid(const Bytes& bytes, size_t at, const Guid& guid) {
     return std::memcmp(bytes.data() + at, guid.data(), guid.size()) == 0;
 }
 
-uint64_t LittleEndian(const Bytes& bytes, size_t at, int width) { return ::LittleEndian(bytes.data() + at, width); }
+uint64_t LittleEndian(const Bytes& bytes, size_t at, int width) {
+    return ::LittleEndian(bytes.data() + at, width);
+}
 
 // False when an attribute object at `at` (of `size` bytes) counts more
 // records than its body could hold at their smallest.
@@ -67,9 +69,11 @@ int64_t WalkObjects(const Bytes& header, size_t begin, size_t end, AsfHeaderScan
                           IsGuid(header, at, kExtendedContentEncryption);
         // Records are counted against what the header really holds, even
         // for an object whose size is out of bounds.
-        scan->recordsFit = scan->recordsFit && RecordsFit(header, at, std::min<uint64_t>(size, end - at));
+        scan->recordsFit =
+            scan->recordsFit && RecordsFit(header, at, std::min<uint64_t>(size, end - at));
         if (size < 24 || size > end - at) return -1;
-        if (IsGuid(header, at, kHeaderExtension) && !ExtensionHoldsTogether(header, at, size, scan)) return -1;
+        if (IsGuid(header, at, kHeaderExtension) && !ExtensionHoldsTogether(header, at, size, scan))
+            return -1;
         at += static_cast<size_t>(size);
         ++count;
     }

@@ -8,9 +8,10 @@
 StringEx CWMAParser::GetDescription(int kind, StringEx text, int preferSecondary) {
     const StringEx file = FileTitleOf(path_);
     DescriptionFieldReader field = [this](int id) { return GetData(id); };
-    if (kind != 5) return ComposeDescription(kind, PreferredFieldReader(field, preferSecondary), file);
+    if (kind != 5)
+        return ComposeDescription(kind, PreferredFieldReader(field, preferSecondary), file);
     // The template reads the fields as they are: no preference, no trimming.
-    std::string filled =
-        FillDescriptionTemplate(text.GetNarrow(), StandardTemplateValues(field, file, file), &templateUnfilled_);
+    std::string filled = FillDescriptionTemplate(
+        text.GetNarrow(), StandardTemplateValues(field, file, file), &templateUnfilled_);
     return templateUnfilled_ ? file : StringEx(filled);
 }

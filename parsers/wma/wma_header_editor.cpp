@@ -56,7 +56,6 @@ void RemoveStreamZero(TagLib::ASF::Tag* tag, const TagLib::String& name) {
 
 bool FitsAsfText(const std::wstring& text) { return WideToUtf16(text).size() <= kMaxAsfTextUnits; }
 
-
 }  // namespace
 
 CWMAHeaderEditor::CWMAHeaderEditor() = default;
@@ -142,7 +141,8 @@ void CWMAHeaderEditor::ReadAttributesEx() {
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto it = map.begin(); it != map.end(); ++it) {
         for (const TagLib::ASF::Attribute& attribute : it->second) {
-            if (attribute.stream() != 0 || attribute.type() != TagLib::ASF::Attribute::UnicodeType) {
+            if (attribute.stream() != 0 ||
+                attribute.type() != TagLib::ASF::Attribute::UnicodeType) {
                 continue;
             }
             values[FromTagText(it->first)].push_back(FromTagText(attribute.toString()));
@@ -177,7 +177,8 @@ int CWMAHeaderEditor::ApplyPending() {
     if (!editor_ || header_ || !wellFormed_) return 0;
     // Check everything first: a change that cannot be stored leaves the file as it was.
     for (const auto& change : pending_) {
-        if (!FitsAsfText(CodePageToWide(change.first)) || !FitsAsfText(CodePageToWide(change.second))) {
+        if (!FitsAsfText(CodePageToWide(change.first)) ||
+            !FitsAsfText(CodePageToWide(change.second))) {
             return 0;
         }
     }

@@ -17,18 +17,30 @@ CWMAParser::~CWMAParser() { Finalize(); }
 
 const char* CWMAParser::FieldName(int fieldId) {
     switch (fieldId) {
-        case FIELD_TITLE: return "Title";
-        case FIELD_ARTIST: return "Author";
-        case FIELD_ALBUM: return "WM/AlbumTitle";
-        case FIELD_YEAR: return "WM/Year";
-        case FIELD_GENRE: return "WM/Genre";
-        case FIELD_COMMENT: return "Description";
-        case FIELD_TRACK: return "WM/Track";
-        case FIELD_COMPOSER: return "WM/Composer";
-        case FIELD_WM_SDK_VERSION: return "WMFSDKVersion";
-        case FIELD_WM_SDK_NEEDED: return "WMFSDKNeeded";
-        case FIELD_RATING: return "Rating";
-        default: return "";
+        case FIELD_TITLE:
+            return "Title";
+        case FIELD_ARTIST:
+            return "Author";
+        case FIELD_ALBUM:
+            return "WM/AlbumTitle";
+        case FIELD_YEAR:
+            return "WM/Year";
+        case FIELD_GENRE:
+            return "WM/Genre";
+        case FIELD_COMMENT:
+            return "Description";
+        case FIELD_TRACK:
+            return "WM/Track";
+        case FIELD_COMPOSER:
+            return "WM/Composer";
+        case FIELD_WM_SDK_VERSION:
+            return "WMFSDKVersion";
+        case FIELD_WM_SDK_NEEDED:
+            return "WMFSDKNeeded";
+        case FIELD_RATING:
+            return "Rating";
+        default:
+            return "";
     }
 }
 
@@ -104,8 +116,9 @@ StringEx CWMAParser::GetFileInfo(int kind) {
     switch (kind) {
         case 0:
             return StringEx(FormatHostText(
-                kInfoFormat, {GetData(FIELD_WM_SDK_VERSION).GetNarrow(), GetData(FIELD_WM_SDK_NEEDED).GetNarrow(),
-                              GetFileInfo(8).GetNarrow(), GetFileInfo(9).GetNarrow()}));
+                kInfoFormat, {GetData(FIELD_WM_SDK_VERSION).GetNarrow(),
+                              GetData(FIELD_WM_SDK_NEEDED).GetNarrow(), GetFileInfo(8).GetNarrow(),
+                              GetFileInfo(9).GetNarrow()}));
         case 5: {
             const int seconds = EngineAudioSeconds(path_);
             return StringEx(seconds > -1 ? IntText(seconds) : std::string("0"));

@@ -32,9 +32,9 @@ protected:
 TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
     struct Case {
         int start, end;
-        size_t md5Offset, md5Count;    // what TagParserGetMD5 digests
-        size_t sumCount;               // what TagParserGetCheckSum digests
-        int normalStart, normalEnd;    // what the caller sees afterwards
+        size_t md5Offset, md5Count;  // what TagParserGetMD5 digests
+        size_t sumCount;             // what TagParserGetCheckSum digests
+        int normalStart, normalEnd;  // what the caller sees afterwards
     } cases[] = {
         {-5, -1, 0, 163840, 163840, 0, 163840},
         {1000, 500000, 1000, 164840, 163840, 1000, 500000},
@@ -53,7 +53,8 @@ TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
         EXPECT_EQ(start, c.normalStart);
         EXPECT_EQ(end, c.normalEnd);
         start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetCheckSum(handle_, &start, &end), Md5sum(data_, c.md5Offset, c.sumCount))
+        EXPECT_EQ(TagParserGetCheckSum(handle_, &start, &end),
+                  Md5sum(data_, c.md5Offset, c.sumCount))
             << c.start << ".." << c.end;
         EXPECT_EQ(end, c.normalEnd);
     }
@@ -126,18 +127,24 @@ TEST_F(ExportsTest, NarrowTextFollowsTheCallingThreadsCodePage) {
     asf::FileSpec wma;
     wma.hasContentDescription = true;
     wma.content.author = u"Caf\u00E9 \u20AC";
-    for (const std::string& path : {dir_.Write("a.ogg", MakeOgg(ogg)), dir_.Write("a.wma", asf::MakeFile(wma))}) {
+    for (const std::string& path :
+         {dir_.Write("a.ogg", MakeOgg(ogg)), dir_.Write("a.wma", asf::MakeFile(wma))}) {
         {
             ThreadLocale guard(latin1.name());
             ASSERT_TRUE(guard.ok());
             OpenedFile file(path);
             ASSERT_NE(file.get(), nullptr) << path;
             EXPECT_EQ(TagParserGetData(file.get(), FIELD_ARTIST), "Caf\xE9 ?") << path;
-            TagParserSetData(file.get(), FIELD_TITLE, "Gr\xFC\xDF" "e");  // 0 whatever happened
+            TagParserSetData(file.get(), FIELD_TITLE,
+                             "Gr\xFC\xDF"
+                             "e");  // 0 whatever happened
             EXPECT_EQ(TagParserApplyFile(file.get()), 1) << path;
         }
         OpenedFile file(path);  // back in the C locale: UTF-8
-        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Gr\xC3\xBC\xC3\x9F" "e") << path;
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE),
+                  "Gr\xC3\xBC\xC3\x9F"
+                  "e")
+            << path;
         EXPECT_EQ(TagParserGetDataW(file.get(), FIELD_ARTIST), L"Caf\u00E9 \u20AC") << path;
     }
 }

@@ -14,7 +14,8 @@ TEST(SymbolsTest, ExactlyTheTwentyEightExportsAreVisible) {
     ASSERT_EQ(nm.status, 0) << nm.err;
     std::set<std::string> expected;
     std::istringstream names(
-        "Initialize Finalize OpenFile OpenFileW OpenBinaryFile CloseFile ApplyFile GetData GetDataW "
+        "Initialize Finalize OpenFile OpenFileW OpenBinaryFile CloseFile ApplyFile GetData "
+        "GetDataW "
         "GetExData SetData SetDataW SetExData GetLyrics SetLyrics SetAllLyric GetAllLyric "
         "GetDescription GetDescriptionW GetFileInfo GetFileType GetSourceLength GetMD5 GetCheckSum "
         "SetForceFreeCDDB IsForceFreeCDDB DeleteAttachedPicture GetAttachedPictureData");

@@ -10,11 +10,22 @@ TEST(TagParserControlTest, FileTypeComesFromTheLastFourCharacters) {
         std::wstring name;
         int type;
     } cases[] = {
-        {L"song.mp3", 1},     {L"song.Mp3", 1},     {L"SONG.MP3", 1},   {L"song.mp3 ", 0},
-        {L"a.ogg", 2},        {L"a.WMA", 3},        {L"Track01.cda", 4}, {L"a.asf", 5},
-        {L"mp3", 0},          {L".mp3", 1},         {L"", 0},           {L"a.flac", 0},
-        {L"a.mpc", 0},        {L"x\u00E9.mp3", 1},  {L"a.mp\u0433", 0},
-        {L"a.mp\u24F7", 0},   // only ASCII letters are upper-cased
+        {L"song.mp3", 1},
+        {L"song.Mp3", 1},
+        {L"SONG.MP3", 1},
+        {L"song.mp3 ", 0},
+        {L"a.ogg", 2},
+        {L"a.WMA", 3},
+        {L"Track01.cda", 4},
+        {L"a.asf", 5},
+        {L"mp3", 0},
+        {L".mp3", 1},
+        {L"", 0},
+        {L"a.flac", 0},
+        {L"a.mpc", 0},
+        {L"x\u00E9.mp3", 1},
+        {L"a.mp\u0433", 0},
+        {L"a.mp\u24F7", 0},  // only ASCII letters are upper-cased
         {L"a.\u0131ogg", 0},
     };
     for (const auto& c : cases) {

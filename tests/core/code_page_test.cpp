@@ -29,7 +29,8 @@ TEST(CodePageTest, Utf8DecodingReplacesEachInvalidByte) {
 
 TEST(CodePageTest, EncodingsKeepCharactersOutsideTheBasicPlaneAndMarkTheRest) {
     EXPECT_EQ(WideToUtf8(L"\U0001F3B5x"), "\xF0\x9F\x8E\xB5x");
-    EXPECT_EQ(WideToUtf8({L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)}), "a??");
+    EXPECT_EQ(WideToUtf8({L'a', static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)}),
+              "a??");
     std::wstring text = L"A\U0001F600\u00E9";
     EXPECT_EQ(WideToUtf16(text), (std::u16string{u'A', 0xD83D, 0xDE00, 0x00E9}));
     EXPECT_EQ(Utf16ToWide(WideToUtf16(text)), text);

@@ -27,16 +27,16 @@ TEST(HostTextTest, MatchingConversionsAreFilled) {
 
 TEST(HostTextTest, MismatchedOrUnsafeConversionsGiveEmptyText) {
     const char* formats[] = {
-        "%s",          // text conversion for an int
-        "%d %d",       // second value is text
-        "%d %s %f %d", // more conversions than values
-        "%n",          // writes through a pointer
-        "%*d",         // width from an argument
-        "%1$d",        // positional argument
-        "%ld",         // length modifier
-        "%p",          // pointer
-        "trailing %",  // cut short
-        "%99999d",     // absurd width
+        "%s",           // text conversion for an int
+        "%d %d",        // second value is text
+        "%d %s %f %d",  // more conversions than values
+        "%n",           // writes through a pointer
+        "%*d",          // width from an argument
+        "%1$d",         // positional argument
+        "%ld",          // length modifier
+        "%p",           // pointer
+        "trailing %",   // cut short
+        "%99999d",      // absurd width
     };
     for (const char* format : formats) {
         EXPECT_EQ(FormatChecked(format, {1234, "ab", 2.5}), "") << format;

@@ -58,15 +58,16 @@ TEST(Md5Test, FileRangesMatchMd5sumOfTheSameBytes) {
     struct Case {
         int offset;
         int count;
-    } cases[] = {{0, 5000}, {0, 1024}, {0, 1025}, {100, 50}, {4096, 100000}, {-1, 10},
-                 {0, 0},    {0, -5},   {6000, 10}, {4999, 1}};
+    } cases[] = {{0, 5000}, {0, 1024}, {0, 1025}, {100, 50},  {4096, 100000},
+                 {-1, 10},  {0, 0},    {0, -5},   {6000, 10}, {4999, 1}};
     for (const auto& c : cases) {
         size_t offset = c.offset < 0 ? 0 : static_cast<size_t>(c.offset);
         size_t count = c.count < 0 ? 0 : static_cast<size_t>(c.count);
         std::string expected = Md5sum(data, offset, count);
         EXPECT_EQ(MD5File(path.c_str(), c.offset, c.count), expected) << c.offset << "+" << c.count;
         std::wstring wide(path.begin(), path.end());
-        EXPECT_EQ(MD5FileW(wide.c_str(), c.offset, c.count), expected) << c.offset << "+" << c.count;
+        EXPECT_EQ(MD5FileW(wide.c_str(), c.offset, c.count), expected)
+            << c.offset << "+" << c.count;
     }
 }
 
@@ -81,13 +82,14 @@ TEST(Md5Test, RangesAcrossReadBlocksMatchMd5sumOfTheSameBytes) {
     struct Case {
         int offset;
         int count;
-    } cases[] = {{0, kBlock},         {0, kBlock + 1},      {0, kBlock - 1},      {1, kBlock},
-                 {kBlock - 1, 2},     {100, 2 * kBlock + 7}, {4096, 167936},      {0, 163840},
-                 {size - 1000, kBlock}, {size - 1, 5},       {size, 5},           {700000, 1000000},
-                 {0, 2000000000},     {-1, kBlock + 3}};
+    } cases[] = {{0, kBlock},           {0, kBlock + 1},       {0, kBlock - 1}, {1, kBlock},
+                 {kBlock - 1, 2},       {100, 2 * kBlock + 7}, {4096, 167936},  {0, 163840},
+                 {size - 1000, kBlock}, {size - 1, 5},         {size, 5},       {700000, 1000000},
+                 {0, 2000000000},       {-1, kBlock + 3}};
     for (const auto& c : cases) {
         size_t offset = c.offset < 0 ? 0 : static_cast<size_t>(c.offset);
-        EXPECT_EQ(MD5File(path.c_str(), c.offset, c.count), Md5sum(data, offset, static_cast<size_t>(c.count)))
+        EXPECT_EQ(MD5File(path.c_str(), c.offset, c.count),
+                  Md5sum(data, offset, static_cast<size_t>(c.count)))
             << c.offset << "+" << c.count;
     }
 }
@@ -107,7 +109,8 @@ TEST(Md5Test, NamesOfWhatIsNoReadableFileGiveEmptyText) {
     Bytes data = PatternBytes(300, 9);
     dir.Write("song-\xF0\x9F\x8E\xB5.bin", data);
     dir.Write("song-.bin", PatternBytes(300, 10));
-    std::wstring wide = std::wstring(dir.path().begin(), dir.path().end()) + L"/song-\U0001F3B5.bin";
+    std::wstring wide =
+        std::wstring(dir.path().begin(), dir.path().end()) + L"/song-\U0001F3B5.bin";
     EXPECT_EQ(MD5FileW(wide.c_str(), 0, 300), Md5sum(data));
 }
 

@@ -11,14 +11,16 @@
 namespace {
 
 const char* const kExports[] = {
-    "TagParserApplyFile", "TagParserCloseFile", "TagParserDeleteAttachedPicture",
-    "TagParserFinalize", "TagParserGetAllLyric", "TagParserGetAttachedPictureData",
-    "TagParserGetCheckSum", "TagParserGetData", "TagParserGetDataW", "TagParserGetDescription",
-    "TagParserGetDescriptionW", "TagParserGetExData", "TagParserGetFileInfo",
-    "TagParserGetFileType", "TagParserGetLyrics", "TagParserGetMD5", "TagParserGetSourceLength",
-    "TagParserInitialize", "TagParserIsForceFreeCDDB", "TagParserOpenBinaryFile",
-    "TagParserOpenFile", "TagParserOpenFileW", "TagParserSetAllLyric", "TagParserSetData",
-    "TagParserSetDataW", "TagParserSetExData", "TagParserSetForceFreeCDDB", "TagParserSetLyrics",
+    "TagParserApplyFile",       "TagParserCloseFile",       "TagParserDeleteAttachedPicture",
+    "TagParserFinalize",        "TagParserGetAllLyric",     "TagParserGetAttachedPictureData",
+    "TagParserGetCheckSum",     "TagParserGetData",         "TagParserGetDataW",
+    "TagParserGetDescription",  "TagParserGetDescriptionW", "TagParserGetExData",
+    "TagParserGetFileInfo",     "TagParserGetFileType",     "TagParserGetLyrics",
+    "TagParserGetMD5",          "TagParserGetSourceLength", "TagParserInitialize",
+    "TagParserIsForceFreeCDDB", "TagParserOpenBinaryFile",  "TagParserOpenFile",
+    "TagParserOpenFileW",       "TagParserSetAllLyric",     "TagParserSetData",
+    "TagParserSetDataW",        "TagParserSetExData",       "TagParserSetForceFreeCDDB",
+    "TagParserSetLyrics",
 };
 
 template <typename F>

@@ -10,7 +10,8 @@ BuiltLocale::BuiltLocale(const std::string& source, const std::string& charmap)
         hadLocPath_ = true;
         oldLocPath_ = old;
     }
-    CommandResult built = RunCommand({"/usr/bin/localedef", "-i", source, "-f", charmap, dir_.File(name_)});
+    CommandResult built =
+        RunCommand({"/usr/bin/localedef", "-i", source, "-f", charmap, dir_.File(name_)});
     ok_ = built.status == 0;
     if (ok_) setenv("LOCPATH", dir_.path().c_str(), 1);
 }

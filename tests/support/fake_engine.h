@@ -54,8 +54,8 @@ public:
     std::string lastPath;
     std::wstring lastWidePath;
 
-    std::vector<int> driveLetters;              // letter number (A=0) of drive 0, 1, ...
-    std::vector<int> trackBytes;                // length of track 0, 1, ... in bytes
+    std::vector<int> driveLetters;  // letter number (A=0) of drive 0, 1, ...
+    std::vector<int> trackBytes;    // length of track 0, 1, ... in bytes
     std::atomic<bool> ready{true};
 
 private:

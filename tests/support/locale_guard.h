@@ -2,8 +2,9 @@
 #ifndef LYPARSER_TESTS_SUPPORT_LOCALE_GUARD_H
 #define LYPARSER_TESTS_SUPPORT_LOCALE_GUARD_H
 
-#include <clocale>
 #include <locale.h>
+
+#include <clocale>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LY_TEST_LEAK_CHECKER 1

@@ -21,11 +21,13 @@ Bytes MakeOgg(const OggFixture& fixture) {
     const std::vector<VorbisPacket> once = packets.audio;
     for (int round = 1; round < fixture.repeat; ++round) {
         const int64_t span = packets.audio.back().granule;
-        for (const VorbisPacket& audio : once) packets.audio.push_back({audio.data, audio.granule + span});
+        for (const VorbisPacket& audio : once)
+            packets.audio.push_back({audio.data, audio.granule + span});
     }
     for (size_t i = 0; i < packets.audio.size(); ++i) {
         int64_t& granule = packets.audio[i].granule;
-        granule = fixture.noGranules ? -1 : granule + (i >= fixture.shiftFrom ? fixture.granuleShift : 0);
+        granule =
+            fixture.noGranules ? -1 : granule + (i >= fixture.shiftFrom ? fixture.granuleShift : 0);
     }
     packets.comment = CommentPacketBytes(fixture.vendor, fixture.comments);
     if (fixture.notVorbis) packets.identification[1] = 'V';
@@ -75,7 +77,8 @@ Bytes InterleaveStreams(const Bytes& first, const Bytes& second, size_t lead) {
 
 long FindSetupMarker(const Bytes& data) {
     const char head[] = "vorbis", tail[] = "BCV";
-    for (auto at = data.begin(); (at = std::search(at, data.end(), head, head + 6)) != data.end(); ++at) {
+    for (auto at = data.begin(); (at = std::search(at, data.end(), head, head + 6)) != data.end();
+         ++at) {
         if (data.end() - at >= 10 && std::equal(tail, tail + 3, at + 7)) return at - data.begin();
     }
     return -1;
@@ -112,7 +115,8 @@ OggReadBack ReadBack(const std::string& path) {
     const vorbis_comment* comments = ov_comment(&file, 0);
     back.texts.emplace_back(comments->vendor ? comments->vendor : "");
     for (int i = 0; i < comments->comments; ++i) {
-        back.texts.emplace_back(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
+        back.texts.emplace_back(comments->user_comments[i],
+                                static_cast<size_t>(comments->comment_lengths[i]));
     }
     char buffer[8192];
     int section = 0;

@@ -21,10 +21,11 @@ struct OggFixture {
     uint32_t serial = 0x1234abcd;
     int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
     bool notVorbis = false;  // the identification header's "vorbis" misspelt
-    int64_t granuleShift = 0;  // added to every audio granule from `shiftFrom` on: from the first, a
-    size_t shiftFrom = 0;      // late start (a start trim when negative); from a later one, a jump
-    bool noGranules = false;   // every audio packet, and so every audio page, without a granule (-1)
-    int repeat = 1;            // the audio repeated this many times, granules carried on
+    int64_t granuleShift =
+        0;                    // added to every audio granule from `shiftFrom` on: from the first, a
+    size_t shiftFrom = 0;     // late start (a start trim when negative); from a later one, a jump
+    bool noGranules = false;  // every audio packet, and so every audio page, without a granule (-1)
+    int repeat = 1;           // the audio repeated this many times, granules carried on
 };
 
 // A whole Ogg Vorbis file with a hand-made comment header.

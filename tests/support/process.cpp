@@ -14,7 +14,8 @@ namespace {
 // pipes: nothing can fill up and block while the child runs.
 int MemoryFile(const std::string& content) {
     int fd = memfd_create("lyparser-test", MFD_CLOEXEC);
-    if (fd < 0 || pwrite(fd, content.data(), content.size(), 0) != static_cast<ssize_t>(content.size())) {
+    if (fd < 0 ||
+        pwrite(fd, content.data(), content.size(), 0) != static_cast<ssize_t>(content.size())) {
         throw std::runtime_error("cannot make a memory file");
     }
     return fd;
@@ -24,7 +25,8 @@ std::string ReadAndClose(int fd) {
     std::string text;
     char buffer[65536];
     ssize_t n;
-    for (off_t at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n) text.append(buffer, n);
+    for (off_t at = 0; (n = pread(fd, buffer, sizeof buffer, at)) > 0; at += n)
+        text.append(buffer, n);
     close(fd);
     return text;
 }
@@ -72,7 +74,8 @@ std::string Md5sum(const Bytes& data, size_t offset, size_t count) {
     offset = std::min(offset, data.size());
     count = std::min(count, data.size() - offset);
     auto begin = data.begin() + static_cast<long>(offset);
-    CommandResult result = RunCommand({"/usr/bin/md5sum"}, std::string(begin, begin + static_cast<long>(count)));
+    CommandResult result =
+        RunCommand({"/usr/bin/md5sum"}, std::string(begin, begin + static_cast<long>(count)));
     return result.status == 0 ? result.out.substr(0, 32) : "md5sum failed";
 }
 

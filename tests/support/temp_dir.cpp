@@ -9,7 +9,8 @@
 #include <stdexcept>
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lyparser-test-").string() + std::string(6, 'X');
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "lyparser-test-").string() + std::string(6, 'X');
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
     path_ = pattern;
 }
@@ -39,7 +40,8 @@ std::string TempDir::Write(const std::string& name, const std::string& data) con
 
 std::vector<std::string> TempDir::Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -52,7 +54,8 @@ Bytes ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const Bytes& data) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

@@ -37,7 +37,6 @@ const CommandInfo kCdCommand = {
 
 constexpr char kDefaultServer[] = "gnudb.gnudb.org";
 
-
 std::mutex g_mutex;
 std::condition_variable g_arrived;
 bool g_namesArrived = false;

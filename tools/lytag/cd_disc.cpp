@@ -21,8 +21,8 @@ std::string CdDisc::DiscId() const {
     int sum = 0;
     for (int start : trackStarts) sum += DigitSum(start / 75);
     int seconds = trackStarts.empty() ? 0 : leadOut / 75 - trackStarts.front() / 75;
-    unsigned id = (static_cast<unsigned>(sum % 0xff) << 24) | (static_cast<unsigned>(seconds) << 8) |
-                  static_cast<unsigned>(trackStarts.size());
+    unsigned id = (static_cast<unsigned>(sum % 0xff) << 24) |
+                  (static_cast<unsigned>(seconds) << 8) | static_cast<unsigned>(trackStarts.size());
     char text[16];
     std::snprintf(text, sizeof text, "%08x", id);
     return text;

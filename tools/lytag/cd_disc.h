@@ -8,10 +8,10 @@
 #include <vector>
 
 struct CdDisc {
-    std::string source;           // device or image it was read from
-    char letter = 'D';            // the drive letter lytag shows it under
+    std::string source;            // device or image it was read from
+    char letter = 'D';             // the drive letter lytag shows it under
     std::vector<int> trackStarts;  // frame offset of each track (150 for the disc's start)
-    int leadOut = 0;              // frame offset of the lead-out
+    int leadOut = 0;               // frame offset of the lead-out
 
     int TrackCount() const { return static_cast<int>(trackStarts.size()); }
     // "discid count offset... seconds", as a CDDB query takes it.

@@ -26,11 +26,13 @@ bool WriteText(const std::string& path, const std::string& text) {
 // The demo server's database: one disc.
 bool WriteDatabase(const std::string& db) {
     for (const char* sub : {"", "/query", "/read", "/read/misc"}) mkdir((db + sub).c_str(), 0755);
-    return WriteText(db + "/query/" + kDiscId, std::string("200 misc ") + kDiscId +
-                                                 " The Demo Players / Three Short Silences\r\n") &&
+    return WriteText(db + "/query/" + kDiscId,
+                     std::string("200 misc ") + kDiscId +
+                         " The Demo Players / Three Short Silences\r\n") &&
            WriteText(db + "/read/misc/" + kDiscId,
                      std::string("210 misc ") + kDiscId + " CD database entry follows\r\n" +
-                         "DISCID=" + kDiscId + "\r\nDTITLE=The Demo Players / Three Short Silences\r\n"
+                         "DISCID=" + kDiscId +
+                         "\r\nDTITLE=The Demo Players / Three Short Silences\r\n"
                          "DYEAR=2026\r\nTTITLE0=Hush\r\nTTITLE1=Quiet, Please\r\nTTITLE2=Still\r\n"
                          "EXTD=\r\nEXTT0=\r\nEXTT1=\r\nEXTT2=\r\nPLAYORDER=\r\n.\r\n");
 }
@@ -48,7 +50,8 @@ int DemoAudioCd(const std::string& folder) {
         return kExitFileFailed;
     }
     // The server runs until lytag exits.
-    std::thread(ServeCddb, listener, db, folder + "/cddb-requests.log", CddbServerMode::kNormal).detach();
-    return CdCommand({"--device", image, "--server", "127.0.0.1:" + std::to_string(port),
-                      "--timeout", "20"});
+    std::thread(ServeCddb, listener, db, folder + "/cddb-requests.log", CddbServerMode::kNormal)
+        .detach();
+    return CdCommand(
+        {"--device", image, "--server", "127.0.0.1:" + std::to_string(port), "--timeout", "20"});
 }

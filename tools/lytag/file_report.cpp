@@ -121,7 +121,9 @@ nlohmann::json InfoValue(const std::string& text) {
 
 }  // namespace
 
-std::string DescriptionTemplate() { return HostText(LYTEXT_TOKEN_ARTIST) + " - " + HostText(LYTEXT_TOKEN_TITLE); }
+std::string DescriptionTemplate() {
+    return HostText(LYTEXT_TOKEN_ARTIST) + " - " + HostText(LYTEXT_TOKEN_TITLE);
+}
 
 bool ReadReport(const std::string& path, FileReport* report) {
     IBaseTag* handle = TagParserOpenFile(path.c_str());

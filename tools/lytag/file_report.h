@@ -12,10 +12,10 @@
 struct FileReport {
     std::string file;
     int type = 0;
-    std::vector<std::pair<std::string, std::wstring>> fields;  // non-empty ones, by lytag's names
+    std::vector<std::pair<std::string, std::wstring>> fields;    // non-empty ones, by lytag's names
     std::vector<std::pair<std::string, std::wstring>> comments;  // other named comments (Ogg)
-    std::vector<std::wstring> descriptions;                    // kinds 0 to 9
-    std::vector<std::pair<int, std::wstring>> info;            // non-empty kinds
+    std::vector<std::wstring> descriptions;                      // kinds 0 to 9
+    std::vector<std::pair<int, std::wstring>> info;              // non-empty kinds
     int start = 0;
     int end = 0;
     int length = 0;

@@ -33,7 +33,8 @@ bool CollectFiles(const std::string& folder, std::vector<std::string>* files,
     if (!fs::is_directory(folder, error)) return false;
     std::vector<std::string> found;
     // Linked folders are not followed, so a link back up cannot loop the walk.
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                        error);
     if (error) return false;
     for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (error) {

@@ -28,7 +28,8 @@ std::string MakeCdImage(const std::string& folder, const std::string& name,
         char number[24];
         std::snprintf(number, sizeof number, "%02zu", track + 1);
         cue << "  TRACK " << number << " AUDIO\n    INDEX 01 " << Msf(start) << "\n";
-        for (int frame = 0; frame < trackFrames[track]; ++frame) bin.write(silence.data(), kFrameBytes);
+        for (int frame = 0; frame < trackFrames[track]; ++frame)
+            bin.write(silence.data(), kFrameBytes);
         start += trackFrames[track];
     }
     bin.close();

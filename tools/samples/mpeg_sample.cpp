@@ -4,9 +4,13 @@
 
 namespace {
 
-void Append(MpegBytes* out, const MpegBytes& more) { out->insert(out->end(), more.begin(), more.end()); }
+void Append(MpegBytes* out, const MpegBytes& more) {
+    out->insert(out->end(), more.begin(), more.end());
+}
 
-void AppendText(MpegBytes* out, const std::string& text) { out->insert(out->end(), text.begin(), text.end()); }
+void AppendText(MpegBytes* out, const std::string& text) {
+    out->insert(out->end(), text.begin(), text.end());
+}
 
 // `text` in a field of `size` bytes, zero padded.
 void AppendField(MpegBytes* out, const std::string& text, size_t size) {
@@ -16,11 +20,13 @@ void AppendField(MpegBytes* out, const std::string& text, size_t size) {
 }
 
 void AppendSyncSafe(MpegBytes* out, uint32_t value) {
-    for (int shift = 21; shift >= 0; shift -= 7) out->push_back(static_cast<unsigned char>((value >> shift) & 0x7F));
+    for (int shift = 21; shift >= 0; shift -= 7)
+        out->push_back(static_cast<unsigned char>((value >> shift) & 0x7F));
 }
 
 void AppendBigEndian(MpegBytes* out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<unsigned char>(value >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->push_back(static_cast<unsigned char>(value >> shift));
 }
 
 }  // namespace
@@ -52,8 +58,9 @@ MpegBytes MakeId3v23Tag(const std::vector<std::pair<std::string, std::string>>& 
     return tag;
 }
 
-MpegBytes MakeId3v1Tag(const std::string& title, const std::string& artist, const std::string& album,
-                       const std::string& year, const std::string& comment, int track, int genre) {
+MpegBytes MakeId3v1Tag(const std::string& title, const std::string& artist,
+                       const std::string& album, const std::string& year,
+                       const std::string& comment, int track, int genre) {
     MpegBytes tag;
     AppendText(&tag, "TAG");
     AppendField(&tag, title, 30);
@@ -76,6 +83,7 @@ MpegBytes MakeMp3Sample() {
                                    {"TRCK", "1/3"}});
     // Two seconds: 44100 / 1152 frames per second.
     Append(&out, MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 77));
-    Append(&out, MakeId3v1Tag("Morning Tone", "The Samples", "Made From Code", "2024", "lytag demo", 1, 52));
+    Append(&out, MakeId3v1Tag("Morning Tone", "The Samples", "Made From Code", "2024", "lytag demo",
+                              1, 52));
     return out;
 }

@@ -22,8 +22,9 @@ MpegBytes MakeMpegFrames(uint32_t header, int frameLength, int count);
 MpegBytes MakeId3v23Tag(const std::vector<std::pair<std::string, std::string>>& textFrames);
 
 // An ID3v1.1 tag: 128 bytes, texts cut to their fields.
-MpegBytes MakeId3v1Tag(const std::string& title, const std::string& artist, const std::string& album,
-                       const std::string& year, const std::string& comment, int track, int genre);
+MpegBytes MakeId3v1Tag(const std::string& title, const std::string& artist,
+                       const std::string& album, const std::string& year,
+                       const std::string& comment, int track, int genre);
 
 // A tagged two-second MP3: an ID3v2.3 tag, 128 kbit/s frames, an ID3v1 tag.
 MpegBytes MakeMp3Sample();

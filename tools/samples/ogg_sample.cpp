@@ -27,8 +27,8 @@ void DrainPackets(vorbis_dsp_state* dsp, vorbis_block* block, std::vector<Vorbis
     }
 }
 
-void EncodeSamples(vorbis_dsp_state* dsp, vorbis_block* block, double seconds, int rate, int channels,
-                   std::vector<VorbisPacket>* out) {
+void EncodeSamples(vorbis_dsp_state* dsp, vorbis_block* block, double seconds, int rate,
+                   int channels, std::vector<VorbisPacket>* out) {
     const long total = static_cast<long>(seconds * rate);
     const long step = 1024;
     for (long done = 0; done < total; done += step) {
@@ -37,7 +37,8 @@ void EncodeSamples(vorbis_dsp_state* dsp, vorbis_block* block, double seconds, i
         for (int c = 0; c < channels; ++c) {
             double frequency = 440.0 * (1 + c * 0.25);
             for (long i = 0; i < count; ++i) {
-                buffer[c][i] = static_cast<float>(0.3 * std::sin(2 * M_PI * frequency * (done + i) / rate));
+                buffer[c][i] =
+                    static_cast<float>(0.3 * std::sin(2 * M_PI * frequency * (done + i) / rate));
             }
         }
         vorbis_analysis_wrote(dsp, static_cast<int>(count));
@@ -85,7 +86,8 @@ VorbisPackets EncodeVorbisTone(double seconds, int rate, int channels, float qua
     return packets;
 }
 
-void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule, long number, bool last) {
+void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule,
+                        long number, bool last) {
     ogg_packet packet{};
     packet.packet = const_cast<unsigned char*>(data.data());
     packet.bytes = static_cast<long>(data.size());
@@ -113,7 +115,8 @@ OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int pack
         const auto& audio = packets.audio[i];
         submit(audio.data, audio.granule, number++, i + 1 == packets.audio.size());
         if (packetsPerPage > 0) {
-            // No size limit: a page holds its packets (up to 255 segments) however many bytes they make.
+            // No size limit: a page holds its packets (up to 255 segments) however many bytes they
+            // make.
             if ((i + 1) % static_cast<size_t>(packetsPerPage) == 0) {
                 while (ogg_stream_flush_fill(&stream, &page, INT_MAX)) WritePage(page, &out);
             }
@@ -127,14 +130,15 @@ OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int pack
 }
 
 OggBytes MakeOggVorbis(const OggSampleSpec& layout) {
-    return MuxVorbisStream(EncodeVorbisTone(layout.seconds, layout.rate, layout.channels, layout.quality, layout.comments),
+    return MuxVorbisStream(EncodeVorbisTone(layout.seconds, layout.rate, layout.channels,
+                                            layout.quality, layout.comments),
                            layout.serial);
 }
 
 OggBytes MakeOggSample() {
     OggSampleSpec layout;
     layout.seconds = 3;
-    layout.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples", "DATE=2024", "TRACKNUMBER=2",
-                     "ENCODER=libvorbisenc"};
+    layout.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples",
+                       "DATE=2024",          "TRACKNUMBER=2",   "ENCODER=libvorbisenc"};
     return MakeOggVorbis(layout);
 }

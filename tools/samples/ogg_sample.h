@@ -31,7 +31,8 @@ VorbisPackets EncodeVorbisTone(double seconds, int rate, int channels, float qua
                                const std::vector<std::string>& comments = {});
 
 // Submits one packet to `stream`; the first (number 0) begins the stream.
-void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule, long number, bool last);
+void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t granule,
+                        long number, bool last);
 
 // Lays the packets into pages of logical stream `serial`: the identification
 // header alone on the first page, the comment and setup headers flushed

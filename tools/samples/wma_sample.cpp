@@ -65,8 +65,8 @@ Bytes FileProperties(const FileSpec& layout, uint64_t fileSize) {
     Put(&body, layout.packets, 8);
     Put(&body, uint64_t{layout.packets} * 1000000, 8);  // play duration: 0.1 s a packet
     Put(&body, uint64_t{layout.packets} * 1000000, 8);  // send duration
-    Put(&body, 0, 8);                                 // preroll, ms
-    Put(&body, 2, 4);                                 // seekable
+    Put(&body, 0, 8);                                   // preroll, ms
+    Put(&body, 2, 4);                                   // seekable
     Put(&body, layout.packetSize, 4);
     Put(&body, layout.packetSize, 4);
     Put(&body, 64000, 4);
@@ -195,9 +195,9 @@ Bytes Packet(uint32_t index, uint32_t size) {
     Put(&out, index * 100, 4);  // send time, ms
     Put(&out, 100, 2);          // duration, ms
     const uint32_t payload = size - 26;
-    out.push_back(0x81);        // key frame of stream 1
+    out.push_back(0x81);  // key frame of stream 1
     out.push_back(static_cast<unsigned char>(index));
-    Put(&out, 0, 4);            // offset into the media object
+    Put(&out, 0, 4);  // offset into the media object
     out.push_back(8);
     Put(&out, payload, 4);      // media object size
     Put(&out, index * 100, 4);  // presentation time

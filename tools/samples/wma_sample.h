@@ -15,7 +15,14 @@ namespace asf {
 
 using Bytes = std::vector<unsigned char>;
 
-enum class Type : uint16_t { kUnicode = 0, kBytes = 1, kBool = 2, kDword = 3, kQword = 4, kWord = 5 };
+enum class Type : uint16_t {
+    kUnicode = 0,
+    kBytes = 1,
+    kBool = 2,
+    kDword = 3,
+    kQword = 4,
+    kWord = 5
+};
 // Which header object holds an attribute.
 enum class Place { kExtendedContent, kMetadata, kMetadataLibrary };
 
@@ -29,7 +36,8 @@ struct Attribute {
 
     static Attribute Text(std::u16string name, const std::u16string& value,
                           Place place = Place::kExtendedContent, uint16_t stream = 0);
-    static Attribute Dword(std::u16string name, uint32_t value, Place place = Place::kExtendedContent);
+    static Attribute Dword(std::u16string name, uint32_t value,
+                           Place place = Place::kExtendedContent);
 };
 
 // The five content-description texts; an empty one is stored with length 0.

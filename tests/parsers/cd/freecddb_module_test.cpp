@@ -34,7 +34,8 @@ const std::string kSymbols =
     "Bj\xC3\xB6rk \xE2\x9C\x93 Caf\xC3\xA9 \xF0\x9F\x8E\xB5 \xE6\x97\xA5\xE6\x9C\xAC";
 
 void CountNotice(const char* unit, unsigned message, int a, int b) {
-    if (std::string(unit) == "playlist" && message == LYNOTIFY_CD_NAMES_ARRIVED && a == 0 && b == 0) ++g_notices;
+    if (std::string(unit) == "playlist" && message == LYNOTIFY_CD_NAMES_ARRIVED && a == 0 && b == 0)
+        ++g_notices;
 }
 
 // Polls `done` until it is true, for up to 20 seconds.
@@ -278,9 +279,10 @@ TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {
     // Each step puts another disc in the drive; only a force or refresh word of 1
     // asks the drive again, and the refresh word is then cleared.
     // Force, refresh word, disc in the drive, disc seen:
-    const std::tuple<int, int, std::string, std::string> steps[] = {
-        {0, 0, "0d000904", "0d000903"}, {5, 5, "0d000905", "0d000903"},
-        {1, 0, "0d000906", "0d000906"}, {0, 1, "0d000903", "0d000903"}};
+    const std::tuple<int, int, std::string, std::string> steps[] = {{0, 0, "0d000904", "0d000903"},
+                                                                    {5, 5, "0d000905", "0d000903"},
+                                                                    {1, 0, "0d000906", "0d000906"},
+                                                                    {0, 1, "0d000903", "0d000903"}};
     for (const auto& [force, refresh, disc, seen] : steps) {
         engine_.SetDisc(1, disc + " 3 150 300 525 11");
         SetForceFreeCDDB(force);

@@ -51,8 +51,12 @@ TEST(FreeDBClientTest, PathsNameTheDriveByLetterAndTheTrackByEveryDigit) {
     ASSERT_TRUE(g_engineReady);
     // path, drive, track
     const std::tuple<std::string, int, int> cases[] = {
-        {"D:\\Track05.cda", 0, 5}, {"e:\\Track 3 of 12.cda", 1, 312}, {"Z:\\Track.cda", 30, 0},
-        {"1:\\Track07.cda", 0, 107}, {"", 0, 0}, {"\xC4:\\99999999999999.cda", 0, 2147483647}};
+        {"D:\\Track05.cda", 0, 5},
+        {"e:\\Track 3 of 12.cda", 1, 312},
+        {"Z:\\Track.cda", 30, 0},
+        {"1:\\Track07.cda", 0, 107},
+        {"", 0, 0},
+        {"\xC4:\\99999999999999.cda", 0, 2147483647}};
     for (const auto& [path, drive, track] : cases) {
         std::wstring wide(path.begin(), path.end());
         EXPECT_EQ(DriveIndexFromPath(path), drive) << path;

@@ -34,7 +34,8 @@ Bytes TagOfSize(size_t size, const std::string& title) {
 // An ID3v2.3 tag holding a JPEG picture of `data`, then the title.
 Bytes PictureTag(const Bytes& data, const std::string& title) {
     return MakeId3v23Tag(
-        {{"APIC", std::string("image/jpeg\0\x03\0", 13) + std::string(data.begin(), data.end())}, {"TIT2", title}});
+        {{"APIC", std::string("image/jpeg\0\x03\0", 13) + std::string(data.begin(), data.end())},
+         {"TIT2", title}});
 }
 
 // `tag`, `frames` frames of 128 kbit/s (417 bytes each), an ID3v1 tag.
@@ -121,26 +122,34 @@ TEST_F(MpegFileUseTest, AnswersAreTheSameWhereverDataMeetsABlockEdge) {
     // over 64 KiB (150 frames and an ID3v1 tag leave the rest to the tag).
     const int kFrames = 150;
     const int kAroundWhole = 65536 - kFrames * kMp3FrameLength128k - 128;
-    const int tagSizes[] = {40,           300,          16384 - 11,   16384 - 1,    16384,        16384 + 1,
-                            16384 + 417,  32768 - 4,    65536 - 417,  65536 + 2,    70000,        kAroundWhole - 1,
+    const int tagSizes[] = {40,           300,
+                            16384 - 11,   16384 - 1,
+                            16384,        16384 + 1,
+                            16384 + 417,  32768 - 4,
+                            65536 - 417,  65536 + 2,
+                            70000,        kAroundWhole - 1,
                             kAroundWhole, kAroundWhole + 1};
     for (int tagSize : tagSizes) {
         for (int frames : {kFrames, 3000}) {
             const Bytes file = Song(TagOfSize(static_cast<size_t>(tagSize), "two"), frames);
             OpenedFile handle(dir_.Write("edge.mp3", file));
             ASSERT_NE(handle.get(), nullptr) << tagSize;
-            const std::string where = std::to_string(tagSize) + " + " + std::to_string(frames) + " frames";
+            const std::string where =
+                std::to_string(tagSize) + " + " + std::to_string(frames) + " frames";
             EXPECT_EQ(TagParserGetData(handle.get(), FIELD_TITLE2), "two") << where;
             EXPECT_EQ(TagParserGetData(handle.get(), FIELD_TITLE), "one") << where;
-            EXPECT_EQ(TagParserGetFileInfo(handle.get(), 2) + " " + TagParserGetFileInfo(handle.get(), 3) + " " +
+            EXPECT_EQ(TagParserGetFileInfo(handle.get(), 2) + " " +
+                          TagParserGetFileInfo(handle.get(), 3) + " " +
                           TagParserGetFileInfo(handle.get(), 10),
                       "128 44100 " + std::to_string(tagSize))
                 << where;
-            EXPECT_EQ(Locate(handle.get()), Expected(tagSize, static_cast<int>(file.size()))) << where;
+            EXPECT_EQ(Locate(handle.get()), Expected(tagSize, static_cast<int>(file.size())))
+                << where;
         }
     }
     // Pictures read past a block's edge, and straight into place.
-    for (size_t pictureSize : {size_t{16000}, size_t{16384}, size_t{16384 * 3 + 5}, size_t{300000}}) {
+    for (size_t pictureSize :
+         {size_t{16000}, size_t{16384}, size_t{16384 * 3 + 5}, size_t{300000}}) {
         const Bytes picture = PatternBytes(pictureSize, 5);
         const Bytes tag = PictureTag(picture, "three");
         const Bytes file = Song(tag, 100);
@@ -149,9 +158,11 @@ TEST_F(MpegFileUseTest, AnswersAreTheSameWhereverDataMeetsABlockEdge) {
         EXPECT_EQ(TagParserGetData(handle.get(), FIELD_TITLE2), "three") << pictureSize;
         ASSERT_EQ(TagParserGetData(handle.get(), FIELD_PICTURE_INFO), std::to_string(pictureSize));
         Bytes copied(pictureSize);
-        EXPECT_EQ(TagParserGetAttachedPictureData(handle.get(), copied.data()), static_cast<int>(pictureSize));
+        EXPECT_EQ(TagParserGetAttachedPictureData(handle.get(), copied.data()),
+                  static_cast<int>(pictureSize));
         EXPECT_TRUE(copied == picture) << pictureSize;
-        EXPECT_EQ(Locate(handle.get()), Expected(static_cast<int>(tag.size()), static_cast<int>(file.size())))
+        EXPECT_EQ(Locate(handle.get()),
+                  Expected(static_cast<int>(tag.size()), static_cast<int>(file.size())))
             << pictureSize;
     }
 }
@@ -185,7 +196,8 @@ TEST_F(MpegFileUseTest, FileLeftAloneAnswersAsWhenOpened) {
     const Range first = Locate(handle.get());
     EXPECT_EQ(first, Expected(2000, static_cast<int>(file.size())));
     const std::string report = TagParserGetFileInfo(handle.get(), 0);
-    for (int i = 0; i < 50; ++i) OpenedFile other(dir_.Write("other.mp3", Song(TagOfSize(100, "x"), 10)));
+    for (int i = 0; i < 50; ++i)
+        OpenedFile other(dir_.Write("other.mp3", Song(TagOfSize(100, "x"), 10)));
     EXPECT_EQ(Locate(handle.get()), first);
     EXPECT_EQ(TagParserGetFileInfo(handle.get(), 0), report);
     TagParserSetData(handle.get(), FIELD_TITLE2, "saved");
@@ -209,7 +221,8 @@ TEST_F(MpegFileUseTest, ChangedOrReplacedFileIsNotReadUntilItIsBack) {
              WriteBytes(path + ".copy", original);
              ASSERT_EQ(rename((path + ".copy").c_str(), path.c_str()), 0);
          }},
-        {"deleted", [](const std::string& path, const Bytes&) { ASSERT_EQ(unlink(path.c_str()), 0); }},
+        {"deleted",
+         [](const std::string& path, const Bytes&) { ASSERT_EQ(unlink(path.c_str()), 0); }},
         {"rewritten in place",
          [](const std::string& path, const Bytes& original) {
              Bytes changed = original;
@@ -217,10 +230,12 @@ TEST_F(MpegFileUseTest, ChangedOrReplacedFileIsNotReadUntilItIsBack) {
              WriteBytes(path, changed);
              SetModified(path, 2000000000);
          }},
-        {"grown", [](const std::string& path, const Bytes& original) {
+        {"grown",
+         [](const std::string& path, const Bytes& original) {
              WriteBytes(path, Concat({original, {0}}));
          }},
-        {"only its time changed", [](const std::string& path, const Bytes&) { SetModified(path, 2000000000); }},
+        {"only its time changed",
+         [](const std::string& path, const Bytes&) { SetModified(path, 2000000000); }},
     };
     for (const Change& change : changes) {
         const Bytes original = Song(TagOfSize(3000, "mine"), 400);

@@ -18,7 +18,9 @@
 
 namespace TagLib {
 // Lets test messages show TagLib text.
-inline std::ostream& operator<<(std::ostream& out, const String& text) { return out << text.to8Bit(true); }
+inline std::ostream& operator<<(std::ostream& out, const String& text) {
+    return out << text.to8Bit(true);
+}
 }  // namespace TagLib
 
 namespace {
@@ -81,8 +83,10 @@ TEST(TagModelTest, CombinedTagPrefersTheFirstTagAndWritesBoth) {
     id3v1.setTitle("ID3v1 Title");
     id3v1.setArtist("ID3v1 Artist");
     id3v1.setTrack(7);
-    CombinedTag combined(std::make_unique<APEExtendedTag>(ape.get()), std::make_unique<ID3v1ExtendedTag>(&id3v1));
-    EXPECT_EQ(combined.title() + "|" + combined.artist() + "|" + combined.track(), "APE Title|ID3v1 Artist|7");
+    CombinedTag combined(std::make_unique<APEExtendedTag>(ape.get()),
+                         std::make_unique<ID3v1ExtendedTag>(&id3v1));
+    EXPECT_EQ(combined.title() + "|" + combined.artist() + "|" + combined.track(),
+              "APE Title|ID3v1 Artist|7");
     combined.setAlbum("Both");
     EXPECT_EQ(ape->album() + id3v1.album(), "BothBoth");
     combined.setComposer("ignored");

@@ -29,7 +29,8 @@ Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()
 
 // `value` as `bytes` big-endian bytes, with `syncSafe` seven bits to a byte.
 void Put(Bytes* out, uint32_t value, int bytes, bool syncSafe) {
-    for (int i = bytes - 1; i >= 0; --i) out->push_back((syncSafe ? value >> 7 * i & 0x7F : value >> 8 * i) & 0xFF);
+    for (int i = bytes - 1; i >= 0; --i)
+        out->push_back((syncSafe ? value >> 7 * i & 0x7F : value >> 8 * i) & 0xFF);
 }
 
 // One ID3v2 frame of tag version `major` (2: three-letter id and 3-byte size;
@@ -42,21 +43,27 @@ Bytes Frame(int major, const std::string& id, const Bytes& body) {
 }
 
 // A Latin-1 text frame in a tag of version `v`.
-Bytes Text(int v, const std::string& id, const std::string& s) { return Frame(v, id, Concat({{0}, TextBytes(s)})); }
+Bytes Text(int v, const std::string& id, const std::string& s) {
+    return Frame(v, id, Concat({{0}, TextBytes(s)}));
+}
 
 // COMM/USLT: Latin-1, `language`, empty description, the text.
-Bytes Commented(int major, const std::string& id, const std::string& text, const std::string& language = "eng") {
+Bytes Commented(int major, const std::string& id, const std::string& text,
+                const std::string& language = "eng") {
     return Frame(major, id, Concat({{0}, TextBytes(language), {0}, TextBytes(text)}));
 }
 
 // APIC: Latin-1, `mime`, picture type 3, `description`, the data.
-Bytes Picture(int major, const std::string& mime, const std::string& description, const Bytes& data) {
-    return Frame(major, "APIC", Concat({{0}, TextBytes(mime), {0, 3}, TextBytes(description), {0}, data}));
+Bytes Picture(int major, const std::string& mime, const std::string& description,
+              const Bytes& data) {
+    return Frame(major, "APIC",
+                 Concat({{0}, TextBytes(mime), {0, 3}, TextBytes(description), {0}, data}));
 }
 
 // An ID3v2.`major` tag: `frames`, then `padding` zero bytes; a `declaredSize`
 // other than 0 replaces the size the header states.
-Bytes Tag(int major, const std::vector<Bytes>& frames, size_t padding = 0, uint32_t declaredSize = 0) {
+Bytes Tag(int major, const std::vector<Bytes>& frames, size_t padding = 0,
+          uint32_t declaredSize = 0) {
     Bytes body = Concat(frames);
     body.resize(body.size() + padding, 0);
     Bytes out = {'I', 'D', '3', static_cast<unsigned char>(major), 0, 0};
@@ -67,7 +74,9 @@ Bytes Tag(int major, const std::vector<Bytes>& frames, size_t padding = 0, uint3
 Bytes Id3v1(const std::string& title) { return MakeId3v1Tag(title, "", "", "", "", 0, 255); }
 
 // `count` frames of 128 kbit/s MPEG-1 Layer III, 417 bytes each.
-Bytes Mp3Frames(int count = 20) { return MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, count); }
+Bytes Mp3Frames(int count = 20) {
+    return MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, count);
+}
 
 bool Contains(const Bytes& data, const std::string& text) {
     return std::search(data.begin(), data.end(), text.begin(), text.end()) != data.end();
@@ -88,21 +97,25 @@ std::string WideToUtf8ForTest(const std::wstring& text) {
             out += {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
                     static_cast<char>(0x80 | (u & 0x3F))};
         } else {
-            out += {static_cast<char>(0xF0 | u >> 18), static_cast<char>(0x80 | (u >> 12 & 0x3F)),
-                    static_cast<char>(0x80 | (u >> 6 & 0x3F)), static_cast<char>(0x80 | (u & 0x3F))};
+            out +=
+                {static_cast<char>(0xF0 | u >> 18), static_cast<char>(0x80 | (u >> 12 & 0x3F)),
+                 static_cast<char>(0x80 | (u >> 6 & 0x3F)), static_cast<char>(0x80 | (u & 0x3F))};
         }
     }
     return out;
 }
 
 std::string MutagenDump(const std::string& path) {
-    return RunPython("import sys\nfrom mutagen.id3 import ID3\nsys.stdout.reconfigure(encoding='utf-8')\n"
-                     "tag = ID3(sys.argv[1], load_v1=False)\nprint(tag.version)\n"
-                     "for f in tag.values(): print(int(f.encoding), f.pprint())\n",
-                     {path}).out;
+    return RunPython(
+               "import sys\nfrom mutagen.id3 import ID3\nsys.stdout.reconfigure(encoding='utf-8')\n"
+               "tag = ID3(sys.argv[1], load_v1=False)\nprint(tag.version)\n"
+               "for f in tag.values(): print(int(f.encoding), f.pprint())\n",
+               {path})
+        .out;
 }
 
-constexpr char kNoMutagen[] = "python3-mutagen is missing: install it to check with an independent reader";
+constexpr char kNoMutagen[] =
+    "python3-mutagen is missing: install it to check with an independent reader";
 
 // One handle on the file last written.
 class MpegTest : public ModuleTest {
@@ -135,29 +148,48 @@ protected:
 };
 
 TEST_F(MpegTest, TechnicalTextsFollowTheFirstFrameAndTheReportListsThemAll) {
-    // The plain header's "NO" and "None" are in the report below; dual channel reads as joint stereo.
+    // The plain header's "NO" and "None" are in the report below; dual channel reads as joint
+    // stereo.
     const std::tuple<uint32_t, int, const char*> cases[] = {
-        {0xFFFB9000, 7, "Stereo"},   {0xFFFB9080, 7, "JointStereo"}, {0xFFFB90C0, 7, "SingleChannel"},
-        {0xFFFB9003, 14, "CCIT J.17"}, {0xFFFB9001, 14, "50/15 ms"}, {0xFFFB9002, 14, "reserved"},
-        {0xFFFA9000, 13, "YES"},     {0xFFFB9008, 11, "YES"},        {0xFFFB9004, 12, "YES"},
-        {0xFFF39000, 3, "22050"},    {0xFFF39000, 15, "MPEG 2.0 Layer 3"}, {0xFFFD9000, 15, "MPEG 1.0 Layer 2"},
-        {0xFFFB9000, 2, "128"},      {0xFFFB9000, 6, "NO"}, {0xFFFB9000, 10, ""}, {0xFFFB9000, 16, ""},
+        {0xFFFB9000, 7, "Stereo"},
+        {0xFFFB9080, 7, "JointStereo"},
+        {0xFFFB90C0, 7, "SingleChannel"},
+        {0xFFFB9003, 14, "CCIT J.17"},
+        {0xFFFB9001, 14, "50/15 ms"},
+        {0xFFFB9002, 14, "reserved"},
+        {0xFFFA9000, 13, "YES"},
+        {0xFFFB9008, 11, "YES"},
+        {0xFFFB9004, 12, "YES"},
+        {0xFFF39000, 3, "22050"},
+        {0xFFF39000, 15, "MPEG 2.0 Layer 3"},
+        {0xFFFD9000, 15, "MPEG 1.0 Layer 2"},
+        {0xFFFB9000, 2, "128"},
+        {0xFFFB9000, 6, "NO"},
+        {0xFFFB9000, 10, ""},
+        {0xFFFB9000, 16, ""},
     };
     for (const auto& [header, kind, text] : cases) {
         // 128 kbit/s frames: 261 bytes in MPEG-2 Layer III, 522 in MPEG-1 Layer II.
-        Open(MakeMpegFrames(header, header == 0xFFF39000 ? 261 : header == 0xFFFD9000 ? 522 : 417, 30));
+        Open(MakeMpegFrames(header,
+                            header == 0xFFF39000   ? 261
+                            : header == 0xFFFD9000 ? 522
+                                                   : 417,
+                            30));
         Locate();
-        EXPECT_EQ(TagParserGetFileInfo(handle_, kind), text) << std::hex << header << " kind " << kind;
+        EXPECT_EQ(TagParserGetFileInfo(handle_, kind), text)
+            << std::hex << header << " kind " << kind;
     }
 
-    Bytes file = Concat({Tag(4, {Text(4, "TIT2", "x")}, 78), Mp3Frames(100)});  // a tag of 100 bytes
+    Bytes file =
+        Concat({Tag(4, {Text(4, "TIT2", "x")}, 78), Mp3Frames(100)});  // a tag of 100 bytes
     Open(file);
     EXPECT_EQ(TagParserGetFileType(handle_), FILE_TYPE_MP3);
     int start = 21, count = 1000;
     EXPECT_EQ(TagParserGetMD5(handle_, &start, &count), Md5sum(file, 21, 1000));
     Locate();
     EXPECT_EQ(TagParserGetFileInfo(handle_, 0),
-              "File size: 41800 bytes\nID3v2 tag size: 100 bytes\nLength: 0:02\nCRC: NO\nCopyrighted: NO\n"
+              "File size: 41800 bytes\nID3v2 tag size: 100 bytes\nLength: 0:02\nCRC: "
+              "NO\nCopyrighted: NO\n"
               "Original: NO\nEmphasis: None\nMPEG 1.0, Layer 3\nBit rate: 128 kbit/s, 100 frames\n"
               "Channel mode: Stereo\n");
     EXPECT_EQ(TagParserGetFileInfo(handle_, 1) + "|" + TagParserGetFileInfo(handle_, 5) + "|" +
@@ -166,12 +198,13 @@ TEST_F(MpegTest, TechnicalTextsFollowTheFirstFrameAndTheReportListsThemAll) {
 
     Bytes vbr = Mp3Frames(40);
     const Bytes xing = {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0, 0, 0x04, 0xD2};  // frame count 1234
-    std::copy(xing.begin(), xing.end(), vbr.begin() + 4 + 32);               // after the side information
+    std::copy(xing.begin(), xing.end(), vbr.begin() + 4 + 32);  // after the side information
     Open(vbr);
     EXPECT_EQ(TagParserGetFileInfo(handle_, 6), "NO");  // before any search
     Locate();
     EXPECT_EQ(TagParserGetFileInfo(handle_, 6), "YES");
-    EXPECT_NE(TagParserGetFileInfo(handle_, 0).find(" kbit/s(VBR), 1234 frames\n"), std::string::npos);
+    EXPECT_NE(TagParserGetFileInfo(handle_, 0).find(" kbit/s(VBR), 1234 frames\n"),
+              std::string::npos);
 }
 
 TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
@@ -180,7 +213,8 @@ TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
     Bytes tag1000 = Tag(4, {lyricsFrame}, 1000 - 10 - lyricsFrame.size());
     // Five frame candidates, none followed by another frame.
     Bytes broken = MakeMpegFrames(kMp3Header128k, 420, 5);
-    const std::tuple<const char*, Bytes, int, int> cases[] = {  // name, file, start, end - file size
+    const std::tuple<const char*, Bytes, int, int> cases[] = {
+        // name, file, start, end - file size
         {"no tags", Mp3Frames(), 0, 0},
         {"ID3v1 only", Concat({Mp3Frames(), Id3v1("t")}), 0, -128},
         {"ID3v2 with lyrics", Concat({tag1000, Mp3Frames()}), 1000, 950},
@@ -191,8 +225,10 @@ TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
     for (const auto& [name, file, start, endMinusSize] : cases) {
         Open(file);
         int result = Locate();
-        EXPECT_EQ(std::make_tuple(start_, end_, result),
-                  std::make_tuple(start, static_cast<int>(file.size()) + endMinusSize, end_ - start_)) << name;
+        EXPECT_EQ(
+            std::make_tuple(start_, end_, result),
+            std::make_tuple(start, static_cast<int>(file.size()) + endMinusSize, end_ - start_))
+            << name;
     }
 }
 
@@ -202,20 +238,35 @@ TEST_F(MpegTest, DescriptionsTakeThePreferredTagAndFillEveryPlaceholder) {
          "Live Set.mp3");
     const std::string cases[][4] = {
         {"2", "1", "", "Two - LP - Band"},
-        {"5", "0", "%folder%/%artist% %title%/%title% %year% 100%%", dir_.path() + "/Band One/One 1999 100%"},
+        {"5", "0", "%folder%/%artist% %title%/%title% %year% 100%%",
+         dir_.path() + "/Band One/One 1999 100%"},
         {"5", "1", "%title% [%album%] %filename%|%track%|%genre%", "Two [LP] Live Set|4|Rock"},
         {"5", "0", "%comment%", "Live Set"},  // nothing filled: the file title
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(TagParserGetDescription(handle_, std::stoi(c[0]), c[2].c_str(), std::stoi(c[1])), c[3]) << c[2];
+        EXPECT_EQ(TagParserGetDescription(handle_, std::stoi(c[0]), c[2].c_str(), std::stoi(c[1])),
+                  c[3])
+            << c[2];
     }
 }
 
 TEST_F(MpegTest, GenreIsReadByTheRulesOfTheTagVersion) {
-    const std::tuple<int, std::string, const char*> cases[] = {  // version, field, genre
-        {4, "17", "Rock"},   {4, "147", "Synthpop"}, {4, "148", ""},      {4, "255", ""},  {4, "256", "256"},
-        {3, "(17)", "Rock"}, {3, "17", "17"},        {2, "(9)", "Metal"}, {3, "(17)Grunge Pop", "Grunge Pop"},
-        {4, std::string("13\0Indie Folk\0" "80", 16), "Pop Indie Folk Folk"},
+    const std::tuple<int, std::string, const char*> cases[] = {
+        // version, field, genre
+        {4, "17", "Rock"},
+        {4, "147", "Synthpop"},
+        {4, "148", ""},
+        {4, "255", ""},
+        {4, "256", "256"},
+        {3, "(17)", "Rock"},
+        {3, "17", "17"},
+        {2, "(9)", "Metal"},
+        {3, "(17)Grunge Pop", "Grunge Pop"},
+        {4,
+         std::string("13\0Indie Folk\0"
+                     "80",
+                     16),
+         "Pop Indie Folk Folk"},
     };
     for (const auto& [major, field, genre] : cases) {
         Open(Concat({Tag(major, {Text(major, major == 2 ? "TCO" : "TCON", field)}), Mp3Frames()}));
@@ -224,19 +275,47 @@ TEST_F(MpegTest, GenreIsReadByTheRulesOfTheTagVersion) {
 }
 
 TEST_F(MpegTest, EachFieldReadsItsOwnTag) {
-    Bytes id3v2 = Tag(3, {Text(3, "TIT2", "New Title"), Text(3, "TPE1", "New Artist"), Text(3, "TALB", "New Album"),
-                          Text(3, "TYER", "2001"), Text(3, "TCON", "(17)Grunge Pop"), Commented(3, "COMM", "New note"),
-                          Text(3, "TRCK", "3/12"), Text(3, "TCOM", "Composer"), Text(3, "TOPE", "Original"),
-                          Text(3, "TCOP", "(c) Us"), Frame(3, "WXXX", Concat({{0, 0}, TextBytes("http://e.org/")})),
-                          Text(3, "TENC", "Encoder"), Text(3, "TBPM", "120"), Text(3, "TPOS", "1/2"),
-                          Commented(3, "USLT", "Words")});
-    Open(Concat({id3v2, Mp3Frames(), MakeId3v1Tag("Title1  ", "Artist1", "Album1", "1987", "Note1", 5, 9)}));
+    Bytes id3v2 = Tag(
+        3,
+        {Text(3, "TIT2", "New Title"), Text(3, "TPE1", "New Artist"), Text(3, "TALB", "New Album"),
+         Text(3, "TYER", "2001"), Text(3, "TCON", "(17)Grunge Pop"),
+         Commented(3, "COMM", "New note"), Text(3, "TRCK", "3/12"), Text(3, "TCOM", "Composer"),
+         Text(3, "TOPE", "Original"), Text(3, "TCOP", "(c) Us"),
+         Frame(3, "WXXX", Concat({{0, 0}, TextBytes("http://e.org/")})), Text(3, "TENC", "Encoder"),
+         Text(3, "TBPM", "120"), Text(3, "TPOS", "1/2"), Commented(3, "USLT", "Words")});
+    Open(Concat({id3v2, Mp3Frames(),
+                 MakeId3v1Tag("Title1  ", "Artist1", "Album1", "1987", "Note1", 5, 9)}));
     const std::pair<int, const char*> cases[] = {
-        {0, "Title1  "},    {1, "Artist1"},    {2, "Album1"},      {3, "1987"},       {4, "Metal"},   {5, "Note1"},
-        {6, "5"},           {7, "New Title"},  {8, "New Artist"}, {9, "New Album"},  {10, "2001"},   {11, "Grunge Pop"},
-        {12, "New note"},   {13, "3/12"},      {14, "Composer"},  {15, "Original"},  {16, "(c) Us"}, {18, "Encoder"},
-        {17, "http://e.org/"}, {26, "Words"},  {32, "120"},       {33, ""},          {34, ""},       {35, "1/2"},
-        {36, "Y"},          {37, "Y"},         {19, ""},          {27, ""},          {31, ""},       {38, ""},
+        {0, "Title1  "},
+        {1, "Artist1"},
+        {2, "Album1"},
+        {3, "1987"},
+        {4, "Metal"},
+        {5, "Note1"},
+        {6, "5"},
+        {7, "New Title"},
+        {8, "New Artist"},
+        {9, "New Album"},
+        {10, "2001"},
+        {11, "Grunge Pop"},
+        {12, "New note"},
+        {13, "3/12"},
+        {14, "Composer"},
+        {15, "Original"},
+        {16, "(c) Us"},
+        {18, "Encoder"},
+        {17, "http://e.org/"},
+        {26, "Words"},
+        {32, "120"},
+        {33, ""},
+        {34, ""},
+        {35, "1/2"},
+        {36, "Y"},
+        {37, "Y"},
+        {19, ""},
+        {27, ""},
+        {31, ""},
+        {38, ""},
         {-1, ""},
     };
     for (const auto& [id, text] : cases) EXPECT_EQ(Get(id), text) << id;
@@ -245,17 +324,23 @@ TEST_F(MpegTest, EachFieldReadsItsOwnTag) {
 TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
     // id, value, then whether an ID3v1 and an ID3v2 tag are present, and the field read back
     const std::tuple<int, const wchar_t*, const char*, const char*> cases[] = {
-        {0, L"7", "YN", "7"},     {3, L"2009-05", "YN", "2009"}, {3, L"'9x", "YN", "'9x"},  {4, L"Synthpop", "YN", "Synthpop"},
-        {4, L"rock", "YN", ""},   {6, L"3/12", "YN", "3"},       {6, L"255", "YN", "255"},  {6, L"256", "YN", ""},
-        {7, L"7", "NY", "7"},     {10, L"2009-05", "NY", "2009"}, {10, L"07x", "NY", "07x"}, {13, L"3/12", "NY", "3/12"},
-        {11, L"7", "NY", "Hip-Hop"}, {11, L"rock", "NY", "rock"}, {11, L"", "NN", ""},    {14, L"7", "NY", "7"},
-        {32, L"7", "NY", "7"},    {35, L"7", "NY", "7"},         {17, L"7", "NN", ""},      {26, L"", "NN", ""},
-        {34, L"7", "NN", ""},     {99, L"7", "NN", ""},
+        {0, L"7", "YN", "7"},        {3, L"2009-05", "YN", "2009"},
+        {3, L"'9x", "YN", "'9x"},    {4, L"Synthpop", "YN", "Synthpop"},
+        {4, L"rock", "YN", ""},      {6, L"3/12", "YN", "3"},
+        {6, L"255", "YN", "255"},    {6, L"256", "YN", ""},
+        {7, L"7", "NY", "7"},        {10, L"2009-05", "NY", "2009"},
+        {10, L"07x", "NY", "07x"},   {13, L"3/12", "NY", "3/12"},
+        {11, L"7", "NY", "Hip-Hop"}, {11, L"rock", "NY", "rock"},
+        {11, L"", "NN", ""},         {14, L"7", "NY", "7"},
+        {32, L"7", "NY", "7"},       {35, L"7", "NY", "7"},
+        {17, L"7", "NN", ""},        {26, L"", "NN", ""},
+        {34, L"7", "NN", ""},        {99, L"7", "NN", ""},
     };
     for (const auto& [id, value, has, read] : cases) {
         Open(Mp3Frames());
         EXPECT_EQ(TagParserSetDataW(handle_, id, value), 1) << id;
-        EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_HAS_ID3V2) + "|" + Get(id), std::string(has) + "|" + read)
+        EXPECT_EQ(Get(FIELD_HAS_ID3V1) + Get(FIELD_HAS_ID3V2) + "|" + Get(id),
+                  std::string(has) + "|" + read)
             << id << " " << value;
     }
 }
@@ -277,7 +362,8 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
         {"ja_JP", "EUC-JP", "\xa5\xab\xa5\xd5\xa5\xa7", L"\u30ab\u30d5\u30a7", L"???"},
     };
     for (const Case& c : cases) {
-        std::unique_ptr<BuiltLocale> built(c.source ? new BuiltLocale(c.source, c.charmap) : nullptr);
+        std::unique_ptr<BuiltLocale> built(c.source ? new BuiltLocale(c.source, c.charmap)
+                                                    : nullptr);
         if (built && !built->ok()) GTEST_SKIP() << "localedef cannot build " << c.charmap;
         ThreadLocale locale(built ? built->name() : "C.UTF-8");
         const std::string name = built ? c.charmap : "UTF-8";
@@ -311,7 +397,8 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
         std::string dump = MutagenDump(path_);
         std::string title = WideToUtf8ForTest(c.characters);
         EXPECT_NE(dump.find("3 TIT2=" + title + "\n"), std::string::npos) << name << dump;
-        EXPECT_NE(dump.find("3 COMM==   =\xc3\xa9 \xf0\x9f\x8e\xb5\n"), std::string::npos) << name << dump;
+        EXPECT_NE(dump.find("3 COMM==   =\xc3\xa9 \xf0\x9f\x8e\xb5\n"), std::string::npos)
+            << name << dump;
     }
 }
 
@@ -327,8 +414,8 @@ TEST_F(MpegTest, UrlsLongerThanTheFrameAllowsRemoveIt) {
 }
 
 TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndFillsEmptyFieldsAcross) {
-    Open(Concat({Tag(3, {Text(3, "TIT2", "Latin title"), Commented(3, "COMM", "kept", "deu"), Text(3, "TYER", "1980"),
-                         Text(3, "TRCK", "1")}),
+    Open(Concat({Tag(3, {Text(3, "TIT2", "Latin title"), Commented(3, "COMM", "kept", "deu"),
+                         Text(3, "TYER", "1980"), Text(3, "TRCK", "1")}),
                  Mp3Frames(), MakeId3v1Tag("", "", "V1 Album", "", "", 4, 255)}));
     const std::wstring artist = L"\u00c6r\u00f8 \u4e2d \U0001F600 \U00020BB7";
     TagParserSetDataW(handle_, FIELD_ARTIST2, artist.c_str());
@@ -343,17 +430,21 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndFillsEmptyFieldsA
     EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 5), (Bytes{'I', 'D', '3', 4, 0}));
     EXPECT_EQ(Bytes(saved.end() - 128, saved.end() - 122), TextBytes("TAGOne"));
     EXPECT_EQ(Bytes(saved.end() - 35, saved.end() - 31), TextBytes("1999"));
-    EXPECT_TRUE(Contains(saved, std::string("TCON\0\0\0\x03\0\0\x03" "75", 13))) << "a known genre is stored by number";
+    EXPECT_TRUE(Contains(saved, std::string("TCON\0\0\0\x03\0\0\x03"
+                                            "75",
+                                            13)))
+        << "a known genre is stored by number";
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_ARTIST2), artist);
     // Each tag's empty basic fields are filled from the other one, the filled ones kept.
-    EXPECT_EQ(Get(FIELD_TITLE2) + "|" + Get(FIELD_YEAR2) + "|" + Get(FIELD_TRACK2) + "|" + Get(FIELD_ALBUM2) + "|" +
-                  Get(FIELD_COMMENT) + "|" + Get(FIELD_LYRICS),
+    EXPECT_EQ(Get(FIELD_TITLE2) + "|" + Get(FIELD_YEAR2) + "|" + Get(FIELD_TRACK2) + "|" +
+                  Get(FIELD_ALBUM2) + "|" + Get(FIELD_COMMENT) + "|" + Get(FIELD_LYRICS),
               "Latin title|1999|4|V1 Album|kept|Verse one\nVerse two");
     if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
     std::string dump = MutagenDump(path_);
-    for (const char* line : {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "3 TDRC=1999\n",
-                             "0 USLT==   =Verse one\nVerse two\n",
-                             "3 TPE1=\xc3\x86r\xc3\xb8 \xe4\xb8\xad \xf0\x9f\x98\x80 \xf0\xa0\xae\xb7\n"}) {
+    for (const char* line :
+         {"(2, 4, 0)\n", "3 TIT2=Latin title\n", "0 COMM==deu=kept\n", "3 TDRC=1999\n",
+          "0 USLT==   =Verse one\nVerse two\n",
+          "3 TPE1=\xc3\x86r\xc3\xb8 \xe4\xb8\xad \xf0\x9f\x98\x80 \xf0\xa0\xae\xb7\n"}) {
         EXPECT_NE(dump.find(line), std::string::npos) << line << "in:\n" << dump;
     }
 }
@@ -362,24 +453,31 @@ TEST_F(MpegTest, SavesVersion24WithUtf8TextAndLatin1CommentsAndFillsEmptyFieldsA
 // set to 0 removes every tag, the APE tag too; any other keeps the APE tag.
 TEST_F(MpegTest, PresenceSwitchesSetTheMaskOrStripAtOnceAndKeepApeWithATag) {
     // An APE tag of one item, as gain tools write it: the item, then the footer.
-    const Bytes item = Concat({{5, 0, 0, 0, 0, 0, 0, 0}, TextBytes("REPLAYGAIN_TRACK_GAIN"), {0}, TextBytes("-3 dB")});
-    const Bytes ape = Concat({item, TextBytes("APETAGEX"), {0xD0, 0x07, 0, 0, static_cast<unsigned char>(item.size() + 32),
-                              0, 0, 0, 1, 0, 0, 0}, Bytes(12, 0)});
+    const Bytes item = Concat(
+        {{5, 0, 0, 0, 0, 0, 0, 0}, TextBytes("REPLAYGAIN_TRACK_GAIN"), {0}, TextBytes("-3 dB")});
+    const Bytes ape = Concat(
+        {item,
+         TextBytes("APETAGEX"),
+         {0xD0, 0x07, 0, 0, static_cast<unsigned char>(item.size() + 32), 0, 0, 0, 1, 0, 0, 0},
+         Bytes(12, 0)});
     for (int mask = -1; mask < 4; ++mask) {
         Open(Concat({Tag(4, {Text(4, "TIT2", "two")}), Mp3Frames(), ape, Id3v1("one")}));
         TagParserSetDataW(handle_, FIELD_TITLE2, L"changed");
         if (mask >= 0) TagParserSetDataW(handle_, FIELD_HAS_ID3V1, mask & 1 ? L"y" : L"N");
         if (mask > 0 && (mask & 2)) TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"Y");
-        if (mask == 0 || mask == 1) {  // switched off, the ID3v2 tag goes at once; an ID3v1 tag switched on stays even empty
+        if (mask == 0 || mask == 1) {  // switched off, the ID3v2 tag goes at once; an ID3v1 tag
+                                       // switched on stays even empty
             TagParserSetDataW(handle_, FIELD_HAS_ID3V2, L"N");
-            EXPECT_TRUE(ReadBytes(path_) == Concat({Mp3Frames(), ape, mask ? Id3v1("one") : Bytes()}));
+            EXPECT_TRUE(ReadBytes(path_) ==
+                        Concat({Mp3Frames(), ape, mask ? Id3v1("one") : Bytes()}));
             EXPECT_EQ(Get(FIELD_TITLE2) + Get(FIELD_HAS_ID3V2), "N");
             TagParserSetDataW(handle_, FIELD_TITLE, L"");
         }
         ASSERT_EQ(TagParserApplyFile(handle_), 1);
         Bytes saved = ReadBytes(path_);
         EXPECT_TRUE(mask != 0 || saved == Mp3Frames()) << "mask 0 removes every tag";
-        EXPECT_TRUE(mask != 1 || Bytes(saved.begin(), saved.begin() + Mp3Frames().size()) == Mp3Frames());
+        EXPECT_TRUE(mask != 1 ||
+                    Bytes(saved.begin(), saved.begin() + Mp3Frames().size()) == Mp3Frames());
         EXPECT_TRUE(mask != 1 || Bytes(saved.end() - 128, saved.end()) == Id3v1(""));
         // TagLib writes the APE tag back with a header of its own; the item stays.
         EXPECT_EQ(Contains(saved, "REPLAYGAIN_TRACK_GAIN"), mask != 0) << mask;
@@ -418,10 +516,12 @@ TEST_F(MpegTest, PicturesAndLyricsAreCopiedExactlyReplacedAndDeleted) {
     EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 0);
 
     Bytes stored = PatternBytes(4321, 3), image = PatternBytes(3000, 9);
-    Open(Concat({Tag(3, {Picture(3, "image/png", "Front", stored), Text(3, "TIT2", "t"), Commented(3, "USLT", "old"),
-                         Picture(3, "image/gif", "", PatternBytes(20))}),
-                 Mp3Frames()}));
-    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_LYRICS), "Front [image/png]|4321|old");
+    Open(Concat(
+        {Tag(3, {Picture(3, "image/png", "Front", stored), Text(3, "TIT2", "t"),
+                 Commented(3, "USLT", "old"), Picture(3, "image/gif", "", PatternBytes(20))}),
+         Mp3Frames()}));
+    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_LYRICS),
+              "Front [image/png]|4321|old");
     EXPECT_EQ(TagParserGetAttachedPictureData(handle_, buffer.data()), 4321);
     EXPECT_TRUE(buffer == Concat({stored, Bytes(16, 0xA5)})) << "nothing beyond the picture";
     // A new picture replaces every earlier one; a file that cannot be read changes nothing.
@@ -435,25 +535,30 @@ TEST_F(MpegTest, PicturesAndLyricsAreCopiedExactlyReplacedAndDeleted) {
     EXPECT_TRUE(Bytes(buffer.begin(), buffer.begin() + 3000) == image);
     EXPECT_EQ(TagParserDeleteAttachedPicture(handle_), 1);
     TagParserSetDataW(handle_, FIELD_LYRICS, L"");
-    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_LYRICS) + "|" + Get(FIELD_TITLE2),
+    EXPECT_EQ(Get(FIELD_PICTURE) + "|" + Get(FIELD_PICTURE_INFO) + "|" + Get(FIELD_LYRICS) + "|" +
+                  Get(FIELD_TITLE2),
               "|||t");
     if (!HaveMutagen()) GTEST_SKIP() << kNoMutagen;
-    EXPECT_EQ(MutagenDump(path_), "(2, 4, 0)\n3 TIT2=t\n0 USLT==eng=new\n0 APIC=other,  (image/jpeg, 3000 bytes)\n");
+    EXPECT_EQ(MutagenDump(path_),
+              "(2, 4, 0)\n3 TIT2=t\n0 USLT==eng=new\n0 APIC=other,  (image/jpeg, 3000 bytes)\n");
 }
 
 TEST_F(MpegTest, MalformedFilesNeverCrashOrHang) {
     std::string fifo = dir_.File("pipe.mp3"), folder = dir_.File("folder.mp3");
     ASSERT_TRUE(mkfifo(fifo.c_str(), 0600) == 0 && mkdir(folder.c_str(), 0700) == 0);
-    for (const std::string& path : {fifo, folder, dir_.File("missing.mp3")}) EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr);
-    Bytes valid = Concat({Tag(4, {Text(4, "TIT2", "title"), Commented(4, "USLT", "words")}), Mp3Frames(10),
-                          MakeId3v1Tag("t", "a", "b", "2000", "c", 1, 2)});
-    Bytes oversizedFrame = Concat({Tag(4, {Frame(4, "TIT2", TextBytes("\x03title"))}), Mp3Frames(5)});
+    for (const std::string& path : {fifo, folder, dir_.File("missing.mp3")})
+        EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr);
+    Bytes valid = Concat({Tag(4, {Text(4, "TIT2", "title"), Commented(4, "USLT", "words")}),
+                          Mp3Frames(10), MakeId3v1Tag("t", "a", "b", "2000", "c", 1, 2)});
+    Bytes oversizedFrame =
+        Concat({Tag(4, {Frame(4, "TIT2", TextBytes("\x03title"))}), Mp3Frames(5)});
     oversizedFrame[10 + 4 + 1] = 0x7F;  // the frame claims far more than the tag holds
     const Bytes cases[] = {
         Bytes(),
         PatternBytes(20000, 5),
         Bytes(valid.begin(), valid.begin() + 25),  // a cut ID3v2 tag
-        Concat({Tag(4, {Text(4, "TIT2", "t")}, 0, (256u << 20) - 1), Mp3Frames(5)}),  // a tag claiming 256 MB
+        Concat({Tag(4, {Text(4, "TIT2", "t")}, 0, (256u << 20) - 1),
+                Mp3Frames(5)}),  // a tag claiming 256 MB
         oversizedFrame,
         Concat({Tag(3, {Picture(3, "image/png", "", Bytes())}), Mp3Frames(5)}),
         Concat({Tag(4, {Frame(4, "WXXX", Bytes{0})}), Mp3Frames(5)}),
@@ -476,7 +581,9 @@ TEST_F(MpegTest, MalformedFilesNeverCrashOrHang) {
             TagParserGetFileInfo(handle, id);
             TagParserGetDescription(handle, id, "%title% %artist% %%", id & 1);
         }
-        Bytes picture(static_cast<size_t>(std::atoi(TagParserGetData(handle, FIELD_PICTURE_INFO).c_str())) + 1);
+        Bytes picture(
+            static_cast<size_t>(std::atoi(TagParserGetData(handle, FIELD_PICTURE_INFO).c_str())) +
+            1);
         TagParserGetAttachedPictureData(handle, picture.data());
         start = 0;
         TagParserGetMD5(handle, &start, &end);
@@ -503,8 +610,10 @@ long long BytesReadSoFar() {
 // player); an empty one and one holding only tags still open and save.
 TEST_F(MpegTest, FilesWithoutAudioAreNeitherWrittenNorReadWhole) {
     std::string text;
-    for (int line = 0; text.size() < 7000; ++line) text += "Line " + std::to_string(line) + ": TAG ID3 notes\n";
-    const std::tuple<const char*, Bytes, int> cases[] = {  // name, content, ApplyFile's result
+    for (int line = 0; text.size() < 7000; ++line)
+        text += "Line " + std::to_string(line) + ": TAG ID3 notes\n";
+    const std::tuple<const char*, Bytes, int> cases[] = {
+        // name, content, ApplyFile's result
         {"readme.mp3", TextBytes(text), 0},
         {"padded.mp3", Concat({Tag(3, {Text(3, "TIT2", "x")}), Bytes(3 * 1024 * 1024, 0)}), 0},
         {"empty.mp3", Bytes(), 1},

@@ -26,8 +26,12 @@ protected:
         for (IBaseTag* handle : handles_) TagParserCloseFile(handle);
     }
     IBaseTag* Keep(IBaseTag* handle) { return handle ? handles_.emplace_back(handle) : nullptr; }
-    IBaseTag* Open(const std::string& n, const Bytes& d) { return Keep(TagParserOpenFile(dir_.Write(n, d).c_str())); }
-    IBaseTag* OpenImage(const Bytes& data, int size) { return Keep(TagParserOpenBinaryFile(2, data.data(), size)); }
+    IBaseTag* Open(const std::string& n, const Bytes& d) {
+        return Keep(TagParserOpenFile(dir_.Write(n, d).c_str()));
+    }
+    IBaseTag* OpenImage(const Bytes& data, int size) {
+        return Keep(TagParserOpenBinaryFile(2, data.data(), size));
+    }
     // Opens `path` by its wide name, lets `change` record changes, saves;
     // returns ApplyFile's result.
     static int Save(const std::string& path, const std::function<void(IBaseTag*)>& change) {
@@ -44,7 +48,8 @@ bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 TEST_F(OggParserTest, ReportsTheStreamPropertiesAndAudioRange) {
     // (libvorbisenc itself leaks a setup block for 6 channels at 44.1 kHz and up.)
-    const std::tuple<int, int, const char*> cases[] = {{1, 22050, "MONO"}, {2, 48000, "STEREO"}, {6, 32000, "STEREO"}};
+    const std::tuple<int, int, const char*> cases[] = {
+        {1, 22050, "MONO"}, {2, 48000, "STEREO"}, {6, 32000, "STEREO"}};
     engine_.length = 7.9f;
     for (const auto& [channels, rate, mode] : cases) {
         OggFixture fixture;
@@ -55,22 +60,27 @@ TEST_F(OggParserTest, ReportsTheStreamPropertiesAndAudioRange) {
         Bytes data = MakeOgg(fixture);
         IBaseTag* handle = Open("tone.ogg", data);
         ASSERT_NE(handle, nullptr) << channels;
-        const int nominal = data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
+        const int nominal =
+            data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
         EXPECT_EQ(TagParserGetFileType(handle), 2);
-        EXPECT_EQ(TagParserGetFileInfo(handle, 0),
-                  "Vendor: " + fixture.vendor + "\nVersion: 0\nSample rate: " + std::to_string(rate) +
-                      " Hz\nNominal bit rate: " + std::to_string(nominal / 1024) + " kbit/s\nSerial number: " +
-                      std::to_string(static_cast<int32_t>(fixture.serial)) +
-                      "\nChannels: " + std::to_string(channels) + "\n");
+        EXPECT_EQ(
+            TagParserGetFileInfo(handle, 0),
+            "Vendor: " + fixture.vendor + "\nVersion: 0\nSample rate: " + std::to_string(rate) +
+                " Hz\nNominal bit rate: " + std::to_string(nominal / 1024) +
+                " kbit/s\nSerial number: " + std::to_string(static_cast<int32_t>(fixture.serial)) +
+                "\nChannels: " + std::to_string(channels) + "\n");
         // Kind 5 is the engine's length, as for every parser.
-        const std::string infos[] = {std::to_string(rate), std::to_string(nominal / 1024), "", "7", "", mode};
-        for (int kind = 2; kind <= 7; ++kind) EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
+        const std::string infos[] = {
+            std::to_string(rate), std::to_string(nominal / 1024), "", "7", "", mode};
+        for (int kind = 2; kind <= 7; ++kind)
+            EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
         int start = -1, end = -1;
         EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
         EXPECT_EQ(start, FindSetupMarker(data) + 10);
         EXPECT_EQ(end, static_cast<int>(data.size()) - start);
         end = 3000;
-        EXPECT_EQ(TagParserGetMD5(handle, &start, &end), Md5sum(data, static_cast<size_t>(start), 3000));
+        EXPECT_EQ(TagParserGetMD5(handle, &start, &end),
+                  Md5sum(data, static_cast<size_t>(start), 3000));
     }
 }
 
@@ -88,7 +98,8 @@ TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
     EXPECT_EQ(start, 5130);
     EXPECT_EQ(TagParserGetData(found, 0), "Found");
     EXPECT_EQ(Open("at5121.ogg", Concat(PatternBytes(5121 - marker, 9), ogg)), nullptr);
-    for (const std::string& path : {dir_.Write("empty.ogg", Bytes{}), dir_.File("missing.ogg"), dir_.path()}) {
+    for (const std::string& path :
+         {dir_.Write("empty.ogg", Bytes{}), dir_.File("missing.ogg"), dir_.path()}) {
         EXPECT_EQ(TagParserOpenFile(path.c_str()), nullptr) << path;
     }
 
@@ -101,11 +112,14 @@ TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
     for (const Bytes& data : {bare, broken}) {
         IBaseTag* handle = Open("opened.name.ogg", data);
         ASSERT_NE(handle, nullptr);
-        EXPECT_EQ(TagParserGetFileInfo(handle, 0).find("Vendor: \nVersion: 0\nSample rate: 0 Hz"), 0u);
+        EXPECT_EQ(TagParserGetFileInfo(handle, 0).find("Vendor: \nVersion: 0\nSample rate: 0 Hz"),
+                  0u);
         EXPECT_EQ(TagParserGetData(handle, 0), "");
-        EXPECT_EQ(TagParserGetDescription(handle, 1, "", 0) + "|" + TagParserGetDescription(handle, 5, "%title%", 0),
+        EXPECT_EQ(TagParserGetDescription(handle, 1, "", 0) + "|" +
+                      TagParserGetDescription(handle, 5, "%title%", 0),
                   "opened.name|opened.name");
-        EXPECT_EQ(TagParserGetDescription(handle, 5, "<%filename%>", 0), "<" + dir_.File("opened.name.ogg") + ">");
+        EXPECT_EQ(TagParserGetDescription(handle, 5, "<%filename%>", 0),
+                  "<" + dir_.File("opened.name.ogg") + ">");
         EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
         EXPECT_EQ(start, FindSetupMarker(data) + 10);
         EXPECT_EQ(TagParserApplyFile(handle), 0);
@@ -115,16 +129,20 @@ TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
 TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
     const std::string classic = "Xiph.Org libVorbis I 20020717", title(300, 't'), artist(195, 'a');
     // Entry lengths above 255, and 200: a byte with its top bit set.
-    const std::vector<std::string> entries = {"TITLE=" + title, "NOEQUALS", "ENCODER=e", "ARTIST=" + artist};
-    Bytes full = Concat(PatternBytes(40, 3), CommentPacketBytes(classic, entries));  // behind a page's start
-    const int cut = static_cast<int>(40 + CommentPacketBytes(classic, {entries[0], entries[1]}).size()) + 5;
+    const std::vector<std::string> entries = {"TITLE=" + title, "NOEQUALS", "ENCODER=e",
+                                              "ARTIST=" + artist};
+    Bytes full =
+        Concat(PatternBytes(40, 3), CommentPacketBytes(classic, entries));  // behind a page's start
+    const int cut =
+        static_cast<int>(40 + CommentPacketBytes(classic, {entries[0], entries[1]}).size()) + 5;
     OggFixture current;  // a whole file's start, with the current, longer vendor string
     current.comments = {"ALBUM=Al"};
     // The first image ends with the last entry, without the framing byte.
-    const std::tuple<Bytes, int, int, std::string> cases[] = {{full, static_cast<int>(full.size()) - 1, 1, artist},
-                                                              {full, cut, 0, title},
-                                                              {full, cut, 1, ""},  // cut inside the third entry
-                                                              {MakeOgg(current), 4096, 2, "Al"}};
+    const std::tuple<Bytes, int, int, std::string> cases[] = {
+        {full, static_cast<int>(full.size()) - 1, 1, artist},
+        {full, cut, 0, title},
+        {full, cut, 1, ""},  // cut inside the third entry
+        {MakeOgg(current), 4096, 2, "Al"}};
     for (const auto& [image, size, field, value] : cases) {
         ASSERT_NE(OpenImage(image, size), nullptr) << size;
         EXPECT_EQ(TagParserGetData(handles_.back(), field), value) << size;
@@ -132,24 +150,31 @@ TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
     IBaseTag* handle = handles_.front();
     // Every entry of an image counts as a known field, whatever its name; and
     // nothing that needs the file answers or changes.
-    EXPECT_EQ(TagParserGetExData(handle, "") + TagParserGetExData(handle, "ENCODER") + TagParserGetFileInfo(handle, 0),
+    EXPECT_EQ(TagParserGetExData(handle, "") + TagParserGetExData(handle, "ENCODER") +
+                  TagParserGetFileInfo(handle, 0),
               "");
     EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), title + " - " + artist);
     int start = 11, end = 22;
-    EXPECT_EQ(TagParserSetDataW(handle, 0, L"New") + TagParserSetExData(handle, "X", "y") + TagParserApplyFile(handle) +
-                  TagParserGetSourceLength(handle, &start, &end), 0);
+    EXPECT_EQ(TagParserSetDataW(handle, 0, L"New") + TagParserSetExData(handle, "X", "y") +
+                  TagParserApplyFile(handle) + TagParserGetSourceLength(handle, &start, &end),
+              0);
     EXPECT_EQ(start * 100 + end, 1122);
     EXPECT_EQ(TagParserGetData(handle, 0), title);
     // No vendor text, no bytes, no pointer, another parser's type.
-    EXPECT_FALSE(OpenImage(PatternBytes(500), 500) || OpenImage(full, 0) || TagParserOpenBinaryFile(2, nullptr, 0) ||
+    EXPECT_FALSE(OpenImage(PatternBytes(500), 500) || OpenImage(full, 0) ||
+                 TagParserOpenBinaryFile(2, nullptr, 0) ||
                  TagParserOpenBinaryFile(1, full.data(), 60));
 }
 
 TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
     OggFixture fixture;
-    fixture.comments = {"Title=Song", "TITLE=Other", "artist=Art", u8"ALBUM=Grüße 🎵", "Date=1999", "GENRE=Jazz",
-                        "TRACKNUMBER=7", "COMMENT=just a comment", "lyrics=la la", "REPLAYGAIN_TRACK_GAIN=-3 dB",
-                        u8"ENCODER=日本", "bare text", "=empty name"};
+    fixture.comments = {"Title=Song",     "TITLE=Other",
+                        "artist=Art",     u8"ALBUM=Grüße 🎵",
+                        "Date=1999",      "GENRE=Jazz",
+                        "TRACKNUMBER=7",  "COMMENT=just a comment",
+                        "lyrics=la la",   "REPLAYGAIN_TRACK_GAIN=-3 dB",
+                        u8"ENCODER=日本", "bare text",
+                        "=empty name"};
     IBaseTag* h = Open("song.name.ogg", MakeOgg(fixture));
     // Identifiers 0..4 and 6 are read by the template below; COMMENT has none.
     const std::pair<int, const char*> gets[] = {{5, ""}, {26, "la la"}, {14, ""}, {7, ""}};
@@ -158,19 +183,25 @@ TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
     EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
     EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "COMMENT"), u8"日本|");
     EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song - Grüße 🎵 - Art");
-    EXPECT_EQ(TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
-              u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
+    EXPECT_EQ(
+        TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
+        u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
 
-    const std::tuple<int, const wchar_t*, int, const char*> sets[] = {
-        {0, L"New", 1, "New"}, {5, L"y", 1, "y"}, {0, L"", 0, "New"}, {14, L"c", 0, ""}, {7, L"x", 0, ""}};
+    const std::tuple<int, const wchar_t*, int, const char*> sets[] = {{0, L"New", 1, "New"},
+                                                                      {5, L"y", 1, "y"},
+                                                                      {0, L"", 0, "New"},
+                                                                      {14, L"c", 0, ""},
+                                                                      {7, L"x", 0, ""}};
     for (const auto& [id, value, result, after] : sets) {
         EXPECT_EQ(TagParserSetDataW(h, id, value), result) << id;
         EXPECT_EQ(TagParserGetData(h, id), after) << id;
     }
     EXPECT_EQ(TagParserSetExData(h, "encoder", "mine") + TagParserSetExData(h, "MOOD", "") +
-                  TagParserSetExData(h, "TITLE", "as other"), 3);
+                  TagParserSetExData(h, "TITLE", "as other"),
+              3);
     EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,MOOD,TITLE,");
-    EXPECT_EQ(TagParserGetExData(h, "ENCODER") + "|" + TagParserGetExData(h, "title") + "|" + TagParserGetData(h, 0),
+    EXPECT_EQ(TagParserGetExData(h, "ENCODER") + "|" + TagParserGetExData(h, "title") + "|" +
+                  TagParserGetData(h, 0),
               "mine|as other|New");
 }
 
@@ -180,7 +211,8 @@ TEST_F(OggParserTest, SaveLosesNothing) {
     OggFixture fixture, second;
     fixture.vendor = "Kept vendor";
     // Untouched comments keep their bytes, UTF-8 or not, NUL included.
-    const std::string dup = "TITLE=dup Caf\xe9", bare = "bare \xff\xfe", comment("COMMENT=c\0d", 11);
+    const std::string dup = "TITLE=dup Caf\xe9", bare = "bare \xff\xfe",
+                      comment("COMMENT=c\0d", 11);
     fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", dup, bare, comment};
     second.serial = 99;
     second.channels = 1;
@@ -190,17 +222,19 @@ TEST_F(OggParserTest, SaveLosesNothing) {
     OggReadBack before = ReadBack(path);
     ASSERT_TRUE(before.complete);
     const std::string cover(300 * 1024, 'c');
-    ASSERT_EQ(Save(path, [&](IBaseTag* h) {
-                  TagParserSetDataW(h, 0, L"Ünïcödé 🎵 𝄞");
-                  TagParserSetData(h, 2, u8"Narrow Ä");
-                  TagParserSetDataW(h, 26, L"la\nla");
-                  TagParserSetExData(h, "COVERART", cover.c_str());  // header pages grow
-              }),
+    ASSERT_EQ(Save(path,
+                   [&](IBaseTag* h) {
+                       TagParserSetDataW(h, 0, L"Ünïcödé 🎵 𝄞");
+                       TagParserSetData(h, 2, u8"Narrow Ä");
+                       TagParserSetDataW(h, 26, L"la\nla");
+                       TagParserSetExData(h, "COVERART", cover.c_str());  // header pages grow
+                   }),
               1);
     OggReadBack after = ReadBack(path);
     EXPECT_EQ(after.texts,
-              (std::vector<std::string>{"Kept vendor", u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", dup, comment, u8"ALBUM=Narrow Ä",
-                                        "LYRICS=la\nla", "ENCODER=enc", "=" + bare, "COVERART=" + cover}));
+              (std::vector<std::string>{"Kept vendor", u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", dup,
+                                        comment, u8"ALBUM=Narrow Ä", "LYRICS=la\nla", "ENCODER=enc",
+                                        "=" + bare, "COVERART=" + cover}));
     EXPECT_TRUE(after.complete);
     EXPECT_EQ(after.pcm, before.pcm);
     Bytes saved = ReadBytes(path);
@@ -227,7 +261,8 @@ TEST_F(OggParserTest, FailedSaveLeavesTheOriginalAndNoTemporaryFile) {
     corrupt[22] ^= 0xff;  // the first page's checksum
     std::string path = dir_.File("song.ogg");
     auto change = [](IBaseTag* h) { TagParserSetDataW(h, 0, L"Changed"); };
-    const std::tuple<const char*, Bytes, std::function<int()>> cases[] = {  // the function: ApplyFile's result
+    const std::tuple<const char*, Bytes, std::function<int()>> cases[] = {
+        // the function: ApplyFile's result
         {"corrupt stream", corrupt, [&] { return Save(path, change); }},
         {"disk full", good,
          [&] {
@@ -272,19 +307,23 @@ TEST_F(OggParserTest, OpensAndSavesWhateverTheSizeOfTheCommentHeader) {
         {
             OpenedFile file(path);
             ASSERT_NE(file.get(), nullptr) << data.size();
-            EXPECT_EQ(TagParserGetData(file.get(), 0) + "|" + TagParserGetFileInfo(file.get(), 2), "Big|22050");
+            EXPECT_EQ(TagParserGetData(file.get(), 0) + "|" + TagParserGetFileInfo(file.get(), 2),
+                      "Big|22050");
             int start = -1, end = -1;
-            EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end), static_cast<int>(data.size()));
+            EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end),
+                      static_cast<int>(data.size()));
             EXPECT_EQ(start, FindSetupMarker(data) + 10);
             EXPECT_EQ(end, static_cast<int>(data.size()) - start);
             end = 3000;
-            EXPECT_EQ(TagParserGetMD5(file.get(), &start, &end), Md5sum(data, static_cast<size_t>(start), 3000));
+            EXPECT_EQ(TagParserGetMD5(file.get(), &start, &end),
+                      Md5sum(data, static_cast<size_t>(start), 3000));
             TagParserSetDataW(file.get(), 0, L"Saved");
             EXPECT_EQ(TagParserApplyFile(file.get()), 1);
         }
         OggReadBack after = ReadBack(path);
         EXPECT_TRUE(after.complete && after.pcm == before.pcm);
-        EXPECT_EQ(after.texts, (std::vector<std::string>{fixture.vendor, "TITLE=Saved", before.texts[2]}));
+        EXPECT_EQ(after.texts,
+                  (std::vector<std::string>{fixture.vendor, "TITLE=Saved", before.texts[2]}));
     }
     if (!HaveMutagen()) return;
     CommandResult read = RunPython(
@@ -304,7 +343,8 @@ TEST_F(OggParserTest, SaveRefusesInterleavedStreamsAndKeepsChainedOnes) {
     other.channels = 1;
     other.packetsPerPage = 2;
     const Bytes first = MakeOgg(fixture), second = MakeOgg(other);
-    const std::tuple<const char*, Bytes, int> cases[] = {  // ApplyFile's result
+    const std::tuple<const char*, Bytes, int> cases[] = {
+        // ApplyFile's result
         {"multiplexed, every stream begun first", InterleaveStreams(first, second, 1), 0},
         {"multiplexed, the second begun behind audio", InterleaveStreams(first, second, 3), 0},
         {"chained", Concat(first, second), 1},
@@ -316,12 +356,14 @@ TEST_F(OggParserTest, SaveRefusesInterleavedStreamsAndKeepsChainedOnes) {
                            EXPECT_EQ(TagParserGetData(h, 0), "First");
                            TagParserSetDataW(h, 0, L"Changed");
                        }),
-                  result) << what;
+                  result)
+            << what;
         const Bytes saved = ReadBytes(path);
         if (result == 0) {
             EXPECT_EQ(saved, data) << what;
         } else {
-            EXPECT_TRUE(std::equal(second.begin(), second.end(), saved.end() - static_cast<long>(second.size())));
+            EXPECT_TRUE(std::equal(second.begin(), second.end(),
+                                   saved.end() - static_cast<long>(second.size())));
             EXPECT_EQ(ReadBack(path).texts.at(1), "TITLE=Changed");
         }
         EXPECT_EQ(dir_.Names(), std::vector<std::string>{"streams.ogg"}) << what;
@@ -331,7 +373,8 @@ TEST_F(OggParserTest, SaveRefusesInterleavedStreamsAndKeepsChainedOnes) {
 // Every output page's granule is a position the stream already had, or,
 // for a stream without any, the count from 0; the decoded audio is the same.
 TEST_F(OggParserTest, SaveKeepsTheGranulesTheStreamHas) {
-    const std::tuple<const char*, int64_t, size_t, bool> cases[] = {  // granule shift from a packet on, none
+    const std::tuple<const char*, int64_t, size_t, bool> cases[] = {
+        // granule shift from a packet on, none
         {"cut from a broadcast", int64_t{1} << 40, 0, false},
         {"trimmed at its start", -100, 0, false},
         {"a jump ahead at the end of a page", int64_t{1} << 33, 299, false},
@@ -340,7 +383,8 @@ TEST_F(OggParserTest, SaveKeepsTheGranulesTheStreamHas) {
     for (const auto& [what, shift, from, none] : cases) {
         OggFixture fixture;
         fixture.seconds = 12;
-        fixture.packetsPerPage = 150;  // larger pages than the copy's: they end on packets without a granule
+        fixture.packetsPerPage =
+            150;  // larger pages than the copy's: they end on packets without a granule
         fixture.granuleShift = shift;
         fixture.shiftFrom = from;
         OggFixture reference = fixture;
@@ -351,14 +395,18 @@ TEST_F(OggParserTest, SaveKeepsTheGranulesTheStreamHas) {
         OggReadBack before = ReadBack(path);
         ASSERT_EQ(Save(path, [](IBaseTag* h) { TagParserSetDataW(h, 0, L"Granules"); }), 1) << what;
         OggPageReport pages = InspectPages(ReadBytes(path));
-        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << what;
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise &&
+                    pages.lastPageEnds)
+            << what;
         EXPECT_GT(pages.pages, 5) << what;
         for (int64_t granule : pages.granules) {
-            EXPECT_TRUE(std::count(positions.begin(), positions.end(), granule) || granule == pages.granules.back())
+            EXPECT_TRUE(std::count(positions.begin(), positions.end(), granule) ||
+                        granule == pages.granules.back())
                 << what << " " << granule;
         }
         // Without granules nothing trims the last block: the count runs to its end.
-        EXPECT_EQ(pages.granules.back(), none ? static_cast<int64_t>(before.pcm.size() / 2) : positions.back())
+        EXPECT_EQ(pages.granules.back(),
+                  none ? static_cast<int64_t>(before.pcm.size() / 2) : positions.back())
             << what;
         OggReadBack after = ReadBack(path);
         EXPECT_TRUE(before.complete && after.complete && after.pcm == before.pcm) << what;

@@ -3,18 +3,20 @@
 // header packets, the audio, the checksums, page numbers and granules, and
 // holds no more than a few pages whatever the granules say. Chained streams
 // are checked through the parser's save tests.
+#include "parsers/ogg/vorbis_edit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <tuple>
 
-#include "parsers/ogg/vorbis_edit.h"
 #include "tests/support/ogg_fixtures.h"
 
 namespace {
 
-constexpr char kWriteError[] = "Error writing stream to output. Output stream may be corrupted or truncated.";
+constexpr char kWriteError[] =
+    "Error writing stream to output. Output stream may be corrupted or truncated.";
 
 struct Memory {
     Bytes data;
@@ -36,7 +38,8 @@ size_t ReadMemory(void* buffer, size_t size, size_t count, void* input) {
 size_t WriteMemory(const void* buffer, size_t size, size_t count, void* output) {
     auto* out = static_cast<Memory*>(output);
     if (out->source) {
-        out->lag = std::max(out->lag, out->source->position - std::min(out->source->position, out->data.size()));
+        out->lag = std::max(
+            out->lag, out->source->position - std::min(out->source->position, out->data.size()));
     }
     size_t bytes = std::min(size * count, out->limit - std::min(out->limit, out->data.size()));
     const auto* from = static_cast<const unsigned char*>(buffer);
@@ -71,15 +74,18 @@ TEST_F(VorbisEditTest, ReaderFailuresSayWhatWentWrong) {
     OggFixture notVorbis;
     notVorbis.notVorbis = true;
     Bytes ogg = MakeOgg(OggFixture{});
-    const std::tuple<const char*, Bytes, const char*> cases[] = {  // the error; null: the read succeeds
+    const std::tuple<const char*, Bytes, const char*> cases[] = {
+        // the error; null: the read succeeds
         {"empty", {}, "Input truncated or empty."},
         {"short garbage", PatternBytes(100), "Input truncated or empty."},
         {"11 chunks of garbage", PatternBytes(45056), "Input is not an Ogg bitstream."},
         {"a page ending inside 11 chunks", Concat(PatternBytes(45056 - 200), ogg), nullptr},
-        {"a page ending past 11 chunks", Concat(PatternBytes(45056 - 10), ogg), "Input is not an Ogg bitstream."},
+        {"a page ending past 11 chunks", Concat(PatternBytes(45056 - 10), ogg),
+         "Input is not an Ogg bitstream."},
         {"cut inside the setup header", Bytes(ogg.begin(), ogg.begin() + FindSetupMarker(ogg) + 50),
          "EOF before end of vorbis headers."},
-        {"first packet not Vorbis", MakeOgg(notVorbis), "Ogg bitstream does not contain vorbis data."},
+        {"first packet not Vorbis", MakeOgg(notVorbis),
+         "Ogg bitstream does not contain vorbis data."},
     };
     for (const auto& [what, input, error] : cases) {
         int result = Open(input);
@@ -98,7 +104,8 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsPageNumbersAndGranules) {
     // granules the editor has to work out itself; large ones make it drain
     // several output pages at once. The input's comment header is continued
     // over two pages, the output's fits in one: the pages are renumbered.
-    const std::pair<int, int> layouts[] = {{1, 3}, {2, 0}, {6, 3}, {2, 200}};  // channels, packets per page
+    const std::pair<int, int> layouts[] = {
+        {1, 3}, {2, 0}, {6, 3}, {2, 200}};  // channels, packets per page
     const std::vector<std::string> comments = {"TITLE=New", "ALBUM=" + std::string(5000, 'a')};
     for (const auto& [channels, packetsPerPage] : layouts) {
         OggFixture fixture;
@@ -113,9 +120,12 @@ TEST_F(VorbisEditTest, RewriteKeepsAudioChecksumsPageNumbersAndGranules) {
         Memory out;
         ASSERT_EQ(Rewrite(original, comments, &out), 0) << channels;
         OggPageReport pages = InspectPages(out.data);
-        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << channels;
-        EXPECT_TRUE(std::all_of(pages.granules.begin(), pages.granules.end(),
-                                [&](int64_t g) { return std::count(exact.begin(), exact.end(), g) > 0; }));
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise &&
+                    pages.lastPageEnds)
+            << channels;
+        EXPECT_TRUE(std::all_of(pages.granules.begin(), pages.granules.end(), [&](int64_t g) {
+            return std::count(exact.begin(), exact.end(), g) > 0;
+        }));
         EXPECT_EQ(pages.granules.back(), exact.back()) << channels;
         // Audio is laid into full pages, not cut where the input cut it.
         EXPECT_TRUE(packetsPerPage != 3 || pages.pages * 3 < InspectPages(original).pages);
@@ -140,7 +150,8 @@ TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedWhileShortWritesAndInterleaved
     // the stream that follows it (its first page read to find the end) is kept.
     many.resize(std::string(many.begin(), many.end()).rfind("OggS"));
     EXPECT_EQ(Rewrite(Concat(many, input), {"A=b"}, &cutOut), 0);
-    Bytes first(cutOut.data.begin(), cutOut.data.end() - static_cast<long>(std::min(input.size(), cutOut.data.size())));
+    Bytes first(cutOut.data.begin(),
+                cutOut.data.end() - static_cast<long>(std::min(input.size(), cutOut.data.size())));
     EXPECT_EQ(Concat(first, input), cutOut.data);
     EXPECT_TRUE(InspectPages(first).lastPageEnds && InspectPages(first).pages > 2);  // with audio
     for (size_t limit : {size_t{0}, size_t{30}, input.size() / 2, input.size() - 100}) {
@@ -153,8 +164,10 @@ TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedWhileShortWritesAndInterleaved
     // first one.
     for (size_t lead : {size_t{1}, size_t{3}}) {
         Memory mixedOut;
-        EXPECT_EQ(Rewrite(InterleaveStreams(MakeOgg(paged), input, lead), {"A=b"}, &mixedOut), -1) << lead;
-        EXPECT_STREQ(state_->lastError, "Input interleaves several logical streams; it cannot be rewritten whole.");
+        EXPECT_EQ(Rewrite(InterleaveStreams(MakeOgg(paged), input, lead), {"A=b"}, &mixedOut), -1)
+            << lead;
+        EXPECT_STREQ(state_->lastError,
+                     "Input interleaves several logical streams; it cannot be rewritten whole.");
         EXPECT_EQ(mixedOut.data.empty(), lead == 1) << lead;
     }
 }
@@ -162,8 +175,10 @@ TEST_F(VorbisEditTest, CutOrDamagedStreamsAreEndedWhileShortWritesAndInterleaved
 // However the granules run, the copy keeps pace with its reading: memory
 // holds a few pages, never the stream.
 TEST_F(VorbisEditTest, RewriteHoldsAFewPagesWhateverTheGranules) {
-    const std::tuple<const char*, int64_t, bool> cases[] = {  // granule shift, no granules at all
-        {"counted from 0", 0, false}, {"far ahead", int64_t{1} << 50, false}, {"none", 0, true}};
+    const std::tuple<const char*, int64_t, bool> cases[] = {// granule shift, no granules at all
+                                                            {"counted from 0", 0, false},
+                                                            {"far ahead", int64_t{1} << 50, false},
+                                                            {"none", 0, true}};
     for (const auto& [what, shift, none] : cases) {
         OggFixture fixture;
         fixture.repeat = 2000;  // about 2 MB
@@ -175,7 +190,9 @@ TEST_F(VorbisEditTest, RewriteHoldsAFewPagesWhateverTheGranules) {
         EXPECT_GT(in_.data.size(), 1500000u);
         EXPECT_LT(out.lag, 320u * 1024) << what;
         OggPageReport pages = InspectPages(out.data);
-        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise && pages.lastPageEnds) << what;
+        EXPECT_TRUE(pages.badPages == 0 && pages.numbered && pages.granulesRise &&
+                    pages.lastPageEnds)
+            << what;
         EXPECT_GE(pages.granules.back(), shift + fixture.repeat * int64_t{11025}) << what;
     }
 }

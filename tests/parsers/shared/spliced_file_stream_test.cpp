@@ -12,7 +12,9 @@
 
 namespace {
 
-std::string Text(const TagLib::ByteVector& bytes) { return std::string(bytes.data(), bytes.size()); }
+std::string Text(const TagLib::ByteVector& bytes) {
+    return std::string(bytes.data(), bytes.size());
+}
 
 TagLib::ByteVector Vector(const std::string& text) {
     return TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size()));
@@ -33,7 +35,9 @@ TEST(SplicedFileStreamTest, RandomEditsReadAndSaveLikeTheSameEditsOnAString) {
         SplicedFileStream stream(path);
         ASSERT_TRUE(stream.isOpen());
         for (int step = 0; step < 60; ++step) {
-            auto pick = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit)(random); };
+            auto pick = [&](size_t limit) {
+                return std::uniform_int_distribution<size_t>(0, limit)(random);
+            };
             std::string data(pick(300), static_cast<char>('a' + step % 26));
             size_t at = pick(model.size());
             size_t span = pick(model.size() - at);

@@ -100,11 +100,16 @@ TEST_F(UnknownParserTest, OnlyRegularReadableFilesOpenAndNothingBlocks) {
 }
 
 TEST_F(UnknownParserTest, WidePathsKeepTheirWidthAndCharactersOutsideTheBasicPlane) {
-    std::string utf8Name = "tr\xC3\xA4" "ck-\xF0\x9F\x8E\xB5.mp4";
+    std::string utf8Name =
+        "tr\xC3\xA4"
+        "ck-\xF0\x9F\x8E\xB5.mp4";
     std::string path = dir_.Write(utf8Name, PatternBytes(777));
-    dir_.Write("tr\xC3\xA4" "ck-.mp4", PatternBytes(10));
-    std::wstring wide = std::wstring(dir_.path().begin(), dir_.path().end()) +
-                        L"/tr\u00E4ck-\U0001F3B5.mp4";
+    dir_.Write(
+        "tr\xC3\xA4"
+        "ck-.mp4",
+        PatternBytes(10));
+    std::wstring wide =
+        std::wstring(dir_.path().begin(), dir_.path().end()) + L"/tr\u00E4ck-\U0001F3B5.mp4";
     for (const char* locale : {"C", "C.UTF-8"}) {
         ThreadLocale guard(locale);
         ASSERT_TRUE(guard.ok());
@@ -120,7 +125,9 @@ TEST_F(UnknownParserTest, WidePathsKeepTheirWidthAndCharactersOutsideTheBasicPla
 
         handle = TagParserOpenFile(path.c_str());  // narrow UTF-8 bytes, as the shell gives them
         ASSERT_NE(handle, nullptr) << locale;
-        EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0), "tr\xC3\xA4" "ck-\xF0\x9F\x8E\xB5");
+        EXPECT_EQ(TagParserGetDescription(handle, 0, "", 0),
+                  "tr\xC3\xA4"
+                  "ck-\xF0\x9F\x8E\xB5");
         TagParserCloseFile(handle);
     }
 }

@@ -32,10 +32,14 @@ asf::FileSpec Tagged() {
     layout.hasContentDescription = true;
     layout.content = {u"Song", u"Singer", u"(c) Label", u"Liner notes", u"4 stars"};
     layout.attributes = {
-        Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7"), Attribute::Text(u"WM/Year", u"1999"),
-        Attribute::Text(u"WM/Genre", u"Jazz"), Attribute::Text(u"WM/Track", u"7"),
-        Attribute::Text(u"WM/Composer", u"Writer One"), Attribute::Text(u"WMFSDKVersion", u"9.00.00.2980"),
-        Attribute::Text(u"WMFSDKNeeded", u"0.0.0.0000"), Attribute::Dword(u"WM/Genre", 8),
+        Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7"),
+        Attribute::Text(u"WM/Year", u"1999"),
+        Attribute::Text(u"WM/Genre", u"Jazz"),
+        Attribute::Text(u"WM/Track", u"7"),
+        Attribute::Text(u"WM/Composer", u"Writer One"),
+        Attribute::Text(u"WMFSDKVersion", u"9.00.00.2980"),
+        Attribute::Text(u"WMFSDKNeeded", u"0.0.0.0000"),
+        Attribute::Dword(u"WM/Genre", 8),
         Attribute::Text(u"DRM_LicenseAcqURL", u"http://licence.example/get"),
         Attribute::Text(u"WM/Mood", u"calm", Place::kMetadata, 1),
         Attribute::Text(u"WM/Composer", u"Writer Two", Place::kMetadata),
@@ -58,7 +62,8 @@ void SetField(Bytes* file, size_t at, uint64_t value, int width) {
 // The bytes behind the Header Object (as its size says): the audio and what follows.
 Bytes AfterHeader(const Bytes& file) {
     const uint64_t header = file.size() >= 24 ? Field(file, 16, 8) : file.size();
-    return header < file.size() ? Bytes(file.begin() + static_cast<long>(header), file.end()) : Bytes();
+    return header < file.size() ? Bytes(file.begin() + static_cast<long>(header), file.end())
+                                : Bytes();
 }
 
 // Offset of the first `text` stored as UTF-16LE.
@@ -75,8 +80,11 @@ std::vector<std::string> TagLibAttributes(const std::string& path) {
     if (!file.isValid()) return {"not readable"};
     const TagLib::ASF::Tag* tag = file.tag();
     std::vector<std::string> lines;
-    for (auto [name, value] : {std::pair{"Title", tag->title()}, {"Author", tag->artist()},
-                               {"Copyright", tag->copyright()}, {"Description", tag->comment()}, {"Rating", tag->rating()}}) {
+    for (auto [name, value] : {std::pair{"Title", tag->title()},
+                               {"Author", tag->artist()},
+                               {"Copyright", tag->copyright()},
+                               {"Description", tag->comment()},
+                               {"Rating", tag->rating()}}) {
         if (!value.isEmpty()) lines.push_back(std::string(name) + "|" + value.to8Bit(true));
     }
     for (const auto& [name, list] : tag->attributeListMap()) {
@@ -100,23 +108,33 @@ protected:
 
 TEST_F(WmaTest, FieldsReadStreamZeroTextAttributesJoined) {
     const std::map<int, const char*> fields = {
-        {FIELD_TITLE, "Song"}, {FIELD_ARTIST, "Singer;Guest"},  // content description first
-        {FIELD_ALBUM, kAlbum}, {FIELD_YEAR, "1999"}, {FIELD_GENRE, "Jazz"}, {FIELD_COMMENT, "Liner notes"},
-        {FIELD_TRACK, "7"}, {FIELD_COMPOSER, "Writer One;Writer Two"}, {FIELD_WM_SDK_VERSION, "9.00.00.2980"},
-        {FIELD_WM_SDK_NEEDED, "0.0.0.0000"}, {FIELD_RATING, "4 stars"}};
+        {FIELD_TITLE, "Song"},
+        {FIELD_ARTIST, "Singer;Guest"},  // content description first
+        {FIELD_ALBUM, kAlbum},
+        {FIELD_YEAR, "1999"},
+        {FIELD_GENRE, "Jazz"},
+        {FIELD_COMMENT, "Liner notes"},
+        {FIELD_TRACK, "7"},
+        {FIELD_COMPOSER, "Writer One;Writer Two"},
+        {FIELD_WM_SDK_VERSION, "9.00.00.2980"},
+        {FIELD_WM_SDK_NEEDED, "0.0.0.0000"},
+        {FIELD_RATING, "4 stars"}};
     const std::map<std::string, const char*> names = {
         {"TITLE", "Song"}, {"wm/year", "1999"}, {"Copyright", "(c) Label"},
-        {"WM/Mood", ""}, {"NoSuchName", ""}, {"", ""}};  // stream 1 only
-    for (auto [name, locale] : {std::pair{"tagged.wma", "C"}, {"CLIP.ASF", "C.UTF-8"}, {"song.WmA", "C"}}) {
+        {"WM/Mood", ""},   {"NoSuchName", ""},  {"", ""}};  // stream 1 only
+    for (auto [name, locale] :
+         {std::pair{"tagged.wma", "C"}, {"CLIP.ASF", "C.UTF-8"}, {"song.WmA", "C"}}) {
         ThreadLocale guard(locale);
         OpenedFile file(Write(name));
         ASSERT_TRUE(guard.ok() && file.get()) << name;
         EXPECT_EQ(TagParserGetDataW(file.get(), FIELD_ALBUM), L"\u6F22\u5B57 \U00020BB7") << locale;
         EXPECT_EQ(TagParserGetFileType(file.get()), FILE_TYPE_WMA) << name;
         for (int id = -1; id <= 40; ++id) {
-            EXPECT_EQ(TagParserGetData(file.get(), id), fields.count(id) ? fields.at(id) : "") << name << id;
+            EXPECT_EQ(TagParserGetData(file.get(), id), fields.count(id) ? fields.at(id) : "")
+                << name << id;
         }
-        for (const auto& [key, value] : names) EXPECT_EQ(TagParserGetExData(file.get(), key.c_str()), value) << key;
+        for (const auto& [key, value] : names)
+            EXPECT_EQ(TagParserGetExData(file.get(), key.c_str()), value) << key;
     }
     EXPECT_EQ(OpenedFile(dir_.File("missing.wma")).get(), nullptr);
 }
@@ -136,8 +154,10 @@ TEST_F(WmaTest, TechnicalTextsReportVersionsProtectionLicenceAndLength) {
               "Written by: 9.00.00.2980\nNeeds: 0.0.0.0000\nProtection: Not Encrypted\n"
               "Licence: http://licence.example/get\n");
     EXPECT_EQ(TagParserGetFileInfo(file.get(), 9), "http://licence.example/get");
-    for (int kind : {1, 2, 3, 4, 6, 7, 10, -1}) EXPECT_EQ(TagParserGetFileInfo(file.get(), kind), "") << kind;
-    for (auto [seconds, text] : {std::pair{215.9f, "215"}, {0.0f, "0"}, {-0.5f, "0"}, {-7.0f, "0"}}) {
+    for (int kind : {1, 2, 3, 4, 6, 7, 10, -1})
+        EXPECT_EQ(TagParserGetFileInfo(file.get(), kind), "") << kind;
+    for (auto [seconds, text] :
+         {std::pair{215.9f, "215"}, {0.0f, "0"}, {-0.5f, "0"}, {-7.0f, "0"}}) {
         engine_.length = seconds;
         EXPECT_EQ(TagParserGetFileInfo(file.get(), 5), text) << seconds;
     }
@@ -146,13 +166,14 @@ TEST_F(WmaTest, TechnicalTextsReportVersionsProtectionLicenceAndLength) {
 }
 
 TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
-    auto described = [&](const std::u16string& title, const std::u16string& artist, const std::u16string& album,
-                         const std::u16string& track) {
+    auto described = [&](const std::u16string& title, const std::u16string& artist,
+                         const std::u16string& album, const std::u16string& track) {
         asf::FileSpec layout;
         layout.hasContentDescription = true;
         layout.content = {title, artist, u"", u"note", u""};
-        layout.attributes = {Attribute::Text(u"WM/Year", u"2001"), Attribute::Text(u"WM/Genre", u"Pop"),
-                             Attribute::Text(u"WM/AlbumTitle", album), Attribute::Text(u"WM/Track", track)};
+        layout.attributes = {
+            Attribute::Text(u"WM/Year", u"2001"), Attribute::Text(u"WM/Genre", u"Pop"),
+            Attribute::Text(u"WM/AlbumTitle", album), Attribute::Text(u"WM/Track", track)};
         return Write("my.song.wma", layout);
     };
     const struct {
@@ -160,16 +181,41 @@ TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
         std::vector<std::string> kinds;  // kinds 0 to 9, kind 5 skipped
         std::vector<std::pair<const char*, const char*>> templates;
     } cases[] = {
-        {u"T", u"R", u"A", u"K",
-         {"T - R", "R - T", "T - A - R", "my.song - K", "T - my.song", "", "T", "my.song", "K - T", "K - my.song"},
-         {{"%artist% - %title% (%album%, %year%, %genre%) #%track% %comment%", "R - T (A, 2001, Pop) #K note"},
-          {"%title% / %title%", "T / %title%"}, {"%filename%|%folder%|", "my.song||"}, {"%%x", "%x"},
-          {"no placeholder", "my.song"}, {"%folder%", "my.song"}}},  // only removed: nothing was filled
-        {u"T", u"", u"A", u"", {"T", "T", "T - A", "my.song", "T - my.song", "", "T", "my.song", "T", "my.song"}, {}},
-        {u"  ", u" R ", u"", u"", {"my.song - R", "R - my.song", "my.song - R", "my.song", "my.song", "", "my.song",
-                                  "my.song", "my.song", "my.song"}, {}},
+        {u"T",
+         u"R",
+         u"A",
+         u"K",
+         {"T - R", "R - T", "T - A - R", "my.song - K", "T - my.song", "", "T", "my.song", "K - T",
+          "K - my.song"},
+         {{"%artist% - %title% (%album%, %year%, %genre%) #%track% %comment%",
+           "R - T (A, 2001, Pop) #K note"},
+          {"%title% / %title%", "T / %title%"},
+          {"%filename%|%folder%|", "my.song||"},
+          {"%%x", "%x"},
+          {"no placeholder", "my.song"},
+          {"%folder%", "my.song"}}},  // only removed: nothing was filled
+        {u"T",
+         u"",
+         u"A",
+         u"",
+         {"T", "T", "T - A", "my.song", "T - my.song", "", "T", "my.song", "T", "my.song"},
+         {}},
+        {u"  ",
+         u" R ",
+         u"",
+         u"",
+         {"my.song - R", "R - my.song", "my.song - R", "my.song", "my.song", "", "my.song",
+          "my.song", "my.song", "my.song"},
+         {}},
         // "%%" is replaced first, and counts as filled.
-        {u"", u"", u"", u"", {}, {{"[%title%]", "[my.song]"}, {"%artist% %album%", "my.song"}, {"%artist%%album%", "album%"}}},
+        {u"",
+         u"",
+         u"",
+         u"",
+         {},
+         {{"[%title%]", "[my.song]"},
+          {"%artist% %album%", "my.song"},
+          {"%artist%%album%", "album%"}}},
     };
     for (const auto& c : cases) {
         OpenedFile file(described(c.title, c.artist, c.album, c.track));
@@ -178,12 +224,16 @@ TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
             EXPECT_EQ(TagParserGetDescription(file.get(), kind, "", 0), c.kinds[kind]) << kind;
             EXPECT_EQ(TagParserGetDescription(file.get(), kind, "", 1), c.kinds[kind]) << kind;
         }
-        for (auto [pattern, result] : c.templates) EXPECT_EQ(TagParserGetDescription(file.get(), 5, pattern, 0), result);
-        for (int kind : {10, -1, 100}) EXPECT_EQ(TagParserGetDescription(file.get(), kind, "%title%", 0), "");
+        for (auto [pattern, result] : c.templates)
+            EXPECT_EQ(TagParserGetDescription(file.get(), 5, pattern, 0), result);
+        for (int kind : {10, -1, 100})
+            EXPECT_EQ(TagParserGetDescription(file.get(), kind, "%title%", 0), "");
     }
     const std::string path = described(u"\U0001F3B5", u"", u"", u"");
     EXPECT_EQ(TagParserGetDescriptionW(OpenedFile(path).get(), 4, "", 0), L"\U0001F3B5 - my.song");
-    EXPECT_EQ(TagParserGetDescriptionW(OpenedFile(std::wstring(path.begin(), path.end())).get(), 3, "", 0), L"my.song");
+    EXPECT_EQ(TagParserGetDescriptionW(OpenedFile(std::wstring(path.begin(), path.end())).get(), 3,
+                                       "", 0),
+              L"my.song");
 }
 
 TEST_F(WmaTest, SourceRangeIsTheDataBodyOrTheWholeFile) {
@@ -199,7 +249,8 @@ TEST_F(WmaTest, SourceRangeIsTheDataBodyOrTheWholeFile) {
     };
     const std::tuple<const char*, Bytes, int, int> cases[] = {
         {"valid, index after the data", valid, start, end},
-        {"file cut inside the packets", Bytes(valid.begin(), valid.begin() + end - 100), 0, end - 100},
+        {"file cut inside the packets", Bytes(valid.begin(), valid.begin() + end - 100), 0,
+         end - 100},
         {"header smaller than its own header", resized(0, 23), 0, length},
         {"header larger than the file", resized(0, header + length), 0, length},
         {"header size negative", resized(0, ~0ull - 5), 0, length},
@@ -231,7 +282,8 @@ TEST_F(WmaTest, FilesBeyondFourGigabytesAreWalkedWithoutWrapping) {
     std::string path = dir_.Write("huge.wma", head);
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(header + gap)), 0);
     std::ofstream(path, std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     const uint64_t bodyStart = header + gap + 24;
     int from = -7, to = -7;
     TagParserGetSourceLength(OpenedFile(path).get(), &from, &to);
@@ -252,7 +304,8 @@ TEST_F(WmaTest, DamagedHeadersAreReadOrRefusedWholeAndTheAudioIsKept) {
         bool read, saved;  // read: fields and protection are read
     };
     // Overwrites the field at `at` (`width` bytes, holding `old`); never saved.
-    auto row = [&](const char* what, size_t at, int width, uint64_t old, uint64_t value, bool read) {
+    auto row = [&](const char* what, size_t at, int width, uint64_t old, uint64_t value,
+                   bool read) {
         EXPECT_EQ(Field(valid, at, width), old) << what << ": the row misses its field";
         Bytes file = valid;
         SetField(&file, at, value, width);
@@ -276,25 +329,34 @@ TEST_F(WmaTest, DamagedHeadersAreReadOrRefusedWholeAndTheAudioIsKept) {
     };
     for (size_t cut = 0; cut < header + 60; cut += 13) {
         const bool whole = cut >= header;  // a whole header before cut packets is read and saved
-        inputs.push_back({"cut at " + std::to_string(cut), Bytes(valid.begin(), valid.begin() + cut), whole, whole});
+        inputs.push_back({"cut at " + std::to_string(cut),
+                          Bytes(valid.begin(), valid.begin() + cut), whole, whole});
     }
     for (const auto& input : inputs) {
         std::string path = dir_.Write("damaged.wma", input.file);
         OpenedFile file(path);
         ASSERT_NE(file.get(), nullptr) << input.what;
         for (int id = -1; id <= 38; ++id) TagParserGetDataW(file.get(), id);
-        for (int kind = -1; kind <= 10; ++kind) TagParserGetDescriptionW(file.get(), kind, "%title%", 1);
+        for (int kind = -1; kind <= 10; ++kind)
+            TagParserGetDescriptionW(file.get(), kind, "%title%", 1);
         int start = -1, end = -1;
         TagParserGetSourceLength(file.get(), &start, &end);
         TagParserGetMD5(file.get(), &start, &end);
-        EXPECT_EQ(TagParserGetData(file.get(), FIELD_ALBUM), input.read ? kAlbum : "") << input.what;
-        EXPECT_EQ(TagParserGetFileInfo(file.get(), 8), input.read ? "Encrypted" : "Not Encrypted") << input.what;
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_ALBUM), input.read ? kAlbum : "")
+            << input.what;
+        EXPECT_EQ(TagParserGetFileInfo(file.get(), 8), input.read ? "Encrypted" : "Not Encrypted")
+            << input.what;
         TagParserSetData(file.get(), FIELD_ALBUM, "changed");
         EXPECT_EQ(TagParserApplyFile(file.get()), input.saved) << input.what;
         const Bytes after = ReadBytes(path);
         // Compared with ==: a failure must not dump a file of any size.
-        EXPECT_TRUE(input.saved ? AfterHeader(after) == AfterHeader(input.file) : after == input.file) << input.what;
-        EXPECT_EQ(TagParserGetExData(OpenedFile(path).get(), "WM/AlbumTitle"), input.saved ? "changed" : input.read ? kAlbum : "");
+        EXPECT_TRUE(input.saved ? AfterHeader(after) == AfterHeader(input.file)
+                                : after == input.file)
+            << input.what;
+        EXPECT_EQ(TagParserGetExData(OpenedFile(path).get(), "WM/AlbumTitle"), input.saved
+                                                                                   ? "changed"
+                                                                               : input.read ? kAlbum
+                                                                                            : "");
     }
 }
 
@@ -305,27 +367,31 @@ TEST_F(WmaTest, SaveWritesExactlyThePendingChangesAndKeepsTheRest) {
         OpenedFile file(path);
         ASSERT_NE(file.get(), nullptr);
         EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_ALBUM, L"Wide"), 0);  // refused
-        TagParserSetData(file.get(), FIELD_TITLE, "Caf\xC3\xA9 \xF0\x9F\x8E\xB5");  // UTF-8, beyond 16 bits
+        TagParserSetData(file.get(), FIELD_TITLE,
+                         "Caf\xC3\xA9 \xF0\x9F\x8E\xB5");  // UTF-8, beyond 16 bits
         TagParserSetData(file.get(), FIELD_TRACK, "03");
         TagParserSetData(file.get(), FIELD_COMPOSER, "");  // removes both values
         TagParserSetData(file.get(), FIELD_COMMENT, "");   // a content-description text
         TagParserSetData(file.get(), 31, "nowhere");       // a field without a name
         EXPECT_EQ(TagParserSetExData(file.get(), "WM/Mood", "happy"), 1);  // stream 1 keeps "calm"
-        TagParserSetExData(file.get(), "WM/Genre", "Blues");               // replaces the number too
-        TagParserSetExData(file.get(), "WM/Label", "upper");               // names differing in case
+        TagParserSetExData(file.get(), "WM/Genre", "Blues");  // replaces the number too
+        TagParserSetExData(file.get(), "WM/Label", "upper");  // names differing in case
         TagParserSetExData(file.get(), "wm/label", "lower");
-        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");  // nothing happens before the save
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE),
+                  "Song");  // nothing happens before the save
         EXPECT_TRUE(ReadBytes(path) == before);
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
     }
-    EXPECT_EQ(TagLibAttributes(path),
-              (std::vector<std::string>{
-                  "Author|0|Guest|0", "Author|Singer", "Copyright|(c) Label",
-                  "DRM_LicenseAcqURL|0|http://licence.example/get|0", "Rating|4 stars",
-                  "Title|Caf\xC3\xA9 \xF0\x9F\x8E\xB5", std::string("WM/AlbumTitle|0|") + kAlbum + "|0",
-                  "WM/Genre|0|Blues|0", "WM/Label|0|upper|0", "WM/Mood|0|calm|1", "WM/Mood|0|happy|0",
-                  "WM/SharedUserRating|3|99|0", "WM/Track|0|03|0", "WM/Year|0|1999|0", "WMFSDKNeeded|0|0.0.0.0000|0",
-                  "WMFSDKVersion|0|9.00.00.2980|0", "wm/label|0|lower|0"}));
+    EXPECT_EQ(
+        TagLibAttributes(path),
+        (std::vector<std::string>{
+            "Author|0|Guest|0", "Author|Singer", "Copyright|(c) Label",
+            "DRM_LicenseAcqURL|0|http://licence.example/get|0", "Rating|4 stars",
+            "Title|Caf\xC3\xA9 \xF0\x9F\x8E\xB5", std::string("WM/AlbumTitle|0|") + kAlbum + "|0",
+            "WM/Genre|0|Blues|0", "WM/Label|0|upper|0", "WM/Mood|0|calm|1", "WM/Mood|0|happy|0",
+            "WM/SharedUserRating|3|99|0", "WM/Track|0|03|0", "WM/Year|0|1999|0",
+            "WMFSDKNeeded|0|0.0.0.0000|0", "WMFSDKVersion|0|9.00.00.2980|0",
+            "wm/label|0|lower|0"}));
     // The audio is kept whole, where the rewritten header now ends.
     const Bytes after = ReadBytes(path);
     EXPECT_TRUE(AfterHeader(after) == AfterHeader(before));
@@ -339,8 +405,11 @@ TEST_F(WmaTest, SaveWritesExactlyThePendingChangesAndKeepsTheRest) {
 }
 
 TEST_F(WmaTest, PendingChangesSurviveASaveButNeverOverwriteAnotherProgramsSave) {
-    std::string path = Write("n\xC3\xBC" "mmer-\xF0\x9F\x8E\xB5.wma");
-    OpenedFile file(std::wstring(dir_.path().begin(), dir_.path().end()) + L"/n\u00FCmmer-\U0001F3B5.wma");
+    std::string path = Write(
+        "n\xC3\xBC"
+        "mmer-\xF0\x9F\x8E\xB5.wma");
+    OpenedFile file(std::wstring(dir_.path().begin(), dir_.path().end()) +
+                    L"/n\u00FCmmer-\U0001F3B5.wma");
     ASSERT_NE(file.get(), nullptr);
     EXPECT_EQ(TagParserGetDescriptionW(file.get(), 7, "", 0), L"n\u00FCmmer-\U0001F3B5");
     TagParserSetData(file.get(), FIELD_ALBUM, "Mine");
@@ -361,8 +430,11 @@ TEST_F(WmaTest, ValuesTooLongToStoreFailTheSaveAndLeaveTheFile) {
     std::string longest;
     for (int i = 0; i < 16383; ++i) longest += emoji;
     const std::tuple<std::string, std::string, int> cases[] = {
-        {"WM/Lyrics", std::string(32766, 'x'), 1}, {"WM/Lyrics", std::string(32767, 'x'), 0},
-        {"Title", longest, 1}, {"Title", longest + emoji, 0}, {std::string(32767, 'n'), "v", 0},
+        {"WM/Lyrics", std::string(32766, 'x'), 1},
+        {"WM/Lyrics", std::string(32767, 'x'), 0},
+        {"Title", longest, 1},
+        {"Title", longest + emoji, 0},
+        {std::string(32767, 'n'), "v", 0},
     };
     for (const auto& [name, value, result] : cases) {
         std::string path = Write("long.wma");
@@ -372,7 +444,8 @@ TEST_F(WmaTest, ValuesTooLongToStoreFailTheSaveAndLeaveTheFile) {
         TagParserSetExData(file.get(), name.c_str(), value.c_str());
         EXPECT_EQ(TagParserApplyFile(file.get()), result) << name.size() << " " << value.size();
         EXPECT_TRUE(result ? TagParserGetExData(OpenedFile(path).get(), name.c_str()) == value
-                           : ReadBytes(path) == before) << name.size() << " " << value.size();
+                           : ReadBytes(path) == before)
+            << name.size() << " " << value.size();
     }
 }
 
