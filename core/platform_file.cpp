@@ -69,16 +69,6 @@ FilePtr OpenReadFile(const std::string& nativePath) {
     return Wrap(OpenRegularBlocking(nativePath, O_RDONLY, 0), "rb");
 }
 
-FilePtr OpenWriteFile(const std::string& nativePath) {
-    // Truncate only after the regular-file check, so a FIFO or device is never touched.
-    int fd = OpenRegularBlocking(nativePath, O_WRONLY | O_CREAT, 0666);
-    if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        fd = -1;
-    }
-    return Wrap(fd, "wb");
-}
-
 bool RegularFileSize(const std::string& nativePath, int64_t* size) {
     struct stat info;
     int fd = OpenRegular(nativePath, O_RDONLY, 0, &info);  // proves it can be read

@@ -28,9 +28,6 @@ std::string NativePathW(const std::wstring& path);
 
 // Opens an existing regular file for binary reading; null on any failure.
 FilePtr OpenReadFile(const std::string& nativePath);
-// Creates or truncates a file for binary writing; null on failure or when the
-// name exists and is not a regular file.
-FilePtr OpenWriteFile(const std::string& nativePath);
 
 // Size of an existing regular file; false when it is missing, unreadable or
 // not a regular file.

@@ -1,12 +1,7 @@
 #include "parsers/ogg/ogg_comment.h"
 
+#include "core/ascii.h"
 #include "core/code_page.h"
-
-namespace {
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
 
 const char* OggFieldName(int fieldId) {
     switch (fieldId) {
@@ -43,7 +38,7 @@ bool IsKnownOggField(const std::string& name) {
 bool SameOggName(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
     }
     return true;
 }
