@@ -98,6 +98,30 @@ enum {
     DESCRIPTION_TRACK_FILE = 9           // track - file title
 };
 
+// Technical-text kinds for TagParserGetFileInfo. The report and the length
+// mean the same for every format; the other kinds belong to the formats
+// named, and answer "" elsewhere.
+enum {
+    INFO_REPORT = 0,                // a report of several lines
+    INFO_LENGTH_SECONDS = 5,        // the audio's length in seconds
+    INFO_MP3_FILE_SIZE = 1,         // bytes
+    INFO_MP3_BIT_RATE = 2,          // kbit/s
+    INFO_MP3_SAMPLE_RATE = 3,       // Hz
+    INFO_MP3_VBR_HEADER = 6,        // "YES" when a Xing header was found
+    INFO_MP3_CHANNEL_MODE = 7,      // "Stereo", "JointStereo", "SingleChannel"
+    INFO_MP3_ID3V2_SIZE = 10,       // bytes, header and footer included
+    INFO_MP3_COPYRIGHTED = 11,      // "YES" or "NO"
+    INFO_MP3_ORIGINAL = 12,         // "YES" or "NO"
+    INFO_MP3_CRC = 13,              // "YES" or "NO", of the first frame
+    INFO_MP3_EMPHASIS = 14,         // of the first frame
+    INFO_MP3_VERSION = 15,          // MPEG version and layer
+    INFO_OGG_SAMPLE_RATE = 2,       // Hz
+    INFO_OGG_NOMINAL_BIT_RATE = 3,  // kbit/s
+    INFO_OGG_CHANNELS = 7,          // "MONO" or "STEREO"
+    INFO_WMA_PROTECTION = 8,        // "Encrypted" or "Not Encrypted"
+    INFO_WMA_LICENSE_URL = 9        // the DRM_LicenseAcqURL attribute
+};
+
 extern "C" {
 
 // Creates the controller. Returns 1 when this call stored `engine` (the first

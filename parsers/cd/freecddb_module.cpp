@@ -124,11 +124,11 @@ StringEx CFreeCDDBModule::CustomDescription(StringEx format) {
 }
 
 StringEx CFreeCDDBModule::GetFileInfo(int kind) {
-    if (kind == 0) {
+    if (kind == INFO_REPORT) {
         return StringEx("\tConnecting to " + CddbServerName() + "\r\n\tDisc ID / " + discId_ +
                         "\r\n\tProgram / LYRAMI_CDDB_DLL\r\n");
     }
-    if (kind == DESCRIPTION_TEMPLATE) {
+    if (kind == INFO_LENGTH_SECONDS) {
         CBassAudio* engine = GetBassAudio();
         int drive = path_.IsWide() ? DriveIndexFromPath(path_.GetWide())
                                    : DriveIndexFromPath(path_.GetNarrow());

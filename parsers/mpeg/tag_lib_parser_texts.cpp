@@ -64,35 +64,35 @@ StringEx CTagLibParser::GetFileInfo(int kind) {
     TagLib::AudioProperties* properties = file_.file()->audioProperties();
     TagLib::MPEG::Properties* mpeg = mpeg_ ? mpeg_->audioProperties() : nullptr;
     switch (kind) {
-        case 0:
+        case INFO_REPORT:
             return InformationReport();
-        case 1:
+        case INFO_MP3_FILE_SIZE:
             return StringEx(IntText(static_cast<int>(file_.file()->length())));
-        case 2:
+        case INFO_MP3_BIT_RATE:
             return properties ? StringEx(IntText(properties->bitrate())) : StringEx();
-        case 3:
+        case INFO_MP3_SAMPLE_RATE:
             return properties ? StringEx(IntText(properties->sampleRate())) : StringEx();
-        case 5:
+        case INFO_LENGTH_SECONDS:
             return properties ? StringEx(IntText(properties->lengthInSeconds())) : StringEx();
-        case 6:
+        case INFO_MP3_VBR_HEADER:
             return mpeg_ ? StringEx(YesNo(mpeg_->HasVbrHeader())) : StringEx();
-        case 7:
+        case INFO_MP3_CHANNEL_MODE:
             return mpeg ? StringEx(ChannelModeText(mpeg->channelMode())) : StringEx();
-        case 10:
+        case INFO_MP3_ID3V2_SIZE:
             return mpeg_ && mpeg_->hasID3v2Tag()
                        ? StringEx(IntText(static_cast<int>(mpeg_->ID3v2CompleteSize())))
                        : StringEx();
-        case 11:
+        case INFO_MP3_COPYRIGHTED:
             return mpeg ? StringEx(YesNo(mpeg->isCopyrighted())) : StringEx();
-        case 12:
+        case INFO_MP3_ORIGINAL:
             return mpeg ? StringEx(YesNo(mpeg->isOriginal())) : StringEx();
-        case 13:
+        case INFO_MP3_CRC:
             return mpeg_ ? StringEx(YesNo(mpeg_->FirstHeader().CrcProtected())) : StringEx();
-        case 14:
+        case INFO_MP3_EMPHASIS:
             return mpeg_ ? StringEx(EmphasisText(mpeg_->FirstHeader().Emphasis())) : StringEx();
-        case 15:
-            return mpeg ? StringEx(
-                              FormatHostText(9022, {VersionNumber(mpeg->version()), mpeg->layer()}))
+        case INFO_MP3_VERSION:
+            return mpeg ? StringEx(FormatHostText(LYTEXT_MPEG_VERSION_SHORT,
+                                                  {VersionNumber(mpeg->version()), mpeg->layer()}))
                         : StringEx();
         default:
             return StringEx();
@@ -104,33 +104,41 @@ StringEx CTagLibParser::InformationReport() {
     TagLib::AudioProperties* properties = file_.file()->audioProperties();
     TagLib::MPEG::Properties* mpeg = mpeg_ ? mpeg_->audioProperties() : nullptr;
     CGBuffer report;
-    report.Append(FormatHostText(9008, {static_cast<int>(file_.file()->length())}).c_str());
+    report.Append(
+        FormatHostText(LYTEXT_FILE_SIZE, {static_cast<int>(file_.file()->length())}).c_str());
     if (mpeg_ && mpeg_->hasID3v2Tag()) {
-        report.Append(FormatHostText(9010, {static_cast<int>(mpeg_->ID3v2CompleteSize())}).c_str());
+        report.Append(
+            FormatHostText(LYTEXT_ID3V2_SIZE, {static_cast<int>(mpeg_->ID3v2CompleteSize())})
+                .c_str());
     }
     if (properties) {
         std::string length;
         GetUnitTime(&length, properties->lengthInSeconds());
-        report.Append(FormatHostText(9014, {length}).c_str());
-    }
-    if (mpeg_)
-        report.Append(FormatHostText(9006, {YesNo(mpeg_->FirstHeader().CrcProtected())}).c_str());
-    if (mpeg) {
-        report.Append(FormatHostText(9005, {YesNo(mpeg->isCopyrighted())}).c_str());
-        report.Append(FormatHostText(9013, {YesNo(mpeg->isOriginal())}).c_str());
+        report.Append(FormatHostText(LYTEXT_LENGTH, {length}).c_str());
     }
     if (mpeg_)
         report.Append(
-            FormatHostText(9007, {EmphasisText(mpeg_->FirstHeader().Emphasis())}).c_str());
+            FormatHostText(LYTEXT_CRC, {YesNo(mpeg_->FirstHeader().CrcProtected())}).c_str());
+    if (mpeg) {
+        report.Append(FormatHostText(LYTEXT_COPYRIGHTED, {YesNo(mpeg->isCopyrighted())}).c_str());
+        report.Append(FormatHostText(LYTEXT_ORIGINAL, {YesNo(mpeg->isOriginal())}).c_str());
+    }
+    if (mpeg_)
+        report.Append(
+            FormatHostText(LYTEXT_EMPHASIS, {EmphasisText(mpeg_->FirstHeader().Emphasis())})
+                .c_str());
     if (mpeg)
         report.Append(
-            FormatHostText(9011, {VersionNumber(mpeg->version()), mpeg->layer()}).c_str());
+            FormatHostText(LYTEXT_MPEG_VERSION, {VersionNumber(mpeg->version()), mpeg->layer()})
+                .c_str());
     if (mpeg_) {
         int bitRate = properties ? properties->bitrate() : 0;
         const char* vbr = mpeg_->HasVbrHeader() ? "(VBR)" : "";
-        report.Append(FormatHostText(9015, {bitRate, vbr, FrameCount(*mpeg_)}).c_str());
+        report.Append(FormatHostText(LYTEXT_BIT_RATE, {bitRate, vbr, FrameCount(*mpeg_)}).c_str());
     }
-    if (mpeg) report.Append(FormatHostText(9009, {ChannelModeText(mpeg->channelMode())}).c_str());
+    if (mpeg)
+        report.Append(
+            FormatHostText(LYTEXT_CHANNEL_MODE, {ChannelModeText(mpeg->channelMode())}).c_str());
     return StringEx(std::string(reinterpret_cast<const char*>(report.Data()),
                                 static_cast<size_t>(report.Size())));
 }

@@ -141,17 +141,17 @@ StringEx COGGParser::GetMD5(int* start, int* end) {
 StringEx COGGParser::GetFileInfo(int kind) {
     if (openedFromMemory_) return StringEx();
     switch (kind) {
-        case 0:
+        case INFO_REPORT:
             return StringEx(FormatHostText(
                 LYTEXT_VORBIS_REPORT,
                 {vendor_, version_, sampleRate_, nominalBitrateK_, serialNumber_, channels_}));
-        case 2:
+        case INFO_OGG_SAMPLE_RATE:
             return StringEx(IntText(sampleRate_));
-        case 3:
+        case INFO_OGG_NOMINAL_BIT_RATE:
             return StringEx(IntText(nominalBitrateK_));
-        case 5:
+        case INFO_LENGTH_SECONDS:
             return StringEx(IntText(EngineAudioSeconds(path_)));
-        case 7:
+        case INFO_OGG_CHANNELS:
             return StringEx(channels_ == 1 ? "MONO" : "STEREO");
         default:
             return StringEx();

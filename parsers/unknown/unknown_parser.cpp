@@ -55,7 +55,7 @@ StringEx CUnknownParser::GetMD5(int* start, int* end) {
 StringEx CUnknownParser::GetDescription(int, StringEx, int) { return FileTitleOf(path_); }
 
 StringEx CUnknownParser::GetFileInfo(int kind) {
-    if (kind != 5) return StringEx();
+    if (kind != INFO_LENGTH_SECONDS) return StringEx();
     return StringEx(IntText(EngineAudioSeconds(path_)));
 }
 

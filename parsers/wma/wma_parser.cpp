@@ -114,18 +114,19 @@ StringEx CWMAParser::GetMD5(int* start, int* end) {
 
 StringEx CWMAParser::GetFileInfo(int kind) {
     switch (kind) {
-        case 0:
-            return StringEx(FormatHostText(
-                kInfoFormat, {GetData(FIELD_WM_SDK_VERSION).GetNarrow(),
-                              GetData(FIELD_WM_SDK_NEEDED).GetNarrow(), GetFileInfo(8).GetNarrow(),
-                              GetFileInfo(9).GetNarrow()}));
-        case 5: {
+        case INFO_REPORT:
+            return StringEx(
+                FormatHostText(kInfoFormat, {GetData(FIELD_WM_SDK_VERSION).GetNarrow(),
+                                             GetData(FIELD_WM_SDK_NEEDED).GetNarrow(),
+                                             GetFileInfo(INFO_WMA_PROTECTION).GetNarrow(),
+                                             GetFileInfo(INFO_WMA_LICENSE_URL).GetNarrow()}));
+        case INFO_LENGTH_SECONDS: {
             const int seconds = EngineAudioSeconds(path_);
             return StringEx(seconds > -1 ? IntText(seconds) : std::string("0"));
         }
-        case 8:
+        case INFO_WMA_PROTECTION:
             return StringEx(editor_.IsProtected() ? "Encrypted" : "Not Encrypted");
-        case 9:
+        case INFO_WMA_LICENSE_URL:
             return editor_.FindAttribute("DRM_LicenseAcqURL");
         default:
             return StringEx();

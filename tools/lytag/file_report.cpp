@@ -102,8 +102,8 @@ const char* InfoKey(int type, int kind) {
         {FILE_TYPE_OGG, 3, "bitrate_kbps"},        {FILE_TYPE_OGG, 7, "channel_mode"},
         {FILE_TYPE_WMA, 8, "encrypted"},           {FILE_TYPE_WMA, 9, "license_url"},
     };
-    if (kind == 0) return "report";
-    if (kind == 5) return "length_seconds";
+    if (kind == INFO_REPORT) return "report";
+    if (kind == INFO_LENGTH_SECONDS) return "length_seconds";
     for (const auto& key : kKeys) {
         if (key.type == type && key.kind == kind) return key.name;
     }
