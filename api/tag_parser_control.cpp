@@ -18,8 +18,8 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
         case FILE_TYPE_UNKNOWN:
             return new (std::nothrow) CUnknownParser();
         case FILE_TYPE_MP3:
-        case 6:
-        case 7:
+        case FILE_TYPE_TAGLIB_6:
+        case FILE_TYPE_TAGLIB_7:
             return new (std::nothrow) CTagLibParser(type);
         case FILE_TYPE_OGG:
             return new (std::nothrow) COGGParser();

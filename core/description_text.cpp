@@ -33,17 +33,17 @@ StringEx Join(std::vector<StringEx> pieces) {
 StringEx PieceOf(Piece piece, const DescriptionFieldReader& field, const StringEx& fileTitle) {
     switch (piece) {
         case kTitle:
-            return field(0);
+            return field(FIELD_TITLE);
         case kTitleOrFile: {
-            StringEx title = field(0);
+            StringEx title = field(FIELD_TITLE);
             return title.IsEmpty() ? fileTitle : title;
         }
         case kArtist:
-            return field(1);
+            return field(FIELD_ARTIST);
         case kAlbum:
-            return field(2);
+            return field(FIELD_ALBUM);
         case kTrack:
-            return field(6);
+            return field(FIELD_TRACK);
         case kFile:
             return fileTitle;
     }
@@ -112,7 +112,7 @@ std::string FillDescriptionTemplate(const std::string& format,
 
 DescriptionFieldReader PreferredFieldReader(DescriptionFieldReader field, int preferSecond) {
     return [field = std::move(field), preferSecond](int basicId) {
-        const int second = basicId + 7;
+        const int second = basicId + (FIELD_TITLE2 - FIELD_TITLE);
         StringEx value = field(preferSecond ? second : basicId);
         value.Trim();
         if (value.IsEmpty()) {
@@ -125,13 +125,13 @@ DescriptionFieldReader PreferredFieldReader(DescriptionFieldReader field, int pr
 
 DescriptionTemplateValues TemplateFieldValues(const DescriptionFieldReader& field) {
     DescriptionTemplateValues values;
-    values.title = field(0).GetNarrow();
-    values.artist = field(1).GetNarrow();
-    values.album = field(2).GetNarrow();
-    values.date = field(3).GetNarrow();
-    values.genre = field(4).GetNarrow();
-    values.comment = field(5).GetNarrow();
-    values.track = field(6).GetNarrow();
+    values.title = field(FIELD_TITLE).GetNarrow();
+    values.artist = field(FIELD_ARTIST).GetNarrow();
+    values.album = field(FIELD_ALBUM).GetNarrow();
+    values.date = field(FIELD_YEAR).GetNarrow();
+    values.genre = field(FIELD_GENRE).GetNarrow();
+    values.comment = field(FIELD_COMMENT).GetNarrow();
+    values.track = field(FIELD_TRACK).GetNarrow();
     return values;
 }
 

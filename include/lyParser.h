@@ -80,7 +80,11 @@ enum {
     FILE_TYPE_OGG = 2,
     FILE_TYPE_WMA = 3,
     FILE_TYPE_CDA = 4,
-    FILE_TYPE_ASF = 5
+    FILE_TYPE_ASF = 5,
+    // Never chosen from a name: only TagParserOpenBinaryFile can name them, and
+    // the MP3 parser they select does not open memory images.
+    FILE_TYPE_TAGLIB_6 = 6,
+    FILE_TYPE_TAGLIB_7 = 7
 };
 
 // Description kinds for TagParserGetDescription: the parts each joins with " - ".

@@ -147,7 +147,7 @@ StringEx CTagLibParser::GetDescription(int kind, StringEx text, int preferSecond
     StringEx fileTitle = FileTitleOf(path_);
     DescriptionFieldReader field =
         PreferredFieldReader([this](int id) { return GetData(id); }, preferSecond);
-    if (kind != 5) return ComposeDescription(kind, field, fileTitle);
+    if (kind != DESCRIPTION_TEMPLATE) return ComposeDescription(kind, field, fileTitle);
     // Every occurrence of a token is filled here, the folder included; the
     // title has no file-title fallback.
     DescriptionTemplateValues values = TemplateFieldValues(field);

@@ -2,24 +2,25 @@
 
 #include "core/ascii.h"
 #include "core/code_page.h"
+#include "lyParser.h"
 
 const char* OggFieldName(int fieldId) {
     switch (fieldId) {
-        case 0:
+        case FIELD_TITLE:
             return "TITLE";
-        case 1:
+        case FIELD_ARTIST:
             return "ARTIST";
-        case 2:
+        case FIELD_ALBUM:
             return "ALBUM";
-        case 3:
+        case FIELD_YEAR:
             return "DATE";
-        case 4:
+        case FIELD_GENRE:
             return "GENRE";
-        case 5:
+        case FIELD_COMMENT:
             return "DESCRIPTION";
-        case 6:
+        case FIELD_TRACK:
             return "TRACKNUMBER";
-        case 26:
+        case FIELD_LYRICS:
             return "LYRICS";
         default:
             return nullptr;

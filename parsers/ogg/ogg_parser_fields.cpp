@@ -52,7 +52,7 @@ int COGGParser::SetExData(StringEx key, StringEx value) {
 StringEx COGGParser::GetDescription(int kind, StringEx text, int) {
     DescriptionFieldReader field = [this](int id) { return GetData(id); };
     StringEx fileTitle = FileTitleOf(path_);
-    if (kind != 5) return ComposeDescription(kind, field, fileTitle);
+    if (kind != DESCRIPTION_TEMPLATE) return ComposeDescription(kind, field, fileTitle);
     std::string filled = FillDescriptionTemplate(
         text.GetNarrow(), StandardTemplateValues(field, path_, fileTitle), &noTokenFilled_);
     return noTokenFilled_ ? StringEx(fileTitle.GetNarrow()) : StringEx(filled);
