@@ -22,7 +22,13 @@ const struct {
     {"TDA", "TDAT", false},  // date, merged into TDRC after reading
     {"TIM", "TIME", false},  // time, likewise
     {"TSI", "TSIZ", false},  // size, never true after a save
+    {"RVA", "RVAD", true},   // volume adjustment, kept as its bytes
+    {"EQU", "EQUA", true},   // equalisation, likewise
 };
+
+// 2.3 frames TagLib would drop on writing 2.4 that have no text to keep in
+// TXXX: written back as their bytes under their own names.
+const char* const kVersion23RawFrames[] = {"RVAD", "EQUA"};
 
 }  // namespace
 
@@ -37,6 +43,11 @@ bool GenreFrameFactory::updateFrame(ID3v2FrameHeaderName::Header* header) const 
             if (header->frameID() != frame.stored) continue;
             header->setFrameID(frame.read);
             return frame.kept;
+        }
+    }
+    if (header->version() == 3) {
+        for (const char* id : kVersion23RawFrames) {
+            if (header->frameID() == id) return true;
         }
     }
     bool keep = FrameFactory::updateFrame(header);

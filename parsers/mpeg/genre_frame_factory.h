@@ -6,7 +6,10 @@
 //   TEXT, not TagLib's TOAL (original album) and TOLY (original lyricist);
 // - the 2.2 date, time and size frames (TDA, TIM, TSI) are read as their 2.3
 //   successors TDAT, TIME and TSIZ, so that TagLib merges date and time into
-//   the recording time as it does for 2.3 tags.
+//   the recording time as it does for 2.3 tags;
+// - the volume adjustment and equalisation frames (2.3 RVAD and EQUA, 2.2
+//   RVA and EQU under their 2.3 names) stay in the tag as their bytes,
+//   where TagLib would drop them when it writes 2.4.
 // Text frames that 2.4 has no place for are kept by UpgradeToVersion24
 // (id3v2_upgrade.h) when the tag is saved.
 //
