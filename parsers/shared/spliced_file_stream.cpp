@@ -1,5 +1,8 @@
 #include "parsers/shared/spliced_file_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -63,6 +66,10 @@ SplicedFileStream::SplicedFileStream(const std::string& nativePath) : path_(nati
 }
 
 SplicedFileStream::~SplicedFileStream() { Release(); }
+
+bool SplicedFileStream::readOnly() const {
+    return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0;
+}
 
 void SplicedFileStream::Restart(const FileIdentity& identity) {
     Release();

@@ -65,7 +65,9 @@ public:
     void insert(const TagLib::ByteVector& data, unsigned long start = 0,
                 unsigned long replace = 0) override;
     void removeBlock(unsigned long start = 0, unsigned long length = 0) override;
-    bool readOnly() const override { return false; }
+    // True when this process may not write the file now: TagLib then leaves
+    // its tags, in memory too, as they are instead of saving or stripping.
+    bool readOnly() const override;
     // True once the file was opened, also between a release and the next read.
     bool isOpen() const override { return identity_.IsKnown(); }
     void seek(long offset, Position p = Beginning) override;
