@@ -44,12 +44,12 @@ TEST(HostTextTest, MismatchedOrUnsafeConversionsGiveEmptyText) {
 }
 
 TEST(HostTextTest, ReplacedHostTextIsCheckedToo) {
-    SetResourceString(9008, "Size: %s");  // a bad translation of an int format
-    EXPECT_EQ(FormatHostText(9008, {5000}), "");
-    SetResourceString(9008, "Size: %d");
-    EXPECT_EQ(FormatHostText(9008, {5000}), "Size: 5000");
-    SetResourceString(9008, nullptr);
-    EXPECT_EQ(HostText(9008), "");
+    SetResourceString(LYTEXT_FILE_SIZE, "Size: %s");  // a bad translation of an int format
+    EXPECT_EQ(FormatHostText(LYTEXT_FILE_SIZE, {5000}), "");
+    SetResourceString(LYTEXT_FILE_SIZE, "Size: %d");
+    EXPECT_EQ(FormatHostText(LYTEXT_FILE_SIZE, {5000}), "Size: 5000");
+    SetResourceString(LYTEXT_FILE_SIZE, nullptr);
+    EXPECT_EQ(HostText(LYTEXT_FILE_SIZE), "");
 }
 
 }  // namespace

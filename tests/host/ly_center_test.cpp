@@ -41,7 +41,7 @@ TEST(LyCenterTest, CallFunctionReachesTheHandler) {
 // The other default formats are checked through the exact texts of the
 // parsers' reports; MPEG 2.5 frames are not among their fixtures.
 TEST(LyCenterTest, VersionFormatShowsOneDecimal) {
-    EXPECT_EQ(FormatHostText(9022, {2.5, 3}), "MPEG 2.5 Layer 3");
+    EXPECT_EQ(FormatHostText(LYTEXT_MPEG_VERSION_SHORT, {2.5, 3}), "MPEG 2.5 Layer 3");
 }
 
 }  // namespace
