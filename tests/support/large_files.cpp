@@ -6,9 +6,7 @@
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wma_sample.h"
 
-namespace {
-
-Bytes LargeMp3(size_t bytes) {
+Bytes MakeLargeMp3(size_t bytes) {
     Bytes out = MakeId3v23Tag({{"TIT2", "Large"}, {"TPE1", "lyParser"}});
     const Bytes id3v1 = MakeId3v1Tag("Large", "lyParser", "", "2024", "", 1, 12);
     const size_t frames = (bytes + kMp3FrameLength128k - 1) / kMp3FrameLength128k;
@@ -22,7 +20,7 @@ Bytes LargeMp3(size_t bytes) {
 // Encoding tens of megabytes takes seconds; two seconds encoded once and
 // repeated take milliseconds. Each repetition carries the granules on, so
 // they keep rising and the stream stays valid however long.
-Bytes LargeOgg(size_t bytes) {
+Bytes MakeLargeOgg(size_t bytes) {
     VorbisPackets tone = EncodeVorbisTone(2.0, 44100, 2, 0.9f, {"TITLE=Large", "ARTIST=lyParser"});
     VorbisPackets packets{tone.identification, tone.comment, tone.setup, {}};
     const int64_t span = tone.audio.back().granule;
@@ -36,7 +34,7 @@ Bytes LargeOgg(size_t bytes) {
     return MuxVorbisStream(packets, 0x4c617267);
 }
 
-Bytes LargeWma(size_t bytes) {
+Bytes MakeLargeWma(size_t bytes) {
     asf::FileSpec layout;
     layout.hasContentDescription = true;
     layout.content.title = u"Large";
@@ -45,30 +43,4 @@ Bytes LargeWma(size_t bytes) {
     layout.packetSize = 4096;
     layout.packets = static_cast<uint32_t>((bytes + layout.packetSize - 1) / layout.packetSize);
     return asf::MakeFile(layout);
-}
-
-}  // namespace
-
-const char* LargeFileExtension(LargeFormat format) {
-    switch (format) {
-        case LargeFormat::kMp3:
-            return "mp3";
-        case LargeFormat::kOggVorbis:
-            return "ogg";
-        case LargeFormat::kWma:
-            return "wma";
-    }
-    return "";
-}
-
-Bytes MakeLargeFile(LargeFormat format, size_t bytes) {
-    switch (format) {
-        case LargeFormat::kMp3:
-            return LargeMp3(bytes);
-        case LargeFormat::kOggVorbis:
-            return LargeOgg(bytes);
-        case LargeFormat::kWma:
-            return LargeWma(bytes);
-    }
-    return Bytes();
 }
