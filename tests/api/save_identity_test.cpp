@@ -301,4 +301,25 @@ TEST_F(SaveIdentityTest, Mp3StripIsWrittenAtOnceAndEarlierChangesStayPending) {
     EXPECT_EQ(tags(), "no ID3v2 | Pending");
 }
 
+// A strip the user may not write changes neither the file nor what the
+// handle answers.
+TEST_F(SaveIdentityTest, Mp3StripOfAFileTheUserMayNotWriteChangesNothing) {
+    std::string path = Place(dir_.File("locked.mp3"), MakeMp3Sample(), kNobodyId, kNobodyId, 0444);
+    const Bytes before = ReadBytes(path);
+    EXPECT_EQ(RunInChild(
+                  [&] {
+                      OpenedFile file(path);
+                      const std::string title = TagParserGetData(file.get(), FIELD_TITLE2);
+                      TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
+                      return !title.empty() &&
+                                     TagParserGetData(file.get(), FIELD_HAS_ID3V2) == "Y" &&
+                                     TagParserGetData(file.get(), FIELD_TITLE2) == title
+                                 ? 0
+                                 : 1;
+                  },
+                  true),
+              0);
+    EXPECT_TRUE(ReadBytes(path) == before);
+}
+
 }  // namespace
