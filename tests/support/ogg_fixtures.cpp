@@ -5,6 +5,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -47,30 +48,31 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
     return packet;
 }
 
-std::vector<Bytes> SplitPages(const Bytes& data) {
-    std::vector<Bytes> pages;
+// Calls `visit` with every page libogg finds in `data`, and 1 for a good
+// page or -1 for one dropped for a wrong checksum or damage.
+static void ForEachPage(const Bytes& data, const std::function<void(int, ogg_page&)>& visit) {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     std::copy(data.begin(), data.end(), ogg_sync_buffer(&sync, static_cast<long>(data.size())));
     ogg_sync_wrote(&sync, static_cast<long>(data.size()));
     ogg_page page;
-    while (ogg_sync_pageout(&sync, &page) == 1) {
-        pages.emplace_back(page.header, page.header + page.header_len);
-        pages.back().insert(pages.back().end(), page.body, page.body + page.body_len);
-    }
+    for (int result; (result = ogg_sync_pageout(&sync, &page)) != 0;) visit(result, page);
     ogg_sync_clear(&sync);
-    return pages;
 }
 
 Bytes InterleaveStreams(const Bytes& first, const Bytes& second, size_t lead) {
-    std::vector<Bytes> a = SplitPages(first), b = SplitPages(second);
+    std::vector<Bytes> pages[2];
+    for (int which : {0, 1}) {
+        ForEachPage(which ? second : first, [&](int, ogg_page& page) {
+            Bytes whole(page.header, page.header + page.header_len);
+            pages[which].push_back(Concat(whole, Bytes(page.body, page.body + page.body_len)));
+        });
+    }
     Bytes out;
-    auto take = [&out](const Bytes& page) { out.insert(out.end(), page.begin(), page.end()); };
-    size_t nextA = 0, nextB = 0;
-    while (nextA < std::min(lead, a.size())) take(a[nextA++]);
-    while (nextA < a.size() || nextB < b.size()) {
-        if (nextB < b.size()) take(b[nextB++]);
-        if (nextA < a.size()) take(a[nextA++]);
+    size_t next[2] = {0, 0};
+    for (size_t turn = 0; next[0] < pages[0].size() || next[1] < pages[1].size(); ++turn) {
+        const int which = turn >= lead && (turn - lead) % 2 == 0;  // after the lead, `second` first
+        if (next[which] < pages[which].size()) out = Concat(out, pages[which][next[which]++]);
     }
     return out;
 }
@@ -86,25 +88,19 @@ long FindSetupMarker(const Bytes& data) {
 
 OggPageReport InspectPages(const Bytes& data) {
     OggPageReport report;
-    ogg_sync_state sync;
-    ogg_sync_init(&sync);
-    std::copy(data.begin(), data.end(), ogg_sync_buffer(&sync, static_cast<long>(data.size())));
-    ogg_sync_wrote(&sync, static_cast<long>(data.size()));
     std::map<int, std::pair<long, int64_t>> last;  // serial: page number, granule
-    ogg_page page;
-    for (int result; (result = ogg_sync_pageout(&sync, &page)) != 0;) {
+    ForEachPage(data, [&](int result, ogg_page& page) {
         ++(result < 0 ? report.badPages : report.pages);
-        if (result < 0) continue;
+        if (result < 0) return;
         auto& [number, granule] = last.try_emplace(ogg_page_serialno(&page), -1, 0).first->second;
-        report.numbered &= ogg_page_pageno(&page) == number + 1;
+        report.numbered &= ogg_page_pageno(&page) == ++number;
         number = ogg_page_pageno(&page);
         if (ogg_page_granulepos(&page) != -1) {
             report.granulesRise &= ogg_page_granulepos(&page) >= granule;
             report.granules.push_back(granule = ogg_page_granulepos(&page));
         }
         report.lastPageEnds = ogg_page_eos(&page) != 0;
-    }
-    ogg_sync_clear(&sync);
+    });
     return report;
 }
 

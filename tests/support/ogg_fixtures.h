@@ -21,9 +21,10 @@ struct OggFixture {
     uint32_t serial = 0x1234abcd;
     int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
     bool notVorbis = false;  // the identification header's "vorbis" misspelt
-    int64_t granuleShift =
-        0;                    // added to every audio granule from `shiftFrom` on: from the first, a
-    size_t shiftFrom = 0;     // late start (a start trim when negative); from a later one, a jump
+    // Added to every audio granule from packet `shiftFrom` on: from the first,
+    // a late start (a start trim when negative); from a later one, a jump.
+    int64_t granuleShift = 0;
+    size_t shiftFrom = 0;
     bool noGranules = false;  // every audio packet, and so every audio page, without a granule (-1)
     int repeat = 1;           // the audio repeated this many times, granules carried on
 };
@@ -36,9 +37,6 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
 
 // `a` followed by `b`.
 inline Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-
-// The pages of `data`, each whole, in file order.
-std::vector<Bytes> SplitPages(const Bytes& data);
 
 // Two streams multiplexed: the first `lead` pages of `first`, then pages of
 // `second` and `first` taken in turn until both are used up.
