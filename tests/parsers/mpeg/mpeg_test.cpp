@@ -677,6 +677,27 @@ TEST_F(MpegTest, SavingAsVersion24KeepsTextFramesVersion24HasNoPlaceFor) {
     CheckSavedFiles();
 }
 
+// Volume adjustment and equalisation have no place in 2.4 either, and no
+// text to keep: they stay as their bytes, the 2.2 ones under their 2.3 names.
+TEST_F(MpegTest, SavingAsVersion24KeepsVolumeAndEqualisationBytes) {
+    const Bytes volume = {0x03, 16, 0x01, 0x00, 0x02, 0x00, 0x7F, 0xFF, 0x7F, 0xFE};
+    const Bytes equalisation = {16, 0x80, 0x64, 0x01, 0x00};
+    for (int major : {2, 3}) {
+        const bool v22 = major == 2;
+        Open(WithAudio(Tag(major, {Text(major, v22 ? "TT2" : "TIT2", "t"),
+                                   Frame(major, v22 ? "RVA" : "RVAD", volume),
+                                   Frame(major, v22 ? "EQU" : "EQUA", equalisation)})));
+        TagParserSetData(handle_, FIELD_TITLE2, "saved");
+        Save();
+        const Bytes file = ReadBytes(path_);
+        for (const Bytes& frame : {Frame(4, "RVAD", volume), Frame(4, "EQUA", equalisation)}) {
+            EXPECT_NE(std::search(file.begin(), file.end(), frame.begin(), frame.end()), file.end())
+                << major << ": " << std::string(frame.begin(), frame.begin() + 4);
+        }
+        EXPECT_EQ(Get(FIELD_TITLE2), "saved");
+    }
+}
+
 // How a handle uses its file: between calls it holds no descriptor; the
 // large blocks it reads give the same answers wherever a tag, a frame or a
 // picture meets a block's edge; after a save it reads the file it wrote; and
