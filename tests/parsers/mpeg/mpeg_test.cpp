@@ -635,41 +635,48 @@ TEST_F(MpegTest, FilesWithoutAudioAreNeitherWrittenNorReadWhole) {
 // The 2.2 TOA is the original artist, TOT the original album, TXT the
 // lyricist, also in a 2.3 tag carrying 2.2 frames (a NUL as fourth letter).
 TEST_F(MpegTest, SavingAsVersion24KeepsTextFramesVersion24HasNoPlaceFor) {
+    auto v22 = [](const char* id, const char* text) { return Text(2, id, text); };
+    auto v23 = [](const std::string& id, const char* text) { return Text(3, id, text); };
+    const std::string toa("TOA\0", 4), tot("TOT\0", 4), txt("TXT\0", 4);
     // clang-format off
     const std::tuple<const char*, Bytes, const wchar_t*, const char*, const char*> cases[] = {
-        // name, file, original artist set (or none), year, saved frames
+        // name, tag, original artist set (or none), year, saved frames
         {"2.3 date, time, recording dates, size",
-         WithAudio(MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "1505"}, {"TIME", "1230"},
-                                  {"TRDA", "May 15-16, 1999"}, {"TSIZ", "4170"}})),
+         MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "1505"}, {"TIME", "1230"},
+                        {"TRDA", "May 15-16, 1999"}, {"TSIZ", "4170"}}),
          nullptr, "1999", "TDRC=1999-05-15 12:30\nTXXX:TRDA=May 15-16, 1999\n"},
         {"2.3 date and time without a year",
-         WithAudio(MakeId3v23Tag({{"TIT2", "t"}, {"TDAT", "1505"}, {"TIME", "1230"}})),
+         MakeId3v23Tag({{"TIT2", "t"}, {"TDAT", "1505"}, {"TIME", "1230"}}),
          nullptr, "", "TXXX:TDAT=1505\nTXXX:TIME=1230\n"},
-        {"2.3 date TagLib cannot merge", WithAudio(MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "15.05"}})),
+        {"2.3 date TagLib cannot merge",
+         MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "15.05"}}),
          nullptr, "1999", "TDRC=1999\nTXXX:TDAT=15.05\n"},
         {"2.3 recording dates beside a user frame of their name",
-         WithAudio(MakeId3v23Tag({{"TIT2", "t"}, {"TRDA", "May 15"}, {"TXXX", std::string("TRDA\0May 16", 11)}})),
+         MakeId3v23Tag({{"TIT2", "t"}, {"TRDA", "May 15"},
+                        {"TXXX", std::string("TRDA\0May 16", 11)}}),
          nullptr, "", "TXXX:TRDA=May 16/May 15\n"},
         {"2.2 date, time, size",
-         WithAudio(Tag(2, {Text(2, "TT2", "t"), Text(2, "TYE", "1999"), Text(2, "TDA", "1505"), Text(2, "TIM", "1230"),
-                           Text(2, "TSI", "4170")})),
+         Tag(2, {v22("TT2", "t"), v22("TYE", "1999"), v22("TDA", "1505"), v22("TIM", "1230"),
+                 v22("TSI", "4170")}),
          nullptr, "1999", "TDRC=1999-05-15 12:30\n"},
-        {"2.2 frame with no four-letter name", WithAudio(Tag(2, {Text(2, "TT2", "t"), Text(2, "TZZ", "Own words")})),
+        {"2.2 frame with no four-letter name", Tag(2, {v22("TT2", "t"), v22("TZZ", "Own words")}),
          nullptr, "", "TXXX:TZZ=Own words\n"},
-        {"2.3 text frame flagged to go if unknown", WithAudio(Tag(3, {Text(3, "TIT2", "t"), Text(3, "TCOM", "Bach", 0x8000)})),
+        {"2.3 text frame flagged to go if unknown",
+         Tag(3, {v23("TIT2", "t"), Text(3, "TCOM", "Bach", 0x8000)}),
          nullptr, "", "TCOM=Bach\n"},
         {"2.4 comment flagged to go if unknown",
-         WithAudio(Tag(4, {Text(4, "TIT2", "t"), Commented(4, "COMM", "note", "eng", 0x4000)})), nullptr, "", "COMM::eng=note\n"},
+         Tag(4, {Text(4, "TIT2", "t"), Commented(4, "COMM", "note", "eng", 0x4000)}),
+         nullptr, "", "COMM::eng=note\n"},
         {"2.2 original artist, album and lyricist; a new original artist",
-         WithAudio(Tag(2, {Text(2, "TT2", "t"), Text(2, "TOA", "Singer"), Text(2, "TOT", "LP"), Text(2, "TXT", "Poet")})),
+         Tag(2, {v22("TT2", "t"), v22("TOA", "Singer"), v22("TOT", "LP"), v22("TXT", "Poet")}),
          L"Second", "", "TOPE=Second\nTOAL=LP\nTEXT=Poet\n"},
-        {"2.3 tag with 2.2 ids", WithAudio(Tag(3, {Text(3, "TIT2", "t"), Text(3, std::string("TOA\0", 4), "Singer"),
-                                                   Text(3, std::string("TOT\0", 4), "LP"), Text(3, std::string("TXT\0", 4), "Poet")})),
+        {"2.3 tag with 2.2 ids",
+         Tag(3, {v23("TIT2", "t"), v23(toa, "Singer"), v23(tot, "LP"), v23(txt, "Poet")}),
          nullptr, "", "TOPE=Singer\nTOAL=LP\nTEXT=Poet\n"},
     };
     // clang-format on
-    for (const auto& [name, file, artist, year, frames] : cases) {
-        Open(file);
+    for (const auto& [name, tag, artist, year, frames] : cases) {
+        Open(WithAudio(tag));
         if (artist) TagParserSetDataW(handle_, FIELD_ORIGINAL_ARTIST, artist);
         SaveNewTitle(name, frames);
         EXPECT_EQ(Get(FIELD_TITLE2) + "|" + Get(FIELD_YEAR2), std::string("saved|") + year) << name;
@@ -772,8 +779,9 @@ TEST_F(MpegTest, AnswersAreTheSameWhereverDataMeetsABlockEdge) {
     const int kFrames = 150;
     const int kAroundWhole = 65536 - kFrames * kMp3FrameLength128k - 128;
     // clang-format off
-    const int tagSizes[] = {40, 300, 16384 - 11, 16384 - 1, 16384, 16384 + 1, 16384 + 417, 32768 - 4,
-                            65536 - 417, 65536 + 2, 70000, kAroundWhole - 1, kAroundWhole, kAroundWhole + 1};
+    const int tagSizes[] = {40, 300, 16384 - 11, 16384 - 1, 16384, 16384 + 1, 16384 + 417,
+                            32768 - 4, 65536 - 417, 65536 + 2, 70000,
+                            kAroundWhole - 1, kAroundWhole, kAroundWhole + 1};
     // clang-format on
     for (int tagSize : tagSizes) {
         for (int frames : {kFrames, 3000}) {
