@@ -50,15 +50,12 @@ public:
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
     // The exact body answered to "query/DISCID" or "read/CATEGORY/DISCID";
     // without one the server says there is no match. A body that begins with
-    // "HTTP/" is the whole HTTP answer (see Http).
+    // "HTTP/" is the whole HTTP answer (see Http). COMMAND.once is answered to
+    // the next such request only; later ones get COMMAND's answer again.
     void Answer(const std::string& command, const std::string& body) {
         std::filesystem::create_directories(
-            std::filesystem::path(dir_.File("db/" + command)).parent_path());
+            dir_.File("db/" + command.substr(0, command.rfind('/'))));
         dir_.Write("db/" + command, body);
-    }
-    // An answer for the next such request only; later ones get Answer's again.
-    void AnswerOnce(const std::string& command, const std::string& text) {
-        Answer(command + ".once", text);
     }
     // A whole HTTP answer to store as an answer: `status` as "503 Service
     // Unavailable", a Location when `location` is given, and `body`.
