@@ -38,7 +38,8 @@ else:
     for key, value in mutagen.File(path).tags:
         key = key if path.endswith('.wma') else key.upper()
         key += '#%d' % sum(k.startswith(key + '#') for k in tags)
-        tags[key] = '%s:%s' % (type(value).__name__, value.value) if getattr(value, 'TYPE', 0) else str(value)
+        typed = getattr(value, 'TYPE', 0)
+        tags[key] = '%s:%s' % (type(value).__name__, value.value) if typed else str(value)
 print(json.dumps({key: value for key, value in tags.items() if value != ''}))
 )";
 
@@ -56,7 +57,8 @@ for frame in (TIT2(encoding=3, text='Old Title'), TPE1(encoding=3, text='Old Art
               COMM(encoding=3, lang='eng', desc='', text='plain words'),
               COMM(encoding=3, lang='eng', desc='note', text='described words'),
               TXXX(encoding=3, desc='MOOD', text='calm'),
-              APIC(encoding=3, mime='image/png', type=3, desc='cover', data=b'\x89PNG\r\n\x1a\n' + bytes(92))):
+              APIC(encoding=3, mime='image/png', type=3, desc='cover',
+                   data=b'\x89PNG\r\n\x1a\n' + bytes(92))):
     t.add(frame)
 t.save(path, v1=0, v2_version=4)
 field = lambda text, size: text.encode('latin-1').ljust(size, b'\0')
