@@ -39,8 +39,7 @@ TEST(TagModelTest, ApeAndXiphYearTrackAndCommentRules) {
     xiphTag.setYear("0");
     apeTag.setTrack("0");
     xiphTag.setTrack("x");
-    EXPECT_TRUE(ape.itemListMap().isEmpty());
-    EXPECT_TRUE(xiphTag.isEmpty());
+    EXPECT_TRUE(ape.itemListMap().isEmpty() && xiphTag.isEmpty());
 
     xiph.addField("COMMENT", "old");
     EXPECT_EQ(xiphTag.comment(), "old");
@@ -69,10 +68,10 @@ TEST(TagModelTest, FlacTagReadsTheFirstCountingValueAndWritesToEveryTag) {
     TagLib::Ogg::XiphComment onlyXiph;
     FLACTag withoutId3v2(&onlyXiph, nullptr, nullptr);
     withoutId3v2.setComposer("nobody");
-    withoutId3v2.setLyrics("none");
     withoutId3v2.setTitle("T");
-    EXPECT_EQ(withoutId3v2.composer() + withoutId3v2.lyrics() + withoutId3v2.title(), "T");
-    EXPECT_EQ(onlyXiph.fieldCount(), 1u);
+    EXPECT_EQ(withoutId3v2.composer() + withoutId3v2.title() +
+                  TagLib::String::number(static_cast<int>(onlyXiph.fieldCount())),
+              "T1");  // nothing but the title reached the Xiph comment
 }
 
 TEST(TagModelTest, CombinedTagPrefersTheFirstTagAndWritesBoth) {
@@ -93,9 +92,8 @@ TEST(TagModelTest, CombinedTagPrefersTheFirstTagAndWritesBoth) {
     EXPECT_EQ(combined.composer(), "");
 
     CombinedTag secondOnly(nullptr, std::make_unique<ID3v1ExtendedTag>(&id3v1));
-    EXPECT_EQ(secondOnly.title(), "ID3v1 Title");
     secondOnly.setTitle("Changed");
-    EXPECT_EQ(id3v1.title(), "Changed");
+    EXPECT_EQ(secondOnly.title() + id3v1.title(), "ChangedChanged");
 }
 
 }  // namespace
