@@ -9,20 +9,16 @@
 #include <map>
 #include <tuple>
 
-// Encoding is the slow part: each tone is encoded once per test program.
-static const VorbisPackets& Tone(double seconds, int rate, int channels) {
-    static std::map<std::tuple<double, int, int>, VorbisPackets> cache;
-    auto key = std::make_tuple(seconds, rate, channels);
-    if (!cache.count(key)) cache[key] = EncodeVorbisTone(seconds, rate, channels, 0.0f);
-    return cache[key];
-}
-
 Bytes MakeOgg(const OggFixture& fixture) {
-    VorbisPackets packets = Tone(fixture.seconds, fixture.rate, fixture.channels);
-    const std::vector<VorbisPacket> once = packets.audio;
+    // Encoding is the slow part: each tone is encoded once per test program.
+    static std::map<std::tuple<double, int, int>, VorbisPackets> tones;
+    VorbisPackets& tone = tones[{fixture.seconds, fixture.rate, fixture.channels}];
+    if (tone.audio.empty())
+        tone = EncodeVorbisTone(fixture.seconds, fixture.rate, fixture.channels, 0.0f);
+    VorbisPackets packets = tone;
     for (int round = 1; round < fixture.repeat; ++round) {
         const int64_t span = packets.audio.back().granule;
-        for (const VorbisPacket& audio : once)
+        for (const VorbisPacket& audio : tone.audio)
             packets.audio.push_back({audio.data, audio.granule + span});
     }
     for (size_t i = 0; i < packets.audio.size(); ++i) {
