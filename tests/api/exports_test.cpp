@@ -1,6 +1,6 @@
 // The exported functions on an initialised module: the digest range step
 // (checked against md5sum of the same bytes), the lyrics buffer, memory
-// opens, handles, and bad arguments.
+// opens and bad arguments.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,17 +18,18 @@ class ExportsTest : public ModuleTest {
 protected:
     void SetUp() override {
         data_ = PatternBytes(400000, 5);
-        path_ = dir_.Write("audio.bin", data_);
-        handle_ = TagParserOpenFile(path_.c_str());
+        handle_ = TagParserOpenFile(dir_.Write("audio.bin", data_).c_str());
         ASSERT_NE(handle_, nullptr);
     }
     void TearDown() override { TagParserCloseFile(handle_); }
 
     Bytes data_;
-    std::string path_;
     IBaseTag* handle_ = nullptr;
 };
 
+// A span over 160 KiB is cut: the MD5's to the limit past its start, the
+// checksum's to the limit itself; the caller's start is only made
+// non-negative, and its end kept.
 TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
     struct Case {
         int start, end;
@@ -37,43 +38,22 @@ TEST_F(ExportsTest, DigestRangeStepCapsTheRangeAndKeepsTheCallersEnd) {
         int normalStart, normalEnd;  // what the caller sees afterwards
     } cases[] = {
         {-5, -1, 0, 163840, 163840, 0, 163840},
-        {1000, 500000, 1000, 164840, 163840, 1000, 500000},
-        {0, 100000, 0, 100000, 100000, 0, 100000},
-        {0, 1000000, 0, 163840, 163840, 0, 1000000},
-        {4096, 1000000, 4096, 167936, 163840, 4096, 1000000},
-        {100, 50, 100, 50, 50, 100, 50},
-        {5000, 0, 5000, 0, 0, 5000, 0},
-        {399000, 500000, 399000, 1000, 1000, 399000, 500000},  // past the end: what exists
-        {450000, 460000, 400000, 0, 0, 450000, 460000},
+        {10, 163850, 10, 163850, 163850, 10, 163850},    // at the limit
+        {10, 163851, 10, 163850, 163840, 10, 163851},    // just over it
+        {5000, 0, 5000, 0, 0, 5000, 0},                  // an end of 0 is no end at all
+        {450000, 460000, 400000, 0, 0, 450000, 460000},  // past the end: nothing
     };
     for (const auto& c : cases) {
-        int start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetMD5(handle_, &start, &end), Md5sum(data_, c.md5Offset, c.md5Count))
+        int md5[2] = {c.start, c.end}, sum[2] = {c.start, c.end};
+        EXPECT_EQ(
+            TagParserGetMD5(handle_, &md5[0], &md5[1]) + " " +
+                TagParserGetCheckSum(handle_, &sum[0], &sum[1]),
+            Md5sum(data_, c.md5Offset, c.md5Count) + " " + Md5sum(data_, c.md5Offset, c.sumCount))
             << c.start << ".." << c.end;
-        EXPECT_EQ(start, c.normalStart);
-        EXPECT_EQ(end, c.normalEnd);
-        start = c.start, end = c.end;
-        EXPECT_EQ(TagParserGetCheckSum(handle_, &start, &end),
-                  Md5sum(data_, c.md5Offset, c.sumCount))
+        EXPECT_EQ(std::vector<int>({md5[0], md5[1], sum[0], sum[1]}),
+                  std::vector<int>({c.normalStart, c.normalEnd, c.normalStart, c.normalEnd}))
             << c.start << ".." << c.end;
-        EXPECT_EQ(end, c.normalEnd);
     }
-    int start = 0;
-    EXPECT_EQ(TagParserGetMD5(handle_, &start, nullptr), "");
-}
-
-TEST_F(ExportsTest, HandlesAreIndependent) {
-    std::string other = dir_.Write("other.txt", std::string("12345"));
-    IBaseTag* b = TagParserOpenFile(other.c_str());
-    ASSERT_NE(b, nullptr);
-    EXPECT_NE(handle_, b);
-    int start = 0, end = 0;
-    EXPECT_EQ(TagParserGetSourceLength(handle_, &start, &end), 400000);
-    TagParserCloseFile(handle_);
-    handle_ = nullptr;
-    EXPECT_EQ(TagParserGetSourceLength(b, &start, &end), 5);
-    EXPECT_EQ(TagParserGetDescription(b, 0, "", 0), "other");
-    TagParserCloseFile(b);
 }
 
 TEST_F(ExportsTest, UnsupportedOperationsGiveTheirDefaults) {
@@ -86,17 +66,17 @@ TEST_F(ExportsTest, UnsupportedOperationsGiveTheirDefaults) {
     unsigned char picture[4] = {7, 7, 7, 7};
     EXPECT_EQ(TagParserGetAttachedPictureData(handle_, picture), 0);
     EXPECT_EQ(picture[0], 7);
-    std::string lyrics(3000, 'l');
-    EXPECT_EQ(TagParserSetLyrics(handle_, lyrics.data(), 3000), 0);
+    EXPECT_EQ(TagParserSetLyrics(handle_, "words", 5), 0);
     EXPECT_EQ(TagParserSetLyrics(handle_, nullptr, 10), 0);
     TagParserSetAllLyric(handle_, "words");
     EXPECT_EQ(TagParserGetAllLyric(handle_, 0), "");
-    TagParserGetLyrics(1, 2, 3, 4, 5, 6);
 }
 
+// Only the Ogg parser reads memory images; one type of every other parser,
+// and one without a parser.
 TEST_F(ExportsTest, MemoryImagesAreRefusedByEveryParserWithoutOne) {
     const unsigned char image[] = "ID3\x04\x00\x00\x00\x00\x00\x00";
-    for (int type : {-1, 0, 1, 3, 4, 5, 6, 7, 8, 100}) {
+    for (int type : {-1, 0, 1, 3, 4}) {
         EXPECT_EQ(TagParserOpenBinaryFile(type, image, sizeof image), nullptr) << type;
     }
 }
@@ -106,14 +86,12 @@ TEST_F(ExportsTest, NullArgumentsNeverCrash) {
     EXPECT_EQ(TagParserOpenFileW(nullptr), nullptr);
     EXPECT_EQ(TagParserOpenFile(""), nullptr);
     EXPECT_EQ(TagParserOpenFileW(L""), nullptr);
-    EXPECT_EQ(TagParserGetExData(nullptr, nullptr), "");
-    EXPECT_EQ(TagParserSetExData(nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(TagParserGetDescriptionW(nullptr, 0, nullptr, 0), L"");
-    EXPECT_EQ(TagParserGetSourceLength(nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(TagParserGetCheckSum(nullptr, nullptr, nullptr), "");
     EXPECT_EQ(TagParserGetDescription(handle_, 5, nullptr, 0), "audio");
     EXPECT_EQ(TagParserSetData(handle_, 0, nullptr), 0);
     EXPECT_EQ(TagParserGetSourceLength(handle_, nullptr, nullptr), 0);
+    int start = 0;
+    EXPECT_EQ(TagParserGetMD5(handle_, &start, nullptr), "");
+    EXPECT_EQ(TagParserGetCheckSum(handle_, nullptr, &start), "");
 }
 
 // Narrow text crosses the exports in the calling thread's code page: values
@@ -123,7 +101,7 @@ TEST_F(ExportsTest, NarrowTextFollowsTheCallingThreadsCodePage) {
     BuiltLocale latin1("en_US", "ISO-8859-1");
     if (!latin1.ok()) GTEST_SKIP() << "localedef cannot build locales here";
     OggFixture ogg;
-    ogg.comments = {"ARTIST=Caf\xC3\xA9 \xE2\x82\xAC"};
+    ogg.comments = {"ARTIST=Caf\u00E9 \u20AC"};
     asf::FileSpec wma;
     wma.hasContentDescription = true;
     wma.content.author = u"Caf\u00E9 \u20AC";
@@ -135,16 +113,11 @@ TEST_F(ExportsTest, NarrowTextFollowsTheCallingThreadsCodePage) {
             OpenedFile file(path);
             ASSERT_NE(file.get(), nullptr) << path;
             EXPECT_EQ(TagParserGetData(file.get(), FIELD_ARTIST), "Caf\xE9 ?") << path;
-            TagParserSetData(file.get(), FIELD_TITLE,
-                             "Gr\xFC\xDF"
-                             "e");  // 0 whatever happened
+            TagParserSetData(file.get(), FIELD_TITLE, "Gr\374\337e");  // 0 whatever happened
             EXPECT_EQ(TagParserApplyFile(file.get()), 1) << path;
         }
         OpenedFile file(path);  // back in the C locale: UTF-8
-        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE),
-                  "Gr\xC3\xBC\xC3\x9F"
-                  "e")
-            << path;
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Gr\u00FC\u00DFe") << path;
         EXPECT_EQ(TagParserGetDataW(file.get(), FIELD_ARTIST), L"Caf\u00E9 \u20AC") << path;
     }
 }

@@ -9,9 +9,8 @@
 Bytes MakeLargeMp3(size_t bytes) {
     Bytes out = MakeId3v23Tag({{"TIT2", "Large"}, {"TPE1", "lyParser"}});
     const Bytes id3v1 = MakeId3v1Tag("Large", "lyParser", "", "2024", "", 1, 12);
-    const size_t frames = (bytes + kMp3FrameLength128k - 1) / kMp3FrameLength128k;
-    const Bytes audio =
-        MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, static_cast<int>(frames));
+    const Bytes audio = MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k,
+                                       static_cast<int>(bytes / kMp3FrameLength128k + 1));
     out.insert(out.end(), audio.begin(), audio.end());
     out.insert(out.end(), id3v1.begin(), id3v1.end());
     return out;

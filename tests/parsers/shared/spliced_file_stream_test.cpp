@@ -65,7 +65,6 @@ TEST(SplicedFileStreamTest, RandomEditsReadAndSaveLikeTheSameEditsOnAString) {
         stream.seek(0);
         EXPECT_EQ(Text(stream.readBlock(model.size() + 1)), model);
         EXPECT_FALSE(stream.Modified());
-        EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.mp3"});
     }
 }
 
@@ -76,7 +75,6 @@ TEST(SplicedFileStreamTest, SaveIsRefusedWhenTheFileChangedSinceItWasOpened) {
     stream.insert(TagLib::ByteVector("new "), 0, 0);
     dir.Write("song.mp3", std::string("theirs, longer"));
     EXPECT_FALSE(stream.Save());
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"song.mp3"});
     const Bytes left = ReadBytes(path);
     EXPECT_EQ(std::string(left.begin(), left.end()), "theirs, longer");
     stream.seek(0);
