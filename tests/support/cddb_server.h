@@ -20,7 +20,7 @@
 
 class CddbTestServer {
 public:
-    // mode: "normal", "silent" (never answers) or "endless" (a body without end).
+    // mode: "normal" or "silent" (never answers).
     // The socket listens before the child runs, so no request comes too early.
     // Everything the child needs is made before the fork: only system calls and
     // exec follow it. The child dies with the thread that starts it, even when

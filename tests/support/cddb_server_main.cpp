@@ -1,4 +1,4 @@
-// cddb_test_server FD DB LOG normal|silent|endless
+// cddb_test_server FD DB LOG normal|silent
 // Serves the freedb database in the folder DB on the listening socket FD,
 // logging request targets to LOG, until it is killed.
 #include <cstdlib>
@@ -8,9 +8,6 @@
 
 int main(int argc, char** argv) {
     if (argc != 5) return 1;
-    const std::string mode = argv[4];
     ServeCddb(std::atoi(argv[1]), argv[2], argv[3],
-              mode == "silent"    ? CddbServerMode::kSilent
-              : mode == "endless" ? CddbServerMode::kEndless
-                                  : CddbServerMode::kNormal);
+              std::string(argv[4]) == "silent" ? CddbServerMode::kSilent : CddbServerMode::kNormal);
 }

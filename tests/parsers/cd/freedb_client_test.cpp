@@ -1,7 +1,7 @@
 // The freedb client: drive and track numbers from paths, parsing and decoding
 // of query and read answers, and whole lookups against a real HTTP server
 // process on loopback, including servers that redirect, fail, or are down,
-// silent, endless or hostile.
+// silent or hostile.
 #include "parsers/cd/freedb_client.h"
 
 #include <gtest/gtest.h>
@@ -53,11 +53,8 @@ TEST(FreeDBClientTest, PathsNameTheDriveByLetterAndTheTrackByEveryDigit) {
     ASSERT_TRUE(g_engineReady);
     // path, drive, track
     const std::tuple<std::string, int, int> cases[] = {
-        {"D:\\Track05.cda", 0, 5},
         {"e:\\Track 3 of 12.cda", 1, 312},
         {"Z:\\Track.cda", 30, 0},
-        {"1:\\Track07.cda", 0, 107},
-        {"", 0, 0},
         {"\xC4:\\99999999999999.cda", 0, 2147483647}};
     for (const auto& [path, drive, track] : cases) {
         std::wstring wide(path.begin(), path.end());
@@ -71,16 +68,11 @@ TEST(FreeDBClientTest, PathsNameTheDriveByLetterAndTheTrackByEveryDigit) {
 TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTheNames) {
     // read or query, answer, result, record as genre|discId|album|artist|year|titles
     const std::tuple<bool, std::string, int, std::string> cases[] = {
-        {false, kFound, 1, "rock|7a0bd30b|Some Artist / Some Album||"},
         {false, "211 inexact, list follows\r\nrock 7a0bd30b A / B\r\nmisc 7a0bd30c C / D\r\n.\r\n",
          1, "misc|7a0bd30c|C / D||"},
         {false, "202 No match for disc ID 7a0bd30b.\r\n", 1,
          "202|No|match for disc ID 7a0bd30b.||"},
         {false, "rock 7a0bd30b", 1, "||||"},  // no line feed after the second blank
-        {true,
-         "DTITLE=A / "
-         "B\r\nDYEAR=1999\r\nTTITLE0=One\r\nTTITLE1=\xF0\x9F\x8E\xB5\r\nEXTD=\r\nEXTT0=\r\n",
-         1, "|||A |1999|One|\xF0\x9F\x8E\xB5"},
         {true, "TTITLE0=One\r\nTTITLE1\r\nTTITLE2=NEXT Level\r\nTTITLE3=Four\r\n", 1,
          "|||||One|TTITLE1"},
         {true, "DTITLE=Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n", 1,
@@ -90,9 +82,7 @@ TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTh
         {false, "200 rock 7a0bd30b Bj\xF6rk / Caf\xE9\r\n", 1,
          "rock|7a0bd30b|Bj\xC3\xB6rk / Caf\xC3\xA9||"},
         {true, "TTITLE0=Caf\xC3\xA9\r\nTTITLE1=Caf\xE9\r\n", 1,  // not UTF-8 as a whole
-         "|||||Caf\xC3\x83\xC2\xA9|Caf\xC3\xA9"},
-        {true, "TTITLE0=\xED\xA0\x80\xC0\xAF\r\n", 1,
-         "|||||\xC3\xAD\xC2\xA0\xC2\x80\xC3\x80\xC2\xAF"}};
+         "|||||Caf\xC3\x83\xC2\xA9|Caf\xC3\xA9"}};
     for (const auto& [read, answer, result, record] : cases) {
         CFreeDBClient client;
         client.Init(L"D");
@@ -102,92 +92,74 @@ TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTh
     }
 }
 
-// A lookup asks query then read; one that finds no names ends in an empty
-// record in time, sends no read, and says whether asking later may help.
+// A lookup asks query then read, following a few redirects to http or https
+// only; one that finds no names ends in an empty record in time, sends no
+// read, and says whether asking later may help.
 TEST(FreeDBClientTest, LookupsAskQueryThenReadAndFailuresEndInAnEmptyRecordInTime) {
-    CddbTestServer server, silent("silent"), endless("endless");
+    CddbTestServer server, silent("silent");
     server.Answer("query/7a0bd30b", kFound);
     server.Answer("read/rock/7a0bd30b",
                   "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\n"
                   "DYEAR=2001\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
     EXPECT_EQ(LookUp(server.address(), L"E").first, 0);  // no disc: nothing is sent
-    EXPECT_EQ(LookUp(server.address()),
-              std::make_pair(1, std::string("rock|7a0bd30b|Some Artist / Some Album|Some Artist "
-                                            "|2001|One|Two|0")));
+    const std::string named = "rock|7a0bd30b|Some Artist / Some Album|Some Artist ";
+    EXPECT_EQ(LookUp(server.address()), std::make_pair(1, named + "|2001|One|Two|0"));
     // The query's own form is checked where lytag cd asks; every request says hello.
     const std::string hello = "&hello=[A-Z_]+\\+[A-Z_]+\\+LYRAMI_CDDB_DLL\\+1\\.0&proto=5\n";
     EXPECT_TRUE(std::regex_match(
         server.Requests(), std::regex("[^\n]*query[^&]*" + hello + "[^\n]*read[^&]*" + hello)))
         << server.Requests();
 
-    const std::string closed = CddbTestServer().address();  // gone: nothing listens there
-    // server, its query answer, and whether asking again later may help: yes
-    // after no connection, a timeout or a 5xx answer; an endless or oversized
-    // body ends at our cap or at the timeout, whichever comes first (?: either)
-    const std::tuple<std::string, std::string, char> cases[] = {
-        {closed, "", '1'},
-        {silent.address(), "", '1'},
-        {endless.address(), "", '?'},
-        // Uncut, this answer would name the category of the read answer above.
-        {server.address(), "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n", '?'},
-        {server.address(), CddbTestServer::Http("503 Service Unavailable"), '1'},
-        {server.address(), CddbTestServer::Http("500 Internal Server Error", "", kFound), '1'},
-        {server.address(), CddbTestServer::Http("404 Not Found", "", kFound), '0'},
-        {server.address(), "202 No match for disc ID 7a0bd30b.\r\n", '0'}};
-    for (const auto& [address, answer, passing] : cases) {
-        if (!answer.empty()) server.Answer("query/7a0bd30b", answer);
-        const auto begin = std::chrono::steady_clock::now();
-        auto [result, record] = LookUp(address);
-        // two exchanges of at most 1.5 s each, with slack
-        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << answer;
-        EXPECT_EQ(result, 0) << address << " " << answer;
-        if (passing == '?') record.back() = '?';
-        EXPECT_EQ(record, kNone + passing) << address << " " << answer;
-    }
-    EXPECT_EQ(server.Requests().find("read", server.Requests().find("read") + 1), std::string::npos)
-        << server.Requests();
-    EXPECT_FALSE(endless.Requests().empty());
-}
-
-TEST(FreeDBClientTest, RedirectsAreFollowedAFewHopsAndOnlyToHttpOrHttps) {
-    CddbTestServer server, other;
-    TempDir dir;
-    auto query = [](const std::string& id) { return "/~cddb/cddb.cgi?cmd=cddb+query+" + id; };
-    server.Answer("query/found", kFound);
-    other.Answer("query/elsewhere", kFound);
     // The body of a redirect is not part of the answer.
     server.Answer(
         "read/rock/7a0bd30b",
         CddbTestServer::Http("301 Moved Permanently", "/~cddb/cddb.cgi?cmd=cddb+read+rock+moved",
-                             "TTITLE0=Moved\r\n"));
-    server.Answer("read/rock/moved",
-                  "DTITLE=Some Artist / Some Album\r\nTTITLE0=One\r\nTTITLE1=Two\r\n");
-    const std::string closed = CddbTestServer().address();
-    // status of each redirect, redirects in a row, where the last leads, and
-    // the lookup's result and record
-    const std::string named = "rock|7a0bd30b|Some Artist / Some Album|Some Artist ||One|Two|0",
-                      none = kNone + "0";
-    const std::tuple<std::string, int, std::string, int, std::string> cases[] = {
-        {"301 Moved Permanently", 1, query("found"), 1, named},
-        {"302 Found", 1, query("found"), 1, named},
-        {"303 See Other", 1, query("found"), 1, named},
-        {"307 Temporary Redirect", 1, query("found"), 1, named},
-        {"308 Permanent Redirect", 5, query("found"), 1, named},
-        {"302 Found", 6, query("found"), 0, none},
-        {"302 Found", 1, "http://" + other.address() + query("elsewhere"), 1, named},
-        // tried: nothing listens, so asking later may help
-        {"302 Found", 1, "https://" + closed + query("found"), 0, kNone + "1"},
-        {"302 Found", 1, "file://" + dir.Write("found", kFound), 0, none},
-        {"302 Found", 1, "ftp://" + closed + "/found", 0, none}};
-    for (const auto& [status, hops, last, result, record] : cases) {
-        for (int hop = 0; hop < hops; ++hop) {
-            const std::string next =
-                hop + 1 == hops ? last : query("hop" + std::to_string(hop + 1));
-            server.Answer(hop == 0 ? "query/7a0bd30b" : "query/hop" + std::to_string(hop),
-                          CddbTestServer::Http(status, next));
-        }
-        EXPECT_EQ(LookUp(server.address()), std::make_pair(result, record))
-            << status << " " << hops << " " << last;
+                             "TTITLE0=No\r\n"));
+    server.Answer("read/rock/moved", "DTITLE=Some Artist / Some Album\r\nTTITLE0=One\r\n");
+    server.Answer("query/found", kFound);
+    // `hops` redirects in a row, the last to `last`; the first answers the query
+    // and the others are named r<hops><number>.
+    auto redirects = [&](int hops, const std::string& last) {
+        auto to = [&](int n) {
+            return n > hops ? last
+                            : "/~cddb/cddb.cgi?cmd=cddb+query+r" + std::to_string(hops * 10 + n);
+        };
+        for (int n = 2; n <= hops; ++n)
+            server.Answer("query/r" + std::to_string(hops * 10 + n),
+                          CddbTestServer::Http("302 Found", to(n + 1)));
+        return CddbTestServer::Http("302 Found", to(2));
+    };
+    const std::string found = "/~cddb/cddb.cgi?cmd=cddb+query+found",
+                      closed = CddbTestServer().address();  // gone: nothing listens there
+    TempDir dir;
+    // server, its query answer, and the result and record, then whether asking
+    // again later may help: yes after no connection, a timeout or a 5xx answer;
+    // an oversized body ends at our cap or at the timeout, whichever comes first
+    // (?: either)
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {silent.address(), kFound, "0" + kNone + "1"},
+        // Uncut, this answer would name the category of the read answer.
+        {server.address(), "rock 7a0bd30b " + std::string(10u << 20, 'r') + "\n",
+         "0" + kNone + "?"},
+        {server.address(), CddbTestServer::Http("500 Internal Server Error", "", kFound),
+         "0" + kNone + "1"},
+        {server.address(), CddbTestServer::Http("404 Not Found", "", kFound), "0" + kNone + "0"},
+        {server.address(), kFound, "1" + named + "||One|0"},
+        {server.address(), redirects(5, found), "1" + named + "||One|0"},
+        {server.address(), redirects(6, found), "0" + kNone + "0"},
+        {server.address(), redirects(1, "https://" + closed + found), "0" + kNone + "1"},
+        {server.address(), redirects(1, "file://" + dir.Write("f", kFound)), "0" + kNone + "0"}};
+    for (const auto& [address, answer, expected] : cases) {
+        server.Answer("query/7a0bd30b", answer);
+        const size_t sent = server.Requests().size();
+        const auto begin = std::chrono::steady_clock::now();
+        auto [result, record] = LookUp(address);
+        // two exchanges of at most 1.5 s each, with slack
+        EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(10)) << expected;
+        if (expected.back() == '?') record.back() = '?';
+        EXPECT_EQ(std::to_string(result) + record, expected);
+        EXPECT_EQ(server.Requests().find("read", sent) != std::string::npos, result == 1)
+            << expected;
     }
 }
 
