@@ -70,13 +70,6 @@ TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTh
     const std::tuple<bool, std::string, int, std::string> cases[] = {
         {false, "211 inexact, list follows\r\nrock 7a0bd30b A / B\r\nmisc 7a0bd30c C / D\r\n.\r\n",
          1, "misc|7a0bd30c|C / D||"},
-        {false, "202 No match for disc ID 7a0bd30b.\r\n", 1,
-         "202|No|match for disc ID 7a0bd30b.||"},
-        {false, "rock 7a0bd30b", 1, "||||"},  // no line feed after the second blank
-        {true, "TTITLE0=One\r\nTTITLE1\r\nTTITLE2=NEXT Level\r\nTTITLE3=Four\r\n", 1,
-         "|||||One|TTITLE1"},
-        {true, "DTITLE=Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n", 1,
-         "|||Band Without Slash\r\nTTITLE0=A\r\nEXTD=\r\n||A"},
         {true, "210 rock 7a0bd30b entry\r\nDTITLE=X / Y\r\n.\r\n", 0, "||||"},
         // Answers are ISO-8859-1 unless they are valid UTF-8; the record holds UTF-8.
         {false, "200 rock 7a0bd30b Bj\xF6rk / Caf\xE9\r\n", 1,
