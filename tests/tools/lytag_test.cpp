@@ -42,7 +42,6 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
         {"frobnicate"},
         {"picture", text},
         {"show", "--bogus", text},
-        {"md5", text, "--start", "x"},
         {"md5", text, "--count", "1", "--end", "2"},
         {"md5", text, "--start", "100", "--count", "163941"},
         {"set", text, "--field", "nosuch=1"},
@@ -78,7 +77,6 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
     const std::string data = dir.Write("data.bin", bytes);
     const std::tuple<std::vector<std::string>, size_t, size_t> digests[] = {
         {{}, 0, 163840},
-        {{"--start", "5000", "--count", "10"}, 5000, 10},
         {{"--start", "100", "--count", "163940"}, 100, 163940},
         {{"--start", "100", "--end", "500000"}, 100, 163940},
         {{"--start", "100", "--end", "500000", "--checksum"}, 100, 163840}};
@@ -101,30 +99,25 @@ TEST(LytagTest, ShowAsJsonAndText) {
     const std::string ogg = dir.Write("song.ogg", MakeOggVorbis(layout));
     CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3});
     ASSERT_EQ(result.status, 0) << result.err;
-    std::vector<nlohmann::json> objects;
+    nlohmann::json all = nlohmann::json::array();
     std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(objects.size(), 4u);
-    EXPECT_EQ(objects[0]["information"]["5"], "3");  // the engine's length, from TagLib
-    EXPECT_EQ(objects[0]["information"]["length_seconds"], 3);
-    EXPECT_EQ(objects[0]["descriptions"].size(), 10u);
-    EXPECT_EQ(objects[1]["descriptions"][0], "caf\xC3\xA9");
-    EXPECT_EQ(objects[1]["audioRange"]["length"], 10);
-    EXPECT_EQ(objects[1]["md5"], Md5sum(ReadBytes(text)));
-    EXPECT_EQ(objects[2]["fields"]["title"], "Song");
-    EXPECT_EQ(objects[2]["information"]["sample_rate_hz"], 22050);
-    EXPECT_EQ(objects[2]["comments"],
-              nlohmann::json({{"REPLAYGAIN_TRACK_GAIN", "-3 dB"}, {"ENCODER", "first"}}));
-    // In an MP3 the shown field is ID3v2's, and each tag's own value is there too;
-    // only ID3v1 holds the comment.
-    const nlohmann::json& mp3Fields = objects[3]["fields"];
-    EXPECT_EQ(mp3Fields["comment"], "lytag demo");
-    EXPECT_EQ(mp3Fields["track"], "1/3");
-    EXPECT_EQ(mp3Fields["track:v1"], "1");
-    EXPECT_EQ(mp3Fields["track:v2"], "1/3");
-    EXPECT_EQ(objects[3]["information"]["bitrate_kbps"], 128);
-    EXPECT_EQ(objects[3]["information"]["vbr_header"], false);
+    for (std::string line; std::getline(lines, line);) all.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(all.size(), 4u);
+    // Of the WAV the engine's length, from TagLib, under its number and its name; of
+    // an MP3 the shown field is ID3v2's and each tag's own value is there too (only
+    // ID3v1 holds the comment).
+    std::istringstream wanted(
+        "/0/information/5 /0/information/length_seconds /1/descriptions/0 /1/audioRange/length "
+        "/2/fields/title /2/information/sample_rate_hz /2/comments /3/fields/comment "
+        "/3/fields/track /3/fields/track:v1 /3/fields/track:v2 /3/information/bitrate_kbps "
+        "/3/information/vbr_header");
+    std::string picked;
+    for (std::string at; wanted >> at;) picked += all.at(nlohmann::json::json_pointer(at)).dump();
+    EXPECT_EQ(picked,
+              R"("3"3"café"10"Song"22050{"ENCODER":"first","REPLAYGAIN_TRACK_GAIN":"-3 dB"})"
+              R"("lytag demo""1/3""1""1/3"128false)");
+    EXPECT_EQ(all[0]["descriptions"].size(), 10u);
+    EXPECT_EQ(all[1]["md5"], Md5sum(ReadBytes(text)));
     // each other name once, the first value kept
     const std::string others = "  REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descriptions";
     EXPECT_NE(Lytag({"show", ogg}).out.find("other comments:\n  " + others), std::string::npos);
