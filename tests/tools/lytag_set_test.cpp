@@ -179,7 +179,10 @@ TEST_F(LytagSetTest, RefusalsNameTheFileAndTheReasonAndLeaveItUntouched) {
     }
 }
 
-TEST_F(LytagSetTest, ReadOnlyFileIsRefusedWithTheSystemsReason) {
+TEST_F(LytagSetTest, MissingOrReadOnlyFileIsRefusedWithTheSystemsReason) {
+    const std::string missing = dir_.File("missing.mp3");
+    EXPECT_EQ(Lytag({"set", missing, "--field", "title=x"}).err,
+              "lytag: " + missing + ": No such file or directory\n");
     // As root every file is writable, so the refusal is seen as an ordinary user.
     ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(mp3_.c_str(), 0444), 0);

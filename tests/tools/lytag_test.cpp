@@ -42,6 +42,7 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
         {"frobnicate"},
         {"picture", text},
         {"show", "--bogus", text},
+        {"md5", text, "--start", "x"},
         {"md5", text, "--count", "1", "--end", "2"},
         {"md5", text, "--start", "100", "--count", "163941"},
         {"set", text, "--field", "nosuch=1"},
@@ -77,6 +78,7 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
     const std::string data = dir.Write("data.bin", bytes);
     const std::tuple<std::vector<std::string>, size_t, size_t> digests[] = {
         {{}, 0, 163840},
+        {{"--start", "5000", "--count", "10"}, 5000, 10},
         {{"--start", "100", "--count", "163940"}, 100, 163940},
         {{"--start", "100", "--end", "500000"}, 100, 163940},
         {{"--start", "100", "--end", "500000", "--checksum"}, 100, 163840}};

@@ -141,6 +141,7 @@ TEST(FreeDBClientTest, LookupsAskQueryThenReadAndFailuresEndInAnEmptyRecordInTim
         {server.address(), redirects(5, found), "1" + named + "||One|0"},
         {server.address(), redirects(6, found), "0" + kNone + "0"},
         {server.address(), redirects(1, "https://" + closed + found), "0" + kNone + "1"},
+        {server.address(), redirects(1, "ftp://" + closed + "/found"), "0" + kNone + "0"},
         {server.address(), redirects(1, "file://" + dir.Write("f", kFound)), "0" + kNone + "0"}};
     for (const auto& [address, answer, expected] : cases) {
         server.Answer("query/7a0bd30b", answer);
