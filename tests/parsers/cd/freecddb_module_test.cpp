@@ -205,13 +205,10 @@ TEST_F(FreeCDDBModuleTest, OnlyPassingFailuresAreLookedUpAgainEachTimeLater) {
 // Names are held as Unicode: a caller gets them as wide text, or in its own
 // code page with "?" where that has no character.
 TEST_F(FreeCDDBModuleTest, NamesArriveAsWideTextAndInTheCallersCodePage) {
-    const int before = g_notices;
     ASSERT_TRUE(WaitFor([] { return !WideField("H:\\Track01.cda", FIELD_TITLE).empty(); }));
     AwaitRunningLookup();
-    EXPECT_EQ(g_notices, before + 1);
     EXPECT_EQ(WideField("H:\\Track01.cda", FIELD_TITLE),
               L"Bj\u00F6rk \u2713 Caf\u00E9 \U0001F3B5 \u65E5\u672C");
-    EXPECT_EQ(NarrowField("H:\\Track01.cda", FIELD_TITLE), kSymbols);
     BuiltLocale latin1("en_US", "ISO-8859-1");
     ThreadLocale guard(latin1.name());
     ASSERT_TRUE(latin1.ok() && guard.ok());
