@@ -137,6 +137,7 @@ TEST_F(SaveIdentityTest, UnwritableFilesAreLeftAndOthersSavedKeepingWhatTheyAre)
         {"writable through a group the user is in", 0, kSharedGroup, 0664, kInGroup, "", 1},
         {"writable through a group the user is not in", 0, kSharedGroup, 0664, 0, "", 0},
         {"in a folder the user may not write", kNobodyId, kNobodyId, 0644, kLockedFolder, "", 1},
+        {"saved by root with a group and mode of its own", 0, kSharedGroup, 0604, kByRoot, "", 1},
         // Last, so that a file system refusing an attribute skips the least.
         {"with an ACL, saved by root", 0, 0, 0644, kByRoot | kAcl, kUser, 1},
         {"saved by a user the ACL lets write", 0, 0, 0644, kAcl, kUser, 1},
