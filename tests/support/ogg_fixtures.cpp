@@ -84,16 +84,22 @@ long FindSetupMarker(const Bytes& data) {
 
 OggPageReport InspectPages(const Bytes& data) {
     OggPageReport report;
-    std::map<int, std::pair<long, int64_t>> last;  // serial: page number, granule
+    struct Stream {
+        long number = -1;
+        int64_t granule = 0, packets = 0;
+    };
+    std::map<int, Stream> streams;  // by serial
     ForEachPage(data, [&](int result, ogg_page& page) {
         ++(result < 0 ? report.badPages : report.pages);
         if (result < 0) return;
-        auto& [number, granule] = last.try_emplace(ogg_page_serialno(&page), -1, 0).first->second;
-        report.numbered &= ogg_page_pageno(&page) == ++number;
-        number = ogg_page_pageno(&page);
+        Stream& stream = streams[ogg_page_serialno(&page)];
+        report.numbered &= ogg_page_pageno(&page) == ++stream.number;
+        stream.number = ogg_page_pageno(&page);
+        for (int segment = 0; segment < page.header[26]; ++segment)
+            stream.packets += page.header[27 + segment] < 255;
         if (ogg_page_granulepos(&page) != -1) {
-            report.granulesRise &= ogg_page_granulepos(&page) >= granule;
-            report.granules.push_back(granule = ogg_page_granulepos(&page));
+            report.granulesRise &= ogg_page_granulepos(&page) >= stream.granule;
+            report.granules[stream.packets] = stream.granule = ogg_page_granulepos(&page);
         }
         report.lastPageEnds = ogg_page_eos(&page) != 0;
     });

@@ -6,6 +6,7 @@
 #define LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,13 @@ long FindSetupMarker(const Bytes& data);
 // What libogg finds in a file, page by page: the good pages and those it
 // drops for a wrong checksum or damage; whether each stream's pages are
 // numbered 0, 1, 2, ... and its granules never decrease; whether the last
-// page ends its stream; the granules of every page that ends a packet.
+// page ends its stream; the granule of every page that ends a packet, by the
+// number of packets its stream has ended so far (headers included), which
+// does not depend on how the stream is paged.
 struct OggPageReport {
     int pages = 0, badPages = 0;
     bool numbered = true, granulesRise = true, lastPageEnds = false;
-    std::vector<int64_t> granules;
+    std::map<int64_t, int64_t> granules;
 };
 OggPageReport InspectPages(const Bytes& data);
 
