@@ -1,7 +1,7 @@
-// What the save fuzz targets share: a private scratch folder, whole-file reads
-// and writes, a pass over every answer a handle gives, and the check that
-// ends the process with abort() so that libFuzzer keeps the input that broke
-// a promise. Single-threaded, as libFuzzer runs its inputs.
+// What the fuzz targets that save share: a private scratch folder, whole-file
+// reads and writes, a pass over every answer a handle gives, and the check
+// that ends the process with abort() so that libFuzzer keeps the input that
+// broke a promise. Single-threaded, as libFuzzer runs its inputs.
 #ifndef LYPARSER_FUZZ_SAVE_FUZZ_SUPPORT_H
 #define LYPARSER_FUZZ_SAVE_FUZZ_SUPPORT_H
 

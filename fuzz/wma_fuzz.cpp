@@ -1,24 +1,22 @@
 // Feeds arbitrary bytes to the Windows Media parser as a .wma file through
 // the exports: open, every field and text, the audio range, a save, close.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz/save_fuzz_support.h"
 #include "lyParser.h"
 
 namespace {
 
-// A file in a private temporary folder, rewritten for each input.
+// A file in a private temporary folder, rewritten for each input; the folder
+// goes at exit.
 const std::string& InputPath() {
     static const std::string path = [] {
-        std::string folder = "/tmp/lyparser-wma-fuzz-" + std::string(6, 'X');
-        if (!mkdtemp(folder.data())) std::abort();
         TagParserInitialize(nullptr);
-        return folder + "/input.wma";
+        return ScratchPath("lyparser-wma-fuzz", "input.wma");
     }();
     return path;
 }
