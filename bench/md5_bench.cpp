@@ -71,13 +71,8 @@ const std::vector<std::string>& Files() {
         std::vector<std::string> written;
         for (int n = 0; n < kFiles; ++n) {
             MpegBytes bytes = MakeId3v23Tag({{"TIT2", "Song " + std::to_string(n)}});
-            MpegBytes frames = MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 2515);
-            uint32_t state = static_cast<uint32_t>(n) + 1;
-            for (size_t i = 0; i < frames.size(); ++i) {
-                if (i % kMp3FrameLength128k < 4) continue;
-                state = state * 1664525u + 1013904223u;
-                frames[i] = static_cast<unsigned char>(state >> 24);
-            }
+            MpegBytes frames = MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 2515,
+                                              static_cast<uint32_t>(n) + 1);
             bytes.insert(bytes.end(), frames.begin(), frames.end());
             written.push_back(kFolder + "/song" + std::to_string(n) + ".mp3");
             std::ofstream(written.back(), std::ios::binary)

@@ -146,13 +146,8 @@ std::string WriteSong(int n) {
     MpegBytes frames(texts.begin() + 10, texts.end());
     Append(&frames, PictureFrame((200 + 100 * (n % 4)) * 1000));
     MpegBytes song = Id3v23Tag(frames, 2048);
-    MpegBytes period = MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 64);
-    uint32_t state = static_cast<uint32_t>(n) + 1;
-    for (size_t i = 0; i < period.size(); ++i) {
-        if (i % kMp3FrameLength128k < 4) continue;
-        state = state * 1664525u + 1013904223u;
-        period[i] = static_cast<unsigned char>(state >> 24);
-    }
+    const MpegBytes period =
+        MakeMpegFrames(kMp3Header128k, kMp3FrameLength128k, 64, static_cast<uint32_t>(n) + 1);
     const size_t audio = static_cast<size_t>(4 + n % 7) << 20;
     while (song.size() < audio) Append(&song, period);
     Append(&song, MakeId3v1Tag("Song " + number, "Artist", "Album", "2001", "Nice", n + 1, 17));

@@ -31,13 +31,17 @@ void AppendBigEndian(MpegBytes* out, uint32_t value) {
 
 }  // namespace
 
-MpegBytes MakeMpegFrames(uint32_t header, int frameLength, int count) {
+MpegBytes MakeMpegFrames(uint32_t header, int frameLength, int count, uint32_t noiseSeed) {
     MpegBytes out;
     if (frameLength < 4) frameLength = 4;
     out.reserve(static_cast<size_t>(frameLength) * static_cast<size_t>(count));
+    uint32_t state = noiseSeed;
     for (int i = 0; i < count; ++i) {
         AppendBigEndian(&out, header);
-        out.resize(out.size() + static_cast<size_t>(frameLength - 4), 0);
+        for (int at = 4; at < frameLength; ++at) {
+            state = state * 1664525u + 1013904223u;
+            out.push_back(noiseSeed ? static_cast<unsigned char>(state >> 24) : 0);
+        }
     }
     return out;
 }

@@ -15,8 +15,9 @@ constexpr uint32_t kMp3Header128k = 0xFFFB9000u;
 constexpr int kMp3FrameLength128k = 417;
 
 // `count` frames of `frameLength` bytes, each the four bytes of `header`
-// (most significant first) followed by zero bytes.
-MpegBytes MakeMpegFrames(uint32_t header, int frameLength, int count);
+// (most significant first) followed by zero bytes, or, with a `noiseSeed`
+// other than 0, by noise that seed repeats (audio that does not compress).
+MpegBytes MakeMpegFrames(uint32_t header, int frameLength, int count, uint32_t noiseSeed = 0);
 
 // An ID3v2.3 tag holding Latin-1 text frames, e.g. {{"TIT2", "Title"}}.
 MpegBytes MakeId3v23Tag(const std::vector<std::pair<std::string, std::string>>& textFrames);
