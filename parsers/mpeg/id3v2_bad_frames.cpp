@@ -39,6 +39,19 @@ unsigned int WhereReadingEnded(ID3v2::Tag* tag, unsigned int frameHeaderSize) {
     return position;
 }
 
+// Where TagLib's loop over the frames of `tag`, whose data (after the tag
+// header) is `length` bytes, ends: it counts the extended header twice and
+// leaves a footer out.
+unsigned int FramesLimit(ID3v2::Tag* tag, unsigned int length) {
+    const ID3v2::Header* header = tag->header();
+    if (header->extendedHeader() && tag->extendedHeader() &&
+        tag->extendedHeader()->size() <= length) {
+        length -= tag->extendedHeader()->size();
+    }
+    if (header->footerPresent() && ID3v2::Footer::size() <= length) length -= ID3v2::Footer::size();
+    return length;
+}
+
 }  // namespace
 
 void ID3v2BadFrames::Read(TagLib::File* file, ID3v2::Tag* tag, const ID3v2::FrameFactory* factory) {
@@ -49,17 +62,10 @@ void ID3v2BadFrames::Read(TagLib::File* file, ID3v2::Tag* tag, const ID3v2::Fram
     file->seek(0);
     if (file->readBlock(3) != "ID3") return;  // a tag elsewhere is read as TagLib reads it
 
-    // The frames end where TagLib's loop ends: it counts the extended header
-    // twice and leaves a footer out.
     const unsigned int headerSize = ID3v2::Frame::headerSize(version);
     const unsigned int tagSize = header->tagSize();
     const unsigned int start = WhereReadingEnded(tag, headerSize);
-    unsigned int limit = tagSize;
-    if (header->extendedHeader() && tag->extendedHeader() &&
-        tag->extendedHeader()->size() <= limit) {
-        limit -= tag->extendedHeader()->size();
-    }
-    if (header->footerPresent() && ID3v2::Footer::size() <= limit) limit -= ID3v2::Footer::size();
+    unsigned int limit = FramesLimit(tag, tagSize);
 
     // The tag's data from `base` on; all of it when it must be decoded first.
     ByteVector data;
@@ -67,6 +73,7 @@ void ID3v2BadFrames::Read(TagLib::File* file, ID3v2::Tag* tag, const ID3v2::Fram
     if (header->unsynchronisation() && version <= 3) {
         file->seek(kTagHeaderSize);
         data = ID3v2::SynchData::decode(file->readBlock(tagSize));
+        limit = FramesLimit(tag, data.size());
     } else {
         // Mostly TagLib read every frame: padding, or the tag's end, follows.
         if (start + headerSize >= limit) return;

@@ -150,6 +150,9 @@ TEST_F(Mp3MeaningTest, FramesTagLibStopsAtAreReadPastAndKept) {
     Bytes cutOff = TextBytes("TPE1");
     Put(&cutOff, 100, 4, true);
     cutOff.insert(cutOff.end(), {0, 0, 0, 'a', 'b'});  // flags, then 3 of the 100 bytes
+    Bytes unsynchronised =
+        Tag(3, {Text(3, "TIT2", "t"), Frame(3, "TENC", {}), Text(3, "TPE1", "whole")});
+    unsynchronised[5] = 0x80;
     // clang-format off
     const std::tuple<const char*, Bytes, const char*, int, Bytes> rows[] = {
         // name, file, the artist (after the frame), the save's result, bytes the saved file holds
@@ -160,6 +163,8 @@ TEST_F(Mp3MeaningTest, FramesTagLibStopsAtAreReadPastAndKept) {
         {"2.3 frame without data", WithAudio(Tag(3, {Text(3, "TIT2", "t"), Frame(3, "TENC", {}, 0x4000),
                                                    Text(3, "TPE1", "after")})), "after", 1,
          Frame(4, "TENC", {}, 0x2000)},
+        {"2.3 tag unsynchronised as a whole", WithAudio(unsynchronised), "whole", 1,
+         Frame(4, "TENC", {})},
         {"2.2 frame without data", WithAudio(Tag(2, {Text(2, "TT2", "t"), Frame(2, "TEN", {}),
                                                    Text(2, "TP1", "after")})), "after", 0, {}},
         {"frame cut off by the tag's end", WithAudio(Tag(4, {Text(4, "TIT2", "t"), cutOff})), "", 0,
