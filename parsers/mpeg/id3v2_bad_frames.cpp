@@ -4,6 +4,7 @@
 #include <taglib/id3v2footer.h>
 #include <taglib/id3v2synchdata.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "parsers/mpeg/genre_frame_factory.h"
@@ -98,12 +99,13 @@ void ID3v2BadFrames::Read(TagLib::File* file, ID3v2::Tag* tag, const ID3v2::Fram
         }
         const ID3v2FrameHeaderName::Header frameHeader(rest.mid(0, headerSize), version);
         if (!LooksLikeFrameId(frameHeader.frameID(), version)) break;
-        if (position + headerSize + frameHeader.frameSize() > limit) {
-            writable_ = false;  // a frame cut off by the tag's end
+        const uint64_t frameEnd = uint64_t{headerSize} + frameHeader.frameSize();
+        if (rest.size() < frameEnd || position + frameEnd > limit) {
+            writable_ = false;  // a frame cut off by the tag's end, or the file's
             break;
         }
-        Keep(rest.mid(0, headerSize + frameHeader.frameSize()), version);
-        position += headerSize + frameHeader.frameSize();
+        Keep(rest.mid(0, static_cast<unsigned int>(frameEnd)), version);
+        position += static_cast<unsigned int>(frameEnd);
     }
     if (added) factory->rebuildAggregateFrames(tag);
 }

@@ -153,6 +153,9 @@ TEST_F(Mp3MeaningTest, FramesTagLibStopsAtAreReadPastAndKept) {
     Bytes unsynchronised =
         Tag(3, {Text(3, "TIT2", "t"), Frame(3, "TENC", {}), Text(3, "TPE1", "whole")});
     unsynchronised[5] = 0x80;
+    Bytes cutByFile = Tag(
+        3, {Text(3, "TIT2", "t"), Frame(3, "TENC", {}), TextBytes(std::string("TPE1\0\0", 6))}, 99);
+    cutByFile.resize(cutByFile.size() - 99);
     // clang-format off
     const std::tuple<const char*, Bytes, const char*, int, Bytes> rows[] = {
         // name, file, the artist (after the frame), the save's result, bytes the saved file holds
@@ -167,6 +170,7 @@ TEST_F(Mp3MeaningTest, FramesTagLibStopsAtAreReadPastAndKept) {
          Frame(4, "TENC", {})},
         {"2.2 frame without data", WithAudio(Tag(2, {Text(2, "TT2", "t"), Frame(2, "TEN", {}),
                                                    Text(2, "TP1", "after")})), "after", 0, {}},
+        {"frame cut off by the file's end", cutByFile, "", 0, {}},
         {"frame cut off by the tag's end", WithAudio(Tag(4, {Text(4, "TIT2", "t"), cutOff})), "", 0,
          {}},
     };
