@@ -68,10 +68,9 @@ done
 test -n "$mask_example" && test -n "$cd_example"
 
 # The tag-mask example keeps the tags a file has: ID3v1 stays or stays away.
-samples=$("$prefix/bin/lytag" demo --keep | sed -n 's/^Samples kept in //p')
+samples=$(TMPDIR=$work "$prefix/bin/lytag" demo --keep | sed -n 's/^Samples kept in //p')
 cp "$samples/morning.mp3" "$work/with-v1.mp3"
 cp "$samples/morning.mp3" "$work/without-v1.mp3"
-rm -rf "$samples"
 "$prefix/bin/lytag" set "$work/without-v1.mp3" --id3v1 N >/dev/null
 for file in with-v1 without-v1; do
   "$mask_example" "$work/$file.mp3" | grep -qx "saved and checked"
