@@ -1,15 +1,21 @@
 # cmake --install: the two libraries with their SONAME, the public headers,
-# lytag and its man page, a pkg-config file and a CMake package.
+# lytag and its man page, the test CDDB server, the documentation under
+# share/doc/lyparser, a pkg-config file and a CMake package.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set_target_properties(lytag PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
 install(TARGETS lyParser lyCenter EXPORT lyParserTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(TARGETS lytag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS lytag cddb_test_server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES include/lyParser.h include/lyCenter.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES docs/lytag.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The headers name this folder: every page of docs/.
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lyparser
+        FILES_MATCHING PATTERN "*.md")
 
+# The pkg-config file finds the prefix from its own folder, however deep the
+# library folder is (lib, or lib/x86_64-linux-gnu under /usr).
+file(RELATIVE_PATH LY_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/lyparser.pc.in ${CMAKE_BINARY_DIR}/lyparser.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/lyparser.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 

@@ -5,7 +5,9 @@
 // defaults so that hosts other than the player (lytag, tests) can load the
 // module. All functions may be called from any thread.
 //
-// docs/host-guide.md tells which of these the module calls, from which thread.
+// The host guide (share/doc/lyparser/host-guide.md under the install prefix,
+// docs/host-guide.md in the sources) tells which of these the module calls,
+// from which thread.
 #ifndef LYCENTER_H
 #define LYCENTER_H
 
@@ -38,7 +40,9 @@ public:
     virtual float GetAudioLength(const void* path, int wide);  // seconds; default: 0
     virtual int GetBassCD_DriveLetter(unsigned long drive);    // 0='A'..25='Z'; default: -1
     virtual int GetBassCD_IsReady(unsigned long drive);        // default: 0
-    // The text stays valid until the next call on the same engine; nullptr = no disc identity.
+    // nullptr = no disc identity. The module calls this from several threads and
+    // copies the text at once: it must stay valid until the calling thread's
+    // next call on the engine (a per-thread buffer does this).
     virtual const char* GetBassCD_ID(unsigned long drive, unsigned long kind);
     virtual int GetBassCD_TrackLength(unsigned long drive,
                                       unsigned long track);  // bytes; default 0
@@ -52,12 +56,16 @@ struct LyConfig {
 // The settings words the module uses.
 enum {
     LYCONFIG_CD_LOOKUPS = 112,  // nonzero: CD names are looked up (default 1)
-    LYCONFIG_CD_REFRESH =
-        138  // 1: look the disc up again; the module sets it back to 0 (default 0)
+    // 1: a track open reads the disc identity from the engine again, which
+    // every open through the exports does anyway; the open sets it back to 0
+    // (default 0). It starts no new lookup of a disc the server answered.
+    LYCONFIG_CD_REFRESH = 138
 };
 
-// The notification the module sends (SendCallFunction("playlist", this, 0, 0))
-// when a CD lookup has ended: the playlist should ask for the tracks' names again.
+// The message of the notification SendCallFunction("playlist",
+// LYNOTIFY_CD_NAMES_ARRIVED, 0, 0), sent from the lookup thread when a CD
+// lookup brought names, and after a disc's first lookup even when it found
+// none: the playlist should open its CD tracks again.
 enum { LYNOTIFY_CD_NAMES_ARRIVED = 34080 };
 
 // The player's texts the module asks for (GetResourceString). The tokens of
@@ -85,7 +93,7 @@ enum {
     LYTEXT_TOKEN_TITLE = 9019,        // "%title%"
     LYTEXT_TOKEN_TRACK = 9020,        // "%track%"
     LYTEXT_TOKEN_YEAR = 9021,         // "%year%"
-    LYTEXT_MPEG_VERSION_SHORT = 9022  // MP3 technical text 4: MPEG version and layer
+    LYTEXT_MPEG_VERSION_SHORT = 9022  // MP3 technical text INFO_MP3_VERSION (kind 15)
 };
 
 LYCENTER_API LyConfig* GetConfig();

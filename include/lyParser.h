@@ -13,7 +13,8 @@
 // LC_CTYPE locale (UTF-8 under the plain C locale); wide text holds one
 // wchar_t per character.
 //
-// docs/host-guide.md describes every export, field and kind.
+// The host guide describes every export, field and kind: share/doc/lyparser/
+// host-guide.md under the install prefix (docs/host-guide.md in the sources).
 #ifndef LYPARSER_H
 #define LYPARSER_H
 
@@ -120,7 +121,7 @@ enum {
     INFO_MP3_EMPHASIS = 14,         // of the first frame
     INFO_MP3_VERSION = 15,          // MPEG version and layer
     INFO_OGG_SAMPLE_RATE = 2,       // Hz
-    INFO_OGG_NOMINAL_BIT_RATE = 3,  // kbit/s
+    INFO_OGG_NOMINAL_BIT_RATE = 3,  // the nominal bit rate in bit/s, divided by 1024
     INFO_OGG_CHANNELS = 7,          // "MONO" or "STEREO"
     INFO_WMA_PROTECTION = 8,        // "Encrypted" or "Not Encrypted"
     INFO_WMA_LICENSE_URL = 9        // the DRM_LicenseAcqURL attribute
@@ -137,8 +138,10 @@ LYPARSER_API void TagParserFinalize();
 // Open a file by name; null when it is not a readable file of a known kind.
 LYPARSER_API IBaseTag* TagParserOpenFile(const char* path);
 LYPARSER_API IBaseTag* TagParserOpenFileW(const wchar_t* path);
-// Open a whole file image in memory (only Ogg Vorbis, type 2, is accepted).
-// The module does not keep `data`.
+// Open a whole file image in memory. Only Ogg Vorbis (type 2) is accepted, and
+// only an image that contains the text "Xiph.Org libVorbis" (the vendor text of
+// libvorbis's encoders); its comments are read from there. The module does not
+// keep `data`.
 LYPARSER_API IBaseTag* TagParserOpenBinaryFile(int fileType, const unsigned char* data, int size);
 // Closes and frees the handle; it must not be used afterwards.
 LYPARSER_API void TagParserCloseFile(IBaseTag* handle);
@@ -178,7 +181,9 @@ LYPARSER_API int TagParserGetSourceLength(IBaseTag* handle, int* start, int* end
 LYPARSER_API std::string TagParserGetMD5(IBaseTag* handle, int* start, int* end);
 LYPARSER_API std::string TagParserGetCheckSum(IBaseTag* handle, int* start, int* end);
 
-// The CD-lookup override switch; works without a controller. Only 1 forces a lookup.
+// A stored number; works without a controller and survives TagParserFinalize.
+// 1 makes a CD-track open read the disc identity from the engine, which every
+// open through these functions does anyway: the value changes nothing else.
 LYPARSER_API void TagParserSetForceFreeCDDB(int value);
 LYPARSER_API int TagParserIsForceFreeCDDB();
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kNoDrive = 30;
+constexpr int kDriveCount = 30;  // the engine numbers its drives 0 to 29
 
 int DriveIndexOfLetter(long first) {
     int letter;
@@ -19,12 +19,12 @@ int DriveIndexOfLetter(long first) {
         return 0;
     }
     CBassAudio* engine = GetBassAudio();
-    if (!engine) return kNoDrive;
-    for (int drive = 0; drive < kNoDrive; ++drive) {
+    if (!engine) return kNoCdDrive;
+    for (int drive = 0; drive < kDriveCount; ++drive) {
         if (engine->GetBassCD_DriveLetter(static_cast<unsigned long>(drive)) == letter)
             return drive;
     }
-    return kNoDrive;
+    return kNoCdDrive;
 }
 
 template <typename Text>

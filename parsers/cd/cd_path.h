@@ -5,9 +5,14 @@
 
 #include <string>
 
-// The engine's CD-drive number whose letter is the path's first character:
-// 0 for an empty path or a first character that is no letter, 30 when no
-// drive from 0 to 29 carries the letter (or no engine is stored).
+// What DriveIndexFromPath answers for a letter no drive carries: the engine
+// is then asked nothing about the drive (no disc, not ready, no length).
+constexpr int kNoCdDrive = -1;
+
+// The engine's CD-drive number (0 to 29) whose letter is the path's first
+// character: 0 for an empty path or a first character that is no letter,
+// kNoCdDrive when no drive from 0 to 29 carries the letter (or no engine is
+// stored).
 int DriveIndexFromPath(const std::wstring& path);
 int DriveIndexFromPath(const std::string& path);
 

@@ -28,9 +28,9 @@ void RunLookup(char letter, const std::string& discId) noexcept {
     try {
         std::lock_guard<std::recursive_mutex> hold(ModuleLock());
         CBassAudio* engine = GetBassAudio();
-        std::string drive(1, letter);
-        if (letter == 0 || !engine ||
-            !engine->GetBassCD_IsReady(static_cast<unsigned long>(DriveIndexFromPath(drive)))) {
+        const int drive = DriveIndexFromPath(std::string(1, letter));
+        if (letter == 0 || !engine || drive == kNoCdDrive ||
+            !engine->GetBassCD_IsReady(static_cast<unsigned long>(drive))) {
             cache.FinishLookup(discId, CddbDiscRecord(), LookupOutcome::kNotRun,
                                DiscCache::Clock::now());
             return;

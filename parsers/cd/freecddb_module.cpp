@@ -41,8 +41,9 @@ void CFreeCDDBModule::Finalize() {}
 bool CFreeCDDBModule::ReadDiscIdentity(const std::string& drive) {
     driveNumber_ = DriveIndexFromPath(drive);
     CBassAudio* engine = GetBassAudio();
-    const char* text =
-        engine ? engine->GetBassCD_ID(static_cast<unsigned long>(driveNumber_), 2) : nullptr;
+    const char* text = engine && driveNumber_ != kNoCdDrive
+                           ? engine->GetBassCD_ID(static_cast<unsigned long>(driveNumber_), 2)
+                           : nullptr;
     if (!text) return false;
     discId_ = DiscIdFromQueryText(text);
     return true;
@@ -133,9 +134,10 @@ StringEx CFreeCDDBModule::GetFileInfo(int kind) {
         int drive = path_.IsWide() ? DriveIndexFromPath(path_.GetWide())
                                    : DriveIndexFromPath(path_.GetNarrow());
         int bytes =
-            engine ? engine->GetBassCD_TrackLength(static_cast<unsigned long>(drive),
-                                                   static_cast<unsigned long>(trackNumber_ - 1))
-                   : 0;
+            engine && drive != kNoCdDrive
+                ? engine->GetBassCD_TrackLength(static_cast<unsigned long>(drive),
+                                                static_cast<unsigned long>(trackNumber_ - 1))
+                : 0;
         return StringEx(IntText(bytes / kBytesPerSecond));
     }
     return StringEx("");

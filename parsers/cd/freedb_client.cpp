@@ -93,9 +93,9 @@ void CFreeDBClient::ClearCategories() { categories_.clear(); }
 
 int CFreeDBClient::GetDiscId(const std::wstring& path) {
     CBassAudio* engine = GetBassAudio();
-    if (!engine) return 0;
-    const char* text =
-        engine->GetBassCD_ID(static_cast<unsigned long>(DriveIndexFromPath(path)), 2);
+    const int drive = DriveIndexFromPath(path);
+    if (!engine || drive == kNoCdDrive) return 0;
+    const char* text = engine->GetBassCD_ID(static_cast<unsigned long>(drive), 2);
     if (!text) return 0;
     queryText_ = text;
     engineDiscId_ = DiscIdFromQueryText(queryText_);

@@ -1,25 +1,39 @@
 #!/usr/bin/env bash
-# Installs the build in BUILD_DIR into a fresh prefix, then builds a tiny
-# host against it both through pkg-config and through find_package, and runs
-# each on a file; loads the installed module by path the way a player does;
-# and checks that a host built with another string ABI is stopped at compile
-# time.
+# Installs the build in BUILD_DIR into a fresh prefix and follows the host
+# guide with only that tree: builds a tiny host against it through pkg-config
+# and through find_package and runs each on a file; loads the installed module
+# by path the way a player does; checks that a host built with another string
+# ABI is stopped at compile time; compiles every whole program of the installed
+# guide (and the README's) and runs the tag-mask example on MP3 files with and
+# without ID3v1, and the CD example against the installed test CDDB server;
+# and checks the run paths of every built and installed binary.
 set -euo pipefail
 build=${1:?usage: check.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+server_pid=
+trap 'if [ -n "$server_pid" ]; then kill "$server_pid"; fi; rm -rf "$work"' EXIT
 prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -L "$prefix/lib/liblyParser.so.1"
 test -f "$prefix/share/man/man1/lytag.1"
 "$prefix/bin/lytag" --help >/dev/null
+"$prefix/bin/lyparser-cddb-test-server" --help >/dev/null
+# The headers point to the installed guide.
+docs=$prefix/share/doc/lyparser
+for header in lyParser.h lyCenter.h; do
+  grep -q "share/doc/lyparser/" "$prefix/include/$header"
+done
+test -f "$docs/host-guide.md" && test -f "$docs/saving.md" && test -f "$docs/data-protection.md"
 echo "sample text" > "$work/note.txt"
 
 export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
-g++ -std=c++17 "$here/host.cpp" $(pkg-config --cflags --libs lyparser) \
-  -Wl,-rpath,"$prefix/lib" -o "$work/host-pkgconfig"
+# host_build SOURCE OUTPUT: compiled and linked the way the guide says.
+host_build() {
+  g++ -std=c++17 "$1" $(pkg-config --cflags --libs lyparser) -Wl,-rpath,"$prefix/lib" -o "$2"
+}
+host_build "$here/host.cpp" "$work/host-pkgconfig"
 "$work/host-pkgconfig" "$work/note.txt" | grep -qx "$work/note.txt: type 0, note"
 
 cmake -S "$here" -B "$work/host-build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
@@ -28,7 +42,7 @@ cmake --build "$work/host-build" >/dev/null
 # A player dlopens the module by path, from elsewhere, with no library path.
 g++ -std=c++17 -I"$prefix/include" "$here/dlopen_host.cpp" -ldl -o "$work/dlopen-host"
 (cd / && env -u LD_LIBRARY_PATH "$work/dlopen-host" "$prefix/lib/liblyParser.so.1" "$work/note.txt") |
-  grep -qx "28 exports, title note"
+  grep -qx "28 exports, text %name%, title note"
 
 # The old string ABI must not link silently and crash at the first call.
 if g++ -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -I"$prefix/include" -c "$here/host.cpp" -o "$work/old-abi.o" \
@@ -38,8 +52,48 @@ if g++ -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -I"$prefix/include" -c "$here/host.
 fi
 grep -q "C++11 string ABI" "$work/old-abi.err"
 
+# Every whole program of the installed guide and of the README compiles.
+mkdir "$work/examples"
+awk -v out="$work/examples/program" '
+  /^```cpp$/ { body = ""; inside = 1; next }
+  /^```$/ && inside { inside = 0; if (body ~ /int main\(/) print body > (out (++n) ".cpp"); next }
+  inside { body = body $0 "\n" }' "$docs/host-guide.md" "$here/../../README.md"
+programs=0 mask_example= cd_example=
+for source in "$work"/examples/*.cpp; do
+  host_build "$source" "${source%.cpp}"
+  programs=$((programs + 1))
+  grep -q FIELD_HAS_ID3V1 "$source" && grep -q hasID3v1 "$source" && mask_example=${source%.cpp}
+  grep -q LYNOTIFY_CD_NAMES_ARRIVED "$source" && cd_example=${source%.cpp}
+done
+test -n "$mask_example" && test -n "$cd_example"
+
+# The tag-mask example keeps the tags a file has: ID3v1 stays or stays away.
+samples=$(TMPDIR=$work "$prefix/bin/lytag" demo --keep | sed -n 's/^Samples kept in //p')
+cp "$samples/morning.mp3" "$work/with-v1.mp3"
+cp "$samples/morning.mp3" "$work/without-v1.mp3"
+"$prefix/bin/lytag" set "$work/without-v1.mp3" --id3v1 N >/dev/null
+for file in with-v1 without-v1; do
+  "$mask_example" "$work/$file.mp3" | grep -qx "saved and checked"
+done
+id3v1_marker() { tail -c 128 "$1" | head -c 3 | tr -d '\0'; }
+test "$(id3v1_marker "$work/with-v1.mp3")" = TAG
+test "$(id3v1_marker "$work/without-v1.mp3")" != TAG
+
+# The CD example against the installed test server, with the guide's database.
+(cd "$work" && sed -n '/^mkdir -p cddb/,/^printf .*read\/misc/p' "$docs/host-guide.md" | bash)
+"$prefix/bin/lyparser-cddb-test-server" --log "$work/requests.log" "$work/cddb" >"$work/address" &
+server_pid=$!
+for _ in $(seq 50); do [ -s "$work/address" ] && break; sleep 0.1; done
+LYPARSER_CDDB_SERVER=$(cat "$work/address") "$cd_example" | grep -qx "Track 1: Hush"
+grep -q "cmd=cddb+read+misc+0d000903" "$work/requests.log"
+
 pc_version=$(pkg-config --modversion lyparser)
 header_version=$(sed -n 's/^#define LYPARSER_VERSION_STRING "\(.*\)"/\1/p' "$prefix/include/lyParser.h")
 test "$pc_version" = "$header_version"
 test -e "$prefix/lib/liblyParser.so.$header_version"
-echo "installed tree: pkg-config, find_package and dlopen hosts run; version $header_version everywhere"
+
+# No run path of a built or installed binary holds an empty or relative entry.
+bash "$here/run_paths.sh" "$build/bin" "$build/lib" "$prefix/bin" "$prefix/lib" >/dev/null
+echo "installed tree: pkg-config, find_package and dlopen hosts run; $programs programs of the" \
+  "guide and README build, the tag-mask and CD examples behave as written; version" \
+  "$header_version everywhere; run paths hold no empty entry"

@@ -35,8 +35,8 @@ public:
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (getppid() != parent) _exit(127);  // the test ended before prctl
             fcntl(listener, F_SETFD, 0);          // kept open across exec
-            execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, fd.c_str(), db.c_str(), log.c_str(),
-                  mode.c_str(), static_cast<char*>(nullptr));
+            execl(LY_CDDB_SERVER_PATH, LY_CDDB_SERVER_PATH, "--listen-fd", fd.c_str(), "--log",
+                  log.c_str(), "--mode", mode.c_str(), db.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         close(listener);

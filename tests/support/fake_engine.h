@@ -29,10 +29,15 @@ public:
         return length;
     }
     int GetBassCD_DriveLetter(unsigned long drive) override {
+        NoteDrive(drive);
         return drive < driveLetters.size() ? driveLetters[drive] : -1;
     }
-    int GetBassCD_IsReady(unsigned long) override { return ready ? 1 : 0; }
+    int GetBassCD_IsReady(unsigned long drive) override {
+        NoteDrive(drive);
+        return ready ? 1 : 0;
+    }
     const char* GetBassCD_ID(unsigned long drive, unsigned long kind) override {
+        NoteDrive(drive);
         std::lock_guard<std::mutex> hold(mutex_);
         auto it = discIds_.find(drive);
         return kind == 2 && it != discIds_.end() ? it->second->c_str() : nullptr;
@@ -44,7 +49,8 @@ public:
         answers_.push_back(queryText);  // earlier answers stay valid
         discIds_[drive] = &answers_.back();
     }
-    int GetBassCD_TrackLength(unsigned long, unsigned long track) override {
+    int GetBassCD_TrackLength(unsigned long drive, unsigned long track) override {
+        NoteDrive(drive);
         return track < trackBytes.size() ? trackBytes[track] : 0;
     }
 
@@ -57,8 +63,13 @@ public:
     std::vector<int> driveLetters;  // letter number (A=0) of drive 0, 1, ...
     std::vector<int> trackBytes;    // length of track 0, 1, ... in bytes
     std::atomic<bool> ready{true};
+    std::atomic<int> strayDrives{0};  // CD calls for a drive outside 0..29, which no engine has
 
 private:
+    void NoteDrive(unsigned long drive) {
+        if (drive >= 30) ++strayDrives;
+    }
+
     std::mutex mutex_;
     std::deque<std::string> answers_;
     std::map<unsigned long, const std::string*> discIds_;  // drive -> CDDB query text

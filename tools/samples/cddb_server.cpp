@@ -86,7 +86,7 @@ std::string Answer(const std::string& target, const std::string& db) {
 
 void Respond(int fd, const std::string& db, const std::string& log, CddbServerMode mode) {
     std::string target = ReadTarget(fd);
-    {
+    if (!log.empty()) {
         std::ofstream out(log, std::ios::app);
         out << target << '\n';
     }
@@ -105,9 +105,12 @@ void Respond(int fd, const std::string& db, const std::string& log, CddbServerMo
 int ListenOnLoopback(int* port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    const int reuse = 1;  // a fixed port can be taken again at once after a restart
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(*port));
     socklen_t length = sizeof address;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd, 64) != 0 ||

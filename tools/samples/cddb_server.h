@@ -7,7 +7,7 @@
 // as it is used. A file that begins with "HTTP/" is a whole HTTP answer
 // (status line, headers, body), so a disc can be made to fail or to redirect;
 // any other file is the body of a 200 answer.
-// Every request's target is appended as one line to the log file.
+// Every request's target is appended as one line to the log file, when one is named.
 #ifndef LYPARSER_TOOLS_SAMPLES_CDDB_SERVER_H
 #define LYPARSER_TOOLS_SAMPLES_CDDB_SERVER_H
 
@@ -19,11 +19,11 @@ enum class CddbServerMode {
     kEndless,  // answers with a body that never ends
 };
 
-// Listens on 127.0.0.1 on a free port; returns the socket, or -1. *port
-// receives the port.
+// Listens on 127.0.0.1 on *port, or on a free port when *port is 0; returns
+// the socket, or -1. *port receives the port.
 int ListenOnLoopback(int* port);
 
-// Serves on `listener` until the process is stopped.
+// Serves on `listener` until the process is stopped; `log` may be empty.
 void ServeCddb(int listener, const std::string& db, const std::string& log, CddbServerMode mode);
 
 #endif  // LYPARSER_TOOLS_SAMPLES_CDDB_SERVER_H

@@ -135,6 +135,8 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     EXPECT_EQ(Fields("d:\\Track05.cda"), "Five|Quintet |Quintet / Five Pieces|1961|jazz|5||");
     for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "Q:\\Track01.cda"})  // no drive Q:
         EXPECT_EQ(Fields(path), "|||||||") << path;
+    EXPECT_EQ(Open("Q:\\Track01.cda")->GetFileInfo(5).GetNarrow(), "0");
+    EXPECT_EQ(engine_.strayDrives, 0);           // Q: is no drive: nothing is asked of drive 30
     GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 0;  // lookups off: no lookup, no fields, the file name
     auto off = Open("F:\\Track01.cda");
     GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 1;
@@ -239,6 +241,27 @@ TEST_F(FreeCDDBModuleTest, LookupThatFailedIsTriedAgainByALaterOpenUntilNamesArr
     EXPECT_EQ(Commands(server_->Requests(), sent),  // no read after "202 No match"
               "query 4c000a01 query 4c000a01 query 4c000a01 read misc+4c000a01 query 4d000a01 ");
     unsetenv("LYPARSER_CDDB_RETRY_MS");
+}
+
+// A drive that loses its letter while its lookup waits for the module lock is
+// asked nothing: the lookup ends without running and gives its claim back.
+TEST_F(FreeCDDBModuleTest, LookupOfADriveThatLostItsLetterAsksNoDrive) {
+    AwaitRunningLookup();
+    {
+        std::lock_guard<std::recursive_mutex> hold(ModuleLock());
+        engine_.driveLetters.push_back(10);  // K: is drive 7
+        engine_.SetDisc(7, "4e000a01 1 150 60");
+        Open("K:\\Track01.cda");
+        engine_.driveLetters.pop_back();
+    }
+    CddbDiscRecord record;
+    ASSERT_TRUE(WaitFor([&] {
+        return DiscCache::Instance().CopyRecordOrClaimLookup(
+            "4e000a01", &record, DiscCache::Clock::now(), std::chrono::seconds(0));
+    }));
+    DiscCache::Instance().FinishLookup("4e000a01", record, LookupOutcome::kNotRun,
+                                       DiscCache::Clock::now());
+    EXPECT_EQ(engine_.strayDrives, 0);
 }
 
 TEST_F(FreeCDDBModuleTest, SameObjectReusesTheLastDiscUnlessAskedToRefresh) {

@@ -29,8 +29,9 @@ std::string Text(const CddbDiscRecord& r) {
 }
 
 // Every lookup asks this engine: D: holds a disc, E: is empty.
+FakeEngine g_engine;
 const bool g_engineReady = [] {
-    static FakeEngine engine;
+    FakeEngine& engine = g_engine;
     engine.driveLetters = {3, 4};
     engine.SetDisc(0, "7a0bd30b 2 150 20000 600");
     setenv("LYPARSER_HTTP_TIMEOUT_MS", "1500", 1);
@@ -54,7 +55,7 @@ TEST(FreeDBClientTest, PathsNameTheDriveByLetterAndTheTrackByEveryDigit) {
     // path, drive, track
     const std::tuple<std::string, int, int> cases[] = {
         {"e:\\Track 3 of 12.cda", 1, 312},
-        {"Z:\\Track.cda", 30, 0},
+        {"Z:\\Track.cda", kNoCdDrive, 0},
         {"\xC4:\\99999999999999.cda", 0, 2147483647}};
     for (const auto& [path, drive, track] : cases) {
         std::wstring wide(path.begin(), path.end());
@@ -95,6 +96,8 @@ TEST(FreeDBClientTest, LookupsAskQueryThenReadAndFailuresEndInAnEmptyRecordInTim
                   "210 rock 7a0bd30b\r\nDTITLE=Some Artist / Some Album\r\n"
                   "DYEAR=2001\r\nTTITLE0=One\r\nTTITLE1=Two\r\nEXTD=\r\n.\r\n");
     EXPECT_EQ(LookUp(server.address(), L"E").first, 0);  // no disc: nothing is sent
+    EXPECT_EQ(LookUp(server.address(), L"Q").first, 0);  // no drive: nothing is asked or sent
+    EXPECT_EQ(g_engine.strayDrives, 0);
     const std::string named = "rock|7a0bd30b|Some Artist / Some Album|Some Artist ";
     EXPECT_EQ(LookUp(server.address()), std::make_pair(1, named + "|2001|One|Two|0"));
     // The query's own form is checked where lytag cd asks; every request says hello.
