@@ -44,7 +44,7 @@ void ExtendedTag::setTrack(const Text&) {}
 void ExtendedTag::setSecondaryTrack(const Text&) {}
 void ExtendedTag::setComposer(const Text&) {}
 void ExtendedTag::setBpm(const Text&) {}
-void ExtendedTag::setPicture(const Text&) {}
+bool ExtendedTag::setPicture(const Text&) { return false; }
 void ExtendedTag::removePictures() {}
 void ExtendedTag::setLyrics(const Text&) {}
 void ExtendedTag::removeLyrics() {}

@@ -38,10 +38,11 @@ public:
     virtual Text secondaryTrack() const;
     virtual Text composer() const;
     virtual Text bpm() const;
+    // The picture shown: the front cover, else the first picture.
     virtual Text pictureInfo() const;
     virtual Text lyrics() const;
     virtual Text disc() const;
-    // Copies the first picture's bytes to `destination`, which must hold
+    // Copies the shown picture's bytes to `destination`, which must hold
     // pictureSize() bytes; returns the bytes copied (0 without a picture).
     virtual unsigned int copyPicture(unsigned char* destination) const;
     virtual Text pictureSize() const;
@@ -62,8 +63,10 @@ public:
     virtual void setSecondaryTrack(const Text& value);
     virtual void setComposer(const Text& value);
     virtual void setBpm(const Text& value);
-    // `fileName` names a picture file; a file that cannot be read changes nothing.
-    virtual void setPicture(const Text& fileName);
+    // `fileName` names a picture file, which becomes the front cover. False,
+    // and nothing changes, when the file cannot be read or holds no image of
+    // a known kind (or the tag kind keeps no pictures).
+    virtual bool setPicture(const Text& fileName);
     virtual void removePictures();
     virtual void setLyrics(const Text& value);
     virtual void removeLyrics();

@@ -59,7 +59,7 @@ void FLACTag::setYear(const Text& value) { setBasic(&ExtendedTag::setYear, value
 void FLACTag::setTrack(const Text& value) { setBasic(&ExtendedTag::setTrack, value); }
 void FLACTag::setComposer(const Text& value) { setExtended(&ExtendedTag::setComposer, value); }
 void FLACTag::setBpm(const Text& value) { setExtended(&ExtendedTag::setBpm, value); }
-void FLACTag::setPicture(const Text& fileName) { setExtended(&ExtendedTag::setPicture, fileName); }
+bool FLACTag::setPicture(const Text& fileName) { return id3v2_ && id3v2_->setPicture(fileName); }
 void FLACTag::setLyrics(const Text& value) { setExtended(&ExtendedTag::setLyrics, value); }
 void FLACTag::setDisc(const Text& value) { setExtended(&ExtendedTag::setDisc, value); }
 

@@ -46,7 +46,7 @@ public:
     void setTrack(const Text& value) override;
     void setComposer(const Text& value) override;
     void setBpm(const Text& value) override;
-    void setPicture(const Text& fileName) override;
+    bool setPicture(const Text& fileName) override;
     void setLyrics(const Text& value) override;
     void setDisc(const Text& value) override;
 

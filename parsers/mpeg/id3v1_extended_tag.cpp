@@ -1,7 +1,5 @@
 #include "parsers/mpeg/id3v1_extended_tag.h"
 
-#include <mutex>
-
 #include "parsers/mpeg/id3v1_genres.h"
 #include "parsers/mpeg/tag_text.h"
 
@@ -13,17 +11,6 @@ namespace {
 constexpr unsigned int kYearOffset = 93;
 constexpr unsigned int kYearSize = 4;
 
-class RawLatin1Handler : public TagLib::ID3v1::StringHandler {
-public:
-    TagLib::String parse(const TagLib::ByteVector& data) const override {
-        std::string bytes(data.data(), data.size());
-        return BytesAsLatin1(bytes);
-    }
-    TagLib::ByteVector render(const TagLib::String& text) const override {
-        return Latin1Bytes(text);
-    }
-};
-
 // TagLib parses a tag from its 128 bytes only in a protected member; this
 // reaches it so that a field TagLib keeps as a number can be set as text.
 struct ID3v1Reparse : TagLib::ID3v1::Tag {
@@ -33,12 +20,6 @@ struct ID3v1Reparse : TagLib::ID3v1::Tag {
 };
 
 }  // namespace
-
-void InstallID3v1TextHandler() {
-    static RawLatin1Handler handler;
-    static std::once_flag once;
-    std::call_once(once, [] { TagLib::ID3v1::Tag::setStringHandler(&handler); });
-}
 
 ID3v1ExtendedTag::ID3v1ExtendedTag(TagLib::ID3v1::Tag* tag) : tag_(tag) {}
 

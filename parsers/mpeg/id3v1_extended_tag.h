@@ -1,8 +1,10 @@
-// ID3v1ExtendedTag: the basic fields of an ID3v1 tag, byte for byte.
+// ID3v1ExtendedTag: the basic fields of a TagLib ID3v1 tag, for the tags of
+// FLAC and Musepack files (an MP3's ID3v1 tag is an ID3v1Block).
 //
-// Text is Latin-1, read up to the first zero byte with trailing blanks kept;
-// the year is the four-byte field as text; the genre list is the 148-name
-// one. Wraps a TagLib tag it does not own. One thread at a time.
+// Text is what TagLib's process-wide ID3v1 text handler gives, which this
+// module never replaces; the year is the four-byte field as text; the genre
+// list is the 148-name one. Wraps a TagLib tag it does not own. One thread at
+// a time.
 #ifndef LYPARSER_PARSERS_MPEG_ID3V1_EXTENDED_TAG_H
 #define LYPARSER_PARSERS_MPEG_ID3V1_EXTENDED_TAG_H
 
@@ -36,10 +38,5 @@ public:
 private:
     TagLib::ID3v1::Tag* tag_;
 };
-
-// Makes TagLib read ID3v1 text without stripping trailing blanks. Affects
-// every ID3v1 tag TagLib reads in this process from then on; idempotent and
-// thread-safe.
-void InstallID3v1TextHandler();
 
 #endif  // LYPARSER_PARSERS_MPEG_ID3V1_EXTENDED_TAG_H

@@ -4,7 +4,6 @@
 #include <taglib/textidentificationframe.h>
 #include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
-#include <taglib/urllinkframe.h>
 
 #include <vector>
 
@@ -17,39 +16,55 @@ namespace ID3v2 = TagLib::ID3v2;
 
 namespace {
 
-constexpr unsigned int kMaxUrlLength = 10000;
-// A rendered ID3v2.3/2.4 frame starts with a 10-byte header.
-constexpr unsigned int kFrameHeaderSize = 10;
+// Values of one frame read as one text.
+const char kValueSeparator[] = "; ";
 
-// 2.4 genre text: numeric fields below 256 become ID3v1 genre names.
-Text GenreOfFields(const TagLib::StringList& fields) {
-    Text result;
-    for (auto it = fields.begin(); it != fields.end(); ++it) {
-        Text field = *it;
-        if (IsAllDigits(field) && LeadingNumber(field) < 256)
-            field = ID3v1GenreName(LeadingNumber(field));
-        if (it != fields.begin()) result += " ";
-        result += field;
-    }
-    return result;
+Text Joined(const TagLib::StringList& values) { return values.toString(kValueSeparator); }
+
+// What a genre code means: a number below 256 names an ID3v1 genre (empty
+// above the list's end); RX and CR are the refinements remix and cover.
+// Other text is itself.
+Text GenreCodeText(const Text& code) {
+    if (IsAllDigits(code) && LeadingNumber(code) < 256) return ID3v1GenreName(LeadingNumber(code));
+    if (code == "RX") return "Remix";
+    if (code == "CR") return "Cover";
+    return code;
 }
 
-// 2.2/2.3 genre text: "(n)" names genre n unless text follows the parenthesis.
+// 2.4 genre text: each field by GenreCodeText.
+Text GenreOfFields(const TagLib::StringList& fields) {
+    TagLib::StringList texts;
+    for (const Text& field : fields) texts.append(GenreCodeText(field));
+    return Joined(texts);
+}
+
+// 2.2/2.3 genre text: leading "(n)", "(RX)" and "(CR)" codes name what they
+// mean, joined, unless text follows them, which is then the genre ("((" in
+// it a literal parenthesis). Any other "(" form names the genre of the
+// number between its parentheses unless text follows.
 Text GenreOfOldText(const Text& text) {
+    if (text.startsWith("((")) return text.substr(1);
+    TagLib::StringList names;
+    int position = 0;
+    while (position < static_cast<int>(text.size()) && text[position] == L'(') {
+        int close = text.find(")", position + 1);
+        if (close < 0) break;
+        Text code = text.substr(position + 1, close - position - 1);
+        if (!IsAllDigits(code) && code != "RX" && code != "CR") break;
+        Text name = IsAllDigits(code) ? ID3v1GenreName(LeadingNumber(code)) : GenreCodeText(code);
+        if (!name.isEmpty()) names.append(name);
+        position = close + 1;
+    }
+    if (position > 0) {
+        Text rest = text.substr(position);
+        if (rest.isEmpty()) return Joined(names);
+        return rest.startsWith("((") ? rest.substr(1) : rest;
+    }
     int close = text.find(")");
     if (!text.startsWith("(") || close < 1) return text;
     Text after = text.substr(close + 1);
     if (!after.isEmpty()) return after;
     return ID3v1GenreName(LeadingNumber(text.substr(1, close - 1)));
-}
-
-// A new frame for `id`: comments and lyrics in Latin-1 with no language and
-// no description, text frames in UTF-8. The caller adds it to a tag.
-ID3v2::Frame* NewFrame(const char* id) {
-    TagLib::ByteVector frameId(id);
-    if (frameId == "COMM") return new ID3v2::CommentsFrame(TagLib::String::Latin1);
-    if (frameId == "USLT") return new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
-    return new ID3v2::TextIdentificationFrame(frameId, TagLib::String::UTF8);
 }
 
 // True for a frame TagLib holds only as bytes it could not decode (encrypted,
@@ -88,18 +103,18 @@ ID3v2::Frame* ID3v2ExtendedTag::firstFrame(const char* id) const {
 
 Text ID3v2ExtendedTag::firstText(const char* id) const {
     ID3v2::Frame* frame = firstFrame(id);
+    if (auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frame))
+        return Joined(text->fieldList());
     return frame ? frame->toString() : Text();
 }
 
 Text ID3v2ExtendedTag::title() const { return firstText("TIT2"); }
 Text ID3v2ExtendedTag::artist() const { return firstText("TPE1"); }
 Text ID3v2ExtendedTag::album() const { return firstText("TALB"); }
-Text ID3v2ExtendedTag::comment() const { return firstText("COMM"); }
 Text ID3v2ExtendedTag::year() const { return firstText("TDRC").substr(0, 4); }
 Text ID3v2ExtendedTag::track() const { return firstText("TRCK"); }
 Text ID3v2ExtendedTag::composer() const { return firstText("TCOM"); }
 Text ID3v2ExtendedTag::bpm() const { return firstText("TBPM"); }
-Text ID3v2ExtendedTag::lyrics() const { return firstText("USLT"); }
 Text ID3v2ExtendedTag::disc() const { return firstText("TPOS"); }
 Text ID3v2ExtendedTag::originalArtist() const { return firstText("TOPE"); }
 Text ID3v2ExtendedTag::copyright() const { return firstText("TCOP"); }
@@ -113,15 +128,6 @@ Text ID3v2ExtendedTag::genre() const {
     return GenreOfOldText(frame->toString());
 }
 
-Text ID3v2ExtendedTag::url() const {
-    ID3v2::Frame* frame = firstFrame("WXXX");
-    if (!frame) return Text();
-    TagLib::ByteVector data = frame->render();
-    if (data.size() <= kFrameHeaderSize + 2) return Text();
-    TagLib::ByteVector fields = data.mid(kFrameHeaderSize + 2);
-    return BytesAsLatin1(std::string(fields.data(), fields.size()));
-}
-
 void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
     if (value.isEmpty()) {
         tag_->removeFrames(id);
@@ -131,7 +137,7 @@ void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
     RemoveUndecodable(tag_, id);
     ID3v2::Frame* frame = firstFrame(id);
     if (!frame) {
-        frame = NewFrame(id);
+        frame = new ID3v2::TextIdentificationFrame(TagLib::ByteVector(id), TagLib::String::UTF8);
         tag_->addFrame(frame);
     }
     frame->setText(value);
@@ -144,12 +150,10 @@ void ID3v2ExtendedTag::setNumbered(const char* id, const Text& value) {
 void ID3v2ExtendedTag::setTitle(const Text& value) { setText("TIT2", value); }
 void ID3v2ExtendedTag::setArtist(const Text& value) { setText("TPE1", value); }
 void ID3v2ExtendedTag::setAlbum(const Text& value) { setText("TALB", value); }
-void ID3v2ExtendedTag::setComment(const Text& value) { setText("COMM", value); }
 void ID3v2ExtendedTag::setYear(const Text& value) { setNumbered("TDRC", value); }
 void ID3v2ExtendedTag::setTrack(const Text& value) { setNumbered("TRCK", value); }
 void ID3v2ExtendedTag::setComposer(const Text& value) { setText("TCOM", value); }
 void ID3v2ExtendedTag::setBpm(const Text& value) { setText("TBPM", value); }
-void ID3v2ExtendedTag::setLyrics(const Text& value) { setText("USLT", value); }
 void ID3v2ExtendedTag::removeLyrics() { tag_->removeFrames("USLT"); }
 void ID3v2ExtendedTag::setDisc(const Text& value) { setText("TPOS", value); }
 void ID3v2ExtendedTag::setOriginalArtist(const Text& value) { setText("TOPE", value); }
@@ -159,15 +163,6 @@ void ID3v2ExtendedTag::setEncodedBy(const Text& value) { setText("TENC", value);
 void ID3v2ExtendedTag::setGenre(const Text& value) {
     int index = ID3v1GenreIndex(value);
     setText("TCON", index >= 0 ? Text::number(index) : value);
-}
-
-void ID3v2ExtendedTag::setUrl(const Text& value) {
-    tag_->removeFrames("WXXX");
-    if (value.size() >= kMaxUrlLength) return;
-    auto* frame = new ID3v2::UserUrlLinkFrame(TagLib::String::Latin1);
-    frame->setDescription(Text());
-    frame->setUrl(TagLib::String(Latin1Bytes(value), TagLib::String::Latin1));
-    tag_->addFrame(frame);
 }
 
 bool ID3v2ExtendedTag::isEmpty() const { return tag_->frameList().isEmpty(); }
@@ -183,9 +178,9 @@ void ID3v2ExtendedTag::normalizeForWriting() {
                 text->setTextEncoding(TagLib::String::UTF8);
             }
         } else if (auto* comments = dynamic_cast<ID3v2::CommentsFrame*>(frame)) {
-            if (comments->language().size() != 3) comments->setLanguage("   ");
+            if (comments->language().size() != 3) comments->setLanguage(kUnknownLanguage);
         } else if (auto* lyrics = dynamic_cast<ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
-            if (lyrics->language().size() != 3) lyrics->setLanguage("   ");
+            if (lyrics->language().size() != 3) lyrics->setLanguage(kUnknownLanguage);
         }
     }
 }

@@ -1,10 +1,14 @@
 // ID3v2ExtendedTag: every field of the model over an ID3v2 tag.
 //
 // Fields live in frames: TIT2 TPE1 TALB COMM TCON TDRC TRCK TCOM TBPM TPOS
-// USLT APIC TOPE TCOP TENC WXXX; the first frame of an identifier answers.
-// New comments and lyrics frames are Latin-1 with no language; text frames
-// are written as UTF-8 (see normalizeForWriting). Wraps a TagLib tag it does
-// not own. One thread at a time.
+// USLT APIC TOPE TCOP TENC WXXX. A text field is the first frame of its
+// identifier, several values joined with "; "; a value set is one value.
+// The comment, lyrics and URL are the frames without a description: other
+// programs keep their own data in described ones (iTunes' gapless and
+// volume values), which these fields never change. The picture is the front
+// cover. New comments and lyrics frames are Latin-1 with the language "XXX";
+// text frames are written as UTF-8 (see normalizeForWriting). Wraps a TagLib
+// tag it does not own. One thread at a time.
 #ifndef LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
 #define LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
 
@@ -12,8 +16,16 @@
 
 #include "parsers/mpeg/extended_tag.h"
 
+// The bytes of the picture file `fileName` names (its characters taken as
+// bytes), when they hold an image of a kind PictureMimeType knows; false
+// when the file cannot be read or holds none.
+bool ReadPictureFile(const ExtendedTag::Text& fileName, TagLib::ByteVector* data);
+
 class ID3v2ExtendedTag : public ExtendedTag {
 public:
+    // A URL of this many characters or more has no place in the tag.
+    static constexpr unsigned int kMaxUrlLength = 10000;
+
     // `tag` must not be null and must outlive this wrapper.
     explicit ID3v2ExtendedTag(TagLib::ID3v2::Tag* tag);
 
@@ -45,7 +57,11 @@ public:
     void setTrack(const Text& value) override;
     void setComposer(const Text& value) override;
     void setBpm(const Text& value) override;
-    void setPicture(const Text& fileName) override;
+    bool setPicture(const Text& fileName) override;
+    // Puts `picture`, an image ReadPictureFile gave, in place of the front
+    // cover (or of a lone picture of type "other"), else adds it; every other
+    // picture stays.
+    void setPictureData(const TagLib::ByteVector& picture);
     void removePictures() override;
     void setLyrics(const Text& value) override;
     void removeLyrics() override;
@@ -60,15 +76,17 @@ public:
 
     // Readies the tag for rendering as 2.4: what an older tag needs
     // (UpgradeToVersion24), every text identification frame in UTF-8, every
-    // comments and lyrics frame with a three-letter language (three spaces
-    // when it had none).
+    // comments and lyrics frame with a three-letter language ("XXX",
+    // unknown, when it had none).
     void normalizeForWriting();
 
 private:
+    static constexpr char kUnknownLanguage[] = "XXX";
+
     TagLib::ID3v2::Frame* firstFrame(const char* id) const;
     Text firstText(const char* id) const;
     // Empty text removes every frame of `id`; else the first gets the text or
-    // a new frame is added (COMM and USLT in Latin-1, text frames in UTF-8).
+    // a new UTF-8 text frame is added.
     void setText(const char* id, const Text& value);
     // Sets `id` to `value` when its leading number is above 0, else removes it.
     void setNumbered(const char* id, const Text& value);

@@ -5,7 +5,6 @@
 #include <taglib/id3v2synchdata.h>
 
 #include "parsers/mpeg/genre_frame_factory.h"
-#include "parsers/mpeg/id3v1_extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/tag_text.h"
 #include "parsers/shared/spliced_file_stream.h"
@@ -20,8 +19,9 @@ constexpr long kApeFooterSize = 32;
 // a file with no audio in its first megabyte is not read to its end.
 constexpr long kSearchWindow = 1024 * 1024;
 
-// Fills each basic field that `target` holds empty from `source`.
-void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
+// Fills each basic field that `target` holds empty from `source`; with
+// `trim`, without the blanks an ID3v1 field is padded with.
+void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source, bool trim) {
     static const struct {
         ExtendedTag::Getter get;
         ExtendedTag::Setter set;
@@ -37,6 +37,7 @@ void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source) {
     for (const auto& field : kFields) {
         if (!(target->*field.get)().isEmpty()) continue;
         ExtendedTag::Text value = (source.*field.get)();
+        if (trim) value = TrimTrailingBlanks(value);
         if (!value.isEmpty()) (target->*field.set)(value);
     }
 }
@@ -47,15 +48,20 @@ CMPEGFile::CMPEGFile(TagLib::IOStream* stream)
     : TagLib::MPEG::File(stream, GenreFrameFactory::Instance(), true,
                          TagLib::AudioProperties::Average) {
     if (!isValid()) return;
+    if (hasID3v2Tag()) badFrames_.Read(this, ID3v2Tag(false), GenreFrameFactory::Instance());
     RestoreGenreFrames(ID3v2Tag(false));
-    id3v1Present_ = hasID3v1Tag();
+    if (hasID3v1Tag()) {
+        seek(-static_cast<long>(ID3v1Block::kSize), End);
+        id3v1_ = std::make_unique<ID3v1Block>(readBlock(ID3v1Block::kSize));
+    }
     id3v2Present_ = hasID3v2Tag();
+    id3v2HadContent_ =
+        id3v2Present_ && (!ID3v2Tag(false)->frameList().isEmpty() || !badFrames_.IsEmpty());
 }
 
-TagLib::ID3v1::Tag* CMPEGFile::PresentID3v1(bool create) {
-    if (!id3v1Present_ && !create) return nullptr;
-    id3v1Present_ = true;
-    return ID3v1Tag(true);
+ID3v1Block* CMPEGFile::PresentID3v1(bool create) {
+    if (!id3v1_ && create) id3v1_ = std::make_unique<ID3v1Block>();
+    return id3v1_.get();
 }
 
 TagLib::ID3v2::Tag* CMPEGFile::PresentID3v2(bool create) {
@@ -64,42 +70,51 @@ TagLib::ID3v2::Tag* CMPEGFile::PresentID3v2(bool create) {
     return ID3v2Tag(true);
 }
 
+int CMPEGFile::DiskTags() const {
+    return (hasID3v1Tag() ? ID3v1 : 0) | (hasID3v2Tag() && id3v2HadContent_ ? ID3v2 : 0);
+}
+
 bool CMPEGFile::StripNow(int tags) {
     if (!strip(tags, true)) return false;
-    if (tags & ID3v1) id3v1Present_ = false;
-    if (tags & ID3v2) id3v2Present_ = false;
+    Forget(tags);
     return true;
 }
 
+void CMPEGFile::Forget(int tags) {
+    if (tags & ID3v1) id3v1_.reset();
+    if (tags & ID3v2) {
+        id3v2Present_ = false;
+        badFrames_.Clear();
+    }
+}
+
 void CMPEGFile::DuplicateBasicFields(int mask) {
-    if ((mask & ID3v2) && id3v1Present_) {
+    if ((mask & ID3v2) && id3v1_) {
         ID3v2ExtendedTag target(PresentID3v2(true));
-        FillEmptyBasicFields(&target, ID3v1ExtendedTag(PresentID3v1(false)));
+        FillEmptyBasicFields(&target, *id3v1_, true);
     }
     if ((mask & ID3v1) && id3v2Present_) {
-        ID3v1ExtendedTag target(PresentID3v1(true));
-        FillEmptyBasicFields(&target, ID3v2ExtendedTag(PresentID3v2(false)));
+        FillEmptyBasicFields(PresentID3v1(true), ID3v2ExtendedTag(PresentID3v2(false)), false);
     }
 }
 
 bool CMPEGFile::SaveTags(int mask) {
     if (mask == 0) return StripNow(AllTags);
-    if (!id3v1Present_ && !id3v2Present_ && !APETag(false)) {
-        return hasID3v1Tag() || hasID3v2Tag() || hasAPETag() ? StripNow(AllTags) : true;
-    }
+    if (!id3v1_ && !id3v2Present_ && !APETag(false)) return HoldsTags() ? StripNow(AllTags) : true;
+    if ((mask & ID3v2) && !badFrames_.Writable()) return false;
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
-    // An APE tag (gain values live there) is written back as it was.
+    // An APE tag (gain values live there) is written back as it was. TagLib
+    // strips the ID3v1 tag: this file writes its own.
     const int ape = hasAPETag() && APETag(false) ? APE : 0;
-    if (!save((mask & (ID3v1 | ID3v2)) | ape, TagLib::File::StripOthers, TagLib::ID3v2::v4,
+    if (!save((mask & ID3v2) | ape, TagLib::File::StripOthers, TagLib::ID3v2::v4,
               TagLib::File::DoNotDuplicate)) {
         return false;
     }
-    // TagLib drops an empty ID3v1 tag; a present one is kept all the same.
-    TagLib::ID3v1::Tag* id3v1 = PresentID3v1(false);
-    if ((mask & ID3v1) && id3v1 && id3v1->isEmpty()) {
+    if (mask & ID3v2) badFrames_.WriteInto(this);
+    if ((mask & ID3v1) && id3v1_) {
         seek(0, End);
-        writeBlock(id3v1->render());
+        writeBlock(id3v1_->data());
     }
     return true;
 }

@@ -1,6 +1,5 @@
 #include "parsers/mpeg/mpeg_tag.h"
 
-#include "parsers/mpeg/id3v1_extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 
 using Text = ExtendedTag::Text;
@@ -8,11 +7,11 @@ using Text = ExtendedTag::Text;
 MPEGTag::MPEGTag(CMPEGFile* file) : file_(file) {}
 
 TagLib::ID3v2::Tag* MPEGTag::ID3v2Tag() const { return file_->PresentID3v2(false); }
-TagLib::ID3v1::Tag* MPEGTag::ID3v1Tag() const { return file_->PresentID3v1(false); }
+ID3v1Block* MPEGTag::ID3v1Tag() const { return file_->PresentID3v1(false); }
 
 Text MPEGTag::first(Getter getter) const {
-    TagLib::ID3v1::Tag* tag = ID3v1Tag();
-    return tag ? (ID3v1ExtendedTag(tag).*getter)() : Text();
+    const ID3v1Block* tag = ID3v1Tag();
+    return tag ? (tag->*getter)() : Text();
 }
 
 Text MPEGTag::second(Getter getter, bool numeric) const {
@@ -23,8 +22,7 @@ Text MPEGTag::second(Getter getter, bool numeric) const {
 }
 
 void MPEGTag::setFirst(Setter setter, const Text& value) {
-    ID3v1ExtendedTag tag(file_->PresentID3v1(true));
-    (tag.*setter)(value);
+    (file_->PresentID3v1(true)->*setter)(value);
 }
 
 void MPEGTag::setSecond(Setter setter, const Text& value) {
@@ -74,7 +72,12 @@ void MPEGTag::setSecondaryYear(const Text& value) { setSecond(&ExtendedTag::setY
 void MPEGTag::setSecondaryTrack(const Text& value) { setSecond(&ExtendedTag::setTrack, value); }
 void MPEGTag::setComposer(const Text& value) { setSecond(&ExtendedTag::setComposer, value); }
 void MPEGTag::setBpm(const Text& value) { setSecond(&ExtendedTag::setBpm, value); }
-void MPEGTag::setPicture(const Text& fileName) { setSecond(&ExtendedTag::setPicture, fileName); }
+bool MPEGTag::setPicture(const Text& fileName) {
+    TagLib::ByteVector picture;
+    if (!ReadPictureFile(fileName, &picture)) return false;
+    ID3v2ExtendedTag(file_->PresentID3v2(true)).setPictureData(picture);
+    return true;
+}
 void MPEGTag::setLyrics(const Text& value) { setSecond(&ExtendedTag::setLyrics, value); }
 void MPEGTag::setDisc(const Text& value) { setSecond(&ExtendedTag::setDisc, value); }
 
@@ -87,8 +90,7 @@ void MPEGTag::removeLyrics() {
 }
 
 bool MPEGTag::isEmpty() const {
-    TagLib::ID3v1::Tag* id3v1 = ID3v1Tag();
+    const ID3v1Block* id3v1 = ID3v1Tag();
     TagLib::ID3v2::Tag* id3v2 = ID3v2Tag();
-    return (!id3v1 || ID3v1ExtendedTag(id3v1).isEmpty()) &&
-           (!id3v2 || ID3v2ExtendedTag(id3v2).isEmpty());
+    return (!id3v1 || id3v1->isEmpty()) && (!id3v2 || ID3v2ExtendedTag(id3v2).isEmpty());
 }

@@ -16,7 +16,7 @@ public:
 
     // The file's present tags, or null; never created here.
     TagLib::ID3v2::Tag* ID3v2Tag() const;
-    TagLib::ID3v1::Tag* ID3v1Tag() const;
+    ID3v1Block* ID3v1Tag() const;
 
     Text title() const override;
     Text secondaryTitle() const override;
@@ -56,7 +56,7 @@ public:
     void setSecondaryTrack(const Text& value) override;
     void setComposer(const Text& value) override;
     void setBpm(const Text& value) override;
-    void setPicture(const Text& fileName) override;
+    bool setPicture(const Text& fileName) override;
     void removePictures() override;
     void setLyrics(const Text& value) override;
     void removeLyrics() override;

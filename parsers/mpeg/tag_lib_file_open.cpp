@@ -53,7 +53,6 @@ std::unique_ptr<ExtendedTag> WrapIfPresent(Tag* tag) {
 
 std::unique_ptr<TagLib::File> OpenTagLibFile(const std::string& name, SplicedFileStream* stream) {
     const auto style = TagLib::AudioProperties::Average;
-    InstallID3v1TextHandler();
     switch (ClassOfName(name)) {
         case FileClass::kMpeg:
             CMPEGFile::LimitSearch(stream);

@@ -50,6 +50,7 @@ bool CTagLibParser::ParseStream() {
 }
 
 void CTagLibParser::CloseFile() {
+    changed_ = false;
     tag_.reset();
     mpeg_ = nullptr;
     file_ = TagLib::FileRef();
@@ -59,6 +60,7 @@ void CTagLibParser::CloseFile() {
 bool CTagLibParser::WriteChanges() {
     const bool located = mpeg_ && mpeg_->AudioLocated();
     if (!stream_->Save()) return false;
+    changed_ = false;
     // Answer from now on from what the file holds.
     if (!ParseStream()) {
         CloseFile();
@@ -71,13 +73,27 @@ bool CTagLibParser::WriteChanges() {
 int CTagLibParser::ApplyFile() {
     // Until the host says which tags to keep, the file keeps the tags it has
     // and those the changes created: never "no tags" by omission.
-    if (!maskSet_ && mpeg_) return ApplyFileEx(mpeg_->PresentTags());
+    if (!maskSet_ && mpeg_) {
+        if (tag_ && !changed_) return 1;  // the tags the file has, as they are
+        return ApplyFileEx(mpeg_->PresentTags());
+    }
     return ApplyFileEx(tagMask_);
 }
 
+bool CTagLibParser::NothingToWrite(int tagMask) const {
+    if (changed_) return false;
+    if (!mpeg_) return true;
+    const int kept = tagMask & (TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2);
+    // A mask of 0 removes an APE tag too.
+    return kept == mpeg_->DiskTags() && (kept != 0 || !mpeg_->hasAPETag());
+}
+
 int CTagLibParser::ApplyFileEx(int tagMask) {
+    if (!tag_) return 0;
+    // Backup and sync tools see no change where there is none.
+    if (NothingToWrite(tagMask)) return 1;
     FileUse use(this);
-    if (!tag_ || (mpeg_ && !mpeg_->MayBeWritten())) return 0;
+    if (mpeg_ && !mpeg_->MayBeWritten()) return 0;
     const bool made = mpeg_ ? mpeg_->SaveTags(tagMask) : file_.file()->save();
     return made && WriteChanges() ? 1 : 0;
 }
@@ -104,12 +120,18 @@ int CTagLibParser::GetSourceLength(int* start, int* end) {
 }
 
 int CTagLibParser::DeleteAttachedPicture() {
-    if (tag_) tag_->removePictures();
+    if (tag_ && !tag_->pictureInfo().isEmpty()) {
+        tag_->removePictures();
+        changed_ = true;
+    }
     return 1;
 }
 
 int CTagLibParser::DeleteLyrics() {
-    if (tag_) tag_->removeLyrics();
+    if (tag_) {
+        tag_->removeLyrics();
+        changed_ = true;
+    }
     return 1;
 }
 

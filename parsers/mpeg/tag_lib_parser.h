@@ -41,9 +41,15 @@ public:
     void CloseFile() override;
     // Writes with the tag mask; before the host has set it (fields 36, 37),
     // with the tags the file has. 0 for a file named .mp3 without audio.
+    // When no call changed a field or a picture and the mask keeps the tags
+    // the file has, nothing is written (not even a 2.3 tag as 2.4) and the
+    // result is 1.
     int ApplyFile() override;
-    // Records a change in memory; 1 for every id. Ids 36 and 37 with a "no"
-    // value remove that tag from the file at once.
+    // Records a change in memory: 1 when taken (a value the field already
+    // reads changes nothing), 0 for an id this parser does not take and for a
+    // value it refuses (a picture file that holds no known image, a URL of
+    // 10000 characters or more). Ids 36 and 37 with a "no" value remove that
+    // tag from the file at once when the file holds it.
     int SetData(int fieldId, StringEx value) override;
     StringEx GetData(int fieldId) override;
     StringEx GetMD5(int* start, int* end) override;
@@ -79,8 +85,10 @@ private:
 
     StringEx GetPresenceField(int fieldId);
     StringEx GetID3v2OnlyField(int fieldId);
-    void SetPresenceField(int fieldId, StringEx value);
-    void SetID3v2OnlyField(int fieldId, StringEx value);
+    int SetPresenceField(int fieldId, StringEx value);
+    int SetID3v2OnlyField(int fieldId, StringEx value);
+    // True when a save with `tagMask` would write nothing the file lacks.
+    bool NothingToWrite(int tagMask) const;
     StringEx InformationReport();
     // Parses the tags of stream_'s content; false when it holds no valid file.
     bool ParseStream();
@@ -91,6 +99,7 @@ private:
     int fileType_;
     int tagMask_ = 0;
     bool maskSet_ = false;  // by SetData(36 or 37)
+    bool changed_ = false;  // a field or picture changed since the open or the last save
     StringEx path_;
     std::unique_ptr<SplicedFileStream> stream_;  // outlives file_
     TagLib::FileRef file_;

@@ -16,7 +16,7 @@ namespace {
 struct FieldOps {
     int id;
     ExtendedTag::Getter get;
-    ExtendedTag::Setter set;  // null: read only
+    ExtendedTag::Setter set;  // null: read only, or (the picture) set apart
 };
 
 using T = ExtendedTag;
@@ -38,7 +38,7 @@ const FieldOps kFields[] = {
     {FIELD_COMPOSER, &T::composer, &T::setComposer},
     {FIELD_LYRICS, &T::lyrics, &T::setLyrics},
     {FIELD_BPM, &T::bpm, &T::setBpm},
-    {FIELD_PICTURE, &T::pictureInfo, &T::setPicture},
+    {FIELD_PICTURE, &T::pictureInfo, nullptr},
     {FIELD_PICTURE_INFO, &T::pictureSize, nullptr},
     {FIELD_DISC, &T::disc, &T::setDisc},
 };
@@ -108,39 +108,55 @@ StringEx CTagLibParser::GetPresenceField(int fieldId) {
         present = mpeg_->PresentID3v1(false) != nullptr;
     } else {
         TagLib::ID3v2::Tag* id3v2 = mpeg_->PresentID3v2(false);
-        present = id3v2 && !ID3v2ExtendedTag(id3v2).isEmpty();
+        present = id3v2 && (!ID3v2ExtendedTag(id3v2).isEmpty() || mpeg_->HoldsBadID3v2Frames());
     }
     return StringEx(present ? L"Y" : L"N");
 }
 
 int CTagLibParser::SetData(int fieldId, StringEx value) {
-    if (!tag_) return 1;
+    if (!tag_) return 0;
+    if (fieldId == FIELD_PICTURE) {
+        if (!tag_->setPicture(ValueText(fieldId, value))) return 0;
+        changed_ = true;
+        return 1;
+    }
     if (const FieldOps* field = FindField(fieldId)) {
-        if (field->set) (tag_.get()->*field->set)(ValueText(fieldId, value));
-    } else if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY) {
-        SetID3v2OnlyField(fieldId, value);
-    } else if (fieldId == FIELD_HAS_ID3V1 || fieldId == FIELD_HAS_ID3V2) {
-        SetPresenceField(fieldId, value);
+        if (!field->set) return 0;
+        const TagLib::String text = ValueText(fieldId, value);
+        // A field set to what it reads stays as it is (several values stay
+        // several, an ID3v1 tag that is not there is not made).
+        if ((tag_.get()->*field->get)() == text) return 1;
+        (tag_.get()->*field->set)(text);
+        changed_ = true;
+        return 1;
+    }
+    if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY)
+        return SetID3v2OnlyField(fieldId, value);
+    if (fieldId == FIELD_HAS_ID3V1 || fieldId == FIELD_HAS_ID3V2)
+        return SetPresenceField(fieldId, value);
+    return 0;
+}
+
+int CTagLibParser::SetID3v2OnlyField(int fieldId, StringEx value) {
+    const TagLib::String text = ValueText(fieldId, value);
+    if (fieldId == FIELD_URL && text.size() >= ID3v2ExtendedTag::kMaxUrlLength) return 0;
+    for (const auto& field : kID3v2Only) {
+        if (field.id != fieldId) continue;
+        if (!mpeg_) {
+            (tag_.get()->*field.set)(text);
+            return 1;
+        }
+        if (FromTagText(text) == GetID3v2OnlyField(fieldId).GetWide()) return 1;
+        // Made when absent, as for every other ID3v2 field.
+        ID3v2ExtendedTag tag(mpeg_->PresentID3v2(true));
+        (tag.*field.set)(text);
+        changed_ = true;
     }
     return 1;
 }
 
-void CTagLibParser::SetID3v2OnlyField(int fieldId, StringEx value) {
-    for (const auto& field : kID3v2Only) {
-        if (field.id != fieldId) continue;
-        TagLib::String text = ValueText(fieldId, value);
-        auto* mpegTag = dynamic_cast<MPEGTag*>(tag_.get());
-        if (!mpegTag) {
-            (tag_.get()->*field.set)(text);
-        } else if (TagLib::ID3v2::Tag* id3v2 = mpegTag->ID3v2Tag()) {
-            ID3v2ExtendedTag tag(id3v2);
-            (tag.*field.set)(text);
-        }
-    }
-}
-
-void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
-    if (!mpeg_) return;
+int CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
+    if (!mpeg_) return 0;
     const bool id3v1 = fieldId == FIELD_HAS_ID3V1;
     const int bit = id3v1 ? TagLib::MPEG::File::ID3v1 : TagLib::MPEG::File::ID3v2;
     maskSet_ = true;
@@ -151,10 +167,15 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
             mpeg_->PresentID3v2(true);
         }
         tagMask_ |= bit;
-    } else {
+    } else if (mpeg_->DiskTags() & bit) {
         // Written at once, and only the strip: changes not yet applied stay pending.
         FileUse use(this);
         if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) stream_->Save();
         tagMask_ &= ~bit;
+    } else {
+        // A tag the file does not hold: nothing to write.
+        mpeg_->Forget(bit);
+        tagMask_ &= ~bit;
     }
+    return 1;
 }

@@ -12,6 +12,12 @@ TagLib::ByteVector Latin1Bytes(const TagLib::String& text) {
     return bytes;
 }
 
+TagLib::String TrimTrailingBlanks(const TagLib::String& text) {
+    int end = static_cast<int>(text.size());
+    while (end > 0 && (text[end - 1] == L' ' || text[end - 1] == L'\0')) --end;
+    return text.substr(0, static_cast<unsigned int>(end));
+}
+
 long long LeadingNumber(const TagLib::String& text) {
     long long value = 0;
     for (unsigned int i = 0; i < text.size(); ++i) {

@@ -19,6 +19,9 @@ TagLib::String BytesAsLatin1(const std::string& bytes);
 // frames): a character Latin-1 cannot hold becomes "?".
 TagLib::ByteVector Latin1Bytes(const TagLib::String& text);
 
+// The text without the blanks and zero bytes that pad its end.
+TagLib::String TrimTrailingBlanks(const TagLib::String& text);
+
 // The value of the text's leading decimal digits, 0 when it starts with none;
 // values beyond the int range are held at its maximum.
 long long LeadingNumber(const TagLib::String& text);

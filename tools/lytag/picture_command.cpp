@@ -19,8 +19,8 @@ const CommandInfo kPictureCommand = {
     "lytag picture [OPTIONS] FILE -o OUT",
     "Writes FILE's attached picture to OUT, with the extension its content calls for:\n"
     ".jpg, .png or .gif (an image extension OUT has is replaced, any other name gets\n"
-    "one added; a picture that is none of these gets .bin). lyParser labels every\n"
-    "picture image/jpeg, so only the bytes say what it is. Prints the name written.",
+    "one added; a picture that is none of these gets .bin). Other programs may label\n"
+    "a picture wrongly, so only the bytes say what it is. Prints the name written.",
     {
         {"output", 'o', "OUT", "the file to write (required)"},
         {"quiet", 'q', nullptr, "print nothing on stdout"},

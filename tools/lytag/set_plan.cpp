@@ -139,13 +139,6 @@ private:
                 label + ": an MP3 keeps only a value that starts with a number above 0");
             return false;
         }
-        if (text.empty() && tag == 1 && (name == "comment" || name == "lyrics")) {
-            plan_->refusals.push_back(label +
-                                      ": lyParser cannot remove it alone: it would remove every " +
-                                      (name == "comment" ? "comment (COMM)" : "lyrics (USLT)") +
-                                      " frame, those with a description too");
-            return false;
-        }
         return true;
     }
 
@@ -175,9 +168,8 @@ private:
         } else {
             plan_->calls.push_back(
                 {ModuleCall::kSetNarrow, FIELD_PICTURE, "", L"", request.path, "picture", false});
-            plan_->lines.push_back(
-                Line("picture", picture_, CodePageToWide(request.path),
-                     std::to_string(request.bytes) + " bytes, labelled image/jpeg"));
+            plan_->lines.push_back(Line("picture", picture_, CodePageToWide(request.path),
+                                        std::to_string(request.bytes) + " bytes, the front cover"));
             picture_ = CodePageToWide(request.path);
             plan_->pictureBytes = request.bytes;
         }
