@@ -58,14 +58,16 @@ void CTagLibParser::CloseFile() {
 
 bool CTagLibParser::WriteChanges() {
     const bool located = mpeg_ && mpeg_->AudioLocated();
-    if (!stream_->Save()) return false;
+    const SplicedFileStream::SaveResult result = stream_->Save();
+    if (result == SplicedFileStream::SaveResult::kNotSaved) return false;
+    const bool saved = result == SplicedFileStream::SaveResult::kSaved;
     // Answer from now on from what the file holds.
     if (!ParseStream()) {
         CloseFile();
-        return true;
+        return saved;
     }
     if (located && mpeg_) mpeg_->LocateAudio();
-    return true;
+    return saved;
 }
 
 int CTagLibParser::ApplyFile() {
