@@ -32,25 +32,33 @@ bool ExceedsSizeLimit(int64_t size) {
     return size > static_cast<int64_t>(limit.rlim_cur);
 }
 
-std::vector<std::string> AttributeNames(int fd) {
-    std::vector<std::string> names;
-    ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size <= 0) return names;
-    std::vector<char> list(static_cast<size_t>(size));
-    size = ::flistxattr(fd, list.data(), list.size());
-    for (ssize_t at = 0; at < size;) {
-        names.emplace_back(list.data() + at);
-        at += static_cast<ssize_t>(names.back().size()) + 1;
+// The names of `fd`'s extended attributes into *names; false when they
+// cannot be listed (a file system without attributes has none).
+bool AttributeNames(int fd, std::vector<std::string>* names) {
+    names->clear();
+    // A list that grew between the two calls (ERANGE) is asked for again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size <= 0) return size == 0 || errno == ENOTSUP;
+        std::vector<char> list(static_cast<size_t>(size));
+        size = ::flistxattr(fd, list.data(), list.size());
+        if (size < 0 && errno == ERANGE) continue;
+        if (size < 0) return false;
+        for (ssize_t at = 0; at < size;) {
+            names->emplace_back(list.data() + at);
+            at += static_cast<ssize_t>(names->back().size()) + 1;
+        }
+        return true;
     }
-    return names;
+    return false;
 }
 
 // Makes `copy` carry `original`'s extended attributes (ACLs among them) and
-// no others; false when one cannot be copied or removed.
+// no others; false when one cannot be listed, copied or removed.
 bool CopyAttributes(int original, int copy) {
-    std::vector<std::string> wanted = AttributeNames(original);
-    if (::flistxattr(original, nullptr, 0) < 0 && errno != ENOTSUP) return false;
-    for (const std::string& name : AttributeNames(copy)) {
+    std::vector<std::string> wanted, present;
+    if (!AttributeNames(original, &wanted) || !AttributeNames(copy, &present)) return false;
+    for (const std::string& name : present) {
         bool keep = false;
         for (const std::string& other : wanted) keep = keep || other == name;
         if (!keep && ::fremovexattr(copy, name.c_str()) != 0) return false;
@@ -128,6 +136,7 @@ FileSave::~FileSave() {
         if (!outPath_.empty()) ::unlink(outPath_.c_str());
     }
     CloseDescriptor(&out_);
+    lock_.Release();
     CloseDescriptor(&source_);
     if (sourceFile_) std::fclose(sourceFile_);
     ReleaseSizeSignal();
@@ -160,7 +169,9 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     folder_ = FolderOf(target_);
     name_ = target_.substr(target_.rfind('/') + 1);
 
-    source_ = OpenDescriptor(target_, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    // Opened for writing: the kernel decides whether this process may write
+    // the file (ACLs and capabilities count), and the lock needs it.
+    source_ = OpenDescriptor(target_, O_RDWR | O_NONBLOCK | O_NOCTTY);
     struct stat original;
     if (source_ < 0 || ::fstat(source_, &original) != 0 || !S_ISREG(original.st_mode) ||
         ::fcntl(source_, F_SETFL, 0) != 0) {
@@ -168,9 +179,10 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     }
     opened_ = opened;
     if (IdentityOf(original) != opened) return Fail();
-    // Asked the way the kernel decides, so ACLs and capabilities count too.
-    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail();
     if (newSize >= 0 && ExceedsSizeLimit(newSize)) return Fail();
+    // Another save of this file may hold it: once it is done, the file has
+    // changed or is gone, unless that save failed.
+    if (!lock_.Take(source_) || !StillTheOpenedFile()) return Fail();
     if (!ClearOrRefusePending()) return Fail();
 
     HoldSizeSignal();
@@ -182,6 +194,7 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
         return Fail();
     }
     if (!ReserveSpace(out_, newSize)) return Fail();
+    reserved_ = newSize;
     buffer_.reset(new char[kBufferSize]);
     return true;
 }
@@ -283,7 +296,12 @@ bool FileSave::StillTheOpenedFile() const {
 
 bool FileSave::Commit() {
     if (failed_ || out_ < 0 || committed_) return Fail();
-    if (!Flush() || !SyncDescriptor(out_)) return Fail();
+    // Room reserved past the end (the estimate of an Ogg save that shrank
+    // the file) is given back.
+    if (!Flush() || (reserved_ > written_ && ::ftruncate(out_, written_) != 0) ||
+        !SyncDescriptor(out_)) {
+        return Fail();
+    }
     bool done = mode_ == Mode::kInPlace ? CommitInPlace() : CommitByRename();
     committed_ = done || replaced_ || copyingIn_;
     if (!done) return Fail();

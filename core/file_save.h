@@ -21,10 +21,13 @@
 // memory (a change that fits the tag's padding); otherwise the file stays
 // pending. docs/saving.md tells what each crash and failure leaves.
 //
-// A save refuses, touching nothing, when the path no longer names the file
-// that was opened or the file changed since (another program saved it), when
+// A save holds the file's save lock (core/save_lock.h) from its identity
+// check to its end, and checks the identity again under it. It refuses,
+// touching nothing, when the path no longer names the file that was opened
+// or the file changed since (another program or another save wrote it), when
 // this process may not write the file, when the new file would pass the
-// process's file size limit, or when the file is pending.
+// process's file size limit, when another save held the lock too long, or
+// when the file is pending.
 //
 // While a save runs, SIGXFSZ is held back in the calling thread, so that a
 // write past the size limit fails instead of killing the host.
@@ -43,6 +46,7 @@
 
 #include "core/file_identity.h"
 #include "core/md5.h"
+#include "core/save_lock.h"
 
 class FileSave {
 public:
@@ -113,7 +117,8 @@ private:
     std::string name_;
     FileIdentity opened_;
     FileIdentity result_;
-    int source_ = -1;
+    int source_ = -1;  // the file, open for reading and writing, locked
+    FileSaveLock lock_;
     std::FILE* sourceFile_ = nullptr;
     std::unique_ptr<char[]> sourceBuffer_;
     int out_ = -1;
@@ -132,6 +137,7 @@ private:
     std::unique_ptr<char[]> buffer_;
     size_t buffered_ = 0;
     int64_t written_ = 0;
+    int64_t reserved_ = 0;
     int64_t sinceWriteBack_ = 0;
     bool kernelCopy_ = true;
     bool signalHeld_ = false;

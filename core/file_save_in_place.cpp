@@ -90,33 +90,25 @@ bool FileSave::NameCopy() {
 bool FileSave::CommitInPlace() {
     unsigned char digest[Md5::kDigestSize];
     digest_.Finish(digest);
-    // The copy is whole and on disk; now its name goes to disk too.
-    if (!NameCopy() || !SyncFolder(copyFolder_, out_) || !StillTheOpenedFile()) return false;
-    int target = OpenDescriptor(target_, O_WRONLY | O_NONBLOCK | O_NOCTTY);
-    struct stat info;
-    if (target < 0 || ::fstat(target, &info) != 0 || !IdentityOf(info).SameFile(opened_) ||
-        ::fcntl(target, F_SETFL, 0) != 0 ||
+    // The copy is whole and on disk; now its name goes to disk too, then the
+    // mark. Under the save lock the file is still the one opened.
+    if (!NameCopy() || !SyncFolder(copyFolder_, out_) ||
         !WritePendingMark(source_, PendingCopy{completePath_, written_, MD5ToHex(digest)})) {
-        CloseDescriptor(&target);
         return false;
     }
     marked_ = true;
-    const bool copied = CopyIn(target);
-    if (copied) {
-        copyingIn_ = false;
-        replaced_ = true;
-        // The copy goes before the mark: a mark left alone on a file that
-        // holds what it records is cleared by the next save.
-        const bool tidy = ::unlink(completePath_.c_str()) == 0 && SyncFolder(copyFolder_, out_) &&
-                          RemovePendingMark(source_);
-        completePath_.clear();
-        marked_ = false;
-        result_ = IdentityOfDescriptor(target);
-        CloseDescriptor(&target);
-        return tidy;
-    }
-    CloseDescriptor(&target);
-    return false;
+    if (!CopyIn(source_)) return false;
+    copyingIn_ = false;
+    replaced_ = true;
+    // The copy goes before the mark: a mark left alone on a file that holds
+    // what it records is cleared by the next save, and so is the copy it
+    // names when its removal here failed.
+    const bool tidy = ::unlink(completePath_.c_str()) == 0 && SyncFolder(copyFolder_, out_) &&
+                      RemovePendingMark(source_);
+    completePath_.clear();
+    marked_ = false;
+    result_ = IdentityOfDescriptor(source_);
+    return tidy;
 }
 
 bool FileSave::CopyIn(int target) {

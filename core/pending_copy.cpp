@@ -18,6 +18,7 @@
 
 #include "core/md5.h"
 #include "core/platform_file.h"
+#include "core/save_lock.h"
 
 const char kPendingCopyAttribute[] = "user.lyparser.pending-copy";
 
@@ -204,6 +205,13 @@ int RepairPendingCopy(const std::string& nativePath, bool discard, std::string* 
         CloseDescriptor(&fd);
         return 1;
     }
+    // No save of the file runs meanwhile.
+    FileSaveLock lock;
+    if (!lock.Take(fd)) {
+        *message = "another save of it is under way; try again";
+        CloseDescriptor(&fd);
+        return 1;
+    }
     PendingCopy mark;
     int status = 0;
     switch (ReadPendingMark(fd, &mark)) {
@@ -217,6 +225,7 @@ int RepairPendingCopy(const std::string& nativePath, bool discard, std::string* 
             *message = "its save mark cannot be read: " + DescribeErrno();
             status = 1;
     }
+    lock.Release();
     CloseDescriptor(&fd);
     return status;
 }

@@ -70,6 +70,18 @@ bool CTagLibParser::WriteChanges() {
     return saved;
 }
 
+void CTagLibParser::WriteStrip() {
+    if (stream_->Save() != SplicedFileStream::SaveResult::kNotSaved) return;
+    const bool located = mpeg_ && mpeg_->AudioLocated();
+    CloseFile();
+    stream_ = std::make_unique<SplicedFileStream>(NativePath(path_));
+    if (!stream_->isOpen() || !ParseStream()) {
+        CloseFile();
+        return;
+    }
+    if (located && mpeg_) mpeg_->LocateAudio();
+}
+
 int CTagLibParser::ApplyFile() {
     // Until the host says which tags to keep, the file keeps the tags it has
     // and those the changes created: never "no tags" by omission.

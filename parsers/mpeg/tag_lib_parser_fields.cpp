@@ -154,7 +154,7 @@ void CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
     } else {
         // Written at once, and only the strip: changes not yet applied stay pending.
         FileUse use(this);
-        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) stream_->Save();
+        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) WriteStrip();
         tagMask_ &= ~bit;
     }
 }

@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -31,15 +33,14 @@ int RunSaveHostIfAsked(int argc, char** argv) {
     TagParserInitialize(nullptr);
     IBaseTag* handle = TagParserOpenFile(argv[2]);
     if (!handle) return 2;
-    Changes changes;
     for (int i = 3; i <= argc; ++i) {
-        if (i < argc && std::strcmp(argv[i], "+") != 0) {
-            changes.push_back(argv[i]);
-            continue;
+        if (i < argc && argv[i][0] == '?') {
+            std::printf("%s ", TagParserGetData(handle, std::atoi(argv[i] + 1)).c_str());
+        } else if (i < argc && std::strcmp(argv[i], "+") != 0) {
+            Change(handle, {argv[i]});
+        } else {
+            std::printf(i < argc ? "%d " : "%d\n", TagParserApplyFile(handle));
         }
-        Change(handle, changes);
-        changes.clear();
-        std::printf(i < argc ? "%d " : "%d\n", TagParserApplyFile(handle));
     }
     TagParserCloseFile(handle);
     TagParserFinalize();
@@ -107,4 +108,18 @@ std::string Finish(const RunningSave& save) {
     while (waitpid(save.strace, nullptr, 0) < 0 && errno == EINTR) {
     }
     return ReadText(save.output);
+}
+
+int LockWaiters(const std::string& path) {
+    struct stat info = {};
+    if (stat(path.c_str(), &info) != 0) return 0;
+    // "1: -> OFDLCK ADVISORY WRITE -1 MAJOR:MINOR:INODE 0 EOF" for each one.
+    const std::string inode = ":" + std::to_string(info.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    int waiters = 0;
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find("->") != std::string::npos && line.find(inode) != std::string::npos)
+            ++waiters;
+    }
+    return waiters;
 }

@@ -3,7 +3,7 @@
 // records each change (KEY=VALUE, KEY a field id or an attribute or comment
 // name), saves, and prints ApplyFile's result; after a "+" it records the
 // next changes on the same handle and saves again, printing each result on
-// one line ("1 1").
+// one line ("1 1"); "?ID" prints the field ID's value there.
 #ifndef LYPARSER_TESTS_API_SAVE_HOST_H
 #define LYPARSER_TESTS_API_SAVE_HOST_H
 
@@ -59,5 +59,9 @@ RunningSave StartTracedSave(const TracedHost& host, const std::string& file, con
 bool WaitUntilStopped(const RunningSave& save);
 // Continues a stopped host, waits for it, and returns what it printed.
 std::string Finish(const RunningSave& save);
+
+// How many saves wait for the save lock on the file at `path` (the blocked
+// requests /proc/locks lists for it).
+int LockWaiters(const std::string& path);
 
 #endif  // LYPARSER_TESTS_API_SAVE_HOST_H

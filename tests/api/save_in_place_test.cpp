@@ -1,10 +1,12 @@
-// In-place saves (a file with a second name, or in a folder the user may not
-// write) that fail where strace makes them fail, on MP3 files: a write into
-// the file that fails is put back when the old bytes were few, else the file
-// is left pending, which every save through every name respects, lytag names
-// and `lytag repair` undoes; a folder sync that fails is reported; the copy
-// of a file whose folder may not be written lives in /var/tmp whatever TMPDIR
-// says, and a save stopped half way never shares its copy with another.
+// Saves of MP3 files that fail where strace makes them fail, most of them in
+// place (a file with a second name, or in a folder the user may not write):
+// a write into the file that fails is put back when the old bytes were few,
+// else the file is left pending, which every save through every name
+// respects, lytag names and `lytag repair` undoes; a folder sync or a copy's
+// removal that fails is reported; the copy of a file whose folder may not be
+// written lives in /var/tmp whatever TMPDIR says; a save stopped half way
+// never shares its copy with another; attributes that cannot be listed keep
+// a file in place; a strip that fails leaves the tag in the handle's answers.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -209,7 +211,8 @@ TEST_F(SaveInPlaceTest, CopyOfAFileInAnUnwritableFolderLivesInVarTmp) {
 }
 
 // A save stopped after marking the file: another save, through the other
-// name, neither takes nor replaces its copy, and the first one ends well.
+// name, waits for it, neither takes nor replaces its copy, and fails, as
+// the file changed; the first one ends well.
 TEST_F(SaveInPlaceTest, SaveStoppedHalfWayKeepsItsCopyFromAnother) {
     const Bytes original = BigFile();
     const Changes& changes = kGrowing;
@@ -224,13 +227,55 @@ TEST_F(SaveInPlaceTest, SaveStoppedHalfWayKeepsItsCopyFromAnother) {
     TagParserSetData(other.get(), FIELD_ARTIST, "Second");
     std::atomic<int> second{-1};
     std::thread saving([&] { second = TagParserApplyFile(other.get()); });
-    // The second save has its answer while the first one is still stopped.
-    while (second < 0) std::this_thread::yield();
+    // The second save has its answer, or waits for the first one's lock.
+    while (second < 0 && LockWaiters(a) == 0) std::this_thread::yield();
     EXPECT_EQ(Finish(first), "1\n");
     saving.join();
     EXPECT_EQ(second, 0);
     EXPECT_TRUE(ReadBytes(a) == saved);
     EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"a.mp3", "b.mp3"}));
+}
+
+// Attributes that cannot be listed (EIO) keep the file in place, where they
+// stay; a list that grew meanwhile (ERANGE) is asked for again and copied.
+TEST_F(SaveInPlaceTest, AttributesThatCannotBeListedAreKeptInPlace) {
+    const struct {
+        const char* inject;
+        bool inPlace;
+    } cases[] = {{"flistxattr:error=EIO:when=1", true}, {"flistxattr:error=ERANGE:when=2", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.inject);
+        const std::string path = dir_.Write("a.mp3", MakeMp3Sample());
+        if (setxattr(path.c_str(), "user.lyparser.test", "kept", 4, 0) != 0)
+            GTEST_SKIP() << "the file system refuses user attributes";
+        struct stat before = {}, after = {};
+        stat(path.c_str(), &before);
+        const TracedHost host({"-e", "trace=flistxattr", "-e", std::string("inject=") + c.inject});
+        EXPECT_EQ(TracedSave(host, path, {kLongTitle}).out, "1\n");
+        stat(path.c_str(), &after);
+        EXPECT_EQ(after.st_ino == before.st_ino, c.inPlace);
+        char value[8] = {};
+        EXPECT_EQ(getxattr(path.c_str(), "user.lyparser.test", value, sizeof value), 4);
+        EXPECT_STREQ(value, "kept");
+    }
+}
+
+// A copy that cannot be removed after the file is new is reported, and the
+// next save clears it; a strip that fails on a full disk leaves the handle
+// answering that the file still has its tag.
+TEST_F(SaveInPlaceTest, FailuresAfterTheWriteOrOfAStripAreReported) {
+    const std::string a = PlaceTwoNames(MakeMp3Sample());
+    const TracedHost copyStays({"-e", "trace=unlink", "-e", "inject=unlink:error=EIO:when=1"});
+    EXPECT_EQ(TracedSave(copyStays, a, {kLongTitle, "+", kLyrics + "Second"}).out, "0 1\n");
+    EXPECT_EQ(TagParserGetData(OpenedFile(a).get(), FIELD_LYRICS), "Second");
+    EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"a.mp3", "b.mp3"}));
+
+    const TracedHost fullDisk(
+        {"-e", "trace=fallocate", "-e", "inject=fallocate:error=ENOSPC:when=1"});
+    const Changes strip = {std::to_string(FIELD_HAS_ID3V1) + "=Y",
+                           std::to_string(FIELD_HAS_ID3V2) + "=N",
+                           "?" + std::to_string(FIELD_HAS_ID3V2)};
+    EXPECT_EQ(TracedSave(fullDisk, a, strip).out, "Y 1\n");
 }
 
 }  // namespace

@@ -66,11 +66,11 @@ TEST(SplicedFileStreamTest, RandomEditsReadAndSaveLikeTheSameEditsOnAString) {
         ASSERT_EQ(stream.Save(), SplicedFileStream::SaveResult::kSaved);
         const Bytes saved = ReadBytes(round % 2 ? secondName : path);
         EXPECT_EQ(std::string(saved.begin(), saved.end()), model) << round;
-        unlink(secondName.c_str());
         // Read on from the saved file.
         stream.seek(0);
         EXPECT_EQ(Text(stream.readBlock(model.size() + 1)), model);
         EXPECT_FALSE(stream.Modified());
+        unlink(secondName.c_str());
     }
 }
 
