@@ -207,7 +207,7 @@ bool SyncFolder(const std::string& folder, int onSameFileSystem) {
     int fd = OpenDescriptor(folder, O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
 #ifdef LY_SAVE_WITHOUT_SYNC
-        return true;
+        return onSameFileSystem >= 0;
 #else
         return onSameFileSystem >= 0 && ::syncfs(onSameFileSystem) == 0;
 #endif
