@@ -5,11 +5,32 @@
 
 #include "core/ascii.h"
 #include "core/module_state.h"
+#include "core/pending_copy.h"
+#include "core/platform_file.h"
 #include "parsers/cd/freecddb_module.h"
 #include "parsers/mpeg/tag_lib_parser.h"
 #include "parsers/ogg/ogg_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
+
+namespace {
+
+// The copy an interrupted save left for the handle's file, when it waits.
+StringEx PendingCopyAnswer(IBaseTag* h) {
+    if (h->OpenedPath().IsEmpty()) return StringEx();
+    return StringEx(PendingCopyOf(NativePath(h->OpenedPath())));
+}
+
+// Keys of GetExData that every handle answers, whatever its parser.
+struct ModuleKey {
+    const char* key;
+    StringEx (*answer)(IBaseTag* h);
+};
+const ModuleKey kModuleKeys[] = {
+    {LYPARSER_KEY_PENDING_COPY, PendingCopyAnswer},
+};
+
+}  // namespace
 
 CTagParserControl::~CTagParserControl() = default;
 
@@ -62,6 +83,7 @@ IBaseTag* CTagParserControl::OpenFile(StringEx path, int type) {
     IBaseTag* parser = CreateParser(type);
     if (!parser) return nullptr;
     parser->Initialize();
+    parser->SetOpenedPath(path);
     int opened = 0;
     try {
         opened = parser->OpenFile(path);
@@ -106,7 +128,11 @@ StringEx CTagParserControl::GetData(IBaseTag* h, int fieldId) {
 }
 
 StringEx CTagParserControl::GetExData(IBaseTag* h, StringEx key) {
-    return h ? h->GetExData(std::move(key)) : StringEx();
+    if (!h) return StringEx();
+    for (const ModuleKey& entry : kModuleKeys) {
+        if (key.GetNarrow() == entry.key) return entry.answer(h);
+    }
+    return h->GetExData(std::move(key));
 }
 
 void CTagParserControl::SetLyrics(IBaseTag* h, CGBuffer* data) {

@@ -7,6 +7,8 @@ FileIdentity IdentityOf(const struct stat& info) {
     identity.size = static_cast<int64_t>(info.st_size);
     identity.modifiedNs =
         static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.changedNs =
+        static_cast<int64_t>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
     return identity;
 }
 

@@ -16,80 +16,15 @@
 #include <ctime>
 #include <vector>
 
+#include "core/file_save_steps.h"
+#include "core/pending_copy.h"
+#include "core/platform_file.h"
+
 namespace {
 
-constexpr size_t kBufferSize = 1024 * 1024;
+constexpr size_t kBufferSize = kSaveBufferSize;
 constexpr size_t kSourceBuffer = 256 * 1024;
 constexpr int64_t kWriteBackStep = 8 * 1024 * 1024;
-constexpr char kSafetySuffix[] = ".lyparser-safe-XXXXXX";
-constexpr char kCompleteSuffix[] = ".lyparser-saved";
-
-// The fuzz build saves thousands of files a second into a scratch folder; it
-// skips waiting for the disk, and nothing else.
-#ifdef LY_SAVE_WITHOUT_SYNC
-int SyncFile(int) { return 0; }
-#else
-int SyncFile(int fd) { return ::fsync(fd); }
-#endif
-
-int OpenNoInterrupt(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-void CloseQuietly(int* fd) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        data += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, const char* data, size_t size, int64_t offset) {
-    while (size > 0) {
-        ssize_t done = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        data += done;
-        size -= static_cast<size_t>(done);
-        offset += done;
-    }
-    return true;
-}
-
-// Reads exactly `size` bytes at `offset`; false on an error or an early end.
-bool ReadAllAt(int fd, char* data, size_t size, int64_t offset) {
-    while (size > 0) {
-        ssize_t got = ::pread(fd, data, size, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        data += got;
-        size -= static_cast<size_t>(got);
-        offset += got;
-    }
-    return true;
-}
-
-bool SyncFolder(const std::string& folder) {
-    int fd = OpenNoInterrupt(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    // Some file systems cannot sync a folder (EINVAL): their renames are as
-    // durable as they get.
-    bool synced = SyncFile(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return synced;
-}
 
 bool ExceedsSizeLimit(int64_t size) {
     struct rlimit limit;
@@ -97,42 +32,33 @@ bool ExceedsSizeLimit(int64_t size) {
     return size > static_cast<int64_t>(limit.rlim_cur);
 }
 
-// Reserves room for `size` bytes so that a full disk shows before anything
-// is written; false only when the disk or the size limit says no.
-bool Reserve(int fd, int64_t size) {
-    if (size <= 0) return true;
-    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
-    return errno != ENOSPC && errno != EFBIG && errno != EDQUOT;
-}
-
-// A name for a new file from `pattern` (ending in XXXXXX), created exclusively.
-int CreateUnique(std::string* pattern) {
-    std::vector<char> name(pattern->begin(), pattern->end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) pattern->assign(name.data());
-    return fd;
-}
-
-std::vector<std::string> AttributeNames(int fd) {
-    std::vector<std::string> names;
-    ssize_t size = ::flistxattr(fd, nullptr, 0);
-    if (size <= 0) return names;
-    std::vector<char> list(static_cast<size_t>(size));
-    size = ::flistxattr(fd, list.data(), list.size());
-    for (ssize_t at = 0; at < size;) {
-        names.emplace_back(list.data() + at);
-        at += static_cast<ssize_t>(names.back().size()) + 1;
+// The names of `fd`'s extended attributes into *names; false when they
+// cannot be listed (a file system without attributes has none).
+bool AttributeNames(int fd, std::vector<std::string>* names) {
+    names->clear();
+    // A list that grew between the two calls (ERANGE) is asked for again.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size <= 0) return size == 0 || errno == ENOTSUP;
+        std::vector<char> list(static_cast<size_t>(size));
+        size = ::flistxattr(fd, list.data(), list.size());
+        if (size < 0 && errno == ERANGE) continue;
+        if (size < 0) return false;
+        for (ssize_t at = 0; at < size;) {
+            names->emplace_back(list.data() + at);
+            at += static_cast<ssize_t>(names->back().size()) + 1;
+        }
+        return true;
     }
-    return names;
+    return false;
 }
 
 // Makes `copy` carry `original`'s extended attributes (ACLs among them) and
-// no others; false when one cannot be copied or removed.
+// no others; false when one cannot be listed, copied or removed.
 bool CopyAttributes(int original, int copy) {
-    std::vector<std::string> wanted = AttributeNames(original);
-    if (::flistxattr(original, nullptr, 0) < 0 && errno != ENOTSUP) return false;
-    for (const std::string& name : AttributeNames(copy)) {
+    std::vector<std::string> wanted, present;
+    if (!AttributeNames(original, &wanted) || !AttributeNames(copy, &present)) return false;
+    for (const std::string& name : present) {
         bool keep = false;
         for (const std::string& other : wanted) keep = keep || other == name;
         if (!keep && ::fremovexattr(copy, name.c_str()) != 0) return false;
@@ -161,24 +87,57 @@ bool CopyOwnership(int fd, const struct stat& original) {
     return ::fchmod(fd, original.st_mode & 07777) == 0;
 }
 
-std::string TemporaryFolder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder && *folder == '/' ? folder : "/var/tmp";
+}  // namespace
+
+int CreateUnique(std::string* pattern) {
+    std::vector<char> name(pattern->begin(), pattern->end());
+    name.push_back('\0');
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) pattern->assign(name.data());
+    return fd;
 }
 
-}  // namespace
+bool ReserveSpace(int fd, int64_t size) {
+    if (size <= 0) return true;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
+    return errno != ENOSPC && errno != EFBIG && errno != EDQUOT;
+}
+
+std::string UniqueNameSuffix() {
+    static std::atomic<unsigned> counter{0};
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return std::to_string(::getpid()) + "-" + std::to_string(now.tv_nsec) + "-" +
+           std::to_string(counter++);
+}
+
+bool LinkUnnamed(int fd, const std::string& stem, std::string* path) {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = stem + UniqueNameSuffix();
+        // The first form needs a privilege; the second, /proc.
+        if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
+            ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            *path = name;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
 
 FileSave::FileSave(const std::string& nativePath) : path_(nativePath) {}
 
 FileSave::~FileSave() {
     if (!committed_) {
-        CloseQuietly(&out_);
-        // A safety copy that is being copied in is all the new content there
-        // is: it stays where the user can find it.
-        if (!copyingIn_ && !outPath_.empty()) ::unlink(outPath_.c_str());
+        // A file that may hold neither content keeps its copy and its mark:
+        // they are all of the new content there is.
+        if (!copyingIn_) DropCopy();
+        if (!outPath_.empty()) ::unlink(outPath_.c_str());
     }
-    CloseQuietly(&out_);
-    CloseQuietly(&source_);
+    CloseDescriptor(&out_);
+    lock_.Release();
+    CloseDescriptor(&source_);
     if (sourceFile_) std::fclose(sourceFile_);
     ReleaseSizeSignal();
 }
@@ -188,7 +147,7 @@ std::FILE* FileSave::Source() {
     int fd = ::fcntl(source_, F_DUPFD_CLOEXEC, 0);
     sourceFile_ = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
     if (!sourceFile_) {
-        CloseQuietly(&fd);
+        CloseDescriptor(&fd);
         return nullptr;
     }
     sourceBuffer_.reset(new char[kSourceBuffer]);
@@ -207,11 +166,12 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     if (!resolved) return Fail();
     target_ = resolved;
     std::free(resolved);
-    size_t slash = target_.rfind('/');
-    folder_ = slash == 0 ? "/" : target_.substr(0, slash);
-    name_ = target_.substr(slash + 1);
+    folder_ = FolderOf(target_);
+    name_ = target_.substr(target_.rfind('/') + 1);
 
-    source_ = OpenNoInterrupt(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    // Opened for writing: the kernel decides whether this process may write
+    // the file (ACLs and capabilities count), and the lock needs it.
+    source_ = OpenDescriptor(target_, O_RDWR | O_NONBLOCK | O_NOCTTY);
     struct stat original;
     if (source_ < 0 || ::fstat(source_, &original) != 0 || !S_ISREG(original.st_mode) ||
         ::fcntl(source_, F_SETFL, 0) != 0) {
@@ -219,10 +179,11 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     }
     opened_ = opened;
     if (IdentityOf(original) != opened) return Fail();
-    // Asked the way the kernel decides, so ACLs and capabilities count too.
-    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return Fail();
     if (newSize >= 0 && ExceedsSizeLimit(newSize)) return Fail();
-    if (SafetyCopyWaiting()) return Fail();
+    // Another save of this file may hold it: once it is done, the file has
+    // changed or is gone, unless that save failed.
+    if (!lock_.Take(source_) || !StillTheOpenedFile()) return Fail();
+    if (!ClearOrRefusePending()) return Fail();
 
     HoldSizeSignal();
     if (original.st_nlink == 1 && OpenReplacement(original)) {
@@ -232,13 +193,14 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     } else {
         return Fail();
     }
-    if (!Reserve(out_, newSize)) return Fail();
+    if (!ReserveSpace(out_, newSize)) return Fail();
+    reserved_ = newSize;
     buffer_.reset(new char[kBufferSize]);
     return true;
 }
 
 bool FileSave::OpenReplacement(const struct stat& original) {
-    out_ = OpenNoInterrupt(folder_.c_str(), O_TMPFILE | O_RDWR, 0600);
+    out_ = OpenDescriptor(folder_, O_TMPFILE | O_RDWR, 0600);
     mode_ = Mode::kUnnamed;
     if (out_ < 0 && errno != EACCES && errno != EPERM && errno != EROFS) {
         // The file system has no unnamed files: a uniquely named one instead.
@@ -249,42 +211,17 @@ bool FileSave::OpenReplacement(const struct stat& original) {
     }
     if (out_ >= 0 && CopyOwnership(out_, original) && CopyAttributes(source_, out_)) return true;
     // Whatever made this fail, writing in place keeps the file what it is.
-    CloseQuietly(&out_);
+    CloseDescriptor(&out_);
     if (!outPath_.empty()) ::unlink(outPath_.c_str());
     outPath_.clear();
     mode_ = Mode::kNone;
     return false;
 }
 
-bool FileSave::OpenSafetyCopy() {
-    outPath_ = folder_ + "/." + name_ + kSafetySuffix;
-    out_ = CreateUnique(&outPath_);
-    completePath_ = folder_ + "/." + name_ + kCompleteSuffix;
-    if (out_ < 0) {
-        // A folder this process may not write: the copy waits elsewhere.
-        outPath_ = TemporaryFolder() + "/lyparser-safe-XXXXXX";
-        out_ = CreateUnique(&outPath_);
-        completePath_ = TemporaryFolder() + "/lyparser-saved-" + std::to_string(opened_.device) +
-                        "-" + std::to_string(opened_.inode);
-    }
-    if (out_ < 0) {
-        outPath_.clear();
-        return false;
-    }
-    return true;
-}
-
-bool FileSave::SafetyCopyWaiting() const {
-    struct stat info;
-    std::string beside = folder_ + "/." + name_ + kCompleteSuffix;
-    std::string elsewhere = TemporaryFolder() + "/lyparser-saved-" +
-                            std::to_string(opened_.device) + "-" + std::to_string(opened_.inode);
-    return ::lstat(beside.c_str(), &info) == 0 || ::lstat(elsewhere.c_str(), &info) == 0;
-}
-
 bool FileSave::Flush() {
     if (buffered_ == 0) return true;
-    if (!WriteAll(out_, buffer_.get(), buffered_)) return Fail();
+    if (mode_ == Mode::kInPlace) digest_.Update(buffer_.get(), buffered_);
+    if (!WriteAllAt(out_, buffer_.get(), buffered_, -1)) return Fail();
     written_ += static_cast<int64_t>(buffered_);
     sinceWriteBack_ += static_cast<int64_t>(buffered_);
     buffered_ = 0;
@@ -302,6 +239,7 @@ void FileSave::StartWriteBack() {
 
 bool FileSave::Write(const void* data, size_t size) {
     if (failed_ || out_ < 0) return Fail();
+    NoteChanged(written_ + static_cast<int64_t>(buffered_), static_cast<int64_t>(size));
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         if (buffered_ == kBufferSize && !Flush()) return false;
@@ -316,11 +254,14 @@ bool FileSave::Write(const void* data, size_t size) {
 
 bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
     if (failed_ || out_ < 0 || offset < 0 || length < 0) return Fail();
+    const int64_t at = written_ + static_cast<int64_t>(buffered_);
+    if (offset != at || !IsOriginal(fd)) NoteChanged(at, length);
     // Large ranges are copied by the kernel: no trip through our buffer, and
     // new page-cache pages come in the kernel's own sizes (filling them from
-    // 1 MiB writes was several times slower at times).
+    // 1 MiB writes was several times slower at times). In place, every byte
+    // passes through the buffer, where the copy's digest is taken.
     if (length >= static_cast<int64_t>(kBufferSize) && !Flush()) return false;
-    while (kernelCopy_ && length >= static_cast<int64_t>(kBufferSize)) {
+    while (kernelCopy_ && mode_ != Mode::kInPlace && length >= static_cast<int64_t>(kBufferSize)) {
         loff_t from = offset;
         ssize_t done = ::copy_file_range(fd, &from, out_, nullptr, kBufferSize, 0);
         if (done < 0 && errno == EINTR) continue;
@@ -355,79 +296,33 @@ bool FileSave::StillTheOpenedFile() const {
 
 bool FileSave::Commit() {
     if (failed_ || out_ < 0 || committed_) return Fail();
-    if (!Flush() || SyncFile(out_) != 0) return Fail();
+    // Room reserved past the end (the estimate of an Ogg save that shrank
+    // the file) is given back.
+    if (!Flush() || (reserved_ > written_ && ::ftruncate(out_, written_) != 0) ||
+        !SyncDescriptor(out_)) {
+        return Fail();
+    }
     bool done = mode_ == Mode::kInPlace ? CommitInPlace() : CommitByRename();
+    committed_ = done || replaced_ || copyingIn_;
     if (!done) return Fail();
-    committed_ = true;
     ReleaseSizeSignal();
     return true;
 }
 
 bool FileSave::CommitByRename() {
     if (!StillTheOpenedFile()) return false;
-    if (mode_ == Mode::kUnnamed) {
-        // Give the finished file a name only now, so a crash before this
-        // point leaves nothing behind.
-        std::string procPath = "/proc/self/fd/" + std::to_string(out_);
-        for (int attempt = 0; attempt < 16 && outPath_.empty(); ++attempt) {
-            static std::atomic<unsigned> counter{0};
-            struct timespec now;
-            ::clock_gettime(CLOCK_REALTIME, &now);
-            std::string name = folder_ + "/." + name_ + ".lyparser-new-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(now.tv_nsec) +
-                               "-" + std::to_string(counter++);
-            if (::linkat(out_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0 ||
-                ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
-                    0) {
-                outPath_ = name;
-            } else if (errno != EEXIST) {
-                return false;
-            }
-        }
-        if (outPath_.empty()) return false;
+    // Give the finished file a name only now, so a crash before this point
+    // leaves nothing behind.
+    if (mode_ == Mode::kUnnamed &&
+        !LinkUnnamed(out_, folder_ + "/." + name_ + ".lyparser-new-", &outPath_)) {
+        return false;
     }
     if (std::rename(outPath_.c_str(), target_.c_str()) != 0) return false;
     outPath_.clear();
+    replaced_ = true;
     result_ = IdentityOfDescriptor(out_);
-    SyncFolder(folder_);
-    return true;
-}
-
-bool FileSave::CommitInPlace() {
-    // The safety copy is whole and on disk: from here on it is what a crash
-    // leaves the new content in, under a name that says so.
-    std::string safetyFolder = completePath_.substr(0, completePath_.rfind('/'));
-    if (::rename(outPath_.c_str(), completePath_.c_str()) != 0) return false;
-    outPath_ = completePath_;
-    SyncFolder(safetyFolder.empty() ? "/" : safetyFolder);
-    if (!StillTheOpenedFile()) return false;
-
-    int target = OpenNoInterrupt(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
-    struct stat info;
-    if (target < 0 || ::fstat(target, &info) != 0 || !IdentityOf(info).SameFile(opened_) ||
-        ::fcntl(target, F_SETFL, 0) != 0 || !Reserve(target, written_)) {
-        CloseQuietly(&target);
-        return false;
-    }
-    copyingIn_ = true;
-    bool copied = true;
-    for (int64_t at = 0; copied && at < written_;) {
-        size_t part = static_cast<size_t>(
-            std::min<int64_t>(written_ - at, static_cast<int64_t>(kBufferSize)));
-        copied =
-            ReadAllAt(out_, buffer_.get(), part, at) && WriteAllAt(target, buffer_.get(), part, at);
-        at += static_cast<int64_t>(part);
-    }
-    copied =
-        copied && ::ftruncate(target, static_cast<off_t>(written_)) == 0 && SyncFile(target) == 0;
-    if (copied) result_ = IdentityOfDescriptor(target);
-    CloseQuietly(&target);
-    if (!copied) return false;
-    copyingIn_ = false;
-    ::unlink(outPath_.c_str());
-    outPath_.clear();
-    SyncFolder(safetyFolder.empty() ? "/" : safetyFolder);
-    return true;
+    // The new file is in place; only the rename's durability is left to check.
+    return SyncFolder(folder_, out_);
 }
 
 void FileSave::HoldSizeSignal() {

@@ -7,6 +7,8 @@
 #ifndef LYPARSER_CORE_IBASE_TAG_H
 #define LYPARSER_CORE_IBASE_TAG_H
 
+#include <utility>
+
 #include "core/gbuffer.h"
 #include "core/string_ex.h"
 #include "lyParser.h"
@@ -47,6 +49,14 @@ public:
     virtual int DeleteLyrics();
     // Copies the first attached picture into `destination`; returns the bytes copied.
     virtual int GetAttachedPictureData(void* destination);
+
+    // The path the controller opened this handle with, in the width the host
+    // used; empty for a memory image. The module's own keys answer from it.
+    const StringEx& OpenedPath() const { return openedPath_; }
+    void SetOpenedPath(StringEx path) { openedPath_ = std::move(path); }
+
+private:
+    StringEx openedPath_;
 };
 
 #endif  // LYPARSER_CORE_IBASE_TAG_H

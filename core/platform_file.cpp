@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -138,4 +139,86 @@ int64_t FileReader::ReadAt(int64_t offset, void* buffer, int64_t count) {
         done += n;
     }
     return done;
+}
+
+// The fuzz build saves thousands of files a second into a scratch folder; it
+// skips waiting for the disk, and nothing else.
+#ifdef LY_SAVE_WITHOUT_SYNC
+bool SyncDescriptor(int fd) { return fd >= 0; }
+#else
+bool SyncDescriptor(int fd) { return ::fsync(fd) == 0; }
+#endif
+
+int OpenDescriptor(const std::string& path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+void CloseDescriptor(int* fd) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+}
+
+bool WriteAllAt(int fd, const void* data, size_t size, int64_t offset) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t done = offset < 0 ? ::write(fd, bytes, size)
+                                  : ::pwrite(fd, bytes, size, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) continue;
+        if (done == 0) errno = EIO;
+        if (done <= 0) return false;
+        bytes += done;
+        size -= static_cast<size_t>(done);
+        if (offset >= 0) offset += done;
+    }
+    return true;
+}
+
+bool ReadAllAt(int fd, void* data, size_t size, int64_t offset) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t got = ::pread(fd, bytes, size, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) errno = EIO;
+        if (got <= 0) return false;
+        bytes += got;
+        size -= static_cast<size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+bool CopyBytesAt(int from, int to, int64_t offset, int64_t length, char* buffer,
+                 size_t bufferSize) {
+    while (length > 0) {
+        const size_t part = static_cast<size_t>(std::min<int64_t>(length, bufferSize));
+        if (!ReadAllAt(from, buffer, part, offset) || !WriteAllAt(to, buffer, part, offset))
+            return false;
+        offset += static_cast<int64_t>(part);
+        length -= static_cast<int64_t>(part);
+    }
+    return true;
+}
+
+bool SyncFolder(const std::string& folder, int onSameFileSystem) {
+    int fd = OpenDescriptor(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+#ifdef LY_SAVE_WITHOUT_SYNC
+        return onSameFileSystem >= 0;
+#else
+        return onSameFileSystem >= 0 && ::syncfs(onSameFileSystem) == 0;
+#endif
+    }
+    const bool synced = SyncDescriptor(fd) || errno == EINVAL;
+    ::close(fd);
+    return synced;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }

@@ -1,11 +1,15 @@
 // File access for the whole module: the only place that opens files.
 //
-// Only regular files are ever opened: a folder, FIFO, socket or device is
-// refused without blocking. Paths come as StringEx values; a wide path is
-// opened through its code-page form (UTF-8 when the code page cannot hold it).
+// Only regular files are ever opened for their content: a folder, FIFO,
+// socket or device is refused without blocking. Paths come as StringEx
+// values; a wide path is opened through its code-page form (UTF-8 when the
+// code page cannot hold it). The save path's own calls (positioned writes,
+// syncs) are here too, each retried when a signal interrupts it.
 // Thread-safe.
 #ifndef LYPARSER_CORE_PLATFORM_FILE_H
 #define LYPARSER_CORE_PLATFORM_FILE_H
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -73,5 +77,28 @@ private:
     int fd_ = -1;
     FileIdentity identity_;
 };
+
+// The save path's system calls. Each fails with errno set.
+// open(2) with O_CLOEXEC added; -1 on failure.
+int OpenDescriptor(const std::string& path, int flags, mode_t mode = 0);
+// Closes *fd when it is open and sets it to -1.
+void CloseDescriptor(int* fd);
+// Writes all of `data` at `offset`, or at the file position when `offset`
+// is negative; false on an error.
+bool WriteAllAt(int fd, const void* data, size_t size, int64_t offset);
+// Reads exactly `size` bytes at `offset`; false on an error or an early end.
+bool ReadAllAt(int fd, void* data, size_t size, int64_t offset);
+// Copies `length` bytes at `offset` of `from` to the same offset of `to`
+// through `buffer` (`bufferSize` bytes); false on any error.
+bool CopyBytesAt(int from, int to, int64_t offset, int64_t length, char* buffer, size_t bufferSize);
+// Waits until the file's content and attributes are on disk (fsync).
+bool SyncDescriptor(int fd);
+// Waits until the names in `folder` are on disk: fsync of the folder, or,
+// when it cannot be opened (a write-only folder), syncfs of the file system
+// that holds `onSameFileSystem`. True too where folders cannot be synced
+// (EINVAL): their renames are as durable as they get.
+bool SyncFolder(const std::string& folder, int onSameFileSystem);
+// The folder part of `path` ("/" for a file at the root).
+std::string FolderOf(const std::string& path);
 
 #endif  // LYPARSER_CORE_PLATFORM_FILE_H

@@ -59,15 +59,29 @@ void CTagLibParser::CloseFile() {
 
 bool CTagLibParser::WriteChanges() {
     const bool located = mpeg_ && mpeg_->AudioLocated();
-    if (!stream_->Save()) return false;
-    changed_ = false;
+    const SplicedFileStream::SaveResult result = stream_->Save();
+    if (result == SplicedFileStream::SaveResult::kNotSaved) return false;
+    const bool saved = result == SplicedFileStream::SaveResult::kSaved;
+    changed_ = false;  // the file holds the changes, even when its last step failed
     // Answer from now on from what the file holds.
     if (!ParseStream()) {
         CloseFile();
-        return true;
+        return saved;
     }
     if (located && mpeg_) mpeg_->LocateAudio();
-    return true;
+    return saved;
+}
+
+void CTagLibParser::WriteStrip() {
+    if (stream_->Save() != SplicedFileStream::SaveResult::kNotSaved) return;
+    const bool located = mpeg_ && mpeg_->AudioLocated();
+    CloseFile();
+    stream_ = std::make_unique<SplicedFileStream>(NativePath(path_));
+    if (!stream_->isOpen() || !ParseStream()) {
+        CloseFile();
+        return;
+    }
+    if (located && mpeg_) mpeg_->LocateAudio();
 }
 
 int CTagLibParser::ApplyFile() {

@@ -95,6 +95,10 @@ private:
     // Saves the content TagLib made to disk and reads it back; the audio
     // search, when it has run, is repeated on the new file.
     bool WriteChanges();
+    // Saves a tag removal TagLib made; when the file keeps the tag after all
+    // (a full disk, another program changed it), reads the file again, so
+    // that the handle answers what it holds.
+    void WriteStrip();
 
     int fileType_;
     int tagMask_ = 0;

@@ -170,7 +170,7 @@ int CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
     } else if (mpeg_->DiskTags() & bit) {
         // Written at once, and only the strip: changes not yet applied stay pending.
         FileUse use(this);
-        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) stream_->Save();
+        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) WriteStrip();
         tagMask_ &= ~bit;
     } else {
         // A tag the file does not hold: nothing to write.

@@ -60,7 +60,9 @@ int COGGParser::ApplyFile() {
     FillEditorComments(state.get());
     if (VorbisEditWrite(state.get(), &save) != 0 || input.failed) return 0;
     state.reset();
-    if (!save.Commit()) return 0;
-    identity_ = save.Result();
-    return 1;
+    const bool saved = save.Commit();
+    // Also after a failure, when the file holds the new content, or its own
+    // again after an in-place write was undone.
+    if (save.Result().IsKnown()) identity_ = save.Result();
+    return saved ? 1 : 0;
 }

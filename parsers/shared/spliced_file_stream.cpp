@@ -112,16 +112,21 @@ bool SplicedFileStream::Modified() const {
              (pieces_.size() == 1 && !pieces_[0].bytes && pieces_[0].sourceOffset == 0));
 }
 
-bool SplicedFileStream::Save() {
+SplicedFileStream::SaveResult SplicedFileStream::Save() {
     // The copy reads with the save's own checks, which know nothing of
     // non-blocking descriptors.
-    if (!Attach() || !file_.MakeBlocking()) return false;
+    if (!Attach() || !file_.MakeBlocking()) return SaveResult::kNotSaved;
     FileSave save(path_);
-    if (!save.Begin(identity_, length_) || !WriteTo(&save) || !save.Commit()) return false;
-    // The path now names the file just written, which holds what the pieces
-    // said; it is opened again when next read.
-    Restart(save.Result());
-    return true;
+    const bool saved = save.Begin(identity_, length_) && WriteTo(&save) && save.Commit();
+    if (save.Replaced()) {
+        // The path now names the file just written, which holds what the
+        // pieces said; it is opened again when next read.
+        Restart(save.Result());
+        return saved ? SaveResult::kSaved : SaveResult::kSavedWithError;
+    }
+    // An in-place write undone leaves the old bytes with a new time stamp.
+    if (save.Result().IsKnown()) identity_ = save.Result();
+    return SaveResult::kNotSaved;
 }
 
 bool SplicedFileStream::WriteTo(FileSave* save) const {

@@ -54,10 +54,12 @@ public:
     const FileIdentity& Identity() const { return identity_; }
     // True when TagLib changed anything since the open or the last save.
     bool Modified() const;
-    // Saves the stream's content as the file's new content; afterwards the
-    // stream reads the new file, unchanged. False (the file and the stream
-    // as they were) when the save is refused or fails.
-    bool Save();
+    // What a save did: kNotSaved, the file and the stream as they were;
+    // kSaved, the stream reads the new file, unchanged; kSavedWithError, the
+    // same, but a step after the file was written failed (docs/saving.md).
+    enum class SaveResult { kNotSaved, kSaved, kSavedWithError };
+    // Saves the stream's content as the file's new content.
+    SaveResult Save();
 
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;

@@ -214,13 +214,15 @@ int CWMAHeaderEditor::WriteAttributeEx(const std::string& name, const std::strin
 int CWMAHeaderEditor::CloseEditor() {
     int saved = 1;
     if (editor_ && modified_) {
+        auto result = SplicedFileStream::SaveResult::kNotSaved;
         try {
-            saved = editor_->save() && file_ && file_->Save() ? 1 : 0;
+            if (editor_->save() && file_) result = file_->Save();
         } catch (...) {
-            saved = 0;
         }
-        if (saved) {
-            identity_ = file_->Identity();
+        saved = result == SplicedFileStream::SaveResult::kSaved ? 1 : 0;
+        // The file as written, or as it is again after an undone write.
+        if (file_) identity_ = file_->Identity();
+        if (result != SplicedFileStream::SaveResult::kNotSaved) {
             // The cache answers from the file as written, not as it was read
             // before the save.
             cache_.clear();

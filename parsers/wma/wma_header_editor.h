@@ -60,7 +60,8 @@ public:
     // after a save the cache holds what the file now holds. Returns 0 only
     // when that save failed.
     int CloseEditor();
-    // The file the last open by path read, or the last save wrote.
+    // The file as the last open by path read it, or as the last save left
+    // it (written, or as it was again).
     const FileIdentity& Identity() const { return identity_; }
 
     // A copy of the cached value of `name`, compared without regard to ASCII

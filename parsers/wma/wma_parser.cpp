@@ -90,7 +90,7 @@ int CWMAParser::ApplyFile() {
     }
     const int applied = editor_.ApplyPending();
     const int saved = editor_.CloseEditor();
-    if (applied && saved) identity_ = editor_.Identity();
+    identity_ = editor_.Identity();  // as saved, or as it still is
     return applied && saved ? 1 : 0;
 }
 

@@ -6,7 +6,10 @@
 // leaving no safety copy behind; a handle answers from, and saves again over,
 // the file it wrote, but never writes a file deleted or changed by another
 // writer after the open. Unprivileged saves run in forked children, so that
-// the kernel's permission checks apply although the tests run as root.
+// the kernel's permission checks apply although the tests run as root. A
+// writer that restores the modification time is seen; a strip that fails
+// leaves the handle answering what the file holds; an Ogg save that shrinks
+// the file keeps no reserved room.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -218,6 +221,20 @@ TEST_F(SaveIdentityTest, HandleSavesAgainOverTheFileItWroteButNeverOverAnotherWr
             EXPECT_TRUE(ReadBytes(path) == theirs);
             EXPECT_EQ(Identity(path), theirIdentity);
 
+            // A writer that puts the modification time back (touch -r) shows
+            // in the change time.
+            OpenedFile quiet(path);
+            TagParserSetData(quiet.get(), FIELD_TITLE, "Would undo a quiet writer");
+            Bytes quieter = ReadBytes(path);
+            quieter.back() ^= 1;
+            struct stat before = {};
+            stat(path.c_str(), &before);
+            WriteBytes(path, quieter);
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+            EXPECT_EQ(TagParserApplyFile(quiet.get()), 0);
+            EXPECT_TRUE(ReadBytes(path) == quieter);
+
             OpenedFile deleted(path);
             TagParserSetData(deleted.get(), FIELD_TITLE, "Deleted");
             unlink(path.c_str());
@@ -277,9 +294,10 @@ TEST_F(SaveIdentityTest, Mp3StripIsWrittenAtOnceAndEarlierChangesStayPending) {
     EXPECT_EQ(tags(), "\xFF\xFB\x90 | Pending");
 }
 
-// A strip the user may not write changes neither the file nor what the
-// handle answers.
-TEST_F(SaveIdentityTest, Mp3StripOfAFileTheUserMayNotWriteChangesNothing) {
+// A strip that fails leaves the handle answering what the file holds, the
+// tag: a file the user may not write, or one another program changed
+// meanwhile. (A full disk: save_in_place_test.)
+TEST_F(SaveIdentityTest, Mp3StripThatFailsAnswersWhatTheFileHolds) {
     std::string path = Place(dir_.File("locked.mp3"), MakeMp3Sample(), kNobodyId, kNobodyId, 0444);
     const Bytes before = ReadBytes(path);
     auto strip = [&] {
@@ -292,6 +310,28 @@ TEST_F(SaveIdentityTest, Mp3StripOfAFileTheUserMayNotWriteChangesNothing) {
     };
     EXPECT_EQ(RunInChild(strip, true), 0);
     EXPECT_TRUE(ReadBytes(path) == before);
+
+    path = Place(dir_.File("changed.mp3"), MakeMp3Sample());
+    OpenedFile file(path);
+    ASSERT_EQ(SaveTitle(path, "Theirs"), 1);
+    const Bytes theirs = ReadBytes(path);
+    TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
+    EXPECT_EQ(TagParserGetData(file.get(), FIELD_HAS_ID3V2), "Y");
+    EXPECT_TRUE(ReadBytes(path) == theirs);
+}
+
+// An Ogg save reserves room for the old size; one that shrinks the file gives
+// the rest back.
+TEST_F(SaveIdentityTest, OggSaveThatShrinksKeepsNoRoomPastItsEnd) {
+    const std::string path = Place(dir_.File("notes.ogg"), OggSample());
+    for (const std::string& notes : {std::string(200000, 'n'), std::string("short")}) {
+        OpenedFile file(path);
+        TagParserSetExData(file.get(), "NOTES", notes.c_str());
+        ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+    }
+    struct stat info = {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_LT(info.st_blocks * 512, info.st_size + 65536);
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST(LytagTest, HelpAndManPageNameTheSameOptions) {
     const std::string man((std::istreambuf_iterator<char>(in)), {});
     ASSERT_FALSE(man.empty());
     std::set<std::string> inHelp = LongOptions(Lytag({"--help"}).out);
-    for (const char* command : {"show", "set", "picture", "md5", "cd", "scan", "demo"}) {
+    for (const char* command : {"show", "set", "picture", "md5", "cd", "scan", "demo", "repair"}) {
         CommandResult help = Lytag({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         for (const auto& option : LongOptions(help.out)) inHelp.insert(option);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <iostream>
 
+#include "core/pending_copy.h"
+
 const char kNotAudio[] = "not an audio file lyParser reads";
 
 namespace {
@@ -18,11 +20,6 @@ std::string Folder(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -36,6 +33,15 @@ std::string ReadProblem(const std::string& path) {
     return std::string();
 }
 
+std::string PendingProblem(const std::string& path) {
+    // The module writes nothing into a file an interrupted save left half
+    // written, until the copy is put back.
+    const std::string copy = PendingCopyOf(path);
+    if (copy.empty()) return std::string();
+    return "an interrupted save left it half written and its new content in " + copy +
+           "; run 'lytag repair " + path + "'";
+}
+
 std::string OpenRefusal(const std::string& path) {
     std::string problem = ReadProblem(path);
     return problem.empty() ? kNotAudio : problem;
@@ -45,13 +51,7 @@ std::string WriteProblem(const std::string& path) {
     std::string problem = ReadProblem(path);
     if (!problem.empty()) return problem;
     if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return std::strerror(errno);
-    // A complete safety copy means an earlier save stopped half way: the
-    // module writes nothing until the user has put it back or deleted it.
-    std::string copy = Folder(path) + "/." + BaseName(path) + ".lyparser-saved";
-    if (access(copy.c_str(), F_OK) == 0) {
-        return "an interrupted save left its copy in " + copy + " (see lytag(1), SAVING)";
-    }
-    return std::string();
+    return PendingProblem(path);
 }
 
 std::string SaveProblem(const std::string& path) {

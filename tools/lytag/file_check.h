@@ -13,11 +13,15 @@ extern const char kNotAudio[];
 // "Is a directory", "Permission denied", ...), or "" when it can.
 std::string ReadProblem(const std::string& path);
 
+// Why no save may touch `path` (an interrupted save left it half written, and
+// where its copy is), or "".
+std::string PendingProblem(const std::string& path);
+
 // Why the module refused to open `path`: ReadProblem's answer, else kNotAudio.
 std::string OpenRefusal(const std::string& path);
 
 // Why a save of `path` would be refused before it starts (this process may
-// not write the file, a safety copy of an interrupted save is waiting), or "".
+// not write the file, PendingProblem), or "".
 std::string WriteProblem(const std::string& path);
 
 // Why a save of `path` failed, looked for after the fact: WriteProblem's

@@ -57,6 +57,7 @@ int PictureCommand(const std::vector<std::string>& args);
 int DemoCommand(const std::vector<std::string>& args);
 int CdCommand(const std::vector<std::string>& args);
 int ScanCommand(const std::vector<std::string>& args);
+int RepairCommand(const std::vector<std::string>& args);
 // The audio-CD part of the demo, with its files in `folder`.
 int DemoAudioCd(const std::string& folder);
 

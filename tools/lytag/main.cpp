@@ -29,6 +29,7 @@ const char kUsage[] =
     "  demo              make sample files and show what the module finds in them\n"
     "  cd                look up a CD (a drive or an image) on a CDDB server\n"
     "  scan FOLDER...    open every file below the folders, on several threads\n"
+    "  repair FILE...    put back what an interrupted save left, or give it up\n"
     "\n"
     "Run 'lytag COMMAND --help' for a command's options; \"--\" ends the options.\n"
     "\n"
@@ -41,8 +42,9 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"show", ShowCommand}, {"set", SetCommand}, {"picture", PictureCommand}, {"md5", Md5Command},
-    {"demo", DemoCommand}, {"cd", CdCommand},   {"scan", ScanCommand},
+    {"show", ShowCommand}, {"set", SetCommand},       {"picture", PictureCommand},
+    {"md5", Md5Command},   {"demo", DemoCommand},     {"cd", CdCommand},
+    {"scan", ScanCommand}, {"repair", RepairCommand},
 };
 
 // Standard output through a buffer of lytag's own, which keeps the first

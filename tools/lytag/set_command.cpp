@@ -220,6 +220,7 @@ std::string Check(const std::string& file, const SetPlan& plan, const std::strin
 
 bool SetOne(const std::string& file, const SetOptions& options) {
     std::string problem = ReadProblem(file);
+    if (problem.empty()) problem = PendingProblem(file);
     IBaseTag* handle = problem.empty() ? TagParserOpenFile(file.c_str()) : nullptr;
     if (!handle) {
         ReportFile(file, problem.empty() ? OpenRefusal(file) : problem);

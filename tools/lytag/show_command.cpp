@@ -23,7 +23,8 @@ const CommandInfo kShowCommand = {
          "appear under their kind numbers and under names\n"
          "such as \"bitrate_kbps\""},
     },
-    "Exit status: 0 every file was shown; 1 a file was refused or stdout could not be\n"
+    "Exit status: 0 every file was shown; 1 a file was refused (one an interrupted\n"
+    "save left half written among them: see lytag repair) or stdout could not be\n"
     "written; 2 bad usage.\n"};
 
 const CommandInfo kMd5Command = {
@@ -57,6 +58,11 @@ int ShowCommand(const std::vector<std::string>& args) {
     int status = kExitOk;
     for (const auto& file : line.operands) {
         FileReport report;
+        if (const std::string pending = PendingProblem(file); !pending.empty()) {
+            ReportFile(file, pending);
+            status = kExitFileFailed;
+            continue;
+        }
         if (!ReadReport(file, &report)) {
             ReportFile(file, OpenRefusal(file));
             status = kExitFileFailed;
