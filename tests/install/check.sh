@@ -6,10 +6,10 @@
 # ABI is stopped at compile time; compiles every whole program of the installed
 # guide (and the README's) and runs the tag-mask example on MP3 files with and
 # without ID3v1, and the CD example against the installed test CDDB server;
-# builds the C page's program and a C host against the C layer, installs the
-# Python package into virtual environments from the install and from the
-# sources, and has the C host and a Python script change MP3, Ogg and WMA
-# files and name a CD; and checks the run paths of every built and installed
+# builds the C page's programs against the C layer, installs the Python
+# package into virtual environments from the install and from the sources,
+# and has those C programs and the package's own tests change MP3, Ogg and
+# WMA files and name a CD; and checks the run paths of every built and installed
 # binary.
 set -euo pipefail
 build=${1:?usage: check.sh BUILD_DIR}
@@ -91,54 +91,53 @@ for _ in $(seq 50); do [ -s "$work/address" ] && break; sleep 0.1; done
 LYPARSER_CDDB_SERVER=$(cat "$work/address") "$cd_example" | grep -qx "Track 1: Hush"
 grep -q "cmd=cddb+read+misc+0d000903" "$work/requests.log"
 
-# The C layer: the C page's program, then a C host (no C++) that changes an
-# MP3, an Ogg and a WMA file and names the CD; mutagen reads what they wrote.
+# The C layer, with the C page's two programs (C, no C++): the first reads,
+# changes and saves an MP3, an Ogg and a WMA file (mutagen reads what it
+# wrote) and says why it refuses others; the second names the CD.
 test -f "$prefix/include/lyparser_c.h" && test -L "$prefix/lib/liblyparser_c.so.1"
-c_build() {
-  gcc -std=c99 -Wall -Wextra -Werror -pedantic "$1" $(pkg-config --cflags --libs lyparser-c) \
-    -Wl,-rpath,"$prefix/lib" -o "$2"
-}
-# extract_programs PAGE LANGUAGE MARK OUT: each block of PAGE in LANGUAGE that
-# holds MARK, as OUT1, OUT2, ...
+# extract_programs PAGE LANGUAGE MARK OUT EXTENSION: each block of PAGE in
+# LANGUAGE that holds MARK, as OUT1EXTENSION, OUT2EXTENSION, ...
 extract_programs() {
-  awk -v language="$2" -v mark="$3" -v out="$4" '
+  awk -v language="$2" -v mark="$3" -v out="$4" -v extension="$5" '
     $0 == "```" language { body = ""; inside = 1; next }
-    /^```$/ && inside { inside = 0; if (index(body, mark)) print body > (out (++n)); next }
+    /^```$/ && inside { inside = 0; if (index(body, mark)) print body > (out (++n) extension); next }
     inside { body = body $0 "\n" }' "$1"
 }
-extract_programs "$docs/c-hosts.md" c "int main(" "$work/examples/c-program"
-cp "$work/examples/c-program1" "$work/examples/c-program1.c"
-c_build "$work/examples/c-program1.c" "$work/c-title"
-cp "$samples/morning.mp3" "$work/c-title.mp3"
-"$work/c-title" "$work/c-title.mp3" "From C" | grep -qx "title: Morning Tone"
-if "$work/c-title" "$samples/notes.txt" x >/dev/null 2>"$work/c-title.err"; then exit 1; fi
-grep -qx "not saved: REFUSED_VALUE: not an audio file lyParser reads" "$work/c-title.err"
-for host in c py; do
-  for sample in morning.mp3 evening.ogg night.wma; do cp "$samples/$sample" "$work/$host-$sample"; done
+extract_programs "$docs/c-hosts.md" c "int main(" "$work/examples/c-program" .c
+for program in 1 2; do
+  gcc -std=c99 -Wall -Wextra -Werror -pedantic "$work/examples/c-program$program.c" \
+    $(pkg-config --cflags --libs lyparser-c) -Wl,-rpath,"$prefix/lib" -o "$work/c-program$program"
 done
-c_build "$here/c_host.c" "$work/c-host"
-LYPARSER_CDDB_SERVER=$(cat "$work/address") "$work/c-host" "$work"/c-{morning.mp3,evening.ogg,night.wma} \
-  >"$work/c-host.out"
-grep -qx "Track 1: Hush" "$work/c-host.out" && grep -qx "missing file: NOT_FOUND" "$work/c-host.out"
+for sample in morning.mp3 evening.ogg night.wma; do
+  cp "$samples/$sample" "$work/c-$sample"
+  "$work/c-program1" "$work/c-$sample" "From C $sample" | grep -q "^title: ."
+done
 /usr/bin/python3 -c '
 import sys, mutagen
 for path in sys.argv[1:]:
     title = {"mp3": "TIT2", "ogg": "title", "wma": "Title"}[path.rsplit(".", 1)[1]]
-    assert str(mutagen.File(path).tags[title][0]) == "C host \u2713", path
+    assert str(mutagen.File(path).tags[title][0]) == "From C " + path.rsplit("-", 1)[1], path
 ' "$work"/c-{morning.mp3,evening.ogg,night.wma}
+for refused in "$samples/notes.txt" "$work/missing.mp3"; do
+  if "$work/c-program1" "$refused" x >/dev/null 2>>"$work/c-program1.err"; then exit 1; fi
+done
+grep -qx "not saved: REFUSED_VALUE: not an audio file lyParser reads" "$work/c-program1.err"
+grep -qx "$work/missing.mp3: no file has this name" "$work/c-program1.err"
+LYPARSER_CDDB_SERVER=$(cat "$work/address") "$work/c-program2" | grep -qx "Track 1: Hush"
 
 # The Python package, installed with pip into virtual environments from the
 # install (it finds the C layer by the path recorded there) and from the
-# sources (through LYPARSER_LIBRARY); the script checks with mutagen.
+# sources (through LYPARSER_LIBRARY). Its own tests run on the first: they
+# change MP3, Ogg and WMA files (checked with mutagen) and name a CD.
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install -q --no-build-isolation --no-index "$prefix/share/lyparser/python"
-(cd "$work" && env -u LYPARSER_LIBRARY LYPARSER_CDDB_SERVER="$(cat "$work/address")" \
-  "$work/venv/bin/python" "$here/python_host.py" py-morning.mp3 py-evening.ogg py-night.wma) \
-  >"$work/python-host.out"
-grep -qx "Track 1: Hush" "$work/python-host.out"
-extract_programs "$docs/python.md" python "sys.argv" "$work/examples/python-program"
+env -u LYPARSER_LIBRARY -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 LYTAG="$prefix/bin/lytag" \
+  LYPARSER_CDDB_TEST_SERVER="$prefix/bin/lyparser-cddb-test-server" \
+  "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/../bindings/python" >"$work/pytest.out" ||
+  { cat "$work/pytest.out"; exit 1; }
+extract_programs "$docs/python.md" python "sys.argv" "$work/examples/python-program" .py
 cp "$samples/evening.ogg" "$work/python-page.ogg"
-env -u LYPARSER_LIBRARY "$work/venv/bin/python" "$work/examples/python-program1" \
+env -u LYPARSER_LIBRARY "$work/venv/bin/python" "$work/examples/python-program1.py" \
   "$work/python-page.ogg" "From Python" | grep -qx "saved: From Python"
 /usr/bin/python3 -m venv --system-site-packages "$work/venv-sources"
 "$work/venv-sources/bin/pip" install -q --no-build-isolation --no-index "$here/../../bindings/python"
@@ -154,6 +153,6 @@ test -e "$prefix/lib/liblyParser.so.$header_version"
 # No run path of a built or installed binary holds an empty or relative entry.
 bash "$here/run_paths.sh" "$build/bin" "$build/lib" "$prefix/bin" "$prefix/lib" >/dev/null
 echo "installed tree: pkg-config, find_package and dlopen hosts run; $programs programs of the" \
-  "guide and README build, the tag-mask and CD examples behave as written; a C host and a" \
-  "Python script (pip-installed from the install and the sources) change MP3, Ogg and WMA" \
+  "guide and README build, the tag-mask and CD examples behave as written; C programs and the" \
+  "Python package (pip-installed from the install and the sources) change MP3, Ogg and WMA" \
   "files and name a CD; version $header_version everywhere; run paths hold no empty entry"
