@@ -180,8 +180,8 @@ LYPARSER_C_API const char* lyparser_version(void);
 LYPARSER_C_API int lyparser_init(const lyparser_host* host);
 /* Stops the module: when it returns, no callback of the host runs and none
  * will, CD lookups still running included. Call it last, for example at
- * exit; files still open can only be closed afterwards. lyparser_init may
- * start the module again. */
+ * exit, after closing the files (a file still open can be used, and closed,
+ * only after lyparser_init starts the module again). */
 LYPARSER_C_API void lyparser_shutdown(void);
 
 /* Replaces the player's text `id` (UTF-8; NULL: the empty text). */
@@ -227,7 +227,8 @@ LYPARSER_C_API const char* lyparser_field_name(size_t index);
 
 /* Writes the recorded changes. On failure the file is as it was. */
 LYPARSER_C_API int lyparser_save(lyparser_file* file);
-/* MP3: removes every picture from the tag; lyparser_save writes it. */
+/* MP3: removes every picture from the tag; lyparser_save writes it.
+ * LYPARSER_UNKNOWN_FIELD for a format without pictures. */
 LYPARSER_C_API int lyparser_delete_pictures(lyparser_file* file);
 /* The reason of the last failed set, save or strip on `file`, LYPARSER_OK
  * after a success; *text (when not NULL) gets "NAME: text", or "". */

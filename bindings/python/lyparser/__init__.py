@@ -276,7 +276,7 @@ class File(MutableMapping[str, str]):
 
     @property
     def type(self) -> str:
-        """"mp3", "ogg", "wma", "cda" or "other"."""
+        """The file's kind: "mp3", "ogg", "wma", "cda" or "other"."""
         return _TYPE_NAMES.get(lib.lyparser_file_type(self._open()), "other")
 
     def get_id(self, field: int) -> str:
