@@ -15,6 +15,7 @@ PACKAGES=(
   libtag1-dev libogg-dev libvorbis-dev libcurl4-openssl-dev libcdio-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev nlohmann-json3-dev
   python3 python3-mutagen locales strace
+  python3-pytest python3-venv python3-setuptools python3-wheel
 )
 BUILD_DIR=${BUILD_DIR:-build}
 

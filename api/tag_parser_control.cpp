@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/ascii.h"
+#include "core/failure_reason.h"
 #include "core/module_state.h"
 #include "core/pending_copy.h"
 #include "core/platform_file.h"
@@ -15,19 +16,50 @@
 
 namespace {
 
+// Runs one set, save or strip on `h` and keeps its outcome as the handle's
+// last failure: a reason a parser or the save path reported, else `fallback`
+// when `call` gave 0. What the call throws is kept as a reason and passed on.
+template <typename Call>
+int Recorded(IBaseTag* h, lyparser_reason fallback, Call call) {
+    FailureScope scope(h);
+    int result = 0;
+    try {
+        result = call();
+    } catch (const std::bad_alloc&) {
+        ReportFailure(LYPARSER_OUT_OF_MEMORY);
+        scope.Finish(false, fallback);
+        throw;
+    } catch (...) {
+        scope.Finish(false, fallback);
+        throw;
+    }
+    scope.Finish(result != 0, fallback);
+    return result;
+}
+
+// True for the ids lyParser.h names; a change to any other id is never taken.
+bool NamesAField(int id) {
+    return (id >= FIELD_TITLE && id <= FIELD_ENCODED_BY) || id == FIELD_LYRICS ||
+           (id >= FIELD_WM_SDK_VERSION && id <= FIELD_RATING) ||
+           (id >= FIELD_BPM && id <= FIELD_HAS_ID3V2);
+}
+
+StringEx LastErrorKey(IBaseTag* h) { return StringEx(LastFailureLine(h)); }
+
 // The copy an interrupted save left for the handle's file, when it waits.
-StringEx PendingCopyAnswer(IBaseTag* h) {
+StringEx PendingCopyKey(IBaseTag* h) {
     if (h->OpenedPath().IsEmpty()) return StringEx();
     return StringEx(PendingCopyOf(NativePath(h->OpenedPath())));
 }
 
-// Keys of GetExData that every handle answers, whatever its parser.
-struct ModuleKey {
+// Keys the module answers itself for every handle, before the parser sees
+// the key: one row per key.
+const struct {
     const char* key;
     StringEx (*answer)(IBaseTag* h);
-};
-const ModuleKey kModuleKeys[] = {
-    {LYPARSER_KEY_PENDING_COPY, PendingCopyAnswer},
+} kModuleKeys[] = {
+    {LYPARSER_KEY_LAST_ERROR, LastErrorKey},
+    {LYPARSER_KEY_PENDING_COPY, PendingCopyKey},
 };
 
 }  // namespace
@@ -108,19 +140,28 @@ IBaseTag* CTagParserControl::OpenBinaryFile(const unsigned char* data, int size,
 
 void CTagParserControl::CloseFile(IBaseTag* handle) {
     if (!handle) return;
+    ForgetFailures(handle);
     std::unique_ptr<IBaseTag> doomed(handle);
     doomed->CloseFile();
     doomed->Finalize();
 }
 
-int CTagParserControl::ApplyFile(IBaseTag* h) { return h ? h->ApplyFile() : 0; }
+int CTagParserControl::ApplyFile(IBaseTag* h) {
+    if (!h) return 0;
+    return Recorded(h, LYPARSER_FAILED, [&] { return h->ApplyFile(); });
+}
 
 int CTagParserControl::SetData(IBaseTag* h, int fieldId, StringEx value) {
-    return h ? h->SetData(fieldId, std::move(value)) : 0;
+    if (!h) return 0;
+    const lyparser_reason refused =
+        NamesAField(fieldId) ? LYPARSER_REFUSED_VALUE : LYPARSER_UNKNOWN_FIELD;
+    return Recorded(h, refused, [&] { return h->SetData(fieldId, std::move(value)); });
 }
 
 int CTagParserControl::SetExData(IBaseTag* h, StringEx key, StringEx value) {
-    return h ? h->SetExData(std::move(key), std::move(value)) : 0;
+    if (!h) return 0;
+    return Recorded(h, LYPARSER_REFUSED_VALUE,
+                    [&] { return h->SetExData(std::move(key), std::move(value)); });
 }
 
 StringEx CTagParserControl::GetData(IBaseTag* h, int fieldId) {
@@ -129,8 +170,8 @@ StringEx CTagParserControl::GetData(IBaseTag* h, int fieldId) {
 
 StringEx CTagParserControl::GetExData(IBaseTag* h, StringEx key) {
     if (!h) return StringEx();
-    for (const ModuleKey& entry : kModuleKeys) {
-        if (key.GetNarrow() == entry.key) return entry.answer(h);
+    for (const auto& module : kModuleKeys) {
+        if (key.Narrow() == module.key) return module.answer(h);
     }
     return h->GetExData(std::move(key));
 }
@@ -166,7 +207,8 @@ StringEx CTagParserControl::GetMD5(IBaseTag* h, int* start, int* end) {
 }
 
 int CTagParserControl::DeleteAttachedPicture(IBaseTag* h) {
-    return h ? h->DeleteAttachedPicture() : 0;
+    if (!h) return 0;
+    return Recorded(h, LYPARSER_FAILED, [&] { return h->DeleteAttachedPicture(); });
 }
 
 int CTagParserControl::GetAttachedPictureData(IBaseTag* h, void* destination) {

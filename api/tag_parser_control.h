@@ -3,6 +3,11 @@
 // the handle it is given. The exported functions reach parsers only through
 // it, and only while it exists.
 //
+// Each set, save and strip (ApplyFile, SetData, SetExData,
+// DeleteAttachedPicture) keeps why it failed as the handle's last failure
+// (core/failure_reason.h), which GetExData answers for "lyparser:last-error";
+// the keys the module answers itself are one table in the .cpp.
+//
 // Threads: no lock is taken; calls on one handle must not overlap.
 #ifndef LYPARSER_API_TAG_PARSER_CONTROL_H
 #define LYPARSER_API_TAG_PARSER_CONTROL_H

@@ -151,9 +151,12 @@ LYPARSER_API int TagParserApplyFile(IBaseTag* handle);
 LYPARSER_API std::string TagParserGetData(IBaseTag* handle, int fieldId);
 LYPARSER_API std::wstring TagParserGetDataW(IBaseTag* handle, int fieldId);
 // Keys every handle answers, whatever its format, besides the parser's own:
-// LYPARSER_KEY_PENDING_COPY, the path of the copy an interrupted save left
-// for the handle's file (which no save touches until it is put back: see
+// LYPARSER_KEY_LAST_ERROR, "CODE: text" for the last set, save or strip of
+// the handle that failed, or "" after a success (docs/host-guide.md lists the
+// codes); LYPARSER_KEY_PENDING_COPY, the path of the copy an interrupted save
+// left for the handle's file (which no save touches until it is put back: see
 // `lytag repair`), or "" when none waits.
+#define LYPARSER_KEY_LAST_ERROR "lyparser:last-error"
 #define LYPARSER_KEY_PENDING_COPY "lyparser:pending-copy"
 LYPARSER_API std::string TagParserGetExData(IBaseTag* handle, const char* key);
 // Records a change. Always returns 0; read the field back to learn whether it was taken.

@@ -1,4 +1,5 @@
-// The module's dynamic symbol table holds the 28 exports and nothing else.
+// The module's dynamic symbol table holds the 28 exports and nothing else;
+// the C layer's, its own functions only.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -30,6 +31,16 @@ TEST(SymbolsTest, ExactlyTheTwentyEightExportsAreVisible) {
         found.insert(name);
     }
     EXPECT_EQ(found, expected);
+}
+
+TEST(SymbolsTest, TheCLayerShowsOnlyItsOwnFunctions) {
+    CommandResult nm = RunCommand({"/usr/bin/nm", "-D", "--defined-only", LY_C_LAYER_PATH});
+    ASSERT_EQ(nm.status, 0) << nm.err;
+    std::istringstream lines(nm.out);
+    for (std::string address, kind, name; lines >> address >> kind >> name;) {
+        if (name == "_init" || name == "_fini") continue;
+        EXPECT_EQ(name.rfind("lyparser_", 0), 0u) << name;
+    }
 }
 
 }  // namespace

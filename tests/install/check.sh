@@ -6,7 +6,11 @@
 # ABI is stopped at compile time; compiles every whole program of the installed
 # guide (and the README's) and runs the tag-mask example on MP3 files with and
 # without ID3v1, and the CD example against the installed test CDDB server;
-# and checks the run paths of every built and installed binary.
+# builds the C page's programs against the C layer, installs the Python
+# package into virtual environments from the install and from the sources,
+# and has those C programs and the package's own tests change MP3, Ogg and
+# WMA files and name a CD; and checks the run paths of every built and installed
+# binary.
 set -euo pipefail
 build=${1:?usage: check.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -87,6 +91,60 @@ for _ in $(seq 50); do [ -s "$work/address" ] && break; sleep 0.1; done
 LYPARSER_CDDB_SERVER=$(cat "$work/address") "$cd_example" | grep -qx "Track 1: Hush"
 grep -q "cmd=cddb+read+misc+0d000903" "$work/requests.log"
 
+# The C layer, with the C page's two programs (C, no C++): the first reads,
+# changes and saves an MP3, an Ogg and a WMA file (mutagen reads what it
+# wrote) and says why it refuses others; the second names the CD.
+test -f "$prefix/include/lyparser_c.h" && test -L "$prefix/lib/liblyparser_c.so.1"
+# extract_programs PAGE LANGUAGE MARK OUT EXTENSION: each block of PAGE in
+# LANGUAGE that holds MARK, as OUT1EXTENSION, OUT2EXTENSION, ...
+extract_programs() {
+  awk -v language="$2" -v mark="$3" -v out="$4" -v extension="$5" '
+    $0 == "```" language { body = ""; inside = 1; next }
+    /^```$/ && inside { inside = 0; if (index(body, mark)) print body > (out (++n) extension); next }
+    inside { body = body $0 "\n" }' "$1"
+}
+extract_programs "$docs/c-hosts.md" c "int main(" "$work/examples/c-program" .c
+for program in 1 2; do
+  gcc -std=c99 -Wall -Wextra -Werror -pedantic "$work/examples/c-program$program.c" \
+    $(pkg-config --cflags --libs lyparser-c) -Wl,-rpath,"$prefix/lib" -o "$work/c-program$program"
+done
+for sample in morning.mp3 evening.ogg night.wma; do
+  cp "$samples/$sample" "$work/c-$sample"
+  "$work/c-program1" "$work/c-$sample" "From C $sample" | grep -q "^title: ."
+done
+/usr/bin/python3 -c '
+import sys, mutagen
+for path in sys.argv[1:]:
+    title = {"mp3": "TIT2", "ogg": "title", "wma": "Title"}[path.rsplit(".", 1)[1]]
+    assert str(mutagen.File(path).tags[title][0]) == "From C " + path.rsplit("-", 1)[1], path
+' "$work"/c-{morning.mp3,evening.ogg,night.wma}
+for refused in "$samples/notes.txt" "$work/missing.mp3"; do
+  if "$work/c-program1" "$refused" x >/dev/null 2>>"$work/c-program1.err"; then exit 1; fi
+done
+grep -qx "not saved: REFUSED_VALUE: not an audio file lyParser reads" "$work/c-program1.err"
+grep -qx "$work/missing.mp3: no file has this name" "$work/c-program1.err"
+LYPARSER_CDDB_SERVER=$(cat "$work/address") "$work/c-program2" | grep -qx "Track 1: Hush"
+
+# The Python package, installed with pip into virtual environments from the
+# install (it finds the C layer by the path recorded there) and from the
+# sources (through LYPARSER_LIBRARY). Its own tests run on the first: they
+# change MP3, Ogg and WMA files (checked with mutagen) and name a CD.
+/usr/bin/python3 -m venv --system-site-packages "$work/venv"
+"$work/venv/bin/pip" install -q --no-build-isolation --no-index "$prefix/share/lyparser/python"
+env -u LYPARSER_LIBRARY -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 LYTAG="$prefix/bin/lytag" \
+  LYPARSER_CDDB_TEST_SERVER="$prefix/bin/lyparser-cddb-test-server" \
+  "$work/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/../bindings/python" >"$work/pytest.out" ||
+  { cat "$work/pytest.out"; exit 1; }
+extract_programs "$docs/python.md" python "sys.argv" "$work/examples/python-program" .py
+cp "$samples/evening.ogg" "$work/python-page.ogg"
+env -u LYPARSER_LIBRARY "$work/venv/bin/python" "$work/examples/python-program1.py" \
+  "$work/python-page.ogg" "From Python" | grep -qx "saved: From Python"
+/usr/bin/python3 -m venv --system-site-packages "$work/venv-sources"
+"$work/venv-sources/bin/pip" install -q --no-build-isolation --no-index "$here/../../bindings/python"
+LYPARSER_LIBRARY=$prefix/lib/liblyparser_c.so.1 "$work/venv-sources/bin/python" -c \
+  'import lyparser, sys; sys.exit(lyparser.version() != sys.argv[1])' \
+  "$(sed -n 's/^#define LYPARSER_VERSION_STRING "\(.*\)"/\1/p' "$prefix/include/lyParser.h")"
+
 pc_version=$(pkg-config --modversion lyparser)
 header_version=$(sed -n 's/^#define LYPARSER_VERSION_STRING "\(.*\)"/\1/p' "$prefix/include/lyParser.h")
 test "$pc_version" = "$header_version"
@@ -95,5 +153,6 @@ test -e "$prefix/lib/liblyParser.so.$header_version"
 # No run path of a built or installed binary holds an empty or relative entry.
 bash "$here/run_paths.sh" "$build/bin" "$build/lib" "$prefix/bin" "$prefix/lib" >/dev/null
 echo "installed tree: pkg-config, find_package and dlopen hosts run; $programs programs of the" \
-  "guide and README build, the tag-mask and CD examples behave as written; version" \
-  "$header_version everywhere; run paths hold no empty entry"
+  "guide and README build, the tag-mask and CD examples behave as written; C programs and the" \
+  "Python package (pip-installed from the install and the sources) change MP3, Ogg and WMA" \
+  "files and name a CD; version $header_version everywhere; run paths hold no empty entry"

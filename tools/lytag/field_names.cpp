@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "core/code_page.h"
 #include "lyParser.h"
 
 namespace {
@@ -64,6 +65,24 @@ bool ParseFieldName(const std::string& text, FieldName* field, std::string* erro
     }
     *error = "unknown field '" + name + "'";
     return false;
+}
+
+std::wstring ReadField(IBaseTag* handle, int type, const FieldName& field) {
+    const FieldInfo& info = *field.info;
+    auto read = [&](const FieldPlace& place) {
+        if (place.id >= 0) return TagParserGetDataW(handle, place.id);
+        return place.name ? CodePageToWide(TagParserGetExData(handle, place.name)) : std::wstring();
+    };
+    if (type == FILE_TYPE_MP3) {
+        std::wstring first = field.tag != TagChoice::kId3v2 ? read(Id(info.id3v1)) : L"";
+        std::wstring second = field.tag != TagChoice::kId3v1 ? read(Id(info.id3v2)) : L"";
+        return second.empty() ? first : second;
+    }
+    if (field.tag != TagChoice::kShown) return std::wstring();
+    if (type == FILE_TYPE_OGG) return read(info.ogg);
+    if (type == FILE_TYPE_WMA) return read(info.wma);
+    // A CD track's disc names answer the basic ids.
+    return type == FILE_TYPE_CDA ? read(Id(info.id3v1)) : std::wstring();
 }
 
 std::string FieldNameList() {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class IBaseTag;
+
 // Where a field lives in one format: a module field id, a comment or
 // attribute name, or nowhere (id -1 and no name).
 struct FieldPlace {
@@ -40,6 +42,11 @@ struct FieldName {
 // Parses "title", "title:v1" or "title:v2"; false with *error set when the
 // name is unknown or names a tag the field does not have.
 bool ParseFieldName(const std::string& text, FieldName* field, std::string* error);
+
+// The value of `field` in the file open as `handle` (of file type `type`), as
+// show lists it: on an MP3 the shown name reads the ID3v2 field, or the
+// ID3v1 one when that is empty; "" where the format has no such field.
+std::wstring ReadField(IBaseTag* handle, int type, const FieldName& field);
 
 // The names that can be set, comma-separated and indented in lines, for help texts.
 std::string FieldNameList();

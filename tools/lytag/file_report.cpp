@@ -50,31 +50,19 @@ std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle
     return comments;
 }
 
-std::wstring Read(IBaseTag* handle, const FieldPlace& place) {
-    if (place.id >= 0) return TagParserGetDataW(handle, place.id);
-    return place.name ? CodePageToWide(TagParserGetExData(handle, place.name)) : std::wstring();
-}
-
 // The fields by lytag's names: what a player shows, then, in an MP3, what
 // each tag holds and which tags the file has.
 Fields ReadFields(IBaseTag* handle, int type) {
     Fields shown, tags;
     for (const auto& info : AllFields()) {
-        std::wstring value;
-        if (type == FILE_TYPE_MP3) {
-            std::wstring second = info.id3v2 >= 0 ? TagParserGetDataW(handle, info.id3v2) : L"";
-            std::wstring first = info.id3v1 >= 0 ? TagParserGetDataW(handle, info.id3v1) : L"";
-            value = second.empty() ? first : second;
-            if (info.id3v1 >= 0 && !first.empty())
-                tags.emplace_back(std::string(info.name) + ":v1", first);
-            if (info.id3v1 >= 0 && !second.empty())
-                tags.emplace_back(std::string(info.name) + ":v2", second);
-        } else if (type == FILE_TYPE_OGG) {
-            value = Read(handle, info.ogg);
-        } else if (type == FILE_TYPE_WMA) {
-            value = Read(handle, info.wma);
-        } else if (type == FILE_TYPE_CDA && info.id3v1 >= 0) {
-            value = TagParserGetDataW(handle, info.id3v1);  // the disc's names answer the basic ids
+        std::wstring value = ReadField(handle, type, {&info, TagChoice::kShown});
+        if (type == FILE_TYPE_MP3 && info.id3v1 >= 0) {
+            for (TagChoice tag : {TagChoice::kId3v1, TagChoice::kId3v2}) {
+                std::wstring one = ReadField(handle, type, {&info, tag});
+                if (!one.empty())
+                    tags.emplace_back(
+                        info.name + std::string(tag == TagChoice::kId3v1 ? ":v1" : ":v2"), one);
+            }
         }
         if (!value.empty()) shown.emplace_back(info.name, value);
     }

@@ -143,31 +143,10 @@ bool Mp3WithoutAudio(IBaseTag* handle, const std::string& file) {
     return size > id3v2 + id3v1 + ApeTagBytes(file, id3v1);
 }
 
-void Record(IBaseTag* handle, const ModuleCall& call, bool* taken) {
-    switch (call.kind) {
-        case ModuleCall::kSetWide:
-            *taken = TagParserSetDataW(handle, call.id, call.wide.c_str()) != 0;
-            break;
-        case ModuleCall::kSetNarrow:  // answers 0 whatever happened: checked after the save
-            TagParserSetData(handle, call.id, call.narrow.c_str());
-            break;
-        case ModuleCall::kSetExData:
-            *taken = TagParserSetExData(handle, call.name.c_str(), call.narrow.c_str()) != 0;
-            break;
-        case ModuleCall::kDeletePicture:
-            *taken = TagParserDeleteAttachedPicture(handle) == 1;
-            break;
-    }
-}
-
 // Makes the planned calls and saves. "" on success, else why not.
 std::string Carry(IBaseTag* handle, const std::string& file, const SetPlan& plan) {
-    for (int tag : plan.keepTags) TagParserSetData(handle, tag, "Y");
-    for (const auto& call : plan.calls) {
-        bool taken = true;
-        Record(handle, call, &taken);
-        if (!taken) return "lyParser did not take the change of " + call.label;
-    }
+    std::string refused = RecordPlan(handle, plan);
+    if (!refused.empty()) return refused;
     if (plan.pictureBytes > 0 &&
         TagParserGetData(handle, FIELD_PICTURE_INFO) != std::to_string(plan.pictureBytes)) {
         return "lyParser could not read the picture file";

@@ -301,6 +301,29 @@ void PlanWma(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
 
 }  // namespace
 
+std::string RecordPlan(IBaseTag* handle, const SetPlan& plan) {
+    for (int tag : plan.keepTags) TagParserSetData(handle, tag, "Y");
+    for (const auto& call : plan.calls) {
+        bool taken = true;
+        switch (call.kind) {
+            case ModuleCall::kSetWide:
+                taken = TagParserSetDataW(handle, call.id, call.wide.c_str()) != 0;
+                break;
+            case ModuleCall::kSetNarrow:  // answers 0 whatever happened: checked after the save
+                TagParserSetData(handle, call.id, call.narrow.c_str());
+                break;
+            case ModuleCall::kSetExData:
+                taken = TagParserSetExData(handle, call.name.c_str(), call.narrow.c_str()) != 0;
+                break;
+            case ModuleCall::kDeletePicture:
+                taken = TagParserDeleteAttachedPicture(handle) == 1;
+                break;
+        }
+        if (!taken) return "lyParser did not take the change of " + call.label;
+    }
+    return std::string();
+}
+
 std::string QuotedValue(const std::wstring& text) {
     if (text.empty()) return "(none)";
     std::wstring quoted = L"\"";

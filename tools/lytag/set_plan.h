@@ -49,6 +49,11 @@ struct SetPlan {
 // Plans `requests` for the file open as `handle` (of file type `type`).
 SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& requests);
 
+// Makes the module calls that record `plan`'s changes, after setting the tags
+// to keep; the tags to strip are left to the caller. "" when every change was
+// taken, else which one was not.
+std::string RecordPlan(IBaseTag* handle, const SetPlan& plan);
+
 // `text` for a change line: quoted, control characters escaped, "(none)" when empty.
 std::string QuotedValue(const std::wstring& text);
 
