@@ -95,7 +95,7 @@ char* CopyText(const std::string& text) {
 }
 
 lyparser_reason LastReason(IBaseTag* handle, std::string* line) {
-    std::string answer = TagParserGetExData(handle, "lyparser:last-error");
+    std::string answer = TagParserGetExData(handle, LYPARSER_KEY_LAST_ERROR);
     if (line) *line = answer;
     if (answer.empty()) return LYPARSER_OK;
     return FailureCodeFromName(answer.substr(0, answer.find(':')));
