@@ -73,6 +73,8 @@ Fields ReadFields(IBaseTag* handle, int type) {
             value = Read(handle, info.ogg);
         } else if (type == FILE_TYPE_WMA) {
             value = Read(handle, info.wma);
+        } else if (HoldsOneTag(type) && info.id3v2 >= 0) {
+            value = TagParserGetDataW(handle, info.id3v2);
         } else if (type == FILE_TYPE_CDA && info.id3v1 >= 0) {
             value = TagParserGetDataW(handle, info.id3v1);  // the disc's names answer the basic ids
         }
@@ -104,6 +106,11 @@ const char* InfoKey(int type, int kind) {
     };
     if (kind == INFO_REPORT) return "report";
     if (kind == INFO_LENGTH_SECONDS) return "length_seconds";
+    if (HoldsOneTag(type)) {
+        if (kind == INFO_AUDIO_SAMPLE_RATE) return "sample_rate_hz";
+        if (kind == INFO_AUDIO_BIT_RATE) return "bitrate_kbps";
+        if (kind == INFO_AUDIO_CHANNELS) return "channel_mode";
+    }
     for (const auto& key : kKeys) {
         if (key.type == type && key.kind == kind) return key.name;
     }

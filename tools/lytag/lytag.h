@@ -37,6 +37,9 @@ LytagEngine& Engine();
 void StartModule();
 
 const char* FileTypeName(int type);
+// True for the file types whose one tag answers every field by its ID3v2 id
+// (FLAC, MP4, WAV, AIFF, WavPack, Musepack, Monkey's Audio).
+bool HoldsOneTag(int type);
 
 // UTF-8 for JSON and files, whatever the locale.
 std::string ToUtf8(const std::wstring& text);

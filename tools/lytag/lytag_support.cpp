@@ -47,9 +47,13 @@ LytagEngine& Engine() {
 void StartModule() { TagParserInitialize(&Engine()); }
 
 const char* FileTypeName(int type) {
-    static const char* const kNames[] = {"unknown", "MP3", "Ogg Vorbis", "WMA", "audio CD", "ASF"};
-    return type >= 0 && type <= 5 ? kNames[type] : "unknown";
+    static const char* const kNames[] = {"unknown",  "MP3", "Ogg Vorbis", "WMA",
+                                         "audio CD", "ASF", "FLAC",       "Musepack/APE",
+                                         "MP4",      "WAV", "AIFF",       "WavPack"};
+    return type >= 0 && type <= FILE_TYPE_WAVPACK ? kNames[type] : "unknown";
 }
+
+bool HoldsOneTag(int type) { return type >= FILE_TYPE_FLAC && type <= FILE_TYPE_WAVPACK; }
 
 std::string ToUtf8(const std::wstring& text) { return WideToUtf8(text); }
 std::wstring FromUtf8(const std::string& text) { return Utf8ToWide(text); }
