@@ -42,11 +42,11 @@ const struct {
     {"URL", "----:com.apple.iTunes:URL"},
 };
 
-TagLib::String KeyForProperty(const std::string& property) {
+std::string KeyForProperty(const std::string& property) {
     for (const auto& entry : kKeys) {
-        if (property == entry.property) return TagLib::String(entry.key, TagLib::String::Latin1);
+        if (property == entry.property) return entry.key;
     }
-    return TagLib::String();
+    return std::string();
 }
 
 TagLib::ByteVector Atom(const TagLib::ByteVector& name, const TagLib::ByteVector& content) {
@@ -64,9 +64,9 @@ TagLib::ByteVector DataAtom(int type, const TagLib::ByteVector& payload) {
 }
 
 // A free-form item's "mean" or "name" atom.
-TagLib::ByteVector LabelAtom(const char* name, const TagLib::String& text) {
+TagLib::ByteVector LabelAtom(const char* name, const std::string& text) {
     TagLib::ByteVector content(4, '\0');
-    content.append(text.data(TagLib::String::UTF8));
+    content.append(TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size())));
     return Atom(name, content);
 }
 
@@ -99,10 +99,7 @@ int ImageType(const std::string& mimeType) {
 
 bool IsImage(int type) { return type == kImplicit || MimeTypeOf(type); }
 
-const TagLib::String& CoverKey() {
-    static const TagLib::String key("covr");
-    return key;
-}
+const char kCoverKey[] = "covr";
 
 }  // namespace
 
@@ -145,14 +142,14 @@ std::vector<Mp4Items::Data> Mp4Items::DataAtoms(const TagLib::ByteVector& atom) 
     return found;
 }
 
-TagLib::String Mp4Items::KeyOf(const TagLib::ByteVector& atom) {
-    const TagLib::ByteVector name = atom.mid(4, 4);
-    if (name != "----") return TagLib::String(name, TagLib::String::Latin1);
-    TagLib::String mean, label;
+std::string Mp4Items::KeyOf(const TagLib::ByteVector& atom) {
+    const std::string name(atom.data() + 4, 4);
+    if (name != "----") return name;
+    std::string mean, label;
     for (unsigned int at = 8; atom.size() - at >= 12;) {
         const unsigned int length = atom.toUInt(at);
         if (length < 12 || length > atom.size() - at) break;
-        const TagLib::String text(atom.mid(at + 12, length - 12), TagLib::String::UTF8);
+        const std::string text(atom.data() + at + 12, length - 12);
         if (atom.containsAt("mean", at + 4)) mean = text;
         if (atom.containsAt("name", at + 4)) label = text;
         at += length;
@@ -160,7 +157,7 @@ TagLib::String Mp4Items::KeyOf(const TagLib::ByteVector& atom) {
     return "----:" + mean + ":" + label;
 }
 
-TagLib::StringList Mp4Items::Decode(const TagLib::String& key, const Data& data) {
+TagLib::StringList Mp4Items::Decode(const std::string& key, const Data& data) {
     const TagLib::ByteVector& payload = data.payload;
     TagLib::String text;
     if (key == "trkn" || key == "disk") {
@@ -188,12 +185,12 @@ TagLib::StringList Mp4Items::Decode(const TagLib::String& key, const Data& data)
 }
 
 TagLib::StringList Mp4Items::Values(const std::string& property) const {
-    const TagLib::String key = KeyForProperty(property);
+    const std::string key = KeyForProperty(property);
     TagLib::StringList values;
-    if (key.isEmpty()) return values;
-    for (const TagLib::String& wanted : {key, TagLib::String(property == "GENRE" ? "gnre" : "")}) {
+    if (key.empty()) return values;
+    for (const std::string& wanted : {key, std::string(property == "GENRE" ? "gnre" : "")}) {
         for (const Item& item : items_) {
-            if (item.removed || item.key != wanted || wanted.isEmpty()) continue;
+            if (item.removed || item.key != wanted || wanted.empty()) continue;
             for (const Data& data : DataAtoms(item.atom)) values.append(Decode(wanted, data));
         }
         if (!values.isEmpty()) break;
@@ -202,9 +199,9 @@ TagLib::StringList Mp4Items::Values(const std::string& property) const {
 }
 
 bool Mp4Items::SetValue(const std::string& property, const TagLib::String& value) {
-    const TagLib::String key = KeyForProperty(property);
-    if (key.isEmpty()) return false;
-    const TagLib::String alsoRemove = property == "GENRE" ? "gnre" : "";
+    const std::string key = KeyForProperty(property);
+    if (key.empty()) return false;
+    const std::string alsoRemove = property == "GENRE" ? "gnre" : "";
     TagLib::ByteVector atom;
     int total = 0;
     const int number = LeadingNumber(value, &total);
@@ -214,17 +211,16 @@ bool Mp4Items::SetValue(const std::string& property, const TagLib::String& value
         if ((number == 0 && total == 0) || number > 0xFFFF || total > 0xFFFF) return false;
         TagLib::ByteVector payload = Short(0) + Short(number) + Short(total);
         if (key == "trkn") payload.append(Short(0));
-        atom = Atom(key.data(TagLib::String::Latin1), DataAtom(kImplicit, payload));
+        atom = Atom(TagLib::ByteVector(key.data(), 4), DataAtom(kImplicit, payload));
     } else if (key == "tmpo") {
         if (TagLib::String::number(number) != value || number > 0x7FFF) return false;
         atom = Atom("tmpo", DataAtom(kInteger, Short(number)));
-    } else if (key.startsWith("----:")) {
+    } else if (key.compare(0, 5, "----:") == 0) {
         atom = Atom("----", LabelAtom("mean", kFreeFormMean) +
-                                LabelAtom("name", key.substr(key.rfind(":") + 1)) +
+                                LabelAtom("name", key.substr(key.rfind(':') + 1)) +
                                 DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
     } else {
-        atom = Atom(key.data(TagLib::String::Latin1),
-                    DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
+        atom = Atom(TagLib::ByteVector(key.data(), 4), DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
     }
     Replace(key, atom, alsoRemove);
     return true;
@@ -232,11 +228,11 @@ bool Mp4Items::SetValue(const std::string& property, const TagLib::String& value
 
 // Puts `atom` (of `key`; none when empty) in the place of the first item of
 // `key` or `alsoRemove`, else last; every other item of either goes.
-void Mp4Items::Replace(const TagLib::String& key, const TagLib::ByteVector& atom,
-                       const TagLib::String& alsoRemove) {
+void Mp4Items::Replace(const std::string& key, const TagLib::ByteVector& atom,
+                       const std::string& alsoRemove) {
     bool placed = atom.isEmpty();
     for (Item& item : items_) {
-        if (item.removed || item.key.isEmpty() || (item.key != key && item.key != alsoRemove))
+        if (item.removed || item.key.empty() || (item.key != key && item.key != alsoRemove))
             continue;
         changed_ = true;
         if (placed) {
@@ -255,7 +251,7 @@ void Mp4Items::Replace(const TagLib::String& key, const TagLib::ByteVector& atom
 
 bool Mp4Items::Picture(StoredPicture* picture) const {
     for (const Item& item : items_) {
-        if (item.removed || item.key != CoverKey()) continue;
+        if (item.removed || item.key != kCoverKey) continue;
         for (const Data& data : DataAtoms(item.atom)) {
             if (!IsImage(data.type)) continue;
             picture->data = data.payload;
@@ -274,7 +270,7 @@ bool Mp4Items::Picture(StoredPicture* picture) const {
 bool Mp4Items::SetPicture(const TagLib::ByteVector& image, const std::string& mimeType) {
     const TagLib::ByteVector data = DataAtom(ImageType(mimeType), image);
     for (Item& item : items_) {
-        if (item.removed || item.key != CoverKey()) continue;
+        if (item.removed || item.key != kCoverKey) continue;
         for (const Data& old : DataAtoms(item.atom)) {
             if (!IsImage(old.type)) continue;
             // The first image is replaced; the other images and atoms stay.
@@ -285,14 +281,14 @@ bool Mp4Items::SetPicture(const TagLib::ByteVector& image, const std::string& mi
             return changed_ = true;
         }
     }
-    items_.push_back({CoverKey(), Atom("covr", data), false});
+    items_.push_back({kCoverKey, Atom("covr", data), false});
     return changed_ = true;
 }
 
 bool Mp4Items::RemovePictures() {
     bool removed = false;
     for (Item& item : items_) {
-        if (item.removed || item.key != CoverKey()) continue;
+        if (item.removed || item.key != kCoverKey) continue;
         item.removed = removed = true;
     }
     changed_ = changed_ || removed;

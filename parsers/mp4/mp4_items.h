@@ -14,6 +14,7 @@
 #ifndef LYPARSER_PARSERS_MP4_MP4_ITEMS_H
 #define LYPARSER_PARSERS_MP4_MP4_ITEMS_H
 
+#include <string>
 #include <vector>
 
 #include "parsers/shared/tag_store.h"
@@ -34,7 +35,7 @@ public:
 
 private:
     struct Item {
-        TagLib::String key;       // the atom name, or "----:mean:name"
+        std::string key;          // the atom name's bytes, or "----:mean:name" in UTF-8
         TagLib::ByteVector atom;  // the whole atom, header included
         bool removed = false;
     };
@@ -46,10 +47,10 @@ private:
         unsigned int length;
     };
     static std::vector<Data> DataAtoms(const TagLib::ByteVector& atom);
-    static TagLib::String KeyOf(const TagLib::ByteVector& atom);
-    static TagLib::StringList Decode(const TagLib::String& key, const Data& data);
-    void Replace(const TagLib::String& key, const TagLib::ByteVector& atom,
-                 const TagLib::String& alsoRemove);
+    static std::string KeyOf(const TagLib::ByteVector& atom);
+    static TagLib::StringList Decode(const std::string& key, const Data& data);
+    void Replace(const std::string& key, const TagLib::ByteVector& atom,
+                 const std::string& alsoRemove);
 
     std::vector<Item> items_;
     bool changed_ = false;

@@ -4,71 +4,23 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/module_test.h"
+#include "tools/samples/flac_sample.h"
 
 namespace {
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-void Append(Bytes* to, const Bytes& bytes) { to->insert(to->end(), bytes.begin(), bytes.end()); }
+Bytes Comments(const std::vector<std::string>& comments) { return FlacComments(comments); }
 
-Bytes LittleEndian32(size_t value) {
-    return {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-            static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-}
+Bytes Picture(int type, const Bytes& image) { return FlacPicture(type, "image/png", image); }
 
-// A comment block's data: a vendor, then `comments`.
-Bytes Comments(const std::vector<std::string>& comments) {
-    Bytes data = LittleEndian32(6);
-    Append(&data, Text("vendor"));
-    Append(&data, LittleEndian32(comments.size()));
-    for (const std::string& comment : comments) {
-        Append(&data, LittleEndian32(comment.size()));
-        Append(&data, Text(comment));
-    }
-    return data;
-}
-
-// A PICTURE block's data: `type`, a PNG MIME type, no description, `image`.
-Bytes Picture(int type, const Bytes& image) {
-    Bytes data = {0, 0, 0, static_cast<unsigned char>(type), 0, 0, 0, 9};
-    Append(&data, Text("image/png"));
-    Append(&data, Bytes(4 + 16, 0));
-    data.push_back(static_cast<unsigned char>(image.size() >> 24));
-    data.push_back(static_cast<unsigned char>(image.size() >> 16));
-    data.push_back(static_cast<unsigned char>(image.size() >> 8));
-    data.push_back(static_cast<unsigned char>(image.size()));
-    Append(&data, image);
-    return data;
-}
-
-struct Block {
-    int type;
-    Bytes data;
-};
-
-// "fLaC", STREAMINFO (44.1 kHz, 16-bit stereo, 4 s), `blocks`, 4000 bytes
-// standing for audio frames, and `tail` (an ID3v1 tag, say).
-Bytes Flac(const std::vector<Block>& blocks, const Bytes& tail = {}) {
-    Bytes file = Text("fLaC");
-    std::vector<Block> all = {
-        {0, {0x10, 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x0A, 0xC4, 0x42, 0xF0, 0, 0x02, 0xB1, 0x10}}};
-    all[0].data.resize(34, 0);
-    all.insert(all.end(), blocks.begin(), blocks.end());
-    for (size_t i = 0; i < all.size(); ++i) {
-        const size_t size = all[i].data.size();
-        file.push_back(static_cast<unsigned char>(all[i].type | (i + 1 == all.size() ? 0x80 : 0)));
-        Append(&file, {static_cast<unsigned char>(size >> 16),
-                       static_cast<unsigned char>(size >> 8), static_cast<unsigned char>(size)});
-        Append(&file, all[i].data);
-    }
-    Append(&file, PatternBytes(4000));
-    Append(&file, tail);
-    return file;
+Bytes Flac(const std::vector<FlacBlock>& blocks, const Bytes& tail = {}) {
+    return MakeFlac(blocks, 4000, tail);
 }
 
 // The metadata blocks of a FLAC file, in order.
-std::vector<Block> Blocks(const Bytes& file) {
-    std::vector<Block> blocks;
+std::vector<FlacBlock> Blocks(const Bytes& file) {
+    std::vector<FlacBlock> blocks;
     for (size_t at = 4, last = 0; !last && at + 4 <= file.size();) {
         const size_t size = file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
         last = file[at] & 0x80;
@@ -128,12 +80,12 @@ TEST_F(FlacTest, SavesKeepTheBlocksTheyDoNotChange) {
     const Bytes back = PatternBytes(300, 7), front = PatternBytes(200, 8);
     Bytes id3v1 = Text("TAGOld title");
     id3v1.resize(128, 0);
-    const std::vector<Block> blocks = {{4, Comments({"TITLE=Old title"})},
-                                       {2, Text("lyPa application data")},
-                                       {6, Picture(4, back)},
-                                       {6, Picture(3, front)},
-                                       {4, Comments({"TITLE=second"})},
-                                       {1, Bytes(500)}};
+    const std::vector<FlacBlock> blocks = {{4, Comments({"TITLE=Old title"})},
+                                           {2, Text("lyPa application data")},
+                                           {6, Picture(4, back)},
+                                           {6, Picture(3, front)},
+                                           {4, Comments({"TITLE=second"})},
+                                           {1, Bytes(500)}};
     const std::string path = dir_.Write("b.flac", Flac(blocks, id3v1));
     const std::string png =
         dir_.Write("cover.png", Bytes({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
@@ -147,7 +99,7 @@ TEST_F(FlacTest, SavesKeepTheBlocksTheyDoNotChange) {
     }
     Bytes saved = ReadBytes(path);
     EXPECT_EQ(saved.size(), size);  // the padding took the change
-    std::vector<Block> now = Blocks(saved);
+    std::vector<FlacBlock> now = Blocks(saved);
     ASSERT_EQ(now.size(), blocks.size() + 1);
     for (size_t i : {1, 2, 4}) EXPECT_EQ(now[i + 1].data, blocks[i].data) << i;
     EXPECT_EQ(now[1].data, Comments({"TITLE=New title"}));

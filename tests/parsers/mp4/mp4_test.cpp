@@ -7,27 +7,9 @@
 #include <algorithm>
 
 #include "tests/support/module_test.h"
+#include "tools/samples/mp4_sample.h"
 
 namespace {
-
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-Bytes BigEndian(uint64_t value, int bytes) {
-    Bytes out;
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-    return out;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
-Bytes Atom(const char* name, const Bytes& content) {
-    return Cat({BigEndian(8 + content.size(), 4), Text(name), content});
-}
 
 uint64_t ReadBig(const Bytes& data, size_t at, int bytes) {
     uint64_t value = 0;
@@ -37,50 +19,19 @@ uint64_t ReadBig(const Bytes& data, size_t at, int bytes) {
 
 // Offset of the first atom named `name` (its size field).
 size_t Find(const Bytes& file, const char* name) {
-    const Bytes key = Text(name);
+    const std::string key = name;
     return std::search(file.begin(), file.end(), key.begin(), key.end()) - file.begin() - 4;
 }
 
-const Bytes kAudio = PatternBytes(3000);
-const uint64_t kChunks[] = {0, 1000, 2000};  // within the audio
-
-// An M4A file: one sound track whose chunk offsets (in a `table` atom, stco
-// or co64) point at kChunks of the audio plus `bias`, its title, and the
-// audio, after the movie atom or before it.
+// An M4A file titled "Old" whose three chunk offsets (in a `table` atom,
+// stco or co64) point 0, 1000 and 2000 bytes into the audio, plus `bias`.
 Bytes Mp4(const char* table, bool moovFirst, uint64_t bias) {
-    const Bytes ftyp = Atom("ftyp", Text("M4A \0\0\0\0M4A mp42isom"));
-    const Bytes sampleEntry = Atom("mp4a", Cat({Bytes(6, 0),
-                                                {0, 1},
-                                                Bytes(8, 0),
-                                                {0, 2, 0, 16},
-                                                Bytes(4, 0),
-                                                BigEndian(44100 << 16, 4)}));
-    auto movie = [&](uint64_t audioStart) {
-        const int width = std::string(table) == "stco" ? 4 : 8;
-        Bytes offsets = Cat({Bytes(4, 0), BigEndian(3, 4)});
-        for (uint64_t chunk : kChunks)
-            offsets = Cat({offsets, BigEndian(audioStart + chunk + bias, width)});
-        const Bytes stbl =
-            Atom("stbl", Cat({Atom("stsd", Cat({Bytes(4, 0), BigEndian(1, 4), sampleEntry})),
-                              Atom(table, offsets)}));
-        const Bytes mdia =
-            Atom("mdia", Cat({Atom("mdhd", Cat({Bytes(12, 0), BigEndian(44100, 4),
-                                                BigEndian(88200, 4), Bytes(4, 0)})),
-                              Atom("hdlr", Cat({Bytes(8, 0), Text("soun"), Bytes(13, 0)})),
-                              Atom("minf", stbl)}));
-        const Bytes ilst =
-            Atom("ilst",
-                 Atom("\xA9nam", Atom("data", Cat({BigEndian(1, 4), Bytes(4, 0), Text("Old")}))));
-        const Bytes meta = Atom(
-            "meta", Cat({Bytes(4, 0),
-                         Atom("hdlr", Cat({Bytes(8, 0), Text("mdirappl"), Bytes(9, 0)})), ilst}));
-        return Atom("moov", Cat({Atom("trak", mdia), Atom("udta", meta)}));
-    };
-    if (moovFirst) {
-        const size_t moovSize = movie(0).size();
-        return Cat({ftyp, movie(ftyp.size() + moovSize + 8), Atom("mdat", kAudio)});
-    }
-    return Cat({ftyp, Atom("mdat", kAudio), movie(ftyp.size() + 8)});
+    Mp4Spec spec;
+    spec.offsetTable = table;
+    spec.moovFirst = moovFirst;
+    spec.offsetBias = bias;
+    spec.items = {Mp4TextItem("\xA9nam", "Old")};
+    return MakeMp4(spec);
 }
 
 using Mp4Test = ModuleTest;
@@ -116,7 +67,9 @@ TEST_F(Mp4Test, GrowingInFrontOfTheAudioMovesEveryChunkOffsetOrRefuses) {
         for (size_t i = 0; i < 3; ++i) {
             const uint64_t offset = ReadBig(saved, after + i * width, width);
             EXPECT_EQ(offset, ReadBig(original, before + i * width, width) + moved) << c.table << i;
-            if (c.bias == 0) EXPECT_EQ(saved[offset], kAudio[kChunks[i]]) << c.table << i;
+            if (c.bias == 0) {
+                EXPECT_EQ(saved[offset], NoiseBytes(3000)[i * 1000]) << c.table << i;
+            }
         }
         OpenedFile file(path);
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), std::string(3000, 't'));
@@ -153,9 +106,7 @@ TEST_F(Mp4Test, ItemsAChangeDoesNotTouchKeepTheirBytes) {
     EXPECT_EQ(sizes[0], sizes[1]);
     const Bytes saved = ReadBytes(path);
     std::vector<Bytes> now = Items(saved);
-    const Bytes title =
-        Atom("\xA9nam", Atom("data", Cat({BigEndian(1, 4), Bytes(4, 0), Text("Title 2")})));
-    EXPECT_EQ(now.back(), title);
+    EXPECT_EQ(now.back(), Mp4TextItem("\xA9nam", "Title 2"));
     now.pop_back();
     EXPECT_EQ(now, items);
 }
