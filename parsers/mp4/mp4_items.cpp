@@ -220,7 +220,8 @@ bool Mp4Items::SetValue(const std::string& property, const TagLib::String& value
                                 LabelAtom("name", key.substr(key.rfind(':') + 1)) +
                                 DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
     } else {
-        atom = Atom(TagLib::ByteVector(key.data(), 4), DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
+        atom = Atom(TagLib::ByteVector(key.data(), 4),
+                    DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
     }
     Replace(key, atom, alsoRemove);
     return true;
