@@ -172,6 +172,19 @@ bool Mp4Format::MoveChunkOffsets(int64_t after, int64_t delta, std::vector<Patch
     return true;
 }
 
+// True when each atom lies inside the one before it and the first inside
+// the file: sizes a save may rely on.
+bool Nested(const std::vector<Atom*>& atoms, int64_t fileLength) {
+    int64_t begin = 0, end = fileLength;
+    for (const Atom* atom : atoms) {
+        if (atom->length < 8 || atom->offset < begin || atom->offset + atom->length > end)
+            return false;
+        begin = atom->offset;
+        end = atom->offset + atom->length;
+    }
+    return true;
+}
+
 // Free space behind `data` (a list replacing `replaced` bytes): the rest of
 // a whole KiB when the list grows, what it gave up when it shrinks.
 void Pad(TagLib::ByteVector* data, int64_t replaced) {
@@ -197,12 +210,16 @@ bool Mp4Format::Write(SplicedFileStream* stream) {
         offset = ilst->offset;
         replaced = ilst->length;
         auto at = meta->children.find(ilst);
+        if (!Nested({path[0], path[1], meta, ilst}, stream->length())) return false;
         if (at != meta->children.begin() && (*std::prev(at))->name == "free") {
+            if (!Nested({meta, *std::prev(at)}, stream->length())) return false;
             offset = (*std::prev(at))->offset;
             replaced += (*std::prev(at))->length;
         }
-        if (std::next(at) != meta->children.end() && (*std::next(at))->name == "free")
+        if (std::next(at) != meta->children.end() && (*std::next(at))->name == "free") {
+            if (!Nested({meta, *std::next(at)}, stream->length())) return false;
             replaced += (*std::next(at))->length;
+        }
         parents = {path[0], path[1], path[2]};
         Pad(&data, replaced);
     } else {
@@ -219,6 +236,7 @@ bool Mp4Format::Write(SplicedFileStream* stream) {
             data = AtomBytes("udta", data);
         }
         for (Atom* atom : udta) parents.push_back(atom);
+        if (!Nested(parents, stream->length())) return false;
         offset = udta.back()->offset + HeaderSize(udta.back());
     }
     const int64_t delta = static_cast<int64_t>(data.size()) - replaced;

@@ -61,7 +61,8 @@ int CTagLibFileParser::OpenFile(StringEx path) {
 }
 
 bool CTagLibFileParser::ReadFormat() {
-    changed_ = false;
+    changed_ = pictureChanged_ = false;
+    properties_.clear();
     format_ = served_();
     stream_->seek(0);
     if (format_ && format_->Read(stream_.get()) && format_->Store()) return true;
@@ -75,12 +76,46 @@ void CTagLibFileParser::CloseFile() {
     changed_ = false;
 }
 
+// A picture as the text ReadsBack compares: its type and bytes.
+std::wstring PictureText(TagStore* store) {
+    StoredPicture picture;
+    if (!store->Picture(&picture)) return std::wstring();
+    return FromTagText(picture.mimeType) + L" " +
+           std::wstring(picture.data.begin(), picture.data.end());
+}
+
+bool CTagLibFileParser::ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
+                                  const std::wstring& picture) {
+    std::unique_ptr<TagLibFormat> fresh = served_();
+    stream_->seek(0);
+    if (!fresh->Read(stream_.get()) || !fresh->Store()) return false;
+    for (const auto& [property, value] : values) {
+        if (FromTagText(JoinValues(fresh->Store()->Values(property))) != value) return false;
+    }
+    return !pictureChanged_ || PictureText(fresh->Store()) == picture;
+}
+
 int CTagLibFileParser::ApplyFile() {
     if (!format_) return 0;
     if (!changed_ && !stream_->Modified()) return 1;  // a save that changes nothing writes nothing
     FileUse use(this);
     if (stream_->readOnly()) return 0;
-    if (changed_ && !format_->Write(stream_.get())) return 0;
+    if (changed_) {
+        std::vector<std::pair<std::string, std::wstring>> values;
+        for (const std::string& property : properties_)
+            values.emplace_back(property,
+                                FromTagText(JoinValues(format_->Store()->Values(property))));
+        const std::wstring picture = pictureChanged_ ? PictureText(format_->Store()) : L"";
+        if (!format_->Write(stream_.get())) return 0;
+        if (!ReadsBack(values, picture)) {
+            // What the format would write is not what the changes say: the
+            // file cannot hold them. They go, and the file stays as it was.
+            format_.reset();
+            stream_ = std::make_unique<SplicedFileStream>(NativePath(path_));
+            if (!stream_->isOpen() || !ReadFormat()) CloseFile();
+            return 0;
+        }
+    }
     const bool saved = stream_->Save();
     // From now on the answers come from what the stream holds: the file just
     // written, or, when the save failed, the changes still pending in it.
@@ -98,6 +133,8 @@ int CTagLibFileParser::SetData(int fieldId, StringEx value) {
     if (JoinValues(store->Values(property)) == text) return 1;  // nothing changes
     if (!store->SetValue(property, text)) return 0;
     changed_ = true;
+    if (std::find(properties_.begin(), properties_.end(), property) == properties_.end())
+        properties_.push_back(property);
     return 1;
 }
 
@@ -129,12 +166,12 @@ int CTagLibFileParser::SetPictureFile(StringEx path) {
         return 1;
     }
     if (!format_->Store()->SetPicture(data, mimeType)) return 0;
-    changed_ = true;
+    changed_ = pictureChanged_ = true;
     return 1;
 }
 
 int CTagLibFileParser::DeleteAttachedPicture() {
-    if (format_ && format_->Store()->RemovePictures()) changed_ = true;
+    if (format_ && format_->Store()->RemovePictures()) changed_ = pictureChanged_ = true;
     return 1;
 }
 

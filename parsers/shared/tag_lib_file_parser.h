@@ -16,6 +16,8 @@
 #define LYPARSER_PARSERS_SHARED_TAG_LIB_FILE_PARSER_H
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/ibase_tag.h"
@@ -35,8 +37,9 @@ public:
     int OpenFile(StringEx path) override;
     void CloseFile() override;
     // Writes the changes; 1 without writing anything when nothing changed.
-    // 0, the file as it was and the changes still pending, when the save is
-    // refused or fails.
+    // 0, the file as it was, when the save is refused or fails: the changes
+    // stay pending, unless the file cannot hold them (the file as the format
+    // would write it does not read back as the changes say), which drops them.
     int ApplyFile() override;
     // 1 when the change was taken (or the field already reads the value);
     // 0 for ids without a field here and values the tag cannot hold.
@@ -70,6 +73,10 @@ private:
     };
 
     bool ReadFormat();
+    // True when a fresh reading of the stream's content answers what the
+    // store answered for every property and picture changed.
+    bool ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
+                   const std::wstring& picture);
     int SetPictureFile(StringEx path);
     StringEx InformationReport();
 
@@ -79,7 +86,9 @@ private:
     StringEx path_;
     std::unique_ptr<SplicedFileStream> stream_;  // outlives format_
     std::unique_ptr<TagLibFormat> format_;
-    bool changed_ = false;  // the store holds changes not yet written
+    bool changed_ = false;                 // the store holds changes not yet written
+    std::vector<std::string> properties_;  // the properties those changes touched
+    bool pictureChanged_ = false;
 };
 
 #endif  // LYPARSER_PARSERS_SHARED_TAG_LIB_FILE_PARSER_H

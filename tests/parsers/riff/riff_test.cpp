@@ -90,4 +90,18 @@ TEST_F(RiffTest, InfoAnswersWhatTheId3ChunkLacksAndIsNeverWritten) {
     }
 }
 
+// A file whose chunks cannot be walked has nowhere to put a tag: a save
+// that would not read back as the changes say is refused, the file as it was.
+TEST_F(RiffTest, ChangesTheFileCannotHoldAreRefused) {
+    Bytes unwalkable = WavWithInfo();
+    unwalkable[12] = 0x9A;  // the first chunk's name is no name
+    const std::string path = dir_.Write("bad.wav", unwalkable);
+    OpenedFile file(path);
+    EXPECT_EQ(TagParserGetFileType(file.get()), FILE_TYPE_WAV);
+    EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_TITLE, L"Lost"), 1);
+    EXPECT_EQ(TagParserApplyFile(file.get()), 0);
+    EXPECT_TRUE(ReadBytes(path) == unwalkable);
+    EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "");
+}
+
 }  // namespace
