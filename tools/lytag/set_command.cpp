@@ -34,8 +34,9 @@ CommandInfo SetCommandInfo() {
             "\n"
             "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
             "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
-            "one tag. An empty VALUE removes the field; lyParser cannot remove a comment from\n"
-            "an Ogg Vorbis file, nor an MP3's comment or lyrics alone, and says so.",
+            "one tag. FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files have one\n"
+            "tag for every field. An empty VALUE removes the field; lyParser cannot remove a\n"
+            "comment from an Ogg Vorbis file, nor an MP3's comment or lyrics alone, and says so.",
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
             {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
@@ -46,10 +47,10 @@ CommandInfo SetCommandInfo() {
              "changes are saved"},
             {"id3v2", 0, "Y|N", "add (Y) or remove (N) the ID3v2 tag (MP3), the same way"},
             {"picture", 0, "IMAGE",
-             "attach IMAGE, a JPEG, PNG or GIF file, as the only\n"
-             "picture (MP3); lyParser labels every picture\n"
-             "image/jpeg, whatever its format"},
-            {"remove-picture", 0, nullptr, "remove the attached pictures (MP3)"},
+             "attach IMAGE, a JPEG, PNG or GIF file: an MP3's only\n"
+             "picture, labelled image/jpeg whatever its format; in\n"
+             "the other formats with pictures, the front cover"},
+            {"remove-picture", 0, nullptr, "remove the attached pictures"},
             {"lyrics", 0, "TEXTFILE", "set the lyrics from a UTF-8 text file"},
             {"dry-run", 'n', nullptr, "print what would change; write nothing"},
             {"preserve-mtime", 0, nullptr, "give each saved file back its modification time"},
