@@ -76,16 +76,16 @@ void CTagLibFileParser::CloseFile() {
     changed_ = false;
 }
 
-// A picture as the text ReadsBack compares: its type and bytes.
-std::wstring PictureText(TagStore* store) {
+// A picture as ReadsBack compares it: its type, then its bytes.
+std::string PictureText(TagStore* store) {
     StoredPicture picture;
-    if (!store->Picture(&picture)) return std::wstring();
-    return FromTagText(picture.mimeType) + L" " +
-           std::wstring(picture.data.begin(), picture.data.end());
+    if (!store->Picture(&picture)) return std::string();
+    return picture.mimeType.to8Bit(true) + '\n' +
+           std::string(picture.data.data(), picture.data.size());
 }
 
 bool CTagLibFileParser::ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
-                                  const std::wstring& picture) {
+                                  const std::string& picture) {
     std::unique_ptr<TagLibFormat> fresh = served_();
     stream_->seek(0);
     if (!fresh->Read(stream_.get()) || !fresh->Store()) return false;
@@ -105,7 +105,7 @@ int CTagLibFileParser::ApplyFile() {
         for (const std::string& property : properties_)
             values.emplace_back(property,
                                 FromTagText(JoinValues(format_->Store()->Values(property))));
-        const std::wstring picture = pictureChanged_ ? PictureText(format_->Store()) : L"";
+        const std::string picture = pictureChanged_ ? PictureText(format_->Store()) : "";
         if (!format_->Write(stream_.get())) return 0;
         if (!ReadsBack(values, picture)) {
             // What the format would write is not what the changes say: the

@@ -76,7 +76,7 @@ private:
     // True when a fresh reading of the stream's content answers what the
     // store answered for every property and picture changed.
     bool ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
-                   const std::wstring& picture);
+                   const std::string& picture);
     int SetPictureFile(StringEx path);
     StringEx InformationReport();
 

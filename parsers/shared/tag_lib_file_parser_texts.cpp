@@ -2,8 +2,6 @@
 // and the description kinds.
 #include <taglib/audioproperties.h>
 
-#include <cstdio>
-
 #include "core/description_text.h"
 #include "core/host_text.h"
 #include "core/path_text.h"
@@ -18,6 +16,11 @@ std::string Line(const char* label, const std::string& value) {
     return std::string(label) + ": " + value + "\n";
 }
 
+// The length in whole seconds. TagLib's lengthInSeconds() is not virtual and
+// answers 0 for properties classes other than its own (MP4's here); length()
+// is the seconds for every class.
+int Seconds(const TagLib::AudioProperties* properties) { return properties->length(); }
+
 }  // namespace
 
 StringEx CTagLibFileParser::GetFileInfo(int kind) {
@@ -31,7 +34,7 @@ StringEx CTagLibFileParser::GetFileInfo(int kind) {
         case INFO_AUDIO_BIT_RATE:
             return StringEx(IntText(properties->bitrate()));
         case INFO_LENGTH_SECONDS:
-            return StringEx(IntText(properties->length()));
+            return StringEx(IntText(Seconds(properties)));
         case INFO_AUDIO_CHANNELS:
             return StringEx(properties->channels() == 1 ? "MONO" : "STEREO");
         default:
@@ -45,7 +48,7 @@ StringEx CTagLibFileParser::InformationReport() {
     report += FormatHostText(LYTEXT_FILE_SIZE, {static_cast<int>(stream_->length())});
     if (properties) {
         std::string length;
-        GetUnitTime(&length, properties->length());
+        GetUnitTime(&length, Seconds(properties));
         report += FormatHostText(LYTEXT_LENGTH, {length});
         report += Line("Bit rate", IntText(properties->bitrate()) + " kbit/s");
         report += Line("Sample rate", IntText(properties->sampleRate()) + " Hz");
