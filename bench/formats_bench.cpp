@@ -58,35 +58,35 @@ std::vector<std::string> MakeM4aFiles() {
     std::vector<std::string> paths;
     for (int i = 0; i < kFiles; ++i) {
         const std::string n = std::to_string(i);
-        Mp4Spec spec;
-        spec.audioBytes = kAudioBytes;
-        spec.chunkBytes = 4096;
+        Mp4Layout layout;
+        layout.audioBytes = kAudioBytes;
+        layout.chunkBytes = 4096;
         const SampleBytes track = {0, 0, 0, static_cast<unsigned char>(i % 20 + 1), 0, 20, 0, 0};
         SampleBytes trackData = {0, 0, 0, 0, 0, 0, 0, 0};
         trackData.insert(trackData.end(), track.begin(), track.end());
         SampleBytes cover = {0, 0, 0, 13, 0, 0, 0, 0};
         const SampleBytes jpeg = Jpeg(i + 1);
         cover.insert(cover.end(), jpeg.begin(), jpeg.end());
-        spec.items = {Mp4TextItem("\xA9nam", "Song " + n),
-                      Mp4TextItem("\xA9"
-                                  "ART",
-                                  "Artist"),
-                      Mp4TextItem("\xA9"
-                                  "alb",
-                                  "Album"),
-                      Mp4TextItem("\xA9"
-                                  "day",
-                                  "2001"),
-                      Mp4TextItem("\xA9gen", "Rock"),
-                      Mp4TextItem("\xA9"
-                                  "cmt",
-                                  "Nice"),
-                      Mp4TextItem("\xA9wrt", "Composer"),
-                      Mp4TextItem("\xA9too", "Lavf"),
-                      Mp4Atom("trkn", Mp4Atom("data", trackData)),
-                      Mp4Atom("covr", Mp4Atom("data", cover)),
-                      Mp4Atom("free", SampleBytes(4088))};
-        paths.push_back(WriteFile("song" + n + ".m4a", MakeMp4(spec)));
+        layout.items = {Mp4TextItem("\xA9nam", "Song " + n),
+                        Mp4TextItem("\xA9"
+                                    "ART",
+                                    "Artist"),
+                        Mp4TextItem("\xA9"
+                                    "alb",
+                                    "Album"),
+                        Mp4TextItem("\xA9"
+                                    "day",
+                                    "2001"),
+                        Mp4TextItem("\xA9gen", "Rock"),
+                        Mp4TextItem("\xA9"
+                                    "cmt",
+                                    "Nice"),
+                        Mp4TextItem("\xA9wrt", "Composer"),
+                        Mp4TextItem("\xA9too", "Lavf"),
+                        Mp4Atom("trkn", Mp4Atom("data", trackData)),
+                        Mp4Atom("covr", Mp4Atom("data", cover)),
+                        Mp4Atom("free", SampleBytes(4088))};
+        paths.push_back(WriteFile("song" + n + ".m4a", MakeMp4(layout)));
     }
     return paths;
 }

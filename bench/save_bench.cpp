@@ -164,13 +164,13 @@ void WriteFlac(const std::string& path) {
 // The movie atom, with a chunk offset every 4 KiB of audio, before about
 // 100 MB of audio.
 void WriteM4a(const std::string& path) {
-    Mp4Spec spec;
-    spec.audioBytes = kLargeBytes;
-    spec.chunkBytes = 4096;
-    spec.items = {Mp4TextItem("\xA9nam", "Bench Title"), Mp4TextItem("\xA9"
-                                                                     "ART",
-                                                                     "Bench Artist")};
-    WriteBytes(path, MakeMp4(spec));
+    Mp4Layout layout;
+    layout.audioBytes = kLargeBytes;
+    layout.chunkBytes = 4096;
+    layout.items = {Mp4TextItem("\xA9nam", "Bench Title"), Mp4TextItem("\xA9"
+                                                                       "ART",
+                                                                       "Bench Artist")};
+    WriteBytes(path, MakeMp4(layout));
 }
 
 void CountBytes(benchmark::State& state, const std::string& path) {

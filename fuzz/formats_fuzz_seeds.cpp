@@ -38,16 +38,16 @@ int main(int argc, char** argv) {
         MakeWavTone(0.01),
     };
     for (const bool moovFirst : {true, false}) {
-        Mp4Spec spec;
-        spec.moovFirst = moovFirst;
-        spec.offsetTable = moovFirst ? "stco" : "co64";
-        spec.audioBytes = 256;
-        spec.chunkBytes = 64;
+        Mp4Layout layout;
+        layout.moovFirst = moovFirst;
+        layout.offsetTable = moovFirst ? "stco" : "co64";
+        layout.audioBytes = 256;
+        layout.chunkBytes = 64;
         SampleBytes track = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 12, 0, 0};
-        spec.items = {Mp4TextItem("\xA9nam", "t"), Mp4Atom("trkn", Mp4Atom("data", track)),
-                      Mp4Atom("covr", Mp4Atom("data", SampleBytes({0, 0, 0, 14, 0, 0, 0, 0}))),
-                      Mp4Atom("free", SampleBytes(16))};
-        seeds.push_back(MakeMp4(spec));
+        layout.items = {Mp4TextItem("\xA9nam", "t"), Mp4Atom("trkn", Mp4Atom("data", track)),
+                        Mp4Atom("covr", Mp4Atom("data", SampleBytes({0, 0, 0, 14, 0, 0, 0, 0}))),
+                        Mp4Atom("free", SampleBytes(16))};
+        seeds.push_back(MakeMp4(layout));
     }
     int index = 0;
     for (const SampleBytes& seed : seeds) Write(folder, index++, seed);

@@ -46,11 +46,11 @@ Bytes MakeLargeWma(size_t bytes) {
 }
 
 Bytes MakeLargeM4a(size_t bytes) {
-    Mp4Spec spec;
-    spec.audioBytes = bytes;
-    spec.chunkBytes = 4096;
-    spec.items = {Mp4TextItem("\xA9nam", "Large"), Mp4TextItem("\xA9"
-                                                               "ART",
-                                                               "lyParser")};
-    return MakeMp4(spec);
+    Mp4Layout layout;
+    layout.audioBytes = bytes;
+    layout.chunkBytes = 4096;
+    layout.items = {Mp4TextItem("\xA9nam", "Large"), Mp4TextItem("\xA9"
+                                                                 "ART",
+                                                                 "lyParser")};
+    return MakeMp4(layout);
 }

@@ -19,13 +19,14 @@ SampleBytes Cat(std::initializer_list<SampleBytes> parts) {
     return out;
 }
 
-SampleBytes Movie(const Mp4Spec& spec, uint64_t audioStart) {
-    const int width = spec.offsetTable == "stco" ? 4 : 8;
-    const size_t chunks = (spec.audioBytes + spec.chunkBytes - 1) / spec.chunkBytes;
+SampleBytes Movie(const Mp4Layout& layout, uint64_t audioStart) {
+    const int width = layout.offsetTable == "stco" ? 4 : 8;
+    const size_t chunks = (layout.audioBytes + layout.chunkBytes - 1) / layout.chunkBytes;
     SampleBytes offsets = Cat({SampleBytes(4, 0), Big(chunks, 4)});
     offsets.reserve(offsets.size() + chunks * width);
     for (size_t i = 0; i < chunks; ++i) {
-        const SampleBytes offset = Big(audioStart + i * spec.chunkBytes + spec.offsetBias, width);
+        const SampleBytes offset =
+            Big(audioStart + i * layout.chunkBytes + layout.offsetBias, width);
         offsets.insert(offsets.end(), offset.begin(), offset.end());
     }
     // AAC LC, 44.1 kHz stereo, 128 kbit/s on average.
@@ -42,14 +43,14 @@ SampleBytes Movie(const Mp4Spec& spec, uint64_t audioStart) {
                                                    esds}));
     const SampleBytes table =
         Mp4Atom("stbl", Cat({Mp4Atom("stsd", Cat({SampleBytes(4, 0), Big(1, 4), entry})),
-                             Mp4Atom(spec.offsetTable.c_str(), offsets)}));
+                             Mp4Atom(layout.offsetTable.c_str(), offsets)}));
     const SampleBytes media = Mp4Atom(
         "mdia", Cat({Mp4Atom("mdhd", Cat({SampleBytes(12, 0), Big(44100, 4), Big(88200, 4),
                                           SampleBytes(4, 0)})),
                      Mp4Atom("hdlr", Cat({SampleBytes(8, 0), Text("soun"), SampleBytes(13, 0)})),
                      Mp4Atom("minf", table)}));
     SampleBytes list;
-    for (const SampleBytes& item : spec.items) list.insert(list.end(), item.begin(), item.end());
+    for (const SampleBytes& item : layout.items) list.insert(list.end(), item.begin(), item.end());
     const SampleBytes meta = Mp4Atom(
         "meta", Cat({SampleBytes(4, 0),
                      Mp4Atom("hdlr", Cat({SampleBytes(8, 0), Text("mdirappl"), SampleBytes(9, 0)})),
@@ -67,10 +68,10 @@ SampleBytes Mp4TextItem(const char* name, const std::string& text) {
     return Mp4Atom(name, Mp4Atom("data", Cat({Big(1, 4), SampleBytes(4, 0), Text(text)})));
 }
 
-SampleBytes MakeMp4(const Mp4Spec& spec) {
+SampleBytes MakeMp4(const Mp4Layout& layout) {
     const SampleBytes fileType = Mp4Atom("ftyp", Text(std::string("M4A \0\0\0\0M4A mp42isom", 20)));
-    const SampleBytes audio = Mp4Atom("mdat", NoiseBytes(spec.audioBytes));
-    if (!spec.moovFirst) return Cat({fileType, audio, Movie(spec, fileType.size() + 8)});
-    const size_t movieSize = Movie(spec, 0).size();
-    return Cat({fileType, Movie(spec, fileType.size() + movieSize + 8), audio});
+    const SampleBytes audio = Mp4Atom("mdat", NoiseBytes(layout.audioBytes));
+    if (!layout.moovFirst) return Cat({fileType, audio, Movie(layout, fileType.size() + 8)});
+    const size_t movieSize = Movie(layout, 0).size();
+    return Cat({fileType, Movie(layout, fileType.size() + movieSize + 8), audio});
 }

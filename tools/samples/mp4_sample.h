@@ -9,7 +9,7 @@
 
 #include "tools/samples/flac_sample.h"
 
-struct Mp4Spec {
+struct Mp4Layout {
     std::string offsetTable = "stco";  // the chunk offset table: "stco" (32-bit) or "co64"
     bool moovFirst = true;             // the movie atom before the audio, or after it
     uint64_t offsetBias = 0;           // added to every chunk offset
@@ -18,7 +18,7 @@ struct Mp4Spec {
     size_t chunkBytes = 1000;          // a chunk offset every this many audio bytes
 };
 
-SampleBytes MakeMp4(const Mp4Spec& spec);
+SampleBytes MakeMp4(const Mp4Layout& layout);
 // An atom: its size, `name`, `content`.
 SampleBytes Mp4Atom(const char* name, const SampleBytes& content);
 // A metadata item holding one UTF-8 text.

@@ -26,12 +26,12 @@ size_t Find(const Bytes& file, const char* name) {
 // An M4A file titled "Old" whose three chunk offsets (in a `table` atom,
 // stco or co64) point 0, 1000 and 2000 bytes into the audio, plus `bias`.
 Bytes Mp4(const char* table, bool moovFirst, uint64_t bias) {
-    Mp4Spec spec;
-    spec.offsetTable = table;
-    spec.moovFirst = moovFirst;
-    spec.offsetBias = bias;
-    spec.items = {Mp4TextItem("\xA9nam", "Old")};
-    return MakeMp4(spec);
+    Mp4Layout layout;
+    layout.offsetTable = table;
+    layout.moovFirst = moovFirst;
+    layout.offsetBias = bias;
+    layout.items = {Mp4TextItem("\xA9nam", "Old")};
+    return MakeMp4(layout);
 }
 
 using Mp4Test = ModuleTest;
