@@ -2,15 +2,22 @@
 
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "core/ascii.h"
 #include "core/failure_reason.h"
 #include "core/module_state.h"
 #include "core/pending_copy.h"
 #include "core/platform_file.h"
+#include "parsers/ape/ape_format.h"
 #include "parsers/cd/freecddb_module.h"
+#include "parsers/flac/flac_format.h"
+#include "parsers/mp4/mp4_format.h"
 #include "parsers/mpeg/tag_lib_parser.h"
 #include "parsers/ogg/ogg_parser.h"
+#include "parsers/riff/riff_format.h"
+#include "parsers/shared/tag_lib_file_parser.h"
 #include "parsers/unknown/unknown_parser.h"
 #include "parsers/wma/wma_parser.h"
 
@@ -62,6 +69,56 @@ const struct {
     {LYPARSER_KEY_PENDING_COPY, PendingCopyKey},
 };
 
+// Every name the controller recognises: its ending (compared with ASCII
+// letters upper-cased), the file-type code it chooses, and, for the formats
+// the parser over TagLib-backed formats reads, the format that reads it.
+// A format added is a row here.
+struct FormatRow {
+    const wchar_t* ending;
+    int type;
+    TagLibFormatMaker format;
+};
+
+const FormatRow kFormats[] = {
+    {L".MP3", FILE_TYPE_MP3, nullptr},
+    {L".WMA", FILE_TYPE_WMA, nullptr},
+    {L".CDA", FILE_TYPE_CDA, nullptr},
+    {L".ASF", FILE_TYPE_ASF, nullptr},
+    {L".OGG", FILE_TYPE_OGG, nullptr},
+    {L".FLAC", FILE_TYPE_FLAC, &MakeFlacFormat},
+    {L".M4A", FILE_TYPE_MP4, &MakeMp4Format},
+    {L".M4B", FILE_TYPE_MP4, &MakeMp4Format},
+    {L".MP4", FILE_TYPE_MP4, &MakeMp4Format},
+    {L".WAV", FILE_TYPE_WAV, &MakeWavFormat},
+    {L".AIF", FILE_TYPE_AIFF, &MakeAiffFormat},
+    {L".AIFF", FILE_TYPE_AIFF, &MakeAiffFormat},
+    {L".WV", FILE_TYPE_WAVPACK, &MakeWavPackFormat},
+    {L".MPC", FILE_TYPE_MUSEPACK, &MakeMusepackFormat},
+    {L".APE", FILE_TYPE_MUSEPACK, &MakeMonkeysAudioFormat},
+};
+
+bool IsTagLibFormat(int type) {
+    for (const FormatRow& row : kFormats) {
+        if (row.type == type && row.format) return true;
+    }
+    return false;
+}
+
+// The formats to try for `type`: its own first, then every other one, so
+// that a file whose name lies about its content is read for what it is.
+std::vector<TagLibFormatMaker> FormatsFor(int type) {
+    std::vector<TagLibFormatMaker> makers;
+    for (const bool own : {true, false}) {
+        for (const FormatRow& row : kFormats) {
+            if (!row.format || (row.type == type) != own) continue;
+            bool listed = false;
+            for (TagLibFormatMaker maker : makers) listed = listed || maker == row.format;
+            if (!listed) makers.push_back(row.format);
+        }
+    }
+    return makers;
+}
+
 }  // namespace
 
 CTagParserControl::~CTagParserControl() = default;
@@ -71,8 +128,6 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
         case FILE_TYPE_UNKNOWN:
             return new (std::nothrow) CUnknownParser();
         case FILE_TYPE_MP3:
-        case FILE_TYPE_TAGLIB_6:
-        case FILE_TYPE_TAGLIB_7:
             return new (std::nothrow) CTagLibParser(type);
         case FILE_TYPE_OGG:
             return new (std::nothrow) COGGParser();
@@ -82,23 +137,18 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
         case FILE_TYPE_ASF:
             return new (std::nothrow) CWMAParser();
         default:
-            // Codes without a parser class in this build, and codes outside 0..7.
-            return nullptr;
+            if (IsTagLibFormat(type))
+                return new (std::nothrow) CTagLibFileParser(type, FormatsFor(type));
+            return nullptr;  // codes without a parser
     }
 }
 
 int CTagParserControl::GetFileTypeFromName(const std::wstring& name) {
-    std::wstring tail = UpperAsciiText(name.size() > 4 ? name.substr(name.size() - 4) : name);
-    static const struct {
-        const wchar_t* extension;
-        int type;
-    } kTypes[] = {{L".MP3", FILE_TYPE_MP3},
-                  {L".WMA", FILE_TYPE_WMA},
-                  {L".CDA", FILE_TYPE_CDA},
-                  {L".ASF", FILE_TYPE_ASF},
-                  {L".OGG", FILE_TYPE_OGG}};
-    for (const auto& entry : kTypes) {
-        if (tail == entry.extension) return entry.type;
+    for (const FormatRow& row : kFormats) {
+        const size_t length = std::char_traits<wchar_t>::length(row.ending);
+        if (name.size() >= length &&
+            UpperAsciiText(name.substr(name.size() - length)) == row.ending)
+            return row.type;
     }
     return FILE_TYPE_UNKNOWN;
 }
@@ -121,6 +171,12 @@ IBaseTag* CTagParserControl::OpenFile(StringEx path, int type) {
         opened = parser->OpenFile(path);
     } catch (...) {
         opened = 0;
+    }
+    // A file none of the TagLib-backed formats reads is answered as any
+    // other file is.
+    if (!opened && IsTagLibFormat(type)) {
+        Finish(parser, 0);
+        return OpenFile(std::move(path), FILE_TYPE_UNKNOWN);
     }
     return Finish(parser, opened);
 }

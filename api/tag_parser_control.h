@@ -20,9 +20,9 @@ class CTagParserControl {
 public:
     virtual ~CTagParserControl();
 
-    // A new parser for file-type code `type` (0 to 7), or null.
+    // A new parser for file-type code `type` (0 to 11), or null.
     IBaseTag* CreateParser(int type);
-    // File-type code from the name's last four characters.
+    // File-type code from the ending of the name (.mp3, .flac, ...).
     static int GetFileTypeFromName(const std::wstring& name);
 
     // The opening sequences: null when the parser refuses, after the parser

@@ -1,7 +1,9 @@
 // Saving a changed tag into a 100 MB file through the module's exports, which
 // write the whole new file beside the original, sync it and rename it over
 // the original: an MP3 whose ID3v2 tag grows past its padding, an MP3 whose
-// change fits in its padding, and a WMA with an attribute changed. Each is
+// change fits in its padding, a WMA with an attribute changed, a FLAC whose
+// comments grow past its padding, and an M4A whose metadata grows in front of
+// the audio (every chunk offset moves). Each is
 // compared, in the same run and in alternation, with the floor any save that
 // leaves either the old or the new file pays: copying the same file to a new
 // file in the same folder and syncing the copy. TagLib's own in-place MP3
@@ -27,6 +29,8 @@
 
 #include "bench/bench_support.h"
 #include "lyParser.h"
+#include "tools/samples/flac_sample.h"
+#include "tools/samples/mp4_sample.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/wma_sample.h"
 
@@ -35,7 +39,9 @@ namespace {
 const std::string kFolder = (std::filesystem::temp_directory_path() / "ly-save-bench").string();
 const std::string kGrowsMp3 = kFolder + "/grows.mp3", kFitsMp3 = kFolder + "/fits.mp3";
 const std::string kLargeWma = kFolder + "/large.wma";
+const std::string kLargeFlac = kFolder + "/large.flac", kLargeM4a = kFolder + "/large.m4a";
 const std::string kWorkMp3 = kFolder + "/work.mp3", kWorkWma = kFolder + "/work.wma";
+const std::string kWorkFlac = kFolder + "/work.flac", kWorkM4a = kFolder + "/work.m4a";
 const std::string kCopy = kFolder + "/copy.mp3";
 constexpr size_t kLargeBytes = 100u * 1000 * 1000;
 constexpr size_t kCopyBuffer = 1024 * 1024;
@@ -146,6 +152,27 @@ void WriteWma(const std::string& path) {
     WriteBytes(path, asf::MakeFile(layout));
 }
 
+// Ten comments and 8 KiB of padding, then about 100 MB standing for the audio.
+void WriteFlac(const std::string& path) {
+    WriteBytes(path,
+               MakeFlac({{4, FlacComments({"TITLE=Bench Title", "ARTIST=Bench Artist",
+                                           "ALBUM=Bench Album", "DATE=2024", "TRACKNUMBER=1"})},
+                         {1, SampleBytes(8192)}},
+                        kLargeBytes));
+}
+
+// The movie atom, with a chunk offset every 4 KiB of audio, before about
+// 100 MB of audio.
+void WriteM4a(const std::string& path) {
+    Mp4Layout layout;
+    layout.audioBytes = kLargeBytes;
+    layout.chunkBytes = 4096;
+    layout.items = {Mp4TextItem("\xA9nam", "Bench Title"), Mp4TextItem("\xA9"
+                                                                       "ART",
+                                                                       "Bench Artist")};
+    WriteBytes(path, MakeMp4(layout));
+}
+
 void CountBytes(benchmark::State& state, const std::string& path) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(std::filesystem::file_size(path)));
@@ -191,6 +218,14 @@ void Mp3TagFitsPadding(benchmark::State& state) {
 
 void Wma(benchmark::State& state) {
     SaveLoop(state, kLargeWma, kWorkWma, false, FIELD_ALBUM, kWmaValues);
+}
+
+void FlacTagGrows(benchmark::State& state) {
+    SaveLoop(state, kLargeFlac, kWorkFlac, false, FIELD_COMMENT, kMp3Values);
+}
+
+void M4aGrowsBeforeAudio(benchmark::State& state) {
+    SaveLoop(state, kLargeM4a, kWorkM4a, false, FIELD_COMMENT, kMp3Values);
 }
 
 // The floor: a copy of the file in the same folder, synced, then removed
@@ -244,11 +279,15 @@ int main(int argc, char** argv) {
     WriteMp3(kGrowsMp3, 1024);
     WriteMp3(kFitsMp3, 64 * 1024);
     WriteWma(kLargeWma);
+    WriteFlac(kLargeFlac);
+    WriteM4a(kLargeM4a);
     TagParserInitialize(nullptr);
     AlternateRounds(5, {{"save/mp3_tag_grows", Mp3TagGrows},
                         {"save/cp_fsync", CpFsync},
                         {"save/mp3_tag_fits_padding", Mp3TagFitsPadding},
                         {"save/wma", Wma},
+                        {"save/flac_tag_grows", FlacTagGrows},
+                        {"save/m4a_grows_before_audio", M4aGrowsBeforeAudio},
                         {"save/taglib_inplace_mp3", TagLibInPlaceMp3}});
     // A target of 0 marks a figure shown for information only.
     int status = RunWithRatios(
@@ -256,6 +295,8 @@ int main(int argc, char** argv) {
         {{"save/mp3_tag_grows", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
          {"save/mp3_tag_fits_padding", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
          {"save/wma", "save/cp_fsync", "bytes_per_second", 0.40, "MB/s"},
+         {"save/flac_tag_grows", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
+         {"save/m4a_grows_before_audio", "save/cp_fsync", "bytes_per_second", 0.67, "MB/s"},
          {"save/taglib_inplace_mp3", "save/cp_fsync", "bytes_per_second", 0, "MB/s"}});
     TagParserFinalize();
     std::filesystem::remove_all(kFolder);

@@ -82,10 +82,12 @@ enum {
     FILE_TYPE_WMA = 3,
     FILE_TYPE_CDA = 4,
     FILE_TYPE_ASF = 5,
-    // Never chosen from a name: only TagParserOpenBinaryFile can name them, and
-    // the MP3 parser they select does not open memory images.
-    FILE_TYPE_TAGLIB_6 = 6,
-    FILE_TYPE_TAGLIB_7 = 7
+    FILE_TYPE_FLAC = 6,      // .flac
+    FILE_TYPE_MUSEPACK = 7,  // .mpc (Musepack) and .ape (Monkey's Audio)
+    FILE_TYPE_MP4 = 8,       // .m4a, .m4b, .mp4
+    FILE_TYPE_WAV = 9,       // .wav
+    FILE_TYPE_AIFF = 10,     // .aif, .aiff
+    FILE_TYPE_WAVPACK = 11   // .wv
 };
 
 // Description kinds for TagParserGetDescription: the parts each joins with " - ".
@@ -124,7 +126,11 @@ enum {
     INFO_OGG_NOMINAL_BIT_RATE = 3,  // the nominal bit rate in bit/s, divided by 1024
     INFO_OGG_CHANNELS = 7,          // "MONO" or "STEREO"
     INFO_WMA_PROTECTION = 8,        // "Encrypted" or "Not Encrypted"
-    INFO_WMA_LICENSE_URL = 9        // the DRM_LicenseAcqURL attribute
+    INFO_WMA_LICENSE_URL = 9,       // the DRM_LicenseAcqURL attribute
+    // FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files:
+    INFO_AUDIO_SAMPLE_RATE = 2,  // Hz
+    INFO_AUDIO_BIT_RATE = 3,     // kbit/s
+    INFO_AUDIO_CHANNELS = 7      // "MONO" or "STEREO"
 };
 
 extern "C" {
@@ -195,10 +201,12 @@ LYPARSER_API std::string TagParserGetCheckSum(IBaseTag* handle, int* start, int*
 LYPARSER_API void TagParserSetForceFreeCDDB(int value);
 LYPARSER_API int TagParserIsForceFreeCDDB();
 
-// MP3 only: 1 when removed, 2 for files without pictures support.
+// Removes the pictures (written by the next save): 1 for the formats that hold
+// pictures, 2 for the others (Ogg Vorbis, WMA, CD tracks, other files).
 LYPARSER_API int TagParserDeleteAttachedPicture(IBaseTag* handle);
-// Copies the first attached picture's bytes to `destination`, which must have
-// room for the whole picture (its size is field FIELD_PICTURE_INFO).
+// Copies the picture a player shows (the front cover, else the first) to
+// `destination`, which must have room for the whole picture (its size is
+// field FIELD_PICTURE_INFO).
 LYPARSER_API int TagParserGetAttachedPictureData(IBaseTag* handle, void* destination);
 
 }  // extern "C"

@@ -198,6 +198,18 @@ TagLib::FileName SplicedFileStream::name() const { return path_.c_str(); }
 TagLib::ByteVector SplicedFileStream::readBlock(unsigned long length) {
     int64_t wanted = std::min<int64_t>(static_cast<int64_t>(length), length_ - position_);
     if (wanted <= 0) return TagLib::ByteVector();
+    // The usual read of an unchanged file, from a block read ahead: one copy.
+    if (pieces_.size() == 1 && !pieces_[0].bytes && pieces_[0].sourceOffset == 0 &&
+        (hiddenStart_ < 0 || position_ + wanted <= hiddenStart_ || position_ >= hiddenEnd_)) {
+        if (const Block* cached = FindBlock(position_)) {
+            if (position_ + wanted <= cached->offset + cached->size) {
+                TagLib::ByteVector bytes(cached->bytes.get() + (position_ - cached->offset),
+                                         static_cast<unsigned int>(wanted));
+                position_ += wanted;
+                return bytes;
+            }
+        }
+    }
     TagLib::ByteVector block(static_cast<unsigned int>(wanted), '\0');
     int64_t got = 0;
     int64_t pieceStart = 0;

@@ -28,6 +28,7 @@
 
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
+#include "tools/samples/flac_sample.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wma_sample.h"
@@ -47,7 +48,10 @@ Bytes OggSample() {
     return sample;
 }
 
-const Format kFormats[] = {{"mp3", MakeMp3Sample}, {"ogg", OggSample}, {"wma", MakeWmaSample}};
+Bytes FlacSample() { return MakeFlac({{4, FlacComments({"TITLE=Sample"})}, {1, Bytes(512)}}); }
+
+const Format kFormats[] = {
+    {"mp3", MakeMp3Sample}, {"ogg", OggSample}, {"wma", MakeWmaSample}, {"flac", FlacSample}};
 
 // Writes `data` as `path`, owned by `uid`:`gid` with `mode`, last changed an
 // hour ago, so that a later write shows in the time stamp even within one

@@ -47,7 +47,8 @@ struct Format {
 const Format kFormats[] = {
     {"large.mp3", MakeLargeMp3, Growing(FIELD_TITLE2, std::to_string(FIELD_LYRICS))},
     {"large.ogg", MakeLargeOgg, Growing(FIELD_TITLE, "NOTES")},
-    {"large.wma", MakeLargeWma, Growing(FIELD_TITLE, "WM/Lyrics")}};
+    {"large.wma", MakeLargeWma, Growing(FIELD_TITLE, "WM/Lyrics")},
+    {"large.m4a", MakeLargeM4a, Growing(FIELD_TITLE, std::to_string(FIELD_LYRICS))}};
 
 // The whole content of `path` (empty when it cannot be read) in one read:
 // the tests read tens of megabytes after every save.

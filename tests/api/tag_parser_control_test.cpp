@@ -5,7 +5,7 @@
 
 namespace {
 
-TEST(TagParserControlTest, FileTypeComesFromTheLastFourCharacters) {
+TEST(TagParserControlTest, FileTypeComesFromTheEndingOfTheName) {
     struct Case {
         std::wstring name;
         int type;
@@ -21,8 +21,20 @@ TEST(TagParserControlTest, FileTypeComesFromTheLastFourCharacters) {
         {L"mp3", 0},
         {L".mp3", 1},
         {L"", 0},
-        {L"a.flac", 0},
-        {L"a.mpc", 0},
+        {L"a.flac", 6},
+        {L"a.FLAC ", 0},
+        {L"a.mpc", 7},
+        {L"a.Ape", 7},
+        {L"a.m4a", 8},
+        {L"a.M4B", 8},
+        {L"clip.mp4", 8},
+        {L"a.aac", 0},  // raw AAC has no tags
+        {L"a.wav", 9},
+        {L"a.aif", 10},
+        {L"a.aiff", 10},
+        {L"a.aifc", 0},
+        {L"a.wv", 11},
+        {L"wv", 0},
         {L"x\u00E9.mp3", 1},
         {L"a.mp\u0433", 0},
         {L"a.mp\u24F7", 0},  // only ASCII letters are upper-cased

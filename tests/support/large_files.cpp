@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "tools/samples/mp4_sample.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wma_sample.h"
@@ -42,4 +43,14 @@ Bytes MakeLargeWma(size_t bytes) {
     layout.packetSize = 4096;
     layout.packets = static_cast<uint32_t>((bytes + layout.packetSize - 1) / layout.packetSize);
     return asf::MakeFile(layout);
+}
+
+Bytes MakeLargeM4a(size_t bytes) {
+    Mp4Layout layout;
+    layout.audioBytes = bytes;
+    layout.chunkBytes = 4096;
+    layout.items = {Mp4TextItem("\xA9nam", "Large"), Mp4TextItem("\xA9"
+                                                                 "ART",
+                                                                 "lyParser")};
+    return MakeMp4(layout);
 }

@@ -14,5 +14,7 @@ Bytes MakeLargeMp3(size_t bytes);
 Bytes MakeLargeOgg(size_t bytes);
 // A header with content description and one attribute, then 4 KiB packets.
 Bytes MakeLargeWma(size_t bytes);
+// The movie atom, titled, before the audio, with a chunk offset every 4 KiB.
+Bytes MakeLargeM4a(size_t bytes);
 
 #endif  // LYPARSER_TESTS_SUPPORT_LARGE_FILES_H

@@ -56,8 +56,8 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     EXPECT_EQ(SortedLines(Scan({music, "--jobs", "8", "--md5"}).out), SortedLines(one.out));
     EXPECT_EQ(SortedLines(Scan({dir.File("album"), music, "--md5"}).out), SortedLines(one.out));
     for (const std::string& part :
-         {"\n" + dir.File("tone3.wav") + "\tunknown\ttone3\t4\t",
-          "\n" + dir.File("album/tab\\tand\\nline.wav") + "\tunknown\ttab\\tand\\nline\t",
+         {"\n" + dir.File("tone3.wav") + "\tWAV\ttone3\t4\t",
+          "\n" + dir.File("album/tab\\tand\\nline.wav") + "\tWAV\ttab\\tand\\nline\t",
           std::string("refused, not an audio file lyParser reads: 1"),
           "lytag: " + dir.File("README") + ": not an audio file lyParser reads\n",
           "lytag: " + dir.File("pipe.mp3") + ": not a regular file\n",

@@ -105,7 +105,7 @@ TEST(LytagTest, ShowAsJsonAndText) {
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) all.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(all.size(), 4u);
-    // Of the WAV the engine's length, from TagLib, under its number and its name; of
+    // Of the WAV the length, under its number and its name; of
     // an MP3 the shown field is ID3v2's and each tag's own value is there too (only
     // ID3v1 holds the comment).
     std::istringstream wanted(

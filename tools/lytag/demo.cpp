@@ -35,7 +35,7 @@ const std::vector<DemoSample>& Samples() {
          [] { return MakeMp3Sample(); }},
         {"evening.ogg", "an Ogg Vorbis file: Vorbis comments, stream properties and audio range",
          [] { return MakeOggSample(); }},
-        {"tone.wav", "a WAVE file: no tag parser, so the fallback answers",
+        {"tone.wav", "a WAVE file: its ID3v2 chunk (none yet), PCM properties and audio range",
          [] { return MakeWavTone(2.5); }},
         {"night.wma", "a Windows Media file: string attributes, audio range and protection",
          [] { return MakeWmaSample(); }},

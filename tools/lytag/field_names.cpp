@@ -81,9 +81,12 @@ std::wstring ReadField(IBaseTag* handle, int type, const FieldName& field) {
     if (field.tag != TagChoice::kShown) return std::wstring();
     if (type == FILE_TYPE_OGG) return read(info.ogg);
     if (type == FILE_TYPE_WMA) return read(info.wma);
+    if (HoldsOneTag(type)) return read(Id(info.id3v2));
     // A CD track's disc names answer the basic ids.
     return type == FILE_TYPE_CDA ? read(Id(info.id3v1)) : std::wstring();
 }
+
+bool HoldsOneTag(int type) { return type >= FILE_TYPE_FLAC && type <= FILE_TYPE_WAVPACK; }
 
 std::string FieldNameList() {
     constexpr size_t kWidth = 78;

@@ -48,6 +48,10 @@ bool ParseFieldName(const std::string& text, FieldName* field, std::string* erro
 // ID3v1 one when that is empty; "" where the format has no such field.
 std::wstring ReadField(IBaseTag* handle, int type, const FieldName& field);
 
+// True for the file types whose one tag answers every field by its ID3v2 id
+// (FLAC, MP4, WAV, AIFF, WavPack, Musepack, Monkey's Audio).
+bool HoldsOneTag(int type);
+
 // The names that can be set, comma-separated and indented in lines, for help texts.
 std::string FieldNameList();
 

@@ -92,6 +92,11 @@ const char* InfoKey(int type, int kind) {
     };
     if (kind == INFO_REPORT) return "report";
     if (kind == INFO_LENGTH_SECONDS) return "length_seconds";
+    if (HoldsOneTag(type)) {
+        if (kind == INFO_AUDIO_SAMPLE_RATE) return "sample_rate_hz";
+        if (kind == INFO_AUDIO_BIT_RATE) return "bitrate_kbps";
+        if (kind == INFO_AUDIO_CHANNELS) return "channel_mode";
+    }
     for (const auto& key : kKeys) {
         if (key.type == type && key.kind == kind) return key.name;
     }

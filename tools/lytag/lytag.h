@@ -37,7 +37,6 @@ LytagEngine& Engine();
 void StartModule();
 
 const char* FileTypeName(int type);
-
 // UTF-8 for JSON and files, whatever the locale.
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);

@@ -34,8 +34,9 @@ CommandInfo SetCommandInfo() {
             "\n"
             "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
             "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
-            "one tag. An empty VALUE removes the field; lyParser cannot remove a comment from\n"
-            "an Ogg Vorbis file, and says so.",
+            "one tag. FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files have one\n"
+            "tag for every field. An empty VALUE removes the field; lyParser cannot remove a\n"
+            "comment from an Ogg Vorbis file, and says so.",
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
             {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
@@ -47,8 +48,8 @@ CommandInfo SetCommandInfo() {
             {"id3v2", 0, "Y|N", "add (Y) or remove (N) the ID3v2 tag (MP3), the same way"},
             {"picture", 0, "IMAGE",
              "attach IMAGE, a JPEG, PNG or GIF file, as the front\n"
-             "cover (MP3); every other picture stays"},
-            {"remove-picture", 0, nullptr, "remove the attached pictures (MP3)"},
+             "cover; every other picture stays"},
+            {"remove-picture", 0, nullptr, "remove the attached pictures"},
             {"lyrics", 0, "TEXTFILE", "set the lyrics from a UTF-8 text file"},
             {"dry-run", 'n', nullptr, "print what would change; write nothing"},
             {"preserve-mtime", 0, nullptr, "give each saved file back its modification time"},

@@ -5,6 +5,7 @@
 
 #include "core/code_page.h"
 #include "lyParser.h"
+#include "tools/lytag/lytag.h"
 
 namespace {
 
@@ -299,6 +300,43 @@ void PlanWma(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
     plan->save = !plan->calls.empty();
 }
 
+// The formats whose one tag answers every field: fields by their ID3v2 ids,
+// the picture as it is for an MP3.
+void PlanOneTag(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
+    for (const auto& request : requests) {
+        if (request.kind == SetRequest::kPicture) {
+            plan->calls.push_back(
+                {ModuleCall::kSetNarrow, FIELD_PICTURE, "", L"", request.path, "picture", false});
+            plan->lines.push_back(Line("picture", TagParserGetDataW(handle, FIELD_PICTURE),
+                                       CodePageToWide(request.path),
+                                       std::to_string(request.bytes) + " bytes, the front cover"));
+            plan->pictureBytes = request.bytes;
+        } else if (request.kind == SetRequest::kRemovePicture) {
+            const std::wstring picture = TagParserGetDataW(handle, FIELD_PICTURE);
+            if (picture.empty()) continue;
+            plan->calls.push_back({ModuleCall::kDeletePicture, -1, "", L"", "", "picture", false});
+            plan->lines.push_back(Line("picture", picture, L""));
+            plan->pictureBytes = 0;
+        } else if (request.kind != SetRequest::kField) {
+            plan->refusals.push_back(request.kind == SetRequest::kTag
+                                         ? "--id3v1 and --id3v2 name the tags of an MP3"
+                                         : "this file takes --field, not --comment or --attribute");
+        } else if (request.field.tag != TagChoice::kShown) {
+            plan->refusals.push_back(std::string(request.field.info->name) +
+                                     ": v1 and v2 name the tags of an MP3");
+        } else if (request.field.info->readOnly || request.field.info->id3v2 < 0) {
+            plan->refusals.push_back(std::string("this file has no ") + request.field.info->name +
+                                     " field that can be set");
+        } else {
+            const int id = request.field.info->id3v2;
+            const std::string label = request.field.info->name;
+            plan->lines.push_back(Line(label, TagParserGetDataW(handle, id), request.text));
+            plan->calls.push_back({ModuleCall::kSetWide, id, "", request.text, "", label});
+        }
+    }
+    plan->save = !plan->calls.empty();
+}
+
 }  // namespace
 
 std::string RecordPlan(IBaseTag* handle, const SetPlan& plan) {
@@ -351,6 +389,8 @@ SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& reque
         PlanOgg(handle, requests, &plan);
     } else if (type == FILE_TYPE_WMA) {
         PlanWma(handle, requests, &plan);
+    } else if (HoldsOneTag(type)) {
+        PlanOneTag(handle, requests, &plan);
     } else {
         plan.refusals.push_back(type == FILE_TYPE_CDA ? "audio-CD tracks cannot be written"
                                                       : "not an audio file lyParser reads");

@@ -1,5 +1,4 @@
-// A RIFF/WAVE file of 16-bit PCM made from code: a sample of a format the
-// module has no parser for, whose length the host's engine can still tell.
+// A RIFF/WAVE file of 16-bit PCM made from code, without tags.
 #ifndef LYPARSER_TOOLS_SAMPLES_WAV_SAMPLE_H
 #define LYPARSER_TOOLS_SAMPLES_WAV_SAMPLE_H
 

@@ -1,0 +1,297 @@
+#include "parsers/mp4/mp4_items.h"
+
+#include <taglib/id3v1genres.h>
+
+#include "parsers/shared/picture_content.h"
+#include "parsers/shared/property_fields.h"
+
+namespace {
+
+// MP4 data-atom types.
+enum : int {
+    kImplicit = 0,
+    kUtf8 = 1,
+    kUtf16 = 2,
+    kGif = 12,
+    kJpeg = 13,
+    kPng = 14,
+    kInteger = 21,
+    kBmp = 27
+};
+
+const char kFreeFormMean[] = "com.apple.iTunes";
+
+const struct {
+    const char* property;
+    const char* key;
+} kKeys[] = {
+    {"TITLE", "\251nam"},
+    {"ARTIST", "\251ART"},
+    {"ALBUM", "\251alb"},
+    {"DATE", "\251day"},
+    {"GENRE", "\251gen"},
+    {"COMMENT", "\251cmt"},
+    {"TRACKNUMBER", "trkn"},
+    {"DISCNUMBER", "disk"},
+    {"COMPOSER", "\251wrt"},
+    {"COPYRIGHT", "cprt"},
+    {"ENCODEDBY", "\251too"},
+    {"LYRICS", "\251lyr"},
+    {"BPM", "tmpo"},
+    {"ORIGINALARTIST", "----:com.apple.iTunes:ORIGINALARTIST"},
+    {"URL", "----:com.apple.iTunes:URL"},
+};
+
+std::string KeyForProperty(const std::string& property) {
+    for (const auto& entry : kKeys) {
+        if (property == entry.property) return entry.key;
+    }
+    return std::string();
+}
+
+TagLib::ByteVector Atom(const TagLib::ByteVector& name, const TagLib::ByteVector& content) {
+    TagLib::ByteVector atom = TagLib::ByteVector::fromUInt(8 + content.size());
+    atom.append(name);
+    atom.append(content);
+    return atom;
+}
+
+TagLib::ByteVector DataAtom(int type, const TagLib::ByteVector& payload) {
+    TagLib::ByteVector content = TagLib::ByteVector::fromUInt(static_cast<unsigned int>(type));
+    content.append(TagLib::ByteVector(4, '\0'));
+    content.append(payload);
+    return Atom("data", content);
+}
+
+// A free-form item's "mean" or "name" atom.
+TagLib::ByteVector LabelAtom(const char* name, const std::string& text) {
+    TagLib::ByteVector content(4, '\0');
+    content.append(TagLib::ByteVector(text.data(), static_cast<unsigned int>(text.size())));
+    return Atom(name, content);
+}
+
+TagLib::ByteVector Short(int value) {
+    return TagLib::ByteVector::fromShort(static_cast<short>(value));
+}
+
+const char* MimeTypeOf(int type) {
+    switch (type) {
+        case kJpeg:
+            return "image/jpeg";
+        case kPng:
+            return "image/png";
+        case kGif:
+            return "image/gif";
+        case kBmp:
+            return "image/bmp";
+        default:
+            return nullptr;
+    }
+}
+
+int ImageType(const std::string& mimeType) {
+    if (mimeType == "image/jpeg") return kJpeg;
+    if (mimeType == "image/png") return kPng;
+    if (mimeType == "image/gif") return kGif;
+    if (mimeType == "image/bmp") return kBmp;
+    return kImplicit;
+}
+
+bool IsImage(int type) { return type == kImplicit || MimeTypeOf(type); }
+
+const char kCoverKey[] = "covr";
+
+}  // namespace
+
+void Mp4Items::Parse(const TagLib::ByteVector& ilstData) {
+    items_.clear();
+    changed_ = false;
+    unsigned int at = 0;
+    while (at < ilstData.size()) {
+        const unsigned int rest = ilstData.size() - at;
+        unsigned int length = rest >= 8 ? ilstData.toUInt(at) : 0;
+        // What cannot be walked stays as it is, one opaque piece no key matches.
+        const bool walkable = length >= 8 && length <= rest;
+        Item item;
+        item.atom = ilstData.mid(at, walkable ? length : rest);
+        if (walkable) item.key = KeyOf(item.atom);
+        items_.push_back(item);
+        at += item.atom.size();
+    }
+}
+
+TagLib::ByteVector Mp4Items::Render() const {
+    TagLib::ByteVector data;
+    for (const Item& item : items_) {
+        if (!item.removed) data.append(item.atom);
+    }
+    return data;
+}
+
+std::vector<Mp4Items::Data> Mp4Items::DataAtoms(const TagLib::ByteVector& atom) {
+    std::vector<Data> found;
+    for (unsigned int at = 8; atom.size() - at >= 8;) {
+        const unsigned int length = atom.toUInt(at);
+        if (length < 8 || length > atom.size() - at) break;
+        if (length >= 16 && atom.containsAt("data", at + 4)) {
+            found.push_back({static_cast<int>(atom.toUInt(at + 8) & 0xFFFFFF),
+                             atom.mid(at + 16, length - 16), at, length});
+        }
+        at += length;
+    }
+    return found;
+}
+
+std::string Mp4Items::KeyOf(const TagLib::ByteVector& atom) {
+    const std::string name(atom.data() + 4, 4);
+    if (name != "----") return name;
+    std::string mean, label;
+    for (unsigned int at = 8; atom.size() - at >= 12;) {
+        const unsigned int length = atom.toUInt(at);
+        if (length < 12 || length > atom.size() - at) break;
+        const std::string text(atom.data() + at + 12, length - 12);
+        if (atom.containsAt("mean", at + 4)) mean = text;
+        if (atom.containsAt("name", at + 4)) label = text;
+        at += length;
+    }
+    return "----:" + mean + ":" + label;
+}
+
+TagLib::StringList Mp4Items::Decode(const std::string& key, const Data& data) {
+    const TagLib::ByteVector& payload = data.payload;
+    TagLib::String text;
+    if (key == "trkn" || key == "disk") {
+        if (payload.size() < 6) return TagLib::StringList();
+        const int number = static_cast<unsigned short>(payload.toShort(2U));
+        const int total = static_cast<unsigned short>(payload.toShort(4U));
+        if (number || total) text = TagLib::String::number(number);
+        if (total) text += "/" + TagLib::String::number(total);
+    } else if (key == "gnre") {
+        const int index = payload.size() >= 2 ? static_cast<unsigned short>(payload.toShort()) : 0;
+        if (index > 0) text = TagLib::ID3v1::genre(index - 1);
+    } else if (key == "tmpo") {
+        const unsigned int size = payload.size();
+        long long number = 0;
+        for (unsigned int i = 0; i < size && size <= 8; ++i)
+            number = (number << 8) | static_cast<unsigned char>(payload[i]);
+        if (size == 1 || size == 2 || size == 4 || size == 8)
+            text = TagLib::String::number(static_cast<int>(number));
+    } else if (data.type == kUtf8 || data.type == kImplicit) {
+        text = TagLib::String(payload, TagLib::String::UTF8);
+    } else if (data.type == kUtf16) {
+        text = TagLib::String(payload, TagLib::String::UTF16BE);
+    }
+    return text.isEmpty() ? TagLib::StringList() : TagLib::StringList(text);
+}
+
+TagLib::StringList Mp4Items::Values(const std::string& property) const {
+    const std::string key = KeyForProperty(property);
+    TagLib::StringList values;
+    if (key.empty()) return values;
+    for (const std::string& wanted : {key, std::string(property == "GENRE" ? "gnre" : "")}) {
+        for (const Item& item : items_) {
+            if (item.removed || item.key != wanted || wanted.empty()) continue;
+            for (const Data& data : DataAtoms(item.atom)) values.append(Decode(wanted, data));
+        }
+        if (!values.isEmpty()) break;
+    }
+    return values;
+}
+
+bool Mp4Items::SetValue(const std::string& property, const TagLib::String& value) {
+    const std::string key = KeyForProperty(property);
+    if (key.empty()) return false;
+    const std::string alsoRemove = property == "GENRE" ? "gnre" : "";
+    TagLib::ByteVector atom;
+    int total = 0;
+    const int number = LeadingNumber(value, &total);
+    if (value.isEmpty()) {
+        // Nothing to render: Replace removes every item of the key.
+    } else if (key == "trkn" || key == "disk") {
+        if ((number == 0 && total == 0) || number > 0xFFFF || total > 0xFFFF) return false;
+        TagLib::ByteVector payload = Short(0) + Short(number) + Short(total);
+        if (key == "trkn") payload.append(Short(0));
+        atom = Atom(TagLib::ByteVector(key.data(), 4), DataAtom(kImplicit, payload));
+    } else if (key == "tmpo") {
+        if (TagLib::String::number(number) != value || number > 0x7FFF) return false;
+        atom = Atom("tmpo", DataAtom(kInteger, Short(number)));
+    } else if (key.compare(0, 5, "----:") == 0) {
+        atom = Atom("----", LabelAtom("mean", kFreeFormMean) +
+                                LabelAtom("name", key.substr(key.rfind(':') + 1)) +
+                                DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
+    } else {
+        atom = Atom(TagLib::ByteVector(key.data(), 4),
+                    DataAtom(kUtf8, value.data(TagLib::String::UTF8)));
+    }
+    Replace(key, atom, alsoRemove);
+    return true;
+}
+
+// Puts `atom` (of `key`; none when empty) in the place of the first item of
+// `key` or `alsoRemove`, else last; every other item of either goes.
+void Mp4Items::Replace(const std::string& key, const TagLib::ByteVector& atom,
+                       const std::string& alsoRemove) {
+    bool placed = atom.isEmpty();
+    for (Item& item : items_) {
+        if (item.removed || item.key.empty() || (item.key != key && item.key != alsoRemove))
+            continue;
+        changed_ = true;
+        if (placed) {
+            item.removed = true;
+            continue;
+        }
+        item.key = key;
+        item.atom = atom;
+        placed = true;
+    }
+    if (!placed) {
+        items_.push_back({key, atom, false});
+        changed_ = true;
+    }
+}
+
+bool Mp4Items::Picture(StoredPicture* picture) const {
+    for (const Item& item : items_) {
+        if (item.removed || item.key != kCoverKey) continue;
+        for (const Data& data : DataAtoms(item.atom)) {
+            if (!IsImage(data.type)) continue;
+            picture->data = data.payload;
+            const char* mimeType = MimeTypeOf(data.type);
+            const std::string sniffed = mimeType ? "" : PictureMimeType(data.payload);
+            picture->mimeType = mimeType          ? mimeType
+                                : sniffed.empty() ? "image/unknown"
+                                                  : sniffed.c_str();
+            picture->description = TagLib::String();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Mp4Items::SetPicture(const TagLib::ByteVector& image, const std::string& mimeType) {
+    const TagLib::ByteVector data = DataAtom(ImageType(mimeType), image);
+    for (Item& item : items_) {
+        if (item.removed || item.key != kCoverKey) continue;
+        for (const Data& old : DataAtoms(item.atom)) {
+            if (!IsImage(old.type)) continue;
+            // The first image is replaced; the other images and atoms stay.
+            TagLib::ByteVector content = item.atom.mid(8, old.offset - 8);
+            content.append(data);
+            content.append(item.atom.mid(old.offset + old.length));
+            item.atom = Atom("covr", content);
+            return changed_ = true;
+        }
+    }
+    items_.push_back({kCoverKey, Atom("covr", data), false});
+    return changed_ = true;
+}
+
+bool Mp4Items::RemovePictures() {
+    bool removed = false;
+    for (Item& item : items_) {
+        if (item.removed || item.key != kCoverKey) continue;
+        item.removed = removed = true;
+    }
+    changed_ = changed_ || removed;
+    return removed;
+}

@@ -1,0 +1,205 @@
+// CTagLibFileParser: opening, fields, pictures, saving, the audio range and
+// digest. Texts are in tag_lib_file_parser_texts.cpp.
+#include "parsers/shared/tag_lib_file_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/md5.h"
+#include "core/platform_file.h"
+#include "parsers/shared/picture_content.h"
+#include "parsers/shared/property_fields.h"
+#include "parsers/shared/spliced_file_stream.h"
+#include "parsers/shared/tag_lib_text.h"
+#include "parsers/shared/tag_store.h"
+
+namespace {
+
+// The largest picture taken from a file: what every one of these formats can
+// hold (a FLAC metadata block counts its length in 24 bits).
+constexpr int64_t kMaxPictureBytes = (16 << 20) - 64;
+
+int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
+TagLib::String PictureLabel(const StoredPicture& picture) {
+    TagLib::String label = "[" + picture.mimeType + "]";
+    return picture.description.isEmpty() ? label : picture.description + " " + label;
+}
+
+}  // namespace
+
+CTagLibFileParser::CTagLibFileParser(int fileType, std::vector<TagLibFormatMaker> makers)
+    : fileType_(fileType), makers_(std::move(makers)) {}
+
+CTagLibFileParser::~CTagLibFileParser() { CloseFile(); }
+
+int CTagLibFileParser::Initialize() { return 1; }
+
+void CTagLibFileParser::Finalize() {}
+
+CTagLibFileParser::FileUse::~FileUse() {
+    if (parser_->stream_) parser_->stream_->Release();
+}
+
+int CTagLibFileParser::OpenFile(StringEx path) {
+    CloseFile();
+    path_ = path;
+    const std::string nativePath = NativePath(path);
+    if (nativePath.empty()) return 0;
+    stream_ = std::make_unique<SplicedFileStream>(nativePath);
+    FileUse use(this);
+    if (!stream_->isOpen()) {
+        CloseFile();
+        return 0;
+    }
+    for (TagLibFormatMaker maker : makers_) {
+        served_ = maker;
+        if (ReadFormat()) return 1;
+    }
+    CloseFile();
+    return 0;
+}
+
+bool CTagLibFileParser::ReadFormat() {
+    changed_ = pictureChanged_ = false;
+    properties_.clear();
+    format_ = served_();
+    stream_->seek(0);
+    if (format_ && format_->Read(stream_.get()) && format_->Store()) return true;
+    format_.reset();
+    return false;
+}
+
+void CTagLibFileParser::CloseFile() {
+    format_.reset();
+    stream_.reset();
+    changed_ = false;
+}
+
+// A picture as ReadsBack compares it: its type, then its bytes.
+std::string PictureText(TagStore* store) {
+    StoredPicture picture;
+    if (!store->Picture(&picture)) return std::string();
+    return picture.mimeType.to8Bit(true) + '\n' +
+           std::string(picture.data.data(), picture.data.size());
+}
+
+bool CTagLibFileParser::ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
+                                  const std::string& picture) {
+    std::unique_ptr<TagLibFormat> fresh = served_();
+    stream_->seek(0);
+    if (!fresh->Read(stream_.get()) || !fresh->Store()) return false;
+    for (const auto& [property, value] : values) {
+        if (FromTagText(JoinValues(fresh->Store()->Values(property))) != value) return false;
+    }
+    return !pictureChanged_ || PictureText(fresh->Store()) == picture;
+}
+
+int CTagLibFileParser::ApplyFile() {
+    if (!format_) return 0;
+    if (!changed_ && !stream_->Modified()) return 1;  // a save that changes nothing writes nothing
+    FileUse use(this);
+    if (stream_->readOnly()) return 0;
+    if (changed_) {
+        std::vector<std::pair<std::string, std::wstring>> values;
+        for (const std::string& property : properties_)
+            values.emplace_back(property,
+                                FromTagText(JoinValues(format_->Store()->Values(property))));
+        const std::string picture = pictureChanged_ ? PictureText(format_->Store()) : "";
+        if (!format_->Write(stream_.get())) return 0;
+        if (!ReadsBack(values, picture)) {
+            // What the format would write is not what the changes say: the
+            // file cannot hold them. They go, and the file stays as it was.
+            format_.reset();
+            stream_ = std::make_unique<SplicedFileStream>(NativePath(path_));
+            if (!stream_->isOpen() || !ReadFormat()) CloseFile();
+            return 0;
+        }
+    }
+    const SplicedFileStream::SaveResult result = stream_->Save();
+    // From now on the answers come from what the stream holds: the file just
+    // written, or, when the save failed, the changes still pending in it.
+    if (!ReadFormat()) CloseFile();
+    return result == SplicedFileStream::SaveResult::kSaved ? 1 : 0;
+}
+
+int CTagLibFileParser::SetData(int fieldId, StringEx value) {
+    if (!format_) return 0;
+    if (fieldId == FIELD_PICTURE) return SetPictureFile(value);
+    const char* property = PropertyOfField(fieldId);
+    if (!property) return 0;
+    TagStore* store = format_->Store();
+    const TagLib::String text = ToTagText(value.GetWide());
+    if (JoinValues(store->Values(property)) == text) return 1;  // nothing changes
+    if (!store->SetValue(property, text)) return 0;
+    changed_ = true;
+    if (std::find(properties_.begin(), properties_.end(), property) == properties_.end())
+        properties_.push_back(property);
+    return 1;
+}
+
+StringEx CTagLibFileParser::GetData(int fieldId) {
+    if (!format_) return StringEx();
+    if (fieldId == FIELD_PICTURE || fieldId == FIELD_PICTURE_INFO) {
+        StoredPicture picture;
+        if (!format_->Store()->Picture(&picture)) return StringEx();
+        if (fieldId == FIELD_PICTURE_INFO)
+            return StringEx(std::to_wstring(static_cast<long>(picture.data.size())));
+        return StringEx(FromTagText(PictureLabel(picture)));
+    }
+    const char* property = PropertyOfField(fieldId);
+    if (!property) return StringEx();
+    return StringEx(FromTagText(JoinValues(format_->Store()->Values(property))));
+}
+
+int CTagLibFileParser::SetPictureFile(StringEx path) {
+    FilePtr file = OpenReadFile(NativePath(path));
+    const int64_t size = file ? FileLength(file.get()) : -1;
+    if (size <= 0 || size > kMaxPictureBytes) return 0;
+    TagLib::ByteVector data(static_cast<unsigned int>(size), '\0');
+    if (ReadAt(file.get(), 0, data.data(), size) != size) return 0;
+    const std::string mimeType = PictureMimeType(data);
+    if (mimeType.empty()) return 0;  // not an image a player shows
+    StoredPicture current;
+    if (format_->Store()->Picture(&current) && current.data == data &&
+        current.mimeType == mimeType.c_str()) {
+        return 1;
+    }
+    if (!format_->Store()->SetPicture(data, mimeType)) return 0;
+    changed_ = pictureChanged_ = true;
+    return 1;
+}
+
+int CTagLibFileParser::DeleteAttachedPicture() {
+    if (format_ && format_->Store()->RemovePictures()) changed_ = pictureChanged_ = true;
+    return 1;
+}
+
+int CTagLibFileParser::GetAttachedPictureData(void* destination) {
+    StoredPicture picture;
+    if (!format_ || !destination || !format_->Store()->Picture(&picture)) return 0;
+    std::memcpy(destination, picture.data.data(), picture.data.size());
+    return static_cast<int>(picture.data.size());
+}
+
+int CTagLibFileParser::GetFileType() { return format_ ? format_->FileType() : fileType_; }
+
+int CTagLibFileParser::GetSourceLength(int* start, int* end) {
+    if (!format_ || !start || !end) return 0;
+    const AudioRange audio = format_->Audio();
+    *start = Low32(audio.start);
+    *end = Low32(audio.end - audio.start);
+    return Low32(stream_->length());
+}
+
+StringEx CTagLibFileParser::GetMD5(int* start, int* end) {
+    if (!start || !end) return StringEx();
+    int count = *end;
+    if (format_) {
+        // Up to the end of the audio, never into the tags behind it.
+        const int64_t audioEnd = format_->Audio().end;
+        const int64_t from = std::max(*start, 0);
+        if (from <= audioEnd) count = static_cast<int>(std::min<int64_t>(count, audioEnd - from));
+    }
+    return StringEx(MD5FileOfPath(path_, *start, count));
+}
