@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <tuple>
 
 #include "tests/support/module_test.h"
@@ -155,7 +157,7 @@ TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
                  TagParserOpenBinaryFile(1, full.data(), 60));
 }
 
-TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
+TEST_F(OggParserTest, FieldsReadEveryCommentOfTheirNameAndDescriptionsUseThem) {
     OggFixture fixture;
     fixture.comments = {"Title=Song",     "TITLE=Other",
                         "artist=Art",     u8"ALBUM=Grüße 🎵",
@@ -165,42 +167,170 @@ TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
                         u8"ENCODER=日本", "bare text",
                         "=empty name"};
     IBaseTag* h = Open("song.name.ogg", MakeOgg(fixture));
-    // Identifiers 0..4 and 6 are read by the template below; COMMENT has none.
-    const std::pair<int, const char*> gets[] = {{5, ""}, {26, "la la"}, {7, ""}};
+    const std::pair<int, const char*> gets[] = {
+        {0, "Song; Other"}, {5, "just a comment"}, {26, "la la"}, {7, ""}};
     for (const auto& get : gets) EXPECT_EQ(TagParserGetData(h, get.first), get.second) << get.first;
     EXPECT_EQ(TagParserGetDataW(h, 2), L"Grüße 🎵");
+    // Names list only the comments that are not fields; a field's name reads the field.
     EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
-    EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "COMMENT"), u8"日本|");
-    EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song - Grüße 🎵 - Art");
+    EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "description") + "|" +
+                  TagParserGetExData(h, "title"),
+              u8"日本|just a comment|Song; Other");
+    EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song; Other - Grüße 🎵 - Art");
     EXPECT_EQ(
         TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
-        u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
-
-    const std::tuple<int, const wchar_t*, int, const char*> sets[] = {
-        {0, L"New", 1, "New"}, {5, L"y", 1, "y"}, {0, L"", 0, "New"}};
-    for (const auto& [id, value, result, after] : sets) {
-        EXPECT_EQ(TagParserSetDataW(h, id, value), result) << id;
-        EXPECT_EQ(TagParserGetData(h, id), after) << id;
-    }
-    EXPECT_EQ(TagParserSetExData(h, "encoder", "mine") + TagParserSetExData(h, "MOOD", "") +
-                  TagParserSetExData(h, "TITLE", "as other"),
-              3);
-    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,MOOD,TITLE,");
-    EXPECT_EQ(TagParserGetExData(h, "ENCODER") + "|" + TagParserGetExData(h, "title") + "|" +
-                  TagParserGetData(h, 0),
-              "mine|as other|New");
+        u8"Art - Song; Other (Grüße 🎵, 1999) [Jazz] #7");
     for (int id = -1; id <= 40; ++id)  // only identifiers with a comment name are written
         EXPECT_EQ(TagParserSetDataW(h, id, L"x"), (id >= 0 && id <= 6) || id == 26) << id;
 }
 
-// Known fields first, then the others; the vendor, duplicates, entries
-// without "=", the audio, a following stream and the file's mode are kept.
+// Prints each file's comments as mutagen reads them: one JSON list of
+// "name=value" per file.
+constexpr char kMutagenComments[] = R"(import sys, json, mutagen
+for path in sys.argv[1:]:
+    print(json.dumps([k + '=' + v for k, v in mutagen.File(path).tags], ensure_ascii=False))
+)";
+
+// The comments of files in the shapes common taggers write (kid3, ffmpeg,
+// vorbiscomment) and of real files; each row's calls, then a save. Comments no
+// call changed keep their bytes and places, changed ones stay where they
+// were, new ones come last; libvorbisfile reads the result byte for byte and
+// mutagen as the same comments. A save that changes nothing leaves the file
+// alone: same bytes, inode and modification time.
+TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest) {
+    // key "#N" is field N (GetData/SetData), anything else a comment name
+    // (GetExData/SetExData); a read expects `result` as the text, a set as
+    // its return value.
+    struct Call {
+        bool set;
+        std::string key, value, result;
+    };
+    auto read = [](std::string key, std::string text) { return Call{false, key, "", text}; };
+    auto set = [](std::string key, std::string value, std::string result = "1") {
+        return Call{true, key, value, result};
+    };
+    const std::vector<std::string> kid3 = {"TITLE=Kt", "COMMENT=Kc", "TRACKNUMBER=3", "ENCODER=x"},
+                                   ffmpeg = {"title=Ft", "DESCRIPTION=Fc", "artist=Fa",
+                                             "TRACKNUMBER=4", "encoder=Lavf59.27.100"},
+                                   duplicates = {"TITLE=T", "ARTIST=A", "JustTextNoEquals",
+                                                 "ARTIST=B", "COMMENT=hello"};
+    const std::string data = LY_TEST_DATA "/";
+    const struct {
+        std::string file;  // a file of tests/data, or "" for one made with `comments`
+        std::vector<std::string> comments;
+        std::vector<Call> calls;
+        std::vector<std::string> after;  // the comments after the save
+    } rows[] = {
+        {"",
+         kid3,
+         {read("#5", "Kc"), set("#5", "new")},
+         {"TITLE=Kt", "COMMENT=new", "TRACKNUMBER=3", "ENCODER=x"}},
+        {"",
+         ffmpeg,
+         {read("#5", "Fc"), set("#0", "T2"), set("#5", "")},
+         {"title=T2", "artist=Fa", "TRACKNUMBER=4", "encoder=Lavf59.27.100"}},
+        // Setting what a field reads changes nothing; a no-"=" text stays put.
+        {"",
+         duplicates,
+         {read("#1", "A; B"), set("#1", "A; B"), set("#0", "T"), set("#26", "")},
+         duplicates},
+        {"",
+         duplicates,
+         {set("#1", "C"), read("ARTIST", "C")},
+         {"TITLE=T", "ARTIST=C", "JustTextNoEquals", "COMMENT=hello"}},
+        {"",
+         {"TITLE=x"},
+         {read("#5", ""), set("#5", "c"), read("#5", "c")},
+         {"TITLE=x", "COMMENT=c"}},
+        // DESCRIPTION is read and written first; emptied, the comment goes whole.
+        {"",
+         {"COMMENT=old", "DESCRIPTION=d"},
+         {read("#5", "d"), set("#5", "n")},
+         {"COMMENT=old", "DESCRIPTION=n"}},
+        {"",
+         {"COMMENT=old", "TITLE=t", "DESCRIPTION=d"},
+         {set("comment", ""), read("#5", "")},
+         {"TITLE=t"}},
+        {"",
+         {"Title=Song", "TITLE=Other", "ENCODER=e"},
+         {set("#0", "New")},
+         {"Title=New", "ENCODER=e"}},
+        // By name: a field's name sets the field; names must be 0x20-0x7D, no "=".
+        {"",
+         {"ARTIST=a", "MOOD=calm", "mood=sad", "X=1"},
+         {set("artist", "b"), read("#1", "b"), set("MOOD", ""), set("NEW", "v"),
+          set("K=V", "x", "0"), set("", "x", "0"), set("n\xff", "x", "0"), set("a~", "x", "0"),
+          set(" }", "ok"), set("x", "1")},
+         {"ARTIST=b", "X=1", "NEW=v", " }=ok"}},
+        {"taglib-test.ogg",
+         {},
+         {read("UNUSUALTAG", "usual value; another value"),
+          read("", "unicodetag,unusualtag,unusualtag,"), set("unusualtag", "one")},
+         {u8"unicodetag=öäüoΣø", "unusualtag=one"}},
+    };
+    std::vector<std::string> saved;
+    nlohmann::json expected = nlohmann::json::array();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file + testing::PrintToString(row.comments));
+        OggFixture fixture;
+        fixture.comments = row.comments;
+        const Bytes original = row.file.empty() ? MakeOgg(fixture) : ReadBytes(data + row.file);
+        const std::string path =
+            dir_.Write("case" + std::to_string(saved.size()) + ".ogg", original);
+        struct stat before = {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        {
+            OpenedFile file(path);
+            for (const Call& call : row.calls) {
+                const bool field = !call.key.empty() && call.key[0] == '#';
+                const int id = field ? std::stoi(call.key.substr(1)) : -1;
+                const std::string answer =
+                    !call.set ? (field ? TagParserGetData(file.get(), id)
+                                       : TagParserGetExData(file.get(), call.key.c_str()))
+                    : field   ? std::to_string(TagParserSetDataW(
+                                    file.get(), id,
+                                    std::wstring(call.value.begin(), call.value.end()).c_str()))
+                              : std::to_string(TagParserSetExData(file.get(), call.key.c_str(),
+                                                                  call.value.c_str()));
+                EXPECT_EQ(answer, call.result) << call.key << " " << call.value;
+            }
+            ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+        }
+        const OggReadBack back = ReadBack(path);
+        EXPECT_EQ(std::vector<std::string>(back.texts.begin() + 1, back.texts.end()), row.after);
+        struct stat after = {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        if (row.after == row.comments) {  // nothing changed, nothing written
+            EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
+                      std::tie(before.st_ino, before.st_mtim.tv_sec, before.st_mtim.tv_nsec));
+            EXPECT_TRUE(ReadBytes(path) == original);
+        }
+        saved.push_back(path);
+        nlohmann::json comments = nlohmann::json::array();
+        for (size_t i = 0; i < row.after.size(); ++i) {
+            const std::string& text = row.after[i];
+            comments.push_back(text.find('=') == std::string::npos
+                                   ? "unknown" + std::to_string(i) + "=" + text
+                                   : text);
+        }
+        expected.push_back(comments);
+    }
+    if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
+    const CommandResult dump = RunPython(kMutagenComments, saved);
+    nlohmann::json found = nlohmann::json::array();
+    std::istringstream lines(dump.out);
+    for (std::string line; std::getline(lines, line);) found.push_back(nlohmann::json::parse(line));
+    EXPECT_EQ(found, expected) << dump.err;
+}
+
+// The vendor, the bytes of comments no call changed (UTF-8 or not, NUL
+// included, with or without "="), the audio, a following stream and the
+// file's mode are kept; values set wide or narrow are written as UTF-8.
 TEST_F(OggParserTest, SaveLosesNothing) {
     OggFixture fixture, second;
-    // Untouched comments keep their bytes, UTF-8 or not, NUL included.
-    const std::string dup = "TITLE=dup Caf\xe9", bare = "bare \xff\xfe",
+    const std::string latin1 = "GENRE=dup Caf\xe9", bare = "bare \xff\xfe",
                       comment("COMMENT=c\0d", 11);
-    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", dup, bare, comment};
+    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", latin1, bare, comment};
     second.serial = 99;
     Bytes tail = MakeOgg(second);
     std::string path = dir_.Write("keep.ogg", Concat(MakeOgg(fixture), tail));
@@ -214,12 +344,17 @@ TEST_F(OggParserTest, SaveLosesNothing) {
         TagParserSetDataW(file.get(), 26, L"la\nla");
         TagParserSetExData(file.get(), "COVERART", cover.c_str());  // header pages grow
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+        struct stat saved = {}, again = {};
+        stat(path.c_str(), &saved);
+        EXPECT_EQ(TagParserApplyFile(file.get()), 1);  // nothing new: not written again
+        stat(path.c_str(), &again);
+        EXPECT_EQ(again.st_ino, saved.st_ino);
     }
     OggReadBack after = ReadBack(path);
     EXPECT_EQ(after.texts,
-              (std::vector<std::string>{fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", dup,
-                                        comment, u8"ALBUM=Narrow Ä", "LYRICS=la\nla", "ENCODER=enc",
-                                        "=" + bare, "COVERART=" + cover}));
+              (std::vector<std::string>{fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ENCODER=enc",
+                                        "ARTIST=Art", latin1, bare, comment, u8"ALBUM=Narrow Ä",
+                                        "LYRICS=la\nla", "COVERART=" + cover}));
     EXPECT_TRUE(after.complete && after.pcm == before.pcm);
     Bytes saved = ReadBytes(path);
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - static_cast<long>(tail.size())));
