@@ -34,8 +34,8 @@ CommandInfo SetCommandInfo() {
             "\n"
             "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
             "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
-            "one tag. An empty VALUE removes the field; lyParser cannot remove a comment from\n"
-            "an Ogg Vorbis file, nor an MP3's comment or lyrics alone, and says so.",
+            "one tag. An empty VALUE removes the field; lyParser cannot remove an MP3's\n"
+            "comment or lyrics alone, and says so.",
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
             {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
