@@ -157,26 +157,18 @@ TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
                  TagParserOpenBinaryFile(1, full.data(), 60));
 }
 
+// Descriptions show every value of a field; names list only the comments
+// that are not fields, those without a name too.
 TEST_F(OggParserTest, FieldsReadEveryCommentOfTheirNameAndDescriptionsUseThem) {
     OggFixture fixture;
-    fixture.comments = {"Title=Song",     "TITLE=Other",
-                        "artist=Art",     u8"ALBUM=Grüße 🎵",
-                        "Date=1999",      "GENRE=Jazz",
-                        "TRACKNUMBER=7",  "COMMENT=just a comment",
-                        "lyrics=la la",   "REPLAYGAIN_TRACK_GAIN=-3 dB",
-                        u8"ENCODER=日本", "bare text",
-                        "=empty name"};
+    fixture.comments = {
+        "Title=Song",     "TITLE=Other", "artist=Art",    u8"ALBUM=Grüße 🎵",
+        "Date=1999",      "GENRE=Jazz",  "TRACKNUMBER=7", "REPLAYGAIN_TRACK_GAIN=-3 dB",
+        u8"ENCODER=日本", "bare text",   "=empty name"};
     IBaseTag* h = Open("song.name.ogg", MakeOgg(fixture));
-    const std::pair<int, const char*> gets[] = {
-        {0, "Song; Other"}, {5, "just a comment"}, {26, "la la"}, {7, ""}};
-    for (const auto& get : gets) EXPECT_EQ(TagParserGetData(h, get.first), get.second) << get.first;
     EXPECT_EQ(TagParserGetDataW(h, 2), L"Grüße 🎵");
-    // Names list only the comments that are not fields; a field's name reads the field.
-    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
-    EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "description") + "|" +
-                  TagParserGetExData(h, "title"),
-              u8"日本|just a comment|Song; Other");
-    EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song; Other - Grüße 🎵 - Art");
+    EXPECT_EQ(TagParserGetExData(h, "") + TagParserGetExData(h, "encoder"),
+              u8"REPLAYGAIN_TRACK_GAIN,ENCODER,,,日本");
     EXPECT_EQ(
         TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
         u8"Art - Song; Other (Grüße 🎵, 1999) [Jazz] #7");
@@ -192,81 +184,43 @@ for path in sys.argv[1:]:
 )";
 
 // The comments of files in the shapes common taggers write (kid3, ffmpeg,
-// vorbiscomment) and of real files; each row's calls, then a save. Comments no
-// call changed keep their bytes and places, changed ones stay where they
+// vorbiscomment) and of a real file; each row's calls, then a save. Comments
+// no call changed keep their bytes and places, changed ones stay where they
 // were, new ones come last; libvorbisfile reads the result byte for byte and
 // mutagen as the same comments. A save that changes nothing leaves the file
 // alone: same bytes, inode and modification time.
 TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest) {
-    // key "#N" is field N (GetData/SetData), anything else a comment name
-    // (GetExData/SetExData); a read expects `result` as the text, a set as
-    // its return value.
-    struct Call {
-        bool set;
-        std::string key, value, result;
-    };
-    auto read = [](std::string key, std::string text) { return Call{false, key, "", text}; };
-    auto set = [](std::string key, std::string value, std::string result = "1") {
-        return Call{true, key, value, result};
-    };
-    const std::vector<std::string> kid3 = {"TITLE=Kt", "COMMENT=Kc", "TRACKNUMBER=3", "ENCODER=x"},
-                                   ffmpeg = {"title=Ft", "DESCRIPTION=Fc", "artist=Fa",
-                                             "TRACKNUMBER=4", "encoder=Lavf59.27.100"},
-                                   duplicates = {"TITLE=T", "ARTIST=A", "JustTextNoEquals",
-                                                 "ARTIST=B", "COMMENT=hello"};
-    const std::string data = LY_TEST_DATA "/";
+    // "?KEY=TEXT" reads, "KEY=VALUE" sets (expecting 1), "!KEY=VALUE" sets
+    // expecting 0; KEY is what comes before the last "=". KEY "#N" is field
+    // N, any other a comment name (ExData).
+    using Texts = std::vector<std::string>;
+    const Texts kid3 = {"TITLE=Kt", "COMMENT=Kc", "TRACKNUMBER=3", "ENCODER=x"},
+                ffmpeg = {"title=Ft", "DESCRIPTION=Fc", "artist=Fa", "TRACKNUMBER=4",
+                          "encoder=Lavf"},
+                doubled = {"TITLE=T", "ARTIST=A", "JustTextNoEquals", "ARTIST=B", "COMMENT=hello"};
     const struct {
-        std::string file;  // a file of tests/data, or "" for one made with `comments`
-        std::vector<std::string> comments;
-        std::vector<Call> calls;
-        std::vector<std::string> after;  // the comments after the save
+        std::string file;  // in tests/data, or "" for one made with `comments`
+        Texts comments, calls, after;
     } rows[] = {
-        {"",
-         kid3,
-         {read("#5", "Kc"), set("#5", "new")},
-         {"TITLE=Kt", "COMMENT=new", "TRACKNUMBER=3", "ENCODER=x"}},
-        {"",
-         ffmpeg,
-         {read("#5", "Fc"), set("#0", "T2"), set("#5", "")},
-         {"title=T2", "artist=Fa", "TRACKNUMBER=4", "encoder=Lavf59.27.100"}},
-        // Setting what a field reads changes nothing; a no-"=" text stays put.
-        {"",
-         duplicates,
-         {read("#1", "A; B"), set("#1", "A; B"), set("#0", "T"), set("#26", "")},
-         duplicates},
-        {"",
-         duplicates,
-         {set("#1", "C"), read("ARTIST", "C")},
-         {"TITLE=T", "ARTIST=C", "JustTextNoEquals", "COMMENT=hello"}},
-        {"",
-         {"TITLE=x"},
-         {read("#5", ""), set("#5", "c"), read("#5", "c")},
-         {"TITLE=x", "COMMENT=c"}},
+        // clang-format off
+        {"", kid3, {"?#5=Kc", "#5=new"}, {"TITLE=Kt", "COMMENT=new", "TRACKNUMBER=3", "ENCODER=x"}},
+        {"", ffmpeg, {"?#5=Fc", "#0=T2", "#5="}, {"title=T2", "artist=Fa", "TRACKNUMBER=4", "encoder=Lavf"}},
+        // What a field reads, set again, changes nothing.
+        {"", doubled, {"?#1=A; B", "#1=A; B", "#0=T", "#26="}, doubled},
+        {"", doubled, {"#1=C", "?ARTIST=C"}, {"TITLE=T", "ARTIST=C", "JustTextNoEquals", "COMMENT=hello"}},
+        {"", {"TITLE=x"}, {"?#5=", "#5=c", "?#5=c"}, {"TITLE=x", "COMMENT=c"}},
         // DESCRIPTION is read and written first; emptied, the comment goes whole.
-        {"",
-         {"COMMENT=old", "DESCRIPTION=d"},
-         {read("#5", "d"), set("#5", "n")},
-         {"COMMENT=old", "DESCRIPTION=n"}},
-        {"",
-         {"COMMENT=old", "TITLE=t", "DESCRIPTION=d"},
-         {set("comment", ""), read("#5", "")},
-         {"TITLE=t"}},
-        {"",
-         {"Title=Song", "TITLE=Other", "ENCODER=e"},
-         {set("#0", "New")},
-         {"Title=New", "ENCODER=e"}},
-        // By name: a field's name sets the field; names must be 0x20-0x7D, no "=".
-        {"",
-         {"ARTIST=a", "MOOD=calm", "mood=sad", "X=1"},
-         {set("artist", "b"), read("#1", "b"), set("MOOD", ""), set("NEW", "v"),
-          set("K=V", "x", "0"), set("", "x", "0"), set("n\xff", "x", "0"), set("a~", "x", "0"),
-          set(" }", "ok"), set("x", "1")},
+        {"", {"COMMENT=old", "DESCRIPTION=d"}, {"?#5=d", "#5=n"}, {"COMMENT=old", "DESCRIPTION=n"}},
+        {"", {"COMMENT=o", "TITLE=t", "DESCRIPTION=d"}, {"comment=", "?description="}, {"TITLE=t"}},
+        {"", {"Title=Song", "TITLE=Other", "ENCODER=e"}, {"?title=Song; Other", "#0=New"}, {"Title=New", "ENCODER=e"}},
+        // A field's name sets the field; names must be 0x20-0x7D, no "=".
+        {"", {"ARTIST=a", "MOOD=calm", "mood=sad", "X=1"},
+         {"artist=b", "?#1=b", "MOOD=", "NEW=v", "!K=V=x", "!=x", "!n\xff=x", "!a~=x", " }=ok", "x=1"},
          {"ARTIST=b", "X=1", "NEW=v", " }=ok"}},
-        {"taglib-test.ogg",
-         {},
-         {read("UNUSUALTAG", "usual value; another value"),
-          read("", "unicodetag,unusualtag,unusualtag,"), set("unusualtag", "one")},
+        {"taglib-test.ogg", {},
+         {"?UNUSUALTAG=usual value; another value", "?=unicodetag,unusualtag,unusualtag,", "unusualtag=one"},
          {u8"unicodetag=öäüoΣø", "unusualtag=one"}},
+        // clang-format on
     };
     std::vector<std::string> saved;
     nlohmann::json expected = nlohmann::json::array();
@@ -274,31 +228,37 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
         SCOPED_TRACE(row.file + testing::PrintToString(row.comments));
         OggFixture fixture;
         fixture.comments = row.comments;
-        const Bytes original = row.file.empty() ? MakeOgg(fixture) : ReadBytes(data + row.file);
+        const Bytes original =
+            row.file.empty() ? MakeOgg(fixture) : ReadBytes(LY_TEST_DATA "/" + row.file);
         const std::string path =
             dir_.Write("case" + std::to_string(saved.size()) + ".ogg", original);
-        struct stat before = {};
+        struct stat before = {}, after = {};
         ASSERT_EQ(stat(path.c_str(), &before), 0);
         {
             OpenedFile file(path);
-            for (const Call& call : row.calls) {
-                const bool field = !call.key.empty() && call.key[0] == '#';
-                const int id = field ? std::stoi(call.key.substr(1)) : -1;
-                const std::string answer =
-                    !call.set ? (field ? TagParserGetData(file.get(), id)
-                                       : TagParserGetExData(file.get(), call.key.c_str()))
-                    : field   ? std::to_string(TagParserSetDataW(
-                                    file.get(), id,
-                                    std::wstring(call.value.begin(), call.value.end()).c_str()))
-                              : std::to_string(TagParserSetExData(file.get(), call.key.c_str(),
-                                                                  call.value.c_str()));
-                EXPECT_EQ(answer, call.result) << call.key << " " << call.value;
+            for (std::string call : row.calls) {
+                const char kind = call[0] == '?' || call[0] == '!' ? call[0] : '=';
+                if (kind != '=') call.erase(0, 1);
+                const size_t equals = call.rfind('=');  // no value here holds one
+                const std::string key = call.substr(0, equals), value = call.substr(equals + 1);
+                const int id = key[0] == '#' ? std::stoi(key.substr(1)) : -1;
+                if (kind == '?') {
+                    EXPECT_EQ(id >= 0 ? TagParserGetData(file.get(), id)
+                                      : TagParserGetExData(file.get(), key.c_str()),
+                              value);
+                } else {
+                    EXPECT_EQ(id >= 0 ? TagParserSetDataW(
+                                            file.get(), id,
+                                            std::wstring(value.begin(), value.end()).c_str())
+                                      : TagParserSetExData(file.get(), key.c_str(), value.c_str()),
+                              kind == '=')
+                        << call;
+                }
             }
             ASSERT_EQ(TagParserApplyFile(file.get()), 1);
         }
         const OggReadBack back = ReadBack(path);
-        EXPECT_EQ(std::vector<std::string>(back.texts.begin() + 1, back.texts.end()), row.after);
-        struct stat after = {};
+        EXPECT_EQ(Texts(back.texts.begin() + 1, back.texts.end()), row.after);
         ASSERT_EQ(stat(path.c_str(), &after), 0);
         if (row.after == row.comments) {  // nothing changed, nothing written
             EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
@@ -306,14 +266,13 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
             EXPECT_TRUE(ReadBytes(path) == original);
         }
         saved.push_back(path);
-        nlohmann::json comments = nlohmann::json::array();
-        for (size_t i = 0; i < row.after.size(); ++i) {
-            const std::string& text = row.after[i];
-            comments.push_back(text.find('=') == std::string::npos
-                                   ? "unknown" + std::to_string(i) + "=" + text
-                                   : text);
+        expected.push_back(nlohmann::json::array());
+        for (const std::string& text : row.after) {  // mutagen names a text without "=" itself
+            expected.back().push_back(text.find('=') != std::string::npos
+                                          ? text
+                                          : "unknown" + std::to_string(expected.back().size()) +
+                                                "=" + text);
         }
-        expected.push_back(comments);
     }
     if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
     const CommandResult dump = RunPython(kMutagenComments, saved);
