@@ -102,6 +102,7 @@ protected:
         engine_.ready = false;  // lookups still queued end at once
     }
     void SetUp() override {
+        engine_.ready = true;
         engine_.SetDisc(0, "7a0b2c09 5 150 1000 2000 3000 4000 200");
         engine_.SetDisc(1, "0d000903 3 150 300 525 11");
         engine_.SetDisc(2, "1e000000 1 150 60");
