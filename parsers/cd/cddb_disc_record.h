@@ -8,8 +8,8 @@
 // All text in UTF-8, whatever encoding the server answered in.
 struct CddbDiscRecord {
     std::string discId;  // the disc's CDDB identity; the cache key
-    std::string artist;
-    std::string album;
+    std::string artist;  // the disc title line "Artist / Album" before its first " / "
+    std::string album;   // and after it; a line without " / " is both
     std::string year;
     std::string genre;                     // the freedb category
     std::vector<std::string> trackTitles;  // one per track, in disc order

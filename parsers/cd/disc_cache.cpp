@@ -120,6 +120,16 @@ bool DiscCache::FinishLookup(const std::string& discId, const CddbDiscRecord& re
     return outcome == LookupOutcome::kNamed || first;
 }
 
+bool DiscCache::Forget() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (const auto& disc : discs_) {
+        if (disc.running) return false;
+    }
+    discs_.clear();
+    lastDiscId_.clear();
+    return true;
+}
+
 DiscCache::Clock::duration RetryInterval() {
     long ms = kDefaultRetryMs;
     if (const char* text = std::getenv("LYPARSER_CDDB_RETRY_MS")) {

@@ -51,6 +51,10 @@ public:
     // the player is to be told: names arrived, or the disc's first lookup ran.
     bool FinishLookup(const std::string& discId, const CddbDiscRecord& record,
                       LookupOutcome outcome, Clock::time_point now);
+    // Forgets every disc and the last disc identity, as at the start of the
+    // process; false, forgetting nothing, while a lookup is claimed. For
+    // tests that each start from an empty cache.
+    bool Forget();
 
 private:
     struct Disc {

@@ -1,7 +1,9 @@
 #include "parsers/cd/freedb_client.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/ascii.h"
 #include "core/code_page.h"
@@ -46,6 +48,36 @@ std::string TextOfBody(const std::string& body) {
         text.append(body, at, zero < at + block ? zero - at : block);
     }
     return WideToUtf8(Utf8OrLatin1ToWide(text));
+}
+
+// The lines of `text`: each ends with a line feed, with a carriage return
+// before it or not; carriage returns are dropped.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        RemoveAll(&lines.back(), "\r");
+    }
+    return lines;
+}
+
+bool StartsWith(const std::string& text, const char* start) {
+    return text.compare(0, std::strlen(start), start) == 0;
+}
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A disc title "Artist / Title": the artist before the first " / ", the
+// album after it, both trimmed; without " / " the whole text is both.
+void SplitDiscTitle(const std::string& title, std::string* artist, std::string* album) {
+    const size_t slash = title.find(" / ");
+    *artist = Trimmed(title.substr(0, slash));
+    *album = Trimmed(slash == std::string::npos ? title : title.substr(slash + 3));
 }
 
 // The status code an answer begins with, as "202 No match for disc ID ...".
@@ -169,7 +201,7 @@ int CFreeDBClient::ParseQuery() {
             parts[2].erase(0, parts[2].find_first_not_of(' '));
             record_.genre = parts[0];
             record_.discId = parts[1];
-            record_.album = parts[2];
+            SplitDiscTitle(parts[2], &record_.artist, &record_.album);
             return 1;
         }
         parts[part].push_back(c);
@@ -178,31 +210,24 @@ int CFreeDBClient::ParseQuery() {
 }
 
 int CFreeDBClient::ParseRead() {
-    size_t at = response_.find("TTITLE");
-    if (at == std::string::npos) return 0;
-    while (at < response_.size()) {
-        size_t end = response_.find('\n', at);
-        if (end == std::string::npos) end = response_.size();
-        std::string line = response_.substr(at, end - at);
-        if (line.find("EXT") != std::string::npos) break;
-        RemoveAll(&line, "\r");
+    const size_t first = response_.find("TTITLE");
+    if (first == std::string::npos) return 0;
+    for (const auto& line : Lines(response_.substr(first))) {
+        // The extended data that follows the titles ends them, whatever a
+        // title holds ("NEXT TIME").
+        if (StartsWith(line, "EXTD=") || StartsWith(line, "EXTT")) break;
         size_t equals = line.find('=');
         record_.trackTitles.push_back(equals == std::string::npos ? line : line.substr(equals + 1));
-        at = end + 1;
     }
-    size_t year = response_.find("DYEAR=");
-    if (year != std::string::npos) {
-        year += 6;
-        size_t end = response_.find('\r', year);
-        record_.year +=
-            response_.substr(year, end == std::string::npos ? std::string::npos : end - year);
+    bool yearSeen = false;
+    std::string title;  // a long one goes on over several DTITLE lines
+    for (const auto& line : Lines(response_)) {
+        if (!yearSeen && StartsWith(line, "DYEAR=")) {
+            record_.year += line.substr(6);
+            yearSeen = true;
+        }
+        if (StartsWith(line, "DTITLE=")) title += line.substr(7);
     }
-    size_t title = response_.find("DTITLE=");
-    if (title != std::string::npos && title + 7 < response_.size()) {
-        title += 7;
-        size_t slash = response_.find('/', title);
-        record_.artist +=
-            response_.substr(title, slash == std::string::npos ? std::string::npos : slash - title);
-    }
+    if (!title.empty()) SplitDiscTitle(title, &record_.artist, &record_.album);
     return 1;
 }

@@ -55,8 +55,8 @@ size_t VendorEnd(const unsigned char* data, size_t size, size_t at) {
 COGGParser::~COGGParser() = default;
 
 void COGGParser::ClearLists() {
-    knownFields_.clear();
-    otherComments_.clear();
+    comments_.clear();
+    changed_ = false;
 }
 
 int COGGParser::Initialize() {
@@ -98,15 +98,11 @@ void COGGParser::TakeHeaders(VorbisEditState* state) {
     const vorbis_comment* comments = state->comments;
     for (int i = 0; i < comments->comments; ++i) {
         const char* text = comments->user_comments[i];
-        AddReadComment(text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i]))
-                            : "");
+        bool hasEquals = false;
+        comments_.push_back(SplitOggComment(
+            text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "",
+            &hasEquals));
     }
-}
-
-void COGGParser::AddReadComment(const std::string& text) {
-    bool hasEquals = false;
-    OggComment entry = SplitOggComment(text, &hasEquals);
-    (IsKnownOggField(entry.name) ? knownFields_ : otherComments_).push_back(std::move(entry));
 }
 
 int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
@@ -127,7 +123,7 @@ int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
         position += entryLength;
         bool hasEquals = false;
         OggComment entry = SplitOggComment(text, &hasEquals);
-        if (hasEquals) knownFields_.push_back(std::move(entry));
+        if (hasEquals) comments_.push_back(std::move(entry));
     }
     openedFromMemory_ = 1;
     return 1;

@@ -38,12 +38,23 @@ public:
     int OpenBinaryFile(const unsigned char* data, int size) override;
     void CloseFile() override;
     // Rewrites the file with the recorded comments (those not changed keep
-    // their bytes); 1 when it was replaced, 0 with the file untouched
-    // otherwise, as for a stream multiplexed with another.
+    // their bytes and places); 1 when it was replaced, and when no call
+    // changed a value since the open or the last save (the file is then not
+    // touched); 0 with the file untouched otherwise, as for a stream
+    // multiplexed with another.
     int ApplyFile() override;
+    // A value equal to what the field reads changes nothing; an empty one
+    // removes every comment of the field; any other replaces them all with
+    // one, at the place of the first. 0 for an identifier without a comment
+    // name and for a memory image.
     int SetData(int fieldId, StringEx value) override;
+    // As SetData for the comment `key` (a field's name sets that field); 0
+    // for a name a comment cannot have (see IsValidOggName).
     int SetExData(StringEx key, StringEx value) override;
+    // Every value of the field's name, joined with "; ".
     StringEx GetData(int fieldId) override;
+    // "" lists the names of the comments that are not fields, each followed by
+    // ","; a field's name reads that field; any other name reads as GetData.
     StringEx GetExData(StringEx key) override;
     StringEx GetMD5(int* start, int* end) override;
     StringEx GetDescription(int kind, StringEx text, int flag) override;
@@ -55,8 +66,9 @@ private:
     void ClearLists();
     // Takes properties and comments from a header reader that has opened.
     void TakeHeaders(VorbisEditState* state);
-    void AddReadComment(const std::string& text);
-    // Puts every recorded comment into the editor's list, known fields first.
+    // Records `value` for every comment named `name` (see SetData).
+    int SetNamed(const std::string& name, StringEx value);
+    // Puts every recorded comment into the editor's list, in order.
     void FillEditorComments(VorbisEditState* state);
 
     std::string vendor_;
@@ -67,8 +79,8 @@ private:
     int32_t version_ = 0;
     int32_t setupOffset_ = 0;
     int32_t fileLength_ = 0;
-    OggCommentList knownFields_;
-    OggCommentList otherComments_;
+    OggCommentList comments_;  // in file order, then those added
+    bool changed_ = false;     // a call changed a value since the open or the last save
     StringEx path_;
     FileIdentity identity_;  // the file as opened or last saved
     int32_t openedFromMemory_ = 0;

@@ -1,52 +1,60 @@
 // COGGParser: comment fields by identifier and by name, and the descriptions.
-// Known fields answer by identifier, every other comment by its name; names
-// compare without regard to case and the first entry of a name wins.
+// A field is every comment of its name (without regard to case): it reads
+// all their values and a change replaces them all. The comment field is
+// DESCRIPTION, else COMMENT, so that files of every tagger show their comment.
 #include "core/description_text.h"
 #include "core/path_text.h"
+#include "lyParser.h"
 #include "parsers/ogg/ogg_parser.h"
 
 StringEx COGGParser::GetData(int fieldId) {
-    const char* name = OggFieldName(fieldId);
-    OggComment* entry = name ? FindOggComment(knownFields_, name) : nullptr;
-    return entry ? entry->value : StringEx(std::string());
+    if (!OggFieldName(fieldId)) return StringEx(std::string());
+    return JoinedOggValues(comments_, OggReadName(comments_, fieldId));
 }
 
 int COGGParser::SetData(int fieldId, StringEx value) {
-    const char* name = OggFieldName(fieldId);
     // Identifiers without a comment name are refused rather than written as
     // comments with an empty name.
-    if (!name || value.IsEmpty() || openedFromMemory_) return 0;
-    // Pin the code-page reading of narrow text now, in the caller's locale.
-    value.GetWide();
-    if (OggComment* entry = FindOggComment(knownFields_, name)) {
-        entry->Replace(value);
-    } else {
-        knownFields_.push_back(OggComment{name, value});
+    if (!OggFieldName(fieldId) || openedFromMemory_) return 0;
+    // DESCRIPTION and COMMENT are the one comment field: emptied, both go.
+    if (fieldId == FIELD_COMMENT && value.IsEmpty() && RemoveOggValues(comments_, "DESCRIPTION")) {
+        changed_ = true;
     }
+    return SetNamed(OggReadName(comments_, fieldId), std::move(value));
+}
+
+int COGGParser::SetNamed(const std::string& name, StringEx value) {
+    // Pin the code-page reading of narrow text now, in the caller's locale.
+    if (value.GetWide() == JoinedOggValues(comments_, name).GetWide()) return 1;
+    if (value.IsEmpty()) {
+        RemoveOggValues(comments_, name);
+    } else {
+        ReplaceOggValues(comments_, name, value);
+    }
+    changed_ = true;
     return 1;
 }
 
 StringEx COGGParser::GetExData(StringEx key) {
+    // A memory image answers by identifier only.
+    if (openedFromMemory_) return StringEx(std::string());
     std::string name = key.GetNarrow();
     if (name.empty()) {
         std::string names;
-        for (const auto& entry : otherComments_) names += entry.name + ",";
+        for (const auto& entry : comments_) {
+            if (OggFieldOfName(entry.name) < 0) names += entry.name + ",";
+        }
         return StringEx(names);
     }
-    OggComment* entry = FindOggComment(otherComments_, name);
-    return entry ? entry->value : StringEx(std::string());
+    const int fieldId = OggFieldOfName(name);
+    return fieldId >= 0 ? GetData(fieldId) : JoinedOggValues(comments_, name);
 }
 
 int COGGParser::SetExData(StringEx key, StringEx value) {
-    if (openedFromMemory_) return 0;
     std::string name = key.GetNarrow();
-    value.GetWide();
-    if (OggComment* entry = FindOggComment(otherComments_, name)) {
-        entry->Replace(value);
-    } else {
-        otherComments_.push_back(OggComment{name, value});
-    }
-    return 1;
+    if (openedFromMemory_ || !IsValidOggName(name)) return 0;
+    const int fieldId = OggFieldOfName(name);
+    return fieldId >= 0 ? SetData(fieldId, std::move(value)) : SetNamed(name, std::move(value));
 }
 
 StringEx COGGParser::GetDescription(int kind, StringEx text, int) {

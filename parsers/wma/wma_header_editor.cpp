@@ -4,7 +4,6 @@
 #include <taglib/asftag.h>
 #include <taglib/tbytevectorstream.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "parsers/shared/spliced_file_stream.h"
 #include "parsers/shared/tag_lib_text.h"
 #include "parsers/wma/asf_header_scan.h"
+#include "parsers/wma/asf_tag_edits.h"
 
 namespace {
 
@@ -39,20 +39,7 @@ const ContentField* FindContentField(const std::wstring& name) {
     return nullptr;
 }
 
-// Removes every stream-0 attribute of `name`, of any type.
-void RemoveStreamZero(TagLib::ASF::Tag* tag, const TagLib::String& name) {
-    TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
-    if (!map.contains(name)) return;
-    TagLib::ASF::AttributeList kept;
-    for (const TagLib::ASF::Attribute& attribute : map[name]) {
-        if (attribute.stream() != 0) kept.append(attribute);
-    }
-    if (kept.isEmpty()) {
-        map.erase(name);
-    } else {
-        map[name] = kept;
-    }
-}
+constexpr unsigned kAsfHeaderStart = 24;  // the Header Object's GUID and size
 
 bool FitsAsfText(const std::wstring& text) { return WideToUtf16(text).size() <= kMaxAsfTextUnits; }
 
@@ -94,7 +81,7 @@ int CWMAHeaderEditor::Open(const std::string& nativePath) {
         file_ = std::make_unique<SplicedFileStream>(nativePath);
         if (!file_->isOpen()) return 0;
         identity_ = file_->Identity();
-        return Adopt(std::make_unique<TagLib::ASF::File>(file_.get(), false), scan);
+        return Adopt(std::make_unique<TagLib::ASF::File>(file_.get(), false), scan, header);
     } catch (...) {
         editor_.reset();
         file_.reset();
@@ -114,7 +101,7 @@ int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
         TagLib::ByteVector bytes(reinterpret_cast<const char*>(header.data()),
                                  static_cast<unsigned>(header.size()));
         header_ = std::make_unique<TagLib::ByteVectorStream>(bytes);
-        return Adopt(std::make_unique<TagLib::ASF::File>(header_.get(), false), scan);
+        return Adopt(std::make_unique<TagLib::ASF::File>(header_.get(), false), scan, header);
     } catch (...) {
         editor_.reset();
         header_.reset();
@@ -122,11 +109,16 @@ int CWMAHeaderEditor::OpenEditorOnFile(std::FILE* file, int64_t length) {
     }
 }
 
-int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHeaderScan& scan) {
+int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHeaderScan& scan,
+                            const std::vector<unsigned char>& header) {
     if (!file->isOpen() || !file->isValid()) return 0;
     editor_ = std::move(file);
     isProtected_ = scan.encrypted ? 1 : 0;
     wellFormed_ = scan.wellFormed;
+    const AsfAttributeLayout layout = ReadAsfAttributeLayout(header);
+    PutInReaderOrder(editor_->tag(), layout);
+    storedEmpty_ = layout.storedEmpty;
+    contentWritten_ = AsfContentFlags();
     ReadAttributesEx();
     return 1;
 }
@@ -134,19 +126,27 @@ int CWMAHeaderEditor::Adopt(std::unique_ptr<TagLib::ASF::File> file, const AsfHe
 void CWMAHeaderEditor::ReadAttributesEx() {
     TagLib::ASF::Tag* tag = editor_->tag();
     std::map<std::wstring, std::vector<std::wstring>> values;
-    for (const ContentField& field : kContentFields) {
+    present_.clear();
+    trackNumber_.reset();
+    for (size_t i = 0; i < kAsfContentTexts; ++i) {
+        const ContentField& field = kContentFields[i];
         TagLib::String value = (tag->*field.get)();
         if (!value.isEmpty()) values[field.name].push_back(FromTagText(value));
+        if (!value.isEmpty() || storedEmpty_[i])
+            present_.insert(UpperAsciiText(WideToCodePage(field.name)));
     }
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto it = map.begin(); it != map.end(); ++it) {
+        const std::wstring name = FromTagText(it->first);
+        std::wstring number;
         for (const TagLib::ASF::Attribute& attribute : it->second) {
-            if (attribute.stream() != 0 ||
-                attribute.type() != TagLib::ASF::Attribute::UnicodeType) {
-                continue;
-            }
-            values[FromTagText(it->first)].push_back(FromTagText(attribute.toString()));
+            if (attribute.stream() != 0) continue;
+            present_.insert(UpperAsciiText(WideToCodePage(name)));
+            if (name == kAsfTrackNumber && number.empty()) number = NumberText(attribute);
+            if (attribute.type() != TagLib::ASF::Attribute::UnicodeType) continue;
+            values[name].push_back(FromTagText(attribute.toString()));
         }
+        if (!number.empty()) trackNumber_ = number;
     }
     for (const auto& entry : values) {
         std::wstring joined;
@@ -155,7 +155,18 @@ void CWMAHeaderEditor::ReadAttributesEx() {
             joined += entry.second[i];
         }
         StoreAttribute(entry.first, joined);
+        if (entry.first == kAsfTrackNumber) trackNumber_ = joined;
     }
+}
+
+bool CWMAHeaderEditor::HasAttribute(const char* name) {
+    return present_.count(UpperAsciiText(std::string(name ? name : ""))) > 0;
+}
+
+bool CWMAHeaderEditor::TrackNumber(StringEx* text) const {
+    if (!trackNumber_) return false;
+    *text = StringEx(*trackNumber_);
+    return true;
 }
 
 void CWMAHeaderEditor::StoreAttribute(const std::wstring& name, const std::wstring& value) {
@@ -171,6 +182,15 @@ int CWMAHeaderEditor::SetPending(const char* name, const char* value) {
     return 1;
 }
 
+void CWMAHeaderEditor::SetPendingTrack(const std::string& value) { pendingTrack_ = value; }
+
+void CWMAHeaderEditor::DropPending(const char* name) { pending_.erase(name ? name : ""); }
+
+void CWMAHeaderEditor::ClearPending() {
+    pending_.clear();
+    pendingTrack_.reset();
+}
+
 int CWMAHeaderEditor::ApplyPending() {
     // An editor over an in-memory header cannot change the file, and a header
     // that does not hold together is never rewritten.
@@ -182,10 +202,12 @@ int CWMAHeaderEditor::ApplyPending() {
             return 0;
         }
     }
+    if (pendingTrack_ && !FitsAsfText(CodePageToWide(*pendingTrack_))) return 0;
     try {
         for (const auto& change : pending_) {
             if (!WriteAttributeEx(change.first, change.second)) return 0;
         }
+        if (pendingTrack_) WriteTrack(*pendingTrack_);
     } catch (...) {
         modified_ = false;
         return 0;
@@ -204,6 +226,7 @@ int CWMAHeaderEditor::WriteAttributeEx(const std::string& name, const std::strin
     RemoveStreamZero(tag, tagName);
     if (const ContentField* field = FindContentField(wideName)) {
         (tag->*field->set)(tagValue);
+        contentWritten_[static_cast<size_t>(field - kContentFields)] = true;
     } else if (!wideValue.empty()) {
         tag->addAttribute(tagName, TagLib::ASF::Attribute(tagValue));
     }
@@ -211,18 +234,45 @@ int CWMAHeaderEditor::WriteAttributeEx(const std::string& name, const std::strin
     return 1;
 }
 
+void CWMAHeaderEditor::WriteTrack(const std::string& value) {
+    WriteAsfTrackNumber(editor_->tag(), CodePageToWide(value));
+    modified_ = true;
+}
+
+void CWMAHeaderEditor::LeaveOutEmptyTexts() {
+    file_->seek(0);
+    const TagLib::ByteVector start = file_->readBlock(kAsfHeaderStart);
+    if (start.size() < kAsfHeaderStart) return;
+    const auto size = static_cast<unsigned long>(start.toLongLong(16U, false));
+    file_->seek(0);
+    const TagLib::ByteVector bytes = file_->readBlock(size);
+    std::vector<unsigned char> header(bytes.begin(), bytes.end());
+    AsfContentFlags keep;
+    for (size_t i = 0; i < kAsfContentTexts; ++i) keep[i] = storedEmpty_[i] && !contentWritten_[i];
+    if (header.size() != size || !LeaveOutEmptyContentTexts(&header, keep)) return;
+    file_->insert(TagLib::ByteVector(reinterpret_cast<const char*>(header.data()),
+                                     static_cast<unsigned>(header.size())),
+                  0, size);
+}
+
 int CWMAHeaderEditor::CloseEditor() {
     int saved = 1;
     if (editor_ && modified_) {
         auto result = SplicedFileStream::SaveResult::kNotSaved;
         try {
-            if (editor_->save() && file_) result = file_->Save();
+            if (editor_->save() && file_) {
+                LeaveOutEmptyTexts();
+                result = file_->Save();
+            }
         } catch (...) {
         }
         saved = result == SplicedFileStream::SaveResult::kSaved ? 1 : 0;
         // The file as written, or as it is again after an undone write.
         if (file_) identity_ = file_->Identity();
         if (result != SplicedFileStream::SaveResult::kNotSaved) {
+            for (size_t i = 0; i < kAsfContentTexts; ++i)
+                storedEmpty_[i] = storedEmpty_[i] && !contentWritten_[i];
+            contentWritten_ = AsfContentFlags();
             // The cache answers from the file as written, not as it was read
             // before the save.
             cache_.clear();

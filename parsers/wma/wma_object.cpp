@@ -3,9 +3,6 @@
 #include "core/little_endian.h"
 #include "core/platform_file.h"
 
-const AsfGuid kAsfDataObjectGuid = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                    0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-
 CWMAObject::~CWMAObject() = default;
 
 int CWMAObject::Initialize() {

@@ -8,15 +8,10 @@
 #ifndef LYPARSER_PARSERS_WMA_WMA_OBJECT_H
 #define LYPARSER_PARSERS_WMA_WMA_OBJECT_H
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 
-// An object GUID in file byte order (first three groups little-endian).
-using AsfGuid = std::array<unsigned char, 16>;
-
-// The ASF Data Object: 75B22636-668E-11CF-A6D9-00AA0062CE6C.
-extern const AsfGuid kAsfDataObjectGuid;
+#include "parsers/wma/asf_guid.h"
 
 // Every top-level object starts with its GUID and its 64-bit size, which
 // counts these 24 bytes too.

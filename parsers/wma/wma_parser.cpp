@@ -81,6 +81,8 @@ int CWMAParser::OpenEditorOnPath() {
 }
 
 int CWMAParser::ApplyFile() {
+    // Nothing to write: the file, its inode and its times stay as they are.
+    if (!editor_.HasPending()) return 1;
     if (!OpenEditorOnPath()) return 0;
     if (editor_.Identity() != identity_) {
         // Another program replaced or changed the file since it was opened.
@@ -91,19 +93,43 @@ int CWMAParser::ApplyFile() {
     const int applied = editor_.ApplyPending();
     const int saved = editor_.CloseEditor();
     identity_ = editor_.Identity();  // as saved, or as it still is
-    return applied && saved ? 1 : 0;
+    if (!applied || !saved) return 0;
+    editor_.ClearPending();  // written: a later save has nothing to repeat
+    return 1;
 }
 
 int CWMAParser::SetData(int fieldId, StringEx value) {
     if (value.IsWide()) return 0;
-    return SetExData(StringEx(FieldName(fieldId)), value);
+    if (fieldId != FIELD_TRACK) return SetExData(StringEx(FieldName(fieldId)), value);
+    const std::string text = value.GetNarrow();
+    StringEx number;
+    if (text == GetData(FIELD_TRACK).GetNarrow() &&
+        (!text.empty() || (!editor_.TrackNumber(&number) && !editor_.HasAttribute("WM/Track")))) {
+        editor_.DropPendingTrack();
+    } else {
+        editor_.SetPendingTrack(text);
+    }
+    return 1;
 }
 
 int CWMAParser::SetExData(StringEx key, StringEx value) {
-    return editor_.SetPending(key.GetNarrowPtr(), value.GetNarrowPtr());
+    const std::string name = key.GetNarrow(), text = value.GetNarrow();
+    // What the attribute reads already: nothing to write, the values stay
+    // apart as they are. Only an empty value for an attribute the file holds
+    // in another type still removes it.
+    if (text == editor_.FindAttribute(name.c_str()).GetNarrow() &&
+        (!text.empty() || !editor_.HasAttribute(name.c_str()))) {
+        editor_.DropPending(name.c_str());
+        return 1;
+    }
+    return editor_.SetPending(name.c_str(), text.c_str());
 }
 
-StringEx CWMAParser::GetData(int fieldId) { return editor_.FindAttribute(FieldName(fieldId)); }
+StringEx CWMAParser::GetData(int fieldId) {
+    StringEx number;
+    if (fieldId == FIELD_TRACK && editor_.TrackNumber(&number)) return number;
+    return editor_.FindAttribute(FieldName(fieldId));
+}
 
 StringEx CWMAParser::GetExData(StringEx key) { return editor_.FindAttribute(key.GetNarrowPtr()); }
 

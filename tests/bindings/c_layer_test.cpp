@@ -95,8 +95,8 @@ TEST_F(CLayerTest, ChangesAnswerTheModulesReason) {
         int reason;
         std::string lastError;  // its start
     } cases[] = {
-        {[&] { return lyparser_set(file, LYPARSER_FIELD_TITLE, ""); }, LYPARSER_REFUSED_VALUE,
-         "REFUSED_VALUE: "},  // an Ogg comment cannot be removed
+        {[&] { return lyparser_set(file, LYPARSER_FIELD_COMPOSER, "x"); }, LYPARSER_REFUSED_VALUE,
+         "REFUSED_VALUE: "},  // an Ogg file has no composer field
         {[&] { return lyparser_set(file, 20, "x"); }, LYPARSER_UNKNOWN_FIELD, "UNKNOWN_FIELD: "},
         {[&] { return lyparser_set(file, LYPARSER_FIELD_TITLE, "New"); }, LYPARSER_OK, ""},
         {[&] { return lyparser_set_field(file, "artist", "Band", nullptr); }, LYPARSER_OK, ""},

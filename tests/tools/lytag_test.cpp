@@ -115,13 +115,15 @@ TEST(LytagTest, ShowAsJsonAndText) {
         "/3/information/vbr_header");
     std::string picked;
     for (std::string at; wanted >> at;) picked += all.at(nlohmann::json::json_pointer(at)).dump();
-    EXPECT_EQ(picked,
-              R"("3"3"café"10"Song"22050{"ENCODER":"first","REPLAYGAIN_TRACK_GAIN":"-3 dB"})"
-              R"("lytag demo""1/3""1""1/3"128false)");
+    EXPECT_EQ(
+        picked,
+        R"("3"3"café"10"Song"22050{"ENCODER":"first; second","REPLAYGAIN_TRACK_GAIN":"-3 dB"})"
+        R"("lytag demo""1/3""1""1/3"128false)");
     EXPECT_EQ(all[0]["descriptions"].size(), 10u);
     EXPECT_EQ(all[1]["md5"], Md5sum(ReadBytes(text)));
-    // each other name once, the first value kept
-    const std::string others = "  REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first\n  descriptions";
+    // each other name once, with all its values
+    const std::string others =
+        "  REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first; second\n  descriptions";
     EXPECT_NE(Lytag({"show", ogg}).out.find("other comments:\n  " + others), std::string::npos);
 }
 

@@ -102,12 +102,11 @@ std::string FieldNameList() {
     return list;
 }
 
-const FieldInfo* VorbisFieldOfComment(const std::string& name, bool* refused) {
-    *refused = strcasecmp(name.c_str(), "COMMENT") == 0;
+const FieldInfo* VorbisFieldOfComment(const std::string& name) {
     static const char* const kKnown[][2] = {
-        {"TITLE", "title"},       {"ARTIST", "artist"}, {"ALBUM", "album"},
-        {"DATE", "year"},         {"GENRE", "genre"},   {"DESCRIPTION", "comment"},
-        {"TRACKNUMBER", "track"}, {"LYRICS", "lyrics"},
+        {"TITLE", "title"},     {"ARTIST", "artist"},     {"ALBUM", "album"},
+        {"DATE", "year"},       {"GENRE", "genre"},       {"DESCRIPTION", "comment"},
+        {"COMMENT", "comment"}, {"TRACKNUMBER", "track"}, {"LYRICS", "lyrics"},
     };
     for (const auto& known : kKnown) {
         if (strcasecmp(name.c_str(), known[0]) != 0) continue;

@@ -56,8 +56,8 @@ bool HoldsOneTag(int type);
 std::string FieldNameList();
 
 // The module's own Vorbis comment name for `name` (any letter case), as the
-// field info that reads it; null for any other name. *refused is set for a
-// name the module keeps as a field but cannot change by name (COMMENT).
-const FieldInfo* VorbisFieldOfComment(const std::string& name, bool* refused);
+// field info that reads it (COMMENT and DESCRIPTION are the comment); null
+// for any other name.
+const FieldInfo* VorbisFieldOfComment(const std::string& name);
 
 #endif  // LYPARSER_TOOLS_LYTAG_FIELD_NAMES_H

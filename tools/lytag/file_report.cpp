@@ -1,5 +1,7 @@
 #include "tools/lytag/file_report.h"
 
+#include <strings.h>
+
 #include "core/code_page.h"
 #include "lyParser.h"
 #include "tools/lytag/command_line.h"
@@ -33,17 +35,19 @@ void PrintIndented(std::ostream& out, const std::string& text, const std::string
     out << rest << '\n';
 }
 
-// The comments a parser keeps besides its fields, each name once with the
-// value the module gives for it (the first of that name). The module lists
-// the names, each followed by a comma; a comment without a name is left out,
-// as the empty key asks for the list itself.
+// The comments a parser keeps besides its fields, each name once (in any
+// letter case) with the value the module gives for it: every value of that
+// name, joined. The module lists the names, each followed by a comma; a
+// comment without a name is left out, as the empty key asks for the list
+// itself.
 std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle) {
     std::vector<std::pair<std::string, std::wstring>> comments;
     std::string names = TagParserGetExData(handle, "");
     for (size_t at = 0, comma; (comma = names.find(',', at)) != std::string::npos; at = comma + 1) {
         std::string name = names.substr(at, comma - at);
         bool seen = name.empty();
-        for (const auto& comment : comments) seen = seen || comment.first == name;
+        for (const auto& comment : comments)
+            seen = seen || strcasecmp(comment.first.c_str(), name.c_str()) == 0;
         if (!seen)
             comments.emplace_back(name, CodePageToWide(TagParserGetExData(handle, name.c_str())));
     }

@@ -35,8 +35,7 @@ CommandInfo SetCommandInfo() {
             "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
             "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
             "one tag. FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files have one\n"
-            "tag for every field. An empty VALUE removes the field; lyParser cannot remove a\n"
-            "comment from an Ogg Vorbis file, and says so.",
+            "tag for every field. An empty VALUE removes the field.",
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
             {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},

@@ -224,14 +224,7 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
         const FieldInfo* info = request.kind == SetRequest::kField ? request.field.info : nullptr;
         std::string label = info ? info->name : request.name;
         if (request.kind == SetRequest::kComment) {
-            bool refused = false;
-            info = VorbisFieldOfComment(request.name, &refused);
-            if (refused) {
-                plan->refusals.push_back(request.name +
-                                         ": lyParser reads this comment as the comment field but "
-                                         "cannot change it by this name; use --field comment");
-                continue;
-            }
+            info = VorbisFieldOfComment(request.name);
         } else if (request.kind != SetRequest::kField) {
             plan->refusals.push_back(
                 request.kind == SetRequest::kAttribute
@@ -246,12 +239,6 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
         }
         if (request.kind == SetRequest::kField && request.field.tag != TagChoice::kShown) {
             plan->refusals.push_back(label + ": v1 and v2 name the tags of an MP3");
-            continue;
-        }
-        if (request.text.empty()) {
-            plan->refusals.push_back(label +
-                                     ": lyParser cannot remove a Vorbis comment from a file, "
-                                     "only give it a new value");
             continue;
         }
         if (info && info->ogg.id >= 0) {

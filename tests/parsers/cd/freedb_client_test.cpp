@@ -70,13 +70,23 @@ TEST(FreeDBClientTest, QueryAnswersPickTheLastListedCategoryAndReadAnswersGiveTh
     // read or query, answer, result, record as genre|discId|album|artist|year|titles
     const std::tuple<bool, std::string, int, std::string> cases[] = {
         {false, "211 inexact, list follows\r\nrock 7a0bd30b A / B\r\nmisc 7a0bd30c C / D\r\n.\r\n",
-         1, "misc|7a0bd30c|C / D||"},
+         1, "misc|7a0bd30c|D|C|"},
         {true, "210 rock 7a0bd30b entry\r\nDTITLE=X / Y\r\n.\r\n", 0, "||||"},
         // Answers are ISO-8859-1 unless they are valid UTF-8; the record holds UTF-8.
         {false, "200 rock 7a0bd30b Bj\xF6rk / Caf\xE9\r\n", 1,
-         "rock|7a0bd30b|Bj\xC3\xB6rk / Caf\xC3\xA9||"},
+         "rock|7a0bd30b|Caf\xC3\xA9|Bj\xC3\xB6rk|"},
         {true, "TTITLE0=Caf\xC3\xA9\r\nTTITLE1=Caf\xE9\r\n", 1,  // not UTF-8 as a whole
-         "|||||Caf\xC3\x83\xC2\xA9|Caf\xC3\xA9"}};
+         "|||||Caf\xC3\x83\xC2\xA9|Caf\xC3\xA9"},
+        // Lines end with LF alone too; only EXTD and EXTT end the titles; the
+        // title line splits at the first " / ", goes on over DTITLE lines, and
+        // without " / " names both.
+        {true,
+         "DTITLE=AC/DC / Back / In Black \nDYEAR=1980\nTTITLE0=NEXT TIME\nTTITLE1=TEXTURES\n"
+         "EXTD= YEAR: 1980\nTTITLE9=not a title\n",
+         1, "||Back / In Black|AC/DC|1980|NEXT TIME|TEXTURES"},
+        {true, "DTITLE=Long Name / First Half \r\nDTITLE=and Second\r\nTTITLE0=One\r\nEXTT0=\r\n",
+         1, "||First Half and Second|Long Name||One"},
+        {true, "DTITLE=  Various  \nTTITLE0=One\n", 1, "||Various|Various||One"}};
     for (const auto& [read, answer, result, record] : cases) {
         CFreeDBClient client;
         client.Init(L"D");
@@ -98,7 +108,7 @@ TEST(FreeDBClientTest, LookupsAskQueryThenReadAndFailuresEndInAnEmptyRecordInTim
     EXPECT_EQ(LookUp(server.address(), L"E").first, 0);  // no disc: nothing is sent
     EXPECT_EQ(LookUp(server.address(), L"Q").first, 0);  // no drive: nothing is asked or sent
     EXPECT_EQ(g_engine.strayDrives, 0);
-    const std::string named = "rock|7a0bd30b|Some Artist / Some Album|Some Artist ";
+    const std::string named = "rock|7a0bd30b|Some Album|Some Artist";
     EXPECT_EQ(LookUp(server.address()), std::make_pair(1, named + "|2001|One|Two|0"));
     // The query's own form is checked where lytag cd asks; every request says hello.
     const std::string hello = "&hello=[A-Z_]+\\+[A-Z_]+\\+LYRAMI_CDDB_DLL\\+1\\.0&proto=5\n";

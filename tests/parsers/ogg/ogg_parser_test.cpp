@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <tuple>
 
 #include "tests/support/module_test.h"
@@ -155,52 +157,139 @@ TEST_F(OggParserTest, MemoryImagesGiveTheirCommentListAndNothingElse) {
                  TagParserOpenBinaryFile(1, full.data(), 60));
 }
 
-TEST_F(OggParserTest, KnownFieldsAnswerByIdentifierAndOthersByName) {
+// Descriptions show every value of a field; names list only the comments
+// that are not fields, those without a name too.
+TEST_F(OggParserTest, FieldsReadEveryCommentOfTheirNameAndDescriptionsUseThem) {
     OggFixture fixture;
-    fixture.comments = {"Title=Song",     "TITLE=Other",
-                        "artist=Art",     u8"ALBUM=Grüße 🎵",
-                        "Date=1999",      "GENRE=Jazz",
-                        "TRACKNUMBER=7",  "COMMENT=just a comment",
-                        "lyrics=la la",   "REPLAYGAIN_TRACK_GAIN=-3 dB",
-                        u8"ENCODER=日本", "bare text",
-                        "=empty name"};
+    fixture.comments = {
+        "Title=Song",     "TITLE=Other", "artist=Art",    u8"ALBUM=Grüße 🎵",
+        "Date=1999",      "GENRE=Jazz",  "TRACKNUMBER=7", "REPLAYGAIN_TRACK_GAIN=-3 dB",
+        u8"ENCODER=日本", "bare text",   "=empty name"};
     IBaseTag* h = Open("song.name.ogg", MakeOgg(fixture));
-    // Identifiers 0..4 and 6 are read by the template below; COMMENT has none.
-    const std::pair<int, const char*> gets[] = {{5, ""}, {26, "la la"}, {7, ""}};
-    for (const auto& get : gets) EXPECT_EQ(TagParserGetData(h, get.first), get.second) << get.first;
     EXPECT_EQ(TagParserGetDataW(h, 2), L"Grüße 🎵");
-    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,");
-    EXPECT_EQ(TagParserGetExData(h, "encoder") + "|" + TagParserGetExData(h, "COMMENT"), u8"日本|");
-    EXPECT_EQ(TagParserGetDescription(h, 2, "", 0), u8"Song - Grüße 🎵 - Art");
+    EXPECT_EQ(TagParserGetExData(h, "") + TagParserGetExData(h, "encoder"),
+              u8"REPLAYGAIN_TRACK_GAIN,ENCODER,,,日本");
     EXPECT_EQ(
         TagParserGetDescription(h, 5, "%artist% - %title% (%album%, %year%) [%genre%] #%track%", 0),
-        u8"Art - Song (Grüße 🎵, 1999) [Jazz] #7");
-
-    const std::tuple<int, const wchar_t*, int, const char*> sets[] = {
-        {0, L"New", 1, "New"}, {5, L"y", 1, "y"}, {0, L"", 0, "New"}};
-    for (const auto& [id, value, result, after] : sets) {
-        EXPECT_EQ(TagParserSetDataW(h, id, value), result) << id;
-        EXPECT_EQ(TagParserGetData(h, id), after) << id;
-    }
-    EXPECT_EQ(TagParserSetExData(h, "encoder", "mine") + TagParserSetExData(h, "MOOD", "") +
-                  TagParserSetExData(h, "TITLE", "as other"),
-              3);
-    EXPECT_EQ(TagParserGetExData(h, ""), "REPLAYGAIN_TRACK_GAIN,ENCODER,,,MOOD,TITLE,");
-    EXPECT_EQ(TagParserGetExData(h, "ENCODER") + "|" + TagParserGetExData(h, "title") + "|" +
-                  TagParserGetData(h, 0),
-              "mine|as other|New");
+        u8"Art - Song; Other (Grüße 🎵, 1999) [Jazz] #7");
     for (int id = -1; id <= 40; ++id)  // only identifiers with a comment name are written
         EXPECT_EQ(TagParserSetDataW(h, id, L"x"), (id >= 0 && id <= 6) || id == 26) << id;
 }
 
-// Known fields first, then the others; the vendor, duplicates, entries
-// without "=", the audio, a following stream and the file's mode are kept.
+// Prints each file's comments as mutagen reads them: one JSON list of
+// "name=value" per file.
+constexpr char kMutagenComments[] = R"(import sys, json, mutagen
+for path in sys.argv[1:]:
+    print(json.dumps([k + '=' + v for k, v in mutagen.File(path).tags], ensure_ascii=False))
+)";
+
+// The comments of files in the shapes common taggers write (kid3, ffmpeg,
+// vorbiscomment) and of a real file; each row's calls, then a save. Comments
+// no call changed keep their bytes and places, changed ones stay where they
+// were, new ones come last; libvorbisfile reads the result byte for byte and
+// mutagen as the same comments. A save that changes nothing leaves the file
+// alone: same bytes, inode and modification time.
+TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest) {
+    // "?KEY=TEXT" reads, "KEY=VALUE" sets (expecting 1), "!KEY=VALUE" sets
+    // expecting 0; KEY is what comes before the last "=". KEY "#N" is field
+    // N, any other a comment name (ExData).
+    using Texts = std::vector<std::string>;
+    const Texts kid3 = {"TITLE=Kt", "COMMENT=Kc", "TRACKNUMBER=3", "ENCODER=x"},
+                ffmpeg = {"title=Ft", "DESCRIPTION=Fc", "artist=Fa", "TRACKNUMBER=4",
+                          "encoder=Lavf"},
+                doubled = {"TITLE=T", "ARTIST=A", "JustTextNoEquals", "ARTIST=B", "COMMENT=hello"};
+    const struct {
+        std::string file;  // in tests/data, or "" for one made with `comments`
+        Texts comments, calls, after;
+    } rows[] = {
+        // clang-format off
+        {"", kid3, {"?#5=Kc", "#5=new"}, {"TITLE=Kt", "COMMENT=new", "TRACKNUMBER=3", "ENCODER=x"}},
+        {"", ffmpeg, {"?#5=Fc", "#0=T2", "#5="}, {"title=T2", "artist=Fa", "TRACKNUMBER=4", "encoder=Lavf"}},
+        // What a field reads, set again, changes nothing.
+        {"", doubled, {"?#1=A; B", "#1=A; B", "#0=T", "#26="}, doubled},
+        {"", doubled, {"#1=C", "?ARTIST=C"}, {"TITLE=T", "ARTIST=C", "JustTextNoEquals", "COMMENT=hello"}},
+        {"", {"TITLE=x"}, {"?#5=", "#5=c", "?#5=c"}, {"TITLE=x", "COMMENT=c"}},
+        // DESCRIPTION is read and written first; emptied, the comment goes whole.
+        {"", {"COMMENT=old", "DESCRIPTION=d"}, {"?#5=d", "#5=n"}, {"COMMENT=old", "DESCRIPTION=n"}},
+        {"", {"COMMENT=o", "TITLE=t", "DESCRIPTION=d"}, {"comment=", "?description="}, {"TITLE=t"}},
+        {"", {"Title=Song", "TITLE=Other", "ENCODER=e"}, {"?title=Song; Other", "#0=New"}, {"Title=New", "ENCODER=e"}},
+        // A field's name sets the field; names must be 0x20-0x7D, no "=".
+        {"", {"ARTIST=a", "MOOD=calm", "mood=sad", "X=1"},
+         {"artist=b", "?#1=b", "MOOD=", "NEW=v", "!K=V=x", "!=x", "!n\xff=x", "!a~=x", " }=ok", "x=1"},
+         {"ARTIST=b", "X=1", "NEW=v", " }=ok"}},
+        {"taglib-test.ogg", {},
+         {"?UNUSUALTAG=usual value; another value", "?=unicodetag,unusualtag,unusualtag,", "unusualtag=one"},
+         {u8"unicodetag=öäüoΣø", "unusualtag=one"}},
+        // clang-format on
+    };
+    std::vector<std::string> saved;
+    nlohmann::json expected = nlohmann::json::array();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file + testing::PrintToString(row.comments));
+        OggFixture fixture;
+        fixture.comments = row.comments;
+        const Bytes original =
+            row.file.empty() ? MakeOgg(fixture) : ReadBytes(LY_TEST_DATA "/" + row.file);
+        const std::string path =
+            dir_.Write("case" + std::to_string(saved.size()) + ".ogg", original);
+        struct stat before = {}, after = {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        {
+            OpenedFile file(path);
+            for (std::string call : row.calls) {
+                const char kind = call[0] == '?' || call[0] == '!' ? call[0] : '=';
+                if (kind != '=') call.erase(0, 1);
+                const size_t equals = call.rfind('=');  // no value here holds one
+                const std::string key = call.substr(0, equals), value = call.substr(equals + 1);
+                const int id = key[0] == '#' ? std::stoi(key.substr(1)) : -1;
+                if (kind == '?') {
+                    EXPECT_EQ(id >= 0 ? TagParserGetData(file.get(), id)
+                                      : TagParserGetExData(file.get(), key.c_str()),
+                              value);
+                } else {
+                    EXPECT_EQ(id >= 0 ? TagParserSetDataW(
+                                            file.get(), id,
+                                            std::wstring(value.begin(), value.end()).c_str())
+                                      : TagParserSetExData(file.get(), key.c_str(), value.c_str()),
+                              kind == '=')
+                        << call;
+                }
+            }
+            ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+        }
+        const OggReadBack back = ReadBack(path);
+        EXPECT_EQ(Texts(back.texts.begin() + 1, back.texts.end()), row.after);
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        if (row.after == row.comments) {  // nothing changed, nothing written
+            EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
+                      std::tie(before.st_ino, before.st_mtim.tv_sec, before.st_mtim.tv_nsec));
+            EXPECT_TRUE(ReadBytes(path) == original);
+        }
+        saved.push_back(path);
+        expected.push_back(nlohmann::json::array());
+        for (const std::string& text : row.after) {  // mutagen names a text without "=" itself
+            expected.back().push_back(text.find('=') != std::string::npos
+                                          ? text
+                                          : "unknown" + std::to_string(expected.back().size()) +
+                                                "=" + text);
+        }
+    }
+    if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
+    const CommandResult dump = RunPython(kMutagenComments, saved);
+    nlohmann::json found = nlohmann::json::array();
+    std::istringstream lines(dump.out);
+    for (std::string line; std::getline(lines, line);) found.push_back(nlohmann::json::parse(line));
+    EXPECT_EQ(found, expected) << dump.err;
+}
+
+// The vendor, the bytes of comments no call changed (UTF-8 or not, NUL
+// included, with or without "="), the audio, a following stream and the
+// file's mode are kept; values set wide or narrow are written as UTF-8.
 TEST_F(OggParserTest, SaveLosesNothing) {
     OggFixture fixture, second;
-    // Untouched comments keep their bytes, UTF-8 or not, NUL included.
-    const std::string dup = "TITLE=dup Caf\xe9", bare = "bare \xff\xfe",
+    const std::string latin1 = "GENRE=dup Caf\xe9", bare = "bare \xff\xfe",
                       comment("COMMENT=c\0d", 11);
-    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", dup, bare, comment};
+    fixture.comments = {"Title=Old", "ENCODER=enc", "ARTIST=Art", latin1, bare, comment};
     second.serial = 99;
     Bytes tail = MakeOgg(second);
     std::string path = dir_.Write("keep.ogg", Concat(MakeOgg(fixture), tail));
@@ -214,12 +303,17 @@ TEST_F(OggParserTest, SaveLosesNothing) {
         TagParserSetDataW(file.get(), 26, L"la\nla");
         TagParserSetExData(file.get(), "COVERART", cover.c_str());  // header pages grow
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+        struct stat saved = {}, again = {};
+        stat(path.c_str(), &saved);
+        EXPECT_EQ(TagParserApplyFile(file.get()), 1);  // nothing new: not written again
+        stat(path.c_str(), &again);
+        EXPECT_EQ(again.st_ino, saved.st_ino);
     }
     OggReadBack after = ReadBack(path);
     EXPECT_EQ(after.texts,
-              (std::vector<std::string>{fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ARTIST=Art", dup,
-                                        comment, u8"ALBUM=Narrow Ä", "LYRICS=la\nla", "ENCODER=enc",
-                                        "=" + bare, "COVERART=" + cover}));
+              (std::vector<std::string>{fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ENCODER=enc",
+                                        "ARTIST=Art", latin1, bare, comment, u8"ALBUM=Narrow Ä",
+                                        "LYRICS=la\nla", "COVERART=" + cover}));
     EXPECT_TRUE(after.complete && after.pcm == before.pcm);
     Bytes saved = ReadBytes(path);
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - static_cast<long>(tail.size())));

@@ -3,12 +3,14 @@
 // exactly our changes with every other attribute and the audio kept; and
 // damaged headers, which are read whole or not at all and never cost the audio.
 #include <gtest/gtest.h>
-#include <taglib/asffile.h>
-#include <taglib/asftag.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <tuple>
 
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
@@ -66,30 +68,6 @@ size_t FindUtf16(const Bytes& file, const std::u16string& text) {
     Bytes pattern;
     for (char16_t unit : text) pattern.insert(pattern.end(), {uint8_t(unit), uint8_t(unit >> 8)});
     return std::search(file.begin(), file.end(), pattern.begin(), pattern.end()) - file.begin();
-}
-
-// Every attribute TagLib reads from the file, sorted, as "name|type|value|stream";
-// the content-description texts that are not empty as "name|value".
-std::vector<std::string> TagLibAttributes(const std::string& path) {
-    TagLib::ASF::File file(path.c_str(), false);
-    if (!file.isValid()) return {"not readable"};
-    const TagLib::ASF::Tag* tag = file.tag();
-    std::vector<std::string> lines;
-    const char* names[] = {"Title", "Author", "Copyright", "Description", "Rating"};
-    const TagLib::String texts[] = {tag->title(), tag->artist(), tag->copyright(), tag->comment(),
-                                    tag->rating()};
-    for (int i = 0; i < 5; ++i)
-        if (!texts[i].isEmpty()) lines.push_back(names[i] + ("|" + texts[i].to8Bit(true)));
-    for (const auto& [name, list] : tag->attributeListMap()) {
-        for (const TagLib::ASF::Attribute& a : list) {
-            const bool text = a.type() == TagLib::ASF::Attribute::UnicodeType;
-            lines.push_back(name.to8Bit(true) + "|" + std::to_string(a.type()) + "|" +
-                            (text ? a.toString().to8Bit(true) : std::to_string(a.toUInt())) + "|" +
-                            std::to_string(a.stream()));
-        }
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
 }
 
 using WmaTest = ModuleTest;
@@ -324,9 +302,134 @@ TEST_F(WmaTest, DamagedHeadersAndValuesTooLongAreRefusedWholeAndTheAudioIsKept) 
     }
 }
 
-// Opened by a wide name beyond 16 bits, a save writes exactly the pending
-// changes and keeps the audio behind the rewritten header.
-TEST_F(WmaTest, SaveWritesExactlyThePendingChangesAndKeepsTheRest) {
+// Prints each file's attributes as mutagen reads them: one JSON object per
+// file, each name with its values in order as "Type:value".
+constexpr char kMutagenAttributes[] = R"(import sys, json, mutagen
+for path in sys.argv[1:]:
+    tags = {}
+    for name, value in mutagen.File(path).tags:
+        text = value.value.hex() if isinstance(value.value, bytes) else str(value.value)
+        tags.setdefault(name, []).append(type(value).__name__[3:-9] + ':' + text)
+    print(json.dumps(tags, ensure_ascii=False))
+)";
+
+// What mutagen and other taggers write: no content-description texts they
+// were not given, several values of a name, the track as a number; and, as
+// Windows Media Player lays a header out, the header extension (where the
+// later values go) ahead of the extended content description.
+constexpr char kMutagenShape[] = R"(import sys, struct, mutagen
+from mutagen.asf import ASFDWordAttribute
+f = mutagen.File(sys.argv[1])
+f.tags.clear()
+f['Title'] = ['Old']
+f['WM/Composer'] = ['A', 'B']
+f['WM/Genre'] = ['Pop', 'Rock']
+f['WM/TrackNumber'] = [ASFDWordAttribute(3)]
+f.save()
+data = open(sys.argv[1], 'rb').read()
+size, objects, at = struct.unpack('<Q', data[16:24])[0], [], 30
+while at < size:
+    objects.append(data[at:at + struct.unpack('<Q', data[at + 16:at + 24])[0]])
+    at += len(objects[-1])
+ecd = bytes.fromhex('40a4d0d207e3d21197f000a0c95ea850')
+objects.sort(key=lambda o: o[:16] == ecd)
+open(sys.argv[1], 'wb').write(data[:30] + b''.join(objects) + data[size:])
+)";
+
+std::vector<nlohmann::json> MutagenAttributes(const std::vector<std::string>& paths) {
+    const CommandResult dump = RunPython(kMutagenAttributes, paths);
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    std::vector<nlohmann::json> files;
+    std::istringstream lines(dump.out);
+    for (std::string line; std::getline(lines, line);) files.push_back(nlohmann::json::parse(line));
+    files.resize(paths.size());
+    return files;
+}
+
+// Each row's calls, then a save: mutagen reads the file before with exactly
+// the row's changes (a JSON merge patch), so values keep their order and no
+// attribute appears that nobody set. The track is WM/TrackNumber in the type
+// the file uses, WM/Track kept one lower. A save that changes nothing leaves
+// the file alone: same bytes, inode and modification time.
+TEST_F(WmaTest, SavesChangeExactlyWhatWasSetAndReadersSeeTheRestAsBefore) {
+    if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
+    const std::string data = LY_TEST_DATA "/";
+    const std::string shaped = dir_.Write("shape.wma", ReadBytes(data + "mutagen-issue_29.wma"));
+    ASSERT_EQ(RunPython(kMutagenShape, {shaped}).status, 0);
+    const std::string tagged = dir_.Write("tagged.wma", asf::MakeFile(Tagged()));
+    // key "#N" is field N, anything else an attribute name; reads are checked
+    // before the sets.
+    using Calls = std::vector<std::pair<std::string, std::string>>;
+    const std::string issue29 = data + "mutagen-issue_29.wma";
+    const struct {
+        std::string source;
+        Calls reads, sets;
+        const char* changes;
+    } rows[] = {
+        // clang-format off
+        {tagged, {{"#6", "7"}},
+         {{"#0", "Caf\xC3\xA9 \xF0\x9F\x8E\xB5"}, {"#6", "03"}, {"#14", ""} /* both values */,
+          {"#5", ""} /* a content-description text */, {"#31", "nowhere"},
+          {"WM/Mood", "happy"} /* stream 1 keeps "calm" */, {"WM/Genre", "Blues"} /* and the number */,
+          {"WM/Label", "upper"}, {"wm/label", "lower"} /* names differing in case */},
+         R"({"Title":["Unicode:Café 🎵"],"WM/TrackNumber":["Unicode:03"],"WM/Track":["Unicode:2"],
+             "WM/Composer":null,"Description":null,"WM/Mood":["Unicode:happy","Unicode:calm"],
+             "WM/Genre":["Unicode:Blues"],"WM/Label":["Unicode:upper"],"wm/label":["Unicode:lower"]})"},
+        {issue29, {{"#6", "6/15"}}, {{"#6", "7"}}, R"({"WM/TrackNumber":["Unicode:7"],"WM/Track":["DWord:6"]})"},
+        {issue29, {}, {{"#6", "none"}}, R"({"WM/TrackNumber":["Unicode:none"],"WM/Track":null})"},
+        {data + "taglib-real_example.wma", {{"#6", "1"}, {"#1", "Shoji Meguro"}},
+         {{"#0", "New"}, {"#6", "1"}}, R"({"Title":["Unicode:New"]})"},
+        {shaped, {{"#14", "A;B"}, {"#4", "Pop;Rock"}, {"#6", "3"}}, {{"#0", "New"}},
+         R"({"Title":["Unicode:New"]})"},
+        {shaped, {}, {{"#14", "A;B"}, {"WM/GENRE", "Pop;Rock"}, {"#6", "3"}, {"#9", ""}}, "{}"},
+        {shaped, {}, {{"#6", "4"}}, R"({"WM/TrackNumber":["DWord:4"]})"},
+        {shaped, {}, {{"#6", ""}, {"#14", "A"}}, R"({"WM/TrackNumber":null,"WM/Composer":["Unicode:A"]})"},
+        // clang-format on
+    };
+    std::vector<std::string> paths;
+    for (const auto& row : rows)
+        paths.push_back(
+            dir_.Write("case" + std::to_string(paths.size()) + ".wma", ReadBytes(row.source)));
+    const std::vector<nlohmann::json> before = MutagenAttributes(paths);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(rows[i].source + " " + rows[i].changes);
+        struct stat old = {};
+        ASSERT_EQ(stat(paths[i].c_str(), &old), 0);
+        const Bytes original = ReadBytes(paths[i]);
+        OpenedFile file(paths[i]);
+        for (const auto& [key, value] : rows[i].reads) {
+            EXPECT_EQ(key[0] == '#' ? TagParserGetData(file.get(), std::stoi(key.substr(1)))
+                                    : TagParserGetExData(file.get(), key.c_str()),
+                      value)
+                << key;
+        }
+        for (const auto& [key, value] : rows[i].sets) {  // fields take narrow text, answering 0
+            if (key[0] == '#')
+                TagParserSetData(file.get(), std::stoi(key.substr(1)), value.c_str());
+            else
+                EXPECT_EQ(TagParserSetExData(file.get(), key.c_str(), value.c_str()), 1) << key;
+        }
+        ASSERT_EQ(TagParserApplyFile(file.get()), 1);
+        struct stat now = {};
+        ASSERT_EQ(stat(paths[i].c_str(), &now), 0);
+        if (std::string(rows[i].changes) == "{}") {
+            EXPECT_EQ(std::tie(now.st_ino, now.st_mtim.tv_sec, now.st_mtim.tv_nsec),
+                      std::tie(old.st_ino, old.st_mtim.tv_sec, old.st_mtim.tv_nsec));
+            EXPECT_TRUE(ReadBytes(paths[i]) == original);
+        }
+        EXPECT_TRUE(AfterHeader(ReadBytes(paths[i])) == AfterHeader(original));  // the audio kept
+    }
+    const std::vector<nlohmann::json> after = MutagenAttributes(paths);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        nlohmann::json expected = before[i];
+        expected.merge_patch(nlohmann::json::parse(rows[i].changes));
+        EXPECT_EQ(after[i], expected) << rows[i].source << " " << rows[i].changes;
+    }
+}
+
+// Opened by a wide name beyond 16 bits; a wide value is refused, a change is
+// not seen before the save, and a second save has nothing to write.
+TEST_F(WmaTest, ChangesWaitForTheSaveAndAreWrittenOnce) {
     const std::string path =
         dir_.Write("n\xC3\xBCmmer-\xF0\x9F\x8E\xB5.wma", asf::MakeFile(Tagged()));
     const Bytes before = ReadBytes(path);
@@ -334,31 +437,19 @@ TEST_F(WmaTest, SaveWritesExactlyThePendingChangesAndKeepsTheRest) {
                     L"/n\u00FCmmer-\U0001F3B5.wma");
     ASSERT_NE(file.get(), nullptr);
     EXPECT_EQ(TagParserGetDescriptionW(file.get(), 7, "", 0), L"n\u00FCmmer-\U0001F3B5");
-    EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_ALBUM, L"Wide"), 0);          // refused
-    TagParserSetData(file.get(), FIELD_TITLE, "Caf\xC3\xA9 \xF0\x9F\x8E\xB5");  // beyond 16 bits
-    TagParserSetData(file.get(), FIELD_TRACK, "03");
-    TagParserSetData(file.get(), FIELD_COMPOSER, "");                  // removes both values
-    TagParserSetData(file.get(), FIELD_COMMENT, "");                   // a content-description text
-    TagParserSetData(file.get(), 31, "nowhere");                       // a field without a name
-    EXPECT_EQ(TagParserSetExData(file.get(), "WM/Mood", "happy"), 1);  // stream 1 keeps "calm"
-    TagParserSetExData(file.get(), "WM/Genre", "Blues");               // replaces the number too
-    TagParserSetExData(file.get(), "WM/Label", "upper");               // names differing in case
-    TagParserSetExData(file.get(), "wm/label", "lower");
-    // Nothing happens before the save.
+    EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_ALBUM, L"Wide"), 0);  // refused
+    TagParserSetData(file.get(), FIELD_TITLE, "Saved");
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");
     EXPECT_TRUE(ReadBytes(path) == before);
     ASSERT_EQ(TagParserApplyFile(file.get()), 1);
     EXPECT_EQ(
-        TagLibAttributes(path),
-        (std::vector<std::string>{
-            "Author|0|Guest|0", "Author|Singer", "Copyright|(c) Label",
-            "DRM_LicenseAcqURL|0|http://licence.example/get|0", "Rating|4 stars",
-            "Title|Caf\xC3\xA9 \xF0\x9F\x8E\xB5", std::string("WM/AlbumTitle|0|") + kAlbum + "|0",
-            "WM/Genre|0|Blues|0", "WM/Label|0|upper|0", "WM/Mood|0|calm|1", "WM/Mood|0|happy|0",
-            "WM/SharedUserRating|3|99|0", "WM/Track|0|03|0", "WM/Year|0|1999|0",
-            "WMFSDKNeeded|0|0.0.0.0000|0", "WMFSDKVersion|0|9.00.00.2980|0",
-            "wm/label|0|lower|0"}));
-    EXPECT_TRUE(AfterHeader(ReadBytes(path)) == AfterHeader(before));  // the audio kept whole
+        TagParserGetData(file.get(), FIELD_TITLE) + "|" + TagParserGetData(file.get(), FIELD_ALBUM),
+        std::string("Saved|") + kAlbum);
+    struct stat saved = {}, again = {};
+    stat(path.c_str(), &saved);
+    EXPECT_EQ(TagParserApplyFile(file.get()), 1);
+    stat(path.c_str(), &again);
+    EXPECT_EQ(again.st_ino, saved.st_ino);
 }
 
 }  // namespace
