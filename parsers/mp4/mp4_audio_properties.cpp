@@ -3,6 +3,8 @@
 #include <taglib/mp4atom.h>
 #include <taglib/tiostream.h>
 
+#include <climits>
+
 namespace {
 
 TagLib::ByteVector AtomData(TagLib::IOStream* stream, const TagLib::MP4::Atom* atom) {
@@ -40,8 +42,11 @@ Mp4AudioProperties::Mp4AudioProperties(TagLib::IOStream* stream, TagLib::MP4::At
         unit = header.toUInt(20U);
         duration = header.toUInt(24U);
     }
-    if (unit > 0 && duration > 0)
-        milliseconds_ = static_cast<int>(static_cast<double>(duration) * 1000.0 / unit + 0.5);
+    if (unit > 0 && duration > 0) {
+        // A header may claim any length: longer than an int counts is the longest.
+        const double milliseconds = static_cast<double>(duration) * 1000.0 / unit + 0.5;
+        milliseconds_ = milliseconds < INT_MAX ? static_cast<int>(milliseconds) : INT_MAX;
+    }
     long long mdatBytes = 0;
     for (const TagLib::MP4::Atom* atom : atoms->atoms) {
         if (atom->name == "mdat") mdatBytes += atom->length;
