@@ -36,7 +36,12 @@ const Reason kReasons[] = {
     {LYPARSER_LOCKED, "LOCKED", "another save of the file held it too long"},
     {LYPARSER_OUT_OF_MEMORY, "OUT_OF_MEMORY", "memory ran out"},
     {LYPARSER_DAMAGED, "DAMAGED",
-     "the file's audio could not be read to its end, so it is not rewritten"},
+     "part of the file could not be read (it is damaged, or ended early) and a rewrite would "
+     "lose it, so it is not written"},
+    {LYPARSER_NO_SAFETY_COPY, "NO_SAFETY_COPY",
+     "the file can only be written in place, and no safety copy of it can be kept: its "
+     "folder may not be written and /var/tmp is in memory, or its file system keeps no "
+     "extended attributes"},
 };
 
 const Reason* Find(int code) {

@@ -1,5 +1,6 @@
 #include "core/failure_reason.h"
 
+#include <cerrno>
 #include <mutex>
 #include <unordered_map>
 
@@ -25,6 +26,31 @@ FailureRecord& Record() {
 
 void ReportFailure(lyparser_reason reason) {
     if (t_scope && t_scope->reported_ == LYPARSER_OK) t_scope->reported_ = reason;
+}
+
+lyparser_reason ReasonOfError(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT:
+            return LYPARSER_DISK_FULL;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            return LYPARSER_READ_ONLY;
+        case ENOENT:
+        case ENOTDIR:
+        case EISDIR:
+        case ESTALE:
+            return LYPARSER_CHANGED_ON_DISK;
+        case ENODATA:
+            return LYPARSER_DAMAGED;
+        case ENOMEM:
+            return LYPARSER_OUT_OF_MEMORY;
+        default:
+            return LYPARSER_IO_ERROR;
+    }
 }
 
 FailureScope::FailureScope(const void* handle) : handle_(handle), outer_(t_scope) {

@@ -22,6 +22,13 @@
 // where the operation gives up. Outside a scope it does nothing.
 void ReportFailure(lyparser_reason reason);
 
+// The reason a failed system call's errno gives: DISK_FULL for ENOSPC, EFBIG
+// and EDQUOT; READ_ONLY for EACCES, EPERM, EROFS and ETXTBSY; CHANGED_ON_DISK
+// for ENOENT, ENOTDIR, EISDIR and ESTALE (the name no longer names the file);
+// DAMAGED for ENODATA (a read that met the file's end early, see ReadAllAt);
+// OUT_OF_MEMORY for ENOMEM; IO_ERROR for any other.
+lyparser_reason ReasonOfError(int error);
+
 class FailureScope {
 public:
     // Opens the scope of one operation on `handle`, on this thread.

@@ -160,10 +160,15 @@ bool FileSave::Fail() {
     return false;
 }
 
+bool FileSave::Fail(lyparser_reason why) {
+    ReportFailure(why);
+    return Fail();
+}
+
 bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     if (mode_ != Mode::kNone || failed_ || path_.empty()) return Fail();
     char* resolved = ::realpath(path_.c_str(), nullptr);
-    if (!resolved) return Fail();
+    if (!resolved) return Fail(ReasonOfError(errno));
     target_ = resolved;
     std::free(resolved);
     folder_ = FolderOf(target_);
@@ -175,14 +180,16 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     struct stat original;
     if (source_ < 0 || ::fstat(source_, &original) != 0 || !S_ISREG(original.st_mode) ||
         ::fcntl(source_, F_SETFL, 0) != 0) {
-        return Fail();
+        return Fail(source_ < 0 ? ReasonOfError(errno) : LYPARSER_CHANGED_ON_DISK);
     }
     opened_ = opened;
-    if (IdentityOf(original) != opened) return Fail();
-    if (newSize >= 0 && ExceedsSizeLimit(newSize)) return Fail();
+    if (IdentityOf(original) != opened) return Fail(LYPARSER_CHANGED_ON_DISK);
+    if (newSize >= 0 && ExceedsSizeLimit(newSize)) return Fail(LYPARSER_DISK_FULL);
     // Another save of this file may hold it: once it is done, the file has
-    // changed or is gone, unless that save failed.
-    if (!lock_.Take(source_) || !StillTheOpenedFile()) return Fail();
+    // changed or is gone, unless that save failed. A wait that ran out has
+    // reported LOCKED.
+    if (!lock_.Take(source_)) return Fail(ReasonOfError(errno));
+    if (!StillTheOpenedFile()) return Fail(LYPARSER_CHANGED_ON_DISK);
     if (!ClearOrRefusePending()) return Fail();
 
     HoldSizeSignal();
@@ -191,9 +198,10 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     } else if (OpenSafetyCopy()) {
         mode_ = Mode::kInPlace;
     } else {
-        return Fail();
+        const lyparser_reason why = ReasonOfError(errno);
+        return Fail(why == LYPARSER_DISK_FULL ? why : LYPARSER_NO_SAFETY_COPY);
     }
-    if (!ReserveSpace(out_, newSize)) return Fail();
+    if (!ReserveSpace(out_, newSize)) return Fail(LYPARSER_DISK_FULL);
     reserved_ = newSize;
     buffer_.reset(new char[kBufferSize]);
     return true;
@@ -221,7 +229,7 @@ bool FileSave::OpenReplacement(const struct stat& original) {
 bool FileSave::Flush() {
     if (buffered_ == 0) return true;
     if (mode_ == Mode::kInPlace) digest_.Update(buffer_.get(), buffered_);
-    if (!WriteAllAt(out_, buffer_.get(), buffered_, -1)) return Fail();
+    if (!WriteAllAt(out_, buffer_.get(), buffered_, -1)) return Fail(ReasonOfError(errno));
     written_ += static_cast<int64_t>(buffered_);
     sinceWriteBack_ += static_cast<int64_t>(buffered_);
     buffered_ = 0;
@@ -270,7 +278,7 @@ bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
             kernelCopy_ = false;  // not between these files: the buffer does it
             break;
         }
-        if (done <= 0) return Fail();  // a read error, or the original ends early
+        if (done <= 0) return Fail(done == 0 ? LYPARSER_DAMAGED : ReasonOfError(errno));
         offset += done;
         length -= done;
         written_ += done;
@@ -281,7 +289,8 @@ bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
         if (buffered_ == kBufferSize && !Flush()) return false;
         size_t part = static_cast<size_t>(
             std::min<int64_t>(length, static_cast<int64_t>(kBufferSize - buffered_)));
-        if (!ReadAllAt(fd, buffer_.get() + buffered_, part, offset)) return Fail();
+        if (!ReadAllAt(fd, buffer_.get() + buffered_, part, offset))
+            return Fail(ReasonOfError(errno));
         buffered_ += part;
         offset += static_cast<int64_t>(part);
         length -= static_cast<int64_t>(part);
@@ -300,17 +309,17 @@ bool FileSave::Commit() {
     // the file) is given back.
     if (!Flush() || (reserved_ > written_ && ::ftruncate(out_, written_) != 0) ||
         !SyncDescriptor(out_)) {
-        return Fail();
+        return Fail(ReasonOfError(errno));
     }
     bool done = mode_ == Mode::kInPlace ? CommitInPlace() : CommitByRename();
     committed_ = done || replaced_ || copyingIn_;
-    if (!done) return Fail();
+    if (!done) return Fail(ReasonOfError(errno));
     ReleaseSizeSignal();
     return true;
 }
 
 bool FileSave::CommitByRename() {
-    if (!StillTheOpenedFile()) return false;
+    if (!StillTheOpenedFile()) return Fail(LYPARSER_CHANGED_ON_DISK);
     // Give the finished file a name only now, so a crash before this point
     // leaves nothing behind.
     if (mode_ == Mode::kUnnamed &&

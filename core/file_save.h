@@ -44,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "core/failure_reason.h"
 #include "core/file_identity.h"
 #include "core/md5.h"
 #include "core/save_lock.h"
@@ -93,6 +94,7 @@ private:
     };
 
     bool Fail();
+    bool Fail(lyparser_reason why);  // also reports why (core/failure_reason.h)
     bool OpenReplacement(const struct stat& original);
     bool OpenSafetyCopy();
     bool Flush();

@@ -48,9 +48,9 @@ bool FileSave::ClearOrRefusePending() {
     if (found == 0) return true;
     // A mark left by a save that had written the whole file goes; any other
     // refuses the save.
-    if (found < 0 || !HoldsContentOf(source_, mark)) return false;
+    if (found < 0 || !HoldsContentOf(source_, mark)) return Fail(LYPARSER_PENDING_COPY);
     if (CopyBelongsTo(mark.path, source_)) ::unlink(mark.path.c_str());
-    if (!RemovePendingMark(source_)) return false;
+    if (!RemovePendingMark(source_)) return Fail(ReasonOfError(errno));
     // Only the mark changed, under this save's own hands.
     opened_ = IdentityOfDescriptor(source_);
     return opened_.IsKnown();
@@ -94,6 +94,7 @@ bool FileSave::CommitInPlace() {
     // mark. Under the save lock the file is still the one opened.
     if (!NameCopy() || !SyncFolder(copyFolder_, out_) ||
         !WritePendingMark(source_, PendingCopy{completePath_, written_, MD5ToHex(digest)})) {
+        if (errno == ENOTSUP) ReportFailure(LYPARSER_NO_SAFETY_COPY);  // no extended attributes
         return false;
     }
     marked_ = true;
@@ -124,6 +125,7 @@ bool FileSave::CopyIn(int target) {
     copied = copied && (written_ == opened_.size || ::ftruncate(target, written_) == 0) &&
              SyncDescriptor(target);
     if (copied) return true;
+    ReportFailure(ReasonOfError(errno));
     if (canPutBack && PutBack(target, kept)) {
         copyingIn_ = false;
         DropCopy();

@@ -182,7 +182,7 @@ bool ReadAllAt(int fd, void* data, size_t size, int64_t offset) {
     while (size > 0) {
         ssize_t got = ::pread(fd, bytes, size, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) continue;
-        if (got == 0) errno = EIO;
+        if (got == 0) errno = ENODATA;
         if (got <= 0) return false;
         bytes += got;
         size -= static_cast<size_t>(got);

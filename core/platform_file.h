@@ -86,7 +86,8 @@ void CloseDescriptor(int* fd);
 // Writes all of `data` at `offset`, or at the file position when `offset`
 // is negative; false on an error.
 bool WriteAllAt(int fd, const void* data, size_t size, int64_t offset);
-// Reads exactly `size` bytes at `offset`; false on an error or an early end.
+// Reads exactly `size` bytes at `offset`; false on an error, or on an early
+// end with errno ENODATA.
 bool ReadAllAt(int fd, void* data, size_t size, int64_t offset);
 // Copies `length` bytes at `offset` of `from` to the same offset of `to`
 // through `buffer` (`bufferSize` bytes); false on any error.

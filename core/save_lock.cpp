@@ -13,6 +13,8 @@
 #include <memory>
 #include <thread>
 
+#include "core/failure_reason.h"
+
 namespace {
 
 constexpr long kDefaultWaitMs = 10000;
@@ -82,7 +84,10 @@ bool WaitForOther(int fd) {
         if (::poll(&ready, 1, static_cast<int>(left)) > 0) break;
     }
     int expected = Waiter::kWaiting;
-    if (waiter->state.compare_exchange_strong(expected, Waiter::kAbandoned)) return false;
+    if (waiter->state.compare_exchange_strong(expected, Waiter::kAbandoned)) {
+        ReportFailure(LYPARSER_LOCKED);  // the other save held the file too long
+        return false;
+    }
     return expected == Waiter::kHeld;
 }
 

@@ -63,7 +63,8 @@ typedef enum lyparser_reason {
     LYPARSER_NOT_WRITABLE = 18,    /* a file opened from memory: no changes */
     LYPARSER_LOCKED = 19,          /* another save of the file held it too long */
     LYPARSER_OUT_OF_MEMORY = 20,
-    LYPARSER_DAMAGED = 21 /* the stream could not be read to its end */
+    LYPARSER_DAMAGED = 21,       /* a rewrite would lose what could not be read */
+    LYPARSER_NO_SAFETY_COPY = 22 /* written in place, no safety copy can be kept */
 } lyparser_reason;
 
 /* Field ids (as in lyParser.h). On an MP3, 0-6 are the ID3v1 tag and 7-35

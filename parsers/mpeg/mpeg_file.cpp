@@ -4,6 +4,7 @@
 #include <taglib/apetag.h>
 #include <taglib/id3v2synchdata.h>
 
+#include "core/failure_reason.h"
 #include "parsers/mpeg/genre_frame_factory.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
 #include "parsers/mpeg/tag_text.h"
@@ -101,7 +102,8 @@ void CMPEGFile::DuplicateBasicFields(int mask) {
 bool CMPEGFile::SaveTags(int mask) {
     if (mask == 0) return StripNow(AllTags);
     if (!id3v1_ && !id3v2Present_ && !APETag(false)) return HoldsTags() ? StripNow(AllTags) : true;
-    if ((mask & ID3v2) && !badFrames_.Writable()) return false;
+    // Frames a rewrite of the ID3v2 tag would lose.
+    if ((mask & ID3v2) && !badFrames_.Writable()) return ReportFailure(LYPARSER_DAMAGED), false;
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
     // An APE tag (gain values live there) is written back as it was. TagLib

@@ -2,6 +2,7 @@
 // Fields are in tag_lib_parser_fields.cpp, texts in tag_lib_parser_texts.cpp.
 #include "parsers/mpeg/tag_lib_parser.h"
 
+#include "core/failure_reason.h"
 #include "core/md5.h"
 #include "core/platform_file.h"
 #include "parsers/mpeg/extended_tag.h"
@@ -107,7 +108,7 @@ int CTagLibParser::ApplyFileEx(int tagMask) {
     // Backup and sync tools see no change where there is none.
     if (NothingToWrite(tagMask)) return 1;
     FileUse use(this);
-    if (mpeg_ && !mpeg_->MayBeWritten()) return 0;
+    if (mpeg_ && !mpeg_->MayBeWritten()) return ReportFailure(LYPARSER_NO_AUDIO), 0;
     const bool made = mpeg_ ? mpeg_->SaveTags(tagMask) : file_.file()->save();
     return made && WriteChanges() ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 // widths, the ID3v2-only fields and the tag-presence switches.
 #include <cwctype>
 
+#include "core/failure_reason.h"
 #include "core/platform_file.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
@@ -170,7 +171,11 @@ int CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
     } else if (mpeg_->DiskTags() & bit) {
         // Written at once, and only the strip: changes not yet applied stay pending.
         FileUse use(this);
-        if (mpeg_->MayBeWritten() && mpeg_->StripNow(bit)) WriteStrip();
+        if (!mpeg_->MayBeWritten()) {
+            ReportFailure(LYPARSER_NO_AUDIO);
+        } else if (mpeg_->StripNow(bit)) {
+            WriteStrip();
+        }
         tagMask_ &= ~bit;
     } else {
         // A tag the file does not hold: nothing to write.

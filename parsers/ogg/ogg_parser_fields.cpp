@@ -3,6 +3,7 @@
 // all their values and a change replaces them all. The comment field is
 // DESCRIPTION, else COMMENT, so that files of every tagger show their comment.
 #include "core/description_text.h"
+#include "core/failure_reason.h"
 #include "core/path_text.h"
 #include "lyParser.h"
 #include "parsers/ogg/ogg_parser.h"
@@ -15,7 +16,8 @@ StringEx COGGParser::GetData(int fieldId) {
 int COGGParser::SetData(int fieldId, StringEx value) {
     // Identifiers without a comment name are refused rather than written as
     // comments with an empty name.
-    if (!OggFieldName(fieldId) || openedFromMemory_) return 0;
+    if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
+    if (!OggFieldName(fieldId)) return 0;
     // DESCRIPTION and COMMENT are the one comment field: emptied, both go.
     if (fieldId == FIELD_COMMENT && value.IsEmpty() && RemoveOggValues(comments_, "DESCRIPTION")) {
         changed_ = true;
@@ -52,7 +54,8 @@ StringEx COGGParser::GetExData(StringEx key) {
 
 int COGGParser::SetExData(StringEx key, StringEx value) {
     std::string name = key.GetNarrow();
-    if (openedFromMemory_ || !IsValidOggName(name)) return 0;
+    if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
+    if (!IsValidOggName(name)) return 0;
     const int fieldId = OggFieldOfName(name);
     return fieldId >= 0 ? SetData(fieldId, std::move(value)) : SetNamed(name, std::move(value));
 }

@@ -2,9 +2,11 @@
 // into a new file and puts it in the file's place through FileSave, so that
 // any failure, a read error of the original included, leaves the file as it
 // was.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "core/failure_reason.h"
 #include "core/file_save.h"
 #include "core/platform_file.h"
 #include "parsers/ogg/ogg_parser.h"
@@ -22,7 +24,10 @@ struct SaveInput {
 size_t ReadSource(void* buffer, size_t size, size_t count, void* input) {
     auto* in = static_cast<SaveInput*>(input);
     size_t got = std::fread(buffer, size, count, in->file);
-    if (got < count && std::ferror(in->file)) in->failed = true;
+    if (got < count && std::ferror(in->file)) {
+        ReportFailure(ReasonOfError(errno));
+        in->failed = true;
+    }
     return got;
 }
 
@@ -47,7 +52,8 @@ void COGGParser::FillEditorComments(VorbisEditState* state) {
 }
 
 int COGGParser::ApplyFile() {
-    if (openedFromMemory_ || !identity_.IsKnown()) return 0;
+    if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
+    if (!identity_.IsKnown()) return 0;
     // Nothing to write: the file, its inode and its times stay as they are.
     if (!changed_) return 1;
     // The new size is not known before the stream is rewritten: the file's

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/failure_reason.h"
 #include "parsers/ogg/vorbis_edit.h"
 
 namespace {
@@ -307,6 +308,7 @@ int VorbisEditWrite(VorbisEditState* state, void* output) {
     state->mainHeader = state->setupHeader = nullptr;
     state->mainHeaderLength = state->setupHeaderLength = 0;
     if (!written) {
+        if (state->interleaved) ReportFailure(LYPARSER_MULTIPLEXED_OGG);
         state->lastError = state->interleaved ? kInterleavedError : kWriteError;
         return -1;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/failure_reason.h"
 #include "core/file_save.h"
 
 namespace {
@@ -68,7 +69,9 @@ SplicedFileStream::SplicedFileStream(const std::string& nativePath) : path_(nati
 SplicedFileStream::~SplicedFileStream() { Release(); }
 
 bool SplicedFileStream::readOnly() const {
-    return ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0;
+    if (::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) == 0) return false;
+    ReportFailure(ReasonOfError(errno));  // whoever asks gives up writing
+    return true;
 }
 
 void SplicedFileStream::Restart(const FileIdentity& identity) {
@@ -96,6 +99,7 @@ bool SplicedFileStream::Attach() {
         file_ = std::move(file);
         return true;
     }
+    ReportFailure(LYPARSER_CHANGED_ON_DISK);  // nothing this handle holds can be saved now
     refused_ = true;
     return false;
 }

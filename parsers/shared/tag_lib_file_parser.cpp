@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/failure_reason.h"
 #include "core/md5.h"
 #include "core/platform_file.h"
 #include "parsers/shared/picture_content.h"
@@ -106,10 +107,12 @@ int CTagLibFileParser::ApplyFile() {
             values.emplace_back(property,
                                 FromTagText(JoinValues(format_->Store()->Values(property))));
         const std::string picture = pictureChanged_ ? PictureText(format_->Store()) : "";
-        if (!format_->Write(stream_.get())) return 0;
+        // A value the format cannot hold, an MP4 whose offsets would overflow.
+        if (!format_->Write(stream_.get())) return ReportFailure(LYPARSER_REFUSED_VALUE), 0;
         if (!ReadsBack(values, picture)) {
             // What the format would write is not what the changes say: the
             // file cannot hold them. They go, and the file stays as it was.
+            ReportFailure(LYPARSER_REFUSED_VALUE);
             format_.reset();
             stream_ = std::make_unique<SplicedFileStream>(NativePath(path_));
             if (!stream_->isOpen() || !ReadFormat()) CloseFile();

@@ -9,6 +9,7 @@
 
 #include "core/ascii.h"
 #include "core/code_page.h"
+#include "core/failure_reason.h"
 #include "core/platform_file.h"
 #include "parsers/shared/spliced_file_stream.h"
 #include "parsers/shared/tag_lib_text.h"
@@ -194,15 +195,15 @@ void CWMAHeaderEditor::ClearPending() {
 int CWMAHeaderEditor::ApplyPending() {
     // An editor over an in-memory header cannot change the file, and a header
     // that does not hold together is never rewritten.
-    if (!editor_ || header_ || !wellFormed_) return 0;
+    if (!editor_ || header_) return 0;
+    if (!wellFormed_) return ReportFailure(LYPARSER_DAMAGED), 0;
     // Check everything first: a change that cannot be stored leaves the file as it was.
+    bool fits = !pendingTrack_ || FitsAsfText(CodePageToWide(*pendingTrack_));
     for (const auto& change : pending_) {
-        if (!FitsAsfText(CodePageToWide(change.first)) ||
-            !FitsAsfText(CodePageToWide(change.second))) {
-            return 0;
-        }
+        fits = fits && FitsAsfText(CodePageToWide(change.first)) &&
+               FitsAsfText(CodePageToWide(change.second));
     }
-    if (pendingTrack_ && !FitsAsfText(CodePageToWide(*pendingTrack_))) return 0;
+    if (!fits) return ReportFailure(LYPARSER_VALUE_TOO_LONG), 0;
     try {
         for (const auto& change : pending_) {
             if (!WriteAttributeEx(change.first, change.second)) return 0;

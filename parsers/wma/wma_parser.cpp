@@ -1,5 +1,6 @@
 #include "parsers/wma/wma_parser.h"
 
+#include "core/failure_reason.h"
 #include "core/host_text.h"
 #include "core/md5.h"
 #include "core/module_state.h"
@@ -10,6 +11,14 @@ namespace {
 // Resource id of the information text: writing runtime, needed runtime,
 // protection, licence address.
 constexpr unsigned kInfoFormat = LYTEXT_WMA_REPORT;
+
+// Why the editor could not open the file it opened before: the file changed
+// (or its name names another now), else its header does not hold together.
+lyparser_reason EditorRefusal(const StringEx& path, const FileIdentity& opened) {
+    FilePtr file = OpenReadFile(NativePath(path));
+    return file && IdentityOfFile(file.get()) == opened ? LYPARSER_DAMAGED
+                                                        : LYPARSER_CHANGED_ON_DISK;
+}
 
 }  // namespace
 
@@ -83,9 +92,10 @@ int CWMAParser::OpenEditorOnPath() {
 int CWMAParser::ApplyFile() {
     // Nothing to write: the file, its inode and its times stay as they are.
     if (!editor_.HasPending()) return 1;
-    if (!OpenEditorOnPath()) return 0;
+    if (!OpenEditorOnPath()) return ReportFailure(EditorRefusal(path_, identity_)), 0;
     if (editor_.Identity() != identity_) {
         // Another program replaced or changed the file since it was opened.
+        ReportFailure(LYPARSER_CHANGED_ON_DISK);
         editor_.ClearModified();
         editor_.CloseEditor();
         return 0;

@@ -123,6 +123,10 @@ for refused in "$samples/notes.txt" "$work/missing.mp3"; do
 done
 grep -qx "not saved: REFUSED_VALUE: not an audio file lyParser reads" "$work/c-program1.err"
 grep -qx "$work/missing.mp3: no file has this name" "$work/c-program1.err"
+# A save the file size limit refuses says why.
+if prlimit --fsize=1000 "$work/c-program1" "$work/c-morning.mp3" x >/dev/null 2>"$work/limit.err"
+then exit 1; fi
+grep -q "^not saved: DISK_FULL: " "$work/limit.err"
 LYPARSER_CDDB_SERVER=$(cat "$work/address") "$work/c-program2" | grep -qx "Track 1: Hush"
 
 # The Python package, installed with pip into virtual environments from the

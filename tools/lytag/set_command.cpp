@@ -143,16 +143,23 @@ bool Mp3WithoutAudio(IBaseTag* handle, const std::string& file) {
     return size > id3v2 + id3v1 + ApeTagBytes(file, id3v1);
 }
 
-// Makes the planned calls and saves. "" on success, else why not.
+// Makes the planned calls and saves. "" on success, else why not: the
+// module's reason ("DISK_FULL: the disk is full, ..."), else what the file
+// system tells when the module could not tell.
 std::string Carry(IBaseTag* handle, const std::string& file, const SetPlan& plan) {
     std::string refused = RecordPlan(handle, plan);
-    if (!refused.empty()) return refused;
+    if (!refused.empty()) {
+        const std::string reason = TagParserGetExData(handle, LYPARSER_KEY_LAST_ERROR);
+        return reason.empty() ? refused : refused + " (" + reason + ")";
+    }
     if (plan.pictureBytes > 0 &&
         TagParserGetData(handle, FIELD_PICTURE_INFO) != std::to_string(plan.pictureBytes)) {
         return "lyParser could not read the picture file";
     }
     for (int tag : plan.stripTags) TagParserSetData(handle, tag, "N");  // written at once
     if (plan.save && TagParserApplyFile(handle)) return std::string();
+    const std::string reason = TagParserGetExData(handle, LYPARSER_KEY_LAST_ERROR);
+    if (!reason.empty() && reason.rfind("FAILED:", 0) != 0) return reason;
     std::string problem = SaveProblem(file);
     if (!plan.save) return problem;  // only tags were removed: checked after reopening
     return problem.empty() ? "lyParser refused to save it" : problem;

@@ -36,6 +36,7 @@ __all__ = [
     "Error",
     "FIELD_NAMES",
     "File",
+    "REASONS",
     "init",
     "open",
     "open_memory",
@@ -58,6 +59,16 @@ def _field_names() -> tuple[str, ...]:
 
 FIELD_NAMES: tuple[str, ...] = _field_names()  # lytag's names, in the order it shows them
 
+
+def _reasons() -> tuple[str, ...]:
+    names = []
+    while name := lib.lyparser_reason_name(len(names) + 1).decode():
+        names.append(name)
+    return tuple(names)
+
+
+REASONS: tuple[str, ...] = _reasons()  # every Error.code, by its number in lyparser_c.h
+
 _TYPE_NAMES = {0: "other", 1: "mp3", 2: "ogg", 3: "wma", 4: "cda", 5: "wma"}
 
 PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
@@ -66,8 +77,9 @@ PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 class Error(Exception):
     """A failure the module reported.
 
-    `code` is a stable name ("READ_ONLY", "CHANGED_ON_DISK", ...; the host guide
-    lists them) and `text` says it in English.
+    `code` is a stable name (one of REASONS: "READ_ONLY", "CHANGED_ON_DISK",
+    "DISK_FULL", ...; the host guide says when each comes) and `text` says it
+    in English.
     """
 
     def __init__(self, code: str, text: str) -> None:

@@ -289,6 +289,11 @@ TEST_F(WmaTest, DamagedHeadersAndValuesTooLongAreRefusedWholeAndTheAudioIsKept) 
         if (!input.name.empty())
             TagParserSetExData(file.get(), input.name.c_str(), input.value.c_str());
         EXPECT_EQ(TagParserApplyFile(file.get()), input.saved) << input.what;
+        const std::string why = TagParserGetExData(file.get(), LYPARSER_KEY_LAST_ERROR);
+        EXPECT_EQ(why.substr(0, why.find(':')), input.saved          ? ""
+                                                : input.name.empty() ? "DAMAGED"
+                                                                     : "VALUE_TOO_LONG")
+            << input.what;
         const Bytes after = ReadBytes(path);
         // Compared with ==: a failure must not dump a file of any size.
         EXPECT_TRUE(input.saved ? AfterHeader(after) == AfterHeader(input.file)
