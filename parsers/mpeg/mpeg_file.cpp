@@ -78,6 +78,7 @@ int CMPEGFile::DiskTags() const {
 }
 
 bool CMPEGFile::StripNow(int tags) {
+    DropAlignmentPadding();
     if (!strip(tags, true)) return false;
     Forget(tags);
     return true;
@@ -105,6 +106,7 @@ bool CMPEGFile::SaveTags(int mask) {
     if (mask == 0) return StripNow(AllTags);
     if (!id3v1_ && !id3v2Present_ && !APETag(false)) return HoldsTags() ? StripNow(AllTags) : true;
     if ((mask & ID3v2) && !badFrames_.Writable()) return false;
+    DropAlignmentPadding();
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
     // An APE tag (gain values live there) is written back as it was. TagLib
@@ -139,6 +141,14 @@ void CMPEGFile::KeepAudioAlignment() {
     insert(TagLib::ByteVector(static_cast<unsigned int>(padding), '\0'), end, 0);
     seek(6);
     writeBlock(TagLib::ID3v2::SynchData::fromUInt(size + static_cast<unsigned int>(padding)));
+    alignment_ = {end, padding};
+}
+
+void CMPEGFile::DropAlignmentPadding() {
+    // TagLib knows the tag without it: a save that failed is followed by
+    // another on the same content, which would leave it after the tag.
+    if (alignment_.second > 0) removeBlock(alignment_.first, alignment_.second);
+    alignment_ = {0, 0};
 }
 
 long CMPEGFile::ID3v2CompleteSize() {

@@ -24,6 +24,7 @@
 #include <taglib/mpegfile.h>
 
 #include <memory>
+#include <utility>
 
 #include "parsers/mpeg/id3v1_block.h"
 #include "parsers/mpeg/id3v2_bad_frames.h"
@@ -99,9 +100,12 @@ private:
     void ReadXing(long frameStart);
     void DuplicateBasicFields(int mask);
     void KeepAudioAlignment();
+    void DropAlignmentPadding();
 
     SplicedFileStream* stream_;
-    std::unique_ptr<ID3v1Block> id3v1_;  // present when set
+    std::pair<long, long> alignment_{0,
+                                     0};  // the padding KeepAudioAlignment put in: where, how much
+    std::unique_ptr<ID3v1Block> id3v1_;   // present when set
     bool id3v2Present_ = false;
     bool id3v2HadContent_ = false;  // the tag on disk held frames
     ID3v2BadFrames badFrames_;
