@@ -19,8 +19,8 @@
 
 namespace {
 
-// A mount's id that is never given to another mount (Linux 6.8 on), else one
-// that is unique among the mounts of the moment.
+// A mount's id that is never given to another mount (Linux 6.8 on); older
+// kernels give one that is unique among the mounts of the moment (5.8 on).
 constexpr unsigned kUniqueMountId = 0x4000U;
 
 // A mounted file system: its device and its mount's id, so that a device
@@ -36,11 +36,14 @@ std::map<FileSystemKey, BlockSharing>& Known() {
 
 bool KeyOf(int fd, FileSystemKey* key) {
     struct statx info;
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID | kUniqueMountId, &info) != 0 ||
-        !(info.stx_mask & (STATX_MNT_ID | kUniqueMountId))) {
-        return false;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID | kUniqueMountId, &info) == 0) {
+        const bool mounted = info.stx_mask & (STATX_MNT_ID | kUniqueMountId);
+        *key = {::makedev(info.stx_dev_major, info.stx_dev_minor), mounted ? info.stx_mnt_id : 0};
+        return true;
     }
-    *key = {::makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_mnt_id};
+    struct stat old;  // a kernel without statx: the device alone
+    if (::fstat(fd, &old) != 0) return false;
+    *key = {old.st_dev, 0};
     return true;
 }
 
@@ -70,13 +73,14 @@ int Probe(const std::string& folder, uint64_t device, int64_t blockSize) {
 
 BlockSharing BlockSharingOf(int fd, const std::string& folder) {
     FileSystemKey key;
-    struct statfs fs;
-    if (!KeyOf(fd, &key) || ::fstatfs(fd, &fs) != 0) return BlockSharing();
+    if (!KeyOf(fd, &key)) return BlockSharing();
     {
         std::lock_guard<std::mutex> hold(knownLock);
         auto known = Known().find(key);
         if (known != Known().end()) return known->second;
     }
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) return BlockSharing();
     BlockSharing sharing;
     sharing.blockSize = fs.f_bsize;
     const bool sane =

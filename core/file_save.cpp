@@ -286,9 +286,11 @@ bool FileSave::ShareMiddle(int fd, int64_t* offset, int64_t* length) {
     }
     // In place, the copy's digest is taken from the bytes just shared.
     if (mode_ == Mode::kInPlace && !DigestRange(fd, *offset, middle)) return false;
-    // Dirty pages written so far still go to the disk early, as they would.
-    (void)::sync_file_range(out_, written_ - sinceWriteBack_, sinceWriteBack_,
-                            SYNC_FILE_RANGE_WRITE);
+    // Pages written so far start for the disk now, as they would have later.
+    if (sinceWriteBack_ > 0) {
+        (void)::sync_file_range(out_, written_ - sinceWriteBack_, sinceWriteBack_,
+                                SYNC_FILE_RANGE_WRITE);
+    }
     sinceWriteBack_ = 0;
     written_ += middle;
     *offset += middle;

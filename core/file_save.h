@@ -21,6 +21,11 @@
 // memory (a change that fits the tag's padding); otherwise the file stays
 // pending. docs/saving.md tells what each crash and failure leaves.
 //
+// Where the file system shares blocks between files (XFS, btrfs), ranges of
+// the original are shared with the new file or the copy instead of copied
+// (core/block_sharing.h); the steps, their syncs and what a crash leaves are
+// the same.
+//
 // A save holds the file's save lock (core/save_lock.h) from its identity
 // check to its end, and checks the identity again under it. It refuses,
 // touching nothing, when the path no longer names the file that was opened
