@@ -78,7 +78,7 @@ int CMPEGFile::DiskTags() const {
 }
 
 bool CMPEGFile::StripNow(int tags) {
-    DropAlignmentPadding();
+    TakeBackOwnWrites();
     if (!strip(tags, true)) return false;
     Forget(tags);
     return true;
@@ -106,7 +106,7 @@ bool CMPEGFile::SaveTags(int mask) {
     if (mask == 0) return StripNow(AllTags);
     if (!id3v1_ && !id3v2Present_ && !APETag(false)) return HoldsTags() ? StripNow(AllTags) : true;
     if ((mask & ID3v2) && !badFrames_.Writable()) return false;
-    DropAlignmentPadding();
+    TakeBackOwnWrites();
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
     // An APE tag (gain values live there) is written back as it was. TagLib
@@ -124,6 +124,7 @@ bool CMPEGFile::SaveTags(int mask) {
     if ((mask & ID3v1) && id3v1_) {
         seek(0, End);
         writeBlock(id3v1_->data());
+        id3v1Written_ = true;
     }
     return true;
 }
@@ -144,10 +145,13 @@ void CMPEGFile::KeepAudioAlignment() {
     alignment_ = {end, padding};
 }
 
-void CMPEGFile::DropAlignmentPadding() {
-    // TagLib knows the tag without it: a save that failed is followed by
-    // another on the same content, which would leave it after the tag.
+void CMPEGFile::TakeBackOwnWrites() {
+    // TagLib knows the content without what was written after its save (the
+    // ID3v1 tag at the end, the padding): a save that failed is followed by
+    // another on the same content, which would keep them beside its own.
+    if (id3v1Written_) removeBlock(length() - ID3v1Block::kSize, ID3v1Block::kSize);
     if (alignment_.second > 0) removeBlock(alignment_.first, alignment_.second);
+    id3v1Written_ = false;
     alignment_ = {0, 0};
 }
 

@@ -100,9 +100,10 @@ private:
     void ReadXing(long frameStart);
     void DuplicateBasicFields(int mask);
     void KeepAudioAlignment();
-    void DropAlignmentPadding();
+    void TakeBackOwnWrites();
 
     SplicedFileStream* stream_;
+    bool id3v1Written_ = false;  // SaveTags put the ID3v1 tag at the end
     std::pair<long, long> alignment_{0,
                                      0};  // the padding KeepAudioAlignment put in: where, how much
     std::unique_ptr<ID3v1Block> id3v1_;   // present when set
