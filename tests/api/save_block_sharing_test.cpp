@@ -1,13 +1,10 @@
-// An MP3's tag grows (through the exports, on a handle whose first save was
-// refused), then `lytag set` makes a change that fits its padding, then grows
-// it in place (through a second name), on XFS and btrfs, which share
-// blocks, and on an XFS made with reflink=0, which does not. Where blocks are
-// shared the audio keeps its offset modulo the block size, behind less than a
-// block of extra padding, and its extents are shared with a reflinked copy of
-// the original (filefrag); elsewhere the tag gets TagLib's padding, no more.
-// Each image is loop-mounted in a mount namespace of the test's own, so that
-// its mounts go whatever stops the test; skipped, saying why, without root,
-// mkfs or loop devices.
+// On XFS and btrfs, which share blocks, and on an XFS made with reflink=0: an
+// MP3's tag grows (on a handle whose first save was refused), a change fits
+// its padding (lytag), the tag grows in place (a second name). Where blocks
+// are shared the audio keeps its offset modulo the block size, behind less
+// than a block more padding, and shares its extents with a reflinked copy of
+// the original; elsewhere the tag gets TagLib's padding. Mounts are made in a
+// mount namespace of the test's own: they go whatever stops it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -17,7 +14,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <ostream>
 #include <sstream>
 
 #include "lyParser.h"
@@ -31,9 +27,9 @@ struct FileSystem {
     std::vector<std::string> mkfs;
     bool shares;
 };
-void PrintTo(const FileSystem& fs, std::ostream* out) { *out << fs.name; }
 
 constexpr size_t kID3v1 = 128, kTagLibPadding = 1024, kBlock = 4096;
+const char kReadTitle[] = "import sys, mutagen.id3\nprint(mutagen.id3.ID3(sys.argv[1])['TIT2'][0])";
 
 CommandResult RunTool(std::vector<std::string> argv) {
     argv.insert(argv.begin(), {"/usr/bin/env", "PATH=/usr/sbin:/usr/bin:/sbin:/bin"});
@@ -58,17 +54,16 @@ int64_t SharedBytes(const std::string& path) {
     std::istringstream lines(RunTool({"filefrag", "-v", "-b1", path}).out);
     int64_t shared = 0, length = 0;
     for (std::string line; std::getline(lines, line);) {
-        if (std::sscanf(line.c_str(), "%*d: %*d.. %*d: %*d.. %*d: %" SCNd64 ":", &length) == 1 &&
-            line.find("shared") != std::string::npos) {
+        if (line.find("shared") == std::string::npos) continue;
+        if (std::sscanf(line.c_str(), "%*d: %*d.. %*d: %*d.. %*d: %" SCNd64, &length) == 1)
             shared += length;
-        }
     }
     return shared;
 }
 
 // Saves `title` as the ID3v2 title through the exports, first while another
-// holds the file's save lock, then again on the same handle: the answers.
-std::string SaveAfterARefusal(const std::string& path, const std::string& title) {
+// holds the file's save lock (refused), then again on the same handle.
+void SaveAfterARefusal(const std::string& path, const std::string& title) {
     setenv("LYPARSER_SAVE_WAIT_MS", "10", 1);
     TagParserInitialize(nullptr);
     IBaseTag* handle = TagParserOpenFile(path.c_str());
@@ -76,13 +71,12 @@ std::string SaveAfterARefusal(const std::string& path, const std::string& title)
     TagParserSetData(handle, FIELD_TITLE2, title.c_str());
     const int other = open(path.c_str(), O_RDWR);
     struct flock lock = {F_WRLCK, SEEK_SET, 0, 0, 0};
-    std::string answers = fcntl(other, F_OFD_SETLK, &lock) == 0 ? "locked" : "not locked";
-    answers += " " + std::to_string(TagParserApplyFile(handle));
+    EXPECT_EQ(fcntl(other, F_OFD_SETLK, &lock), 0);
+    EXPECT_EQ(TagParserApplyFile(handle), 0);
     close(other);
-    answers += " " + std::to_string(TagParserApplyFile(handle));
+    EXPECT_EQ(TagParserApplyFile(handle), 1);
     TagParserCloseFile(handle);
     TagParserFinalize();
-    return answers;
 }
 
 class SaveBlockSharingTest : public ::testing::TestWithParam<FileSystem> {
@@ -98,15 +92,13 @@ protected:
         mkfs.push_back(image);
         const CommandResult made = RunTool(mkfs);
         if (made.status != 0) GTEST_SKIP() << mkfs[0] << " is missing or failed: " << made.err;
-        folder_ = dir_.File("mnt");
-        ASSERT_EQ(mkdir(folder_.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((folder_ = dir_.File("mnt")).c_str(), 0755), 0);
         const CommandResult mounted = RunTool({"mount", "-o", "loop", image, folder_});
         if (mounted.status != 0) GTEST_SKIP() << "no loop mount: " << mounted.err;
         mounted_ = true;
     }
     void TearDown() override {
-        if (mounted_ && RunTool({"umount", folder_}).status != 0)
-            RunTool({"umount", "-l", folder_});
+        if (mounted_) RunTool({"umount", "-l", folder_});
     }
 
     TempDir dir_;
@@ -132,8 +124,8 @@ TEST_P(SaveBlockSharingTest, AudioKeepsItsAlignmentAndSharesItsBlocksWhereBlocks
     for (const auto& step : steps) {
         SCOPED_TRACE(step.title.substr(0, 4));
         ASSERT_TRUE(!step.inPlace || link(song.c_str(), (folder_ + "/b.mp3").c_str()) == 0);
-        if (&step == steps) {  // what the refused try wrote must not stay behind
-            ASSERT_EQ(SaveAfterARefusal(song, step.title), "locked 0 1");
+        if (&step == steps) {
+            SaveAfterARefusal(song, step.title);
         } else {
             const CommandResult set =
                 RunCommand({LY_LYTAG_PATH, "set", "-q", song, "--field", "title=" + step.title});
@@ -144,14 +136,9 @@ TEST_P(SaveBlockSharingTest, AudioKeepsItsAlignmentAndSharesItsBlocksWhereBlocks
         ASSERT_EQ(saved.size(), start + audio + kID3v1);
         EXPECT_TRUE(
             std::equal(saved.begin() + start, saved.end() - kID3v1, original.begin() + audioStart));
-        EXPECT_EQ(RunPython("import sys; from mutagen.id3 import ID3\n"
-                            "print(ID3(sys.argv[1])['TIT2'].text[0])",
-                            {song})
-                      .out,
-                  step.title + "\n");
+        EXPECT_EQ(RunPython(kReadTitle, {song}).out, step.title + "\n");
         EXPECT_EQ(saved.size() == before, !step.grows);
         const size_t padding = step.grows ? Padding(saved) : kTagLibPadding;
-        EXPECT_GE(padding, kTagLibPadding);
         EXPECT_LE(padding, shares ? kTagLibPadding + kBlock - 1 : kTagLibPadding);
         EXPECT_TRUE(!shares || start % kBlock == audioStart % kBlock) << start;
         const int64_t shared = SharedBytes(song);
@@ -165,8 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
     FileSystems, SaveBlockSharingTest,
     ::testing::Values(FileSystem{"XfsReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=1"}, true},
                       FileSystem{"Btrfs", {"mkfs.btrfs", "-q", "-f"}, true},
-                      FileSystem{
-                          "XfsNoReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=0"}, false}),
+                      FileSystem{"NoReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=0"}, false}),
     [](const ::testing::TestParamInfo<FileSystem>& info) { return info.param.name; });
 
 }  // namespace
