@@ -16,6 +16,7 @@
 #include <ctime>
 #include <vector>
 
+#include "core/block_sharing.h"
 #include "core/file_save_steps.h"
 #include "core/pending_copy.h"
 #include "core/platform_file.h"
@@ -203,6 +204,9 @@ bool FileSave::Begin(const FileIdentity& opened, int64_t newSize) {
     }
     if (!ReserveSpace(out_, newSize)) return Fail(LYPARSER_DISK_FULL);
     reserved_ = newSize;
+    struct stat made;
+    if (::fstat(out_, &made) == 0 && made.st_dev == original.st_dev)
+        sharing_ = BlockSharingOf(source_, mode_ == Mode::kInPlace ? copyFolder_ : folder_);
     buffer_.reset(new char[kBufferSize]);
     return true;
 }
@@ -264,6 +268,57 @@ bool FileSave::CopyFrom(int fd, int64_t offset, int64_t length) {
     if (failed_ || out_ < 0 || offset < 0 || length < 0) return Fail();
     const int64_t at = written_ + static_cast<int64_t>(buffered_);
     if (offset != at || !IsOriginal(fd)) NoteChanged(at, length);
+    return ShareMiddle(fd, &offset, &length) && CopyBytes(fd, offset, length);
+}
+
+bool FileSave::ShareMiddle(int fd, int64_t* offset, int64_t* length) {
+    // The blocks of the range's middle can be shared when the range starts
+    // at the same place within a block in both files.
+    const int64_t block = sharing_.blockSize;
+    const int64_t at = written_ + static_cast<int64_t>(buffered_);
+    if (!sharing_.shares || (*offset - at) % block != 0 ||
+        IdentityOfDescriptor(fd).device != IdentityOfDescriptor(out_).device) {
+        return true;
+    }
+    const int64_t head = (block - *offset % block) % block;
+    const int64_t middle = (*length - head) / block * block;
+    if (middle <= 0) return true;
+    if (!CopyBytes(fd, *offset, head) || !Flush()) return false;
+    *offset += head;
+    *length -= head;
+    const int error = ShareRange(fd, *offset, out_, written_, middle);
+    if (error != 0) {
+        if (!ShareRefused(error)) return Fail();
+        sharing_.shares = false;  // not between these two: the bytes are copied
+        return true;
+    }
+    // In place, the copy's digest is taken from the bytes just shared.
+    if (mode_ == Mode::kInPlace && !DigestRange(fd, *offset, middle)) return false;
+    // Pages written so far start for the disk now, as they would have later.
+    if (sinceWriteBack_ > 0) {
+        (void)::sync_file_range(out_, written_ - sinceWriteBack_, sinceWriteBack_,
+                                SYNC_FILE_RANGE_WRITE);
+    }
+    sinceWriteBack_ = 0;
+    written_ += middle;
+    *offset += middle;
+    *length -= middle;
+    if (::lseek(out_, static_cast<off_t>(written_), SEEK_SET) < 0) return Fail();
+    return true;
+}
+
+bool FileSave::DigestRange(int fd, int64_t offset, int64_t length) {
+    while (length > 0) {
+        const size_t part = static_cast<size_t>(std::min<int64_t>(length, kBufferSize));
+        if (!ReadAllAt(fd, buffer_.get(), part, offset)) return Fail();
+        digest_.Update(buffer_.get(), part);
+        offset += static_cast<int64_t>(part);
+        length -= static_cast<int64_t>(part);
+    }
+    return true;
+}
+
+bool FileSave::CopyBytes(int fd, int64_t offset, int64_t length) {
     // Large ranges are copied by the kernel: no trip through our buffer, and
     // new page-cache pages come in the kernel's own sizes (filling them from
     // 1 MiB writes was several times slower at times). In place, every byte

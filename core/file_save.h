@@ -21,6 +21,11 @@
 // memory (a change that fits the tag's padding); otherwise the file stays
 // pending. docs/saving.md tells what each crash and failure leaves.
 //
+// Where the file system shares blocks between files (XFS, btrfs), ranges of
+// the original are shared with the new file or the copy instead of copied
+// (core/block_sharing.h); the steps, their syncs and what a crash leaves are
+// the same.
+//
 // A save holds the file's save lock (core/save_lock.h) from its identity
 // check to its end, and checks the identity again under it. It refuses,
 // touching nothing, when the path no longer names the file that was opened
@@ -44,6 +49,7 @@
 #include <string>
 #include <vector>
 
+#include "core/block_sharing.h"
 #include "core/failure_reason.h"
 #include "core/file_identity.h"
 #include "core/md5.h"
@@ -67,7 +73,10 @@ public:
     // Appends to the new content. False once anything has failed.
     bool Write(const void* data, size_t size);
     // Appends `length` bytes of `fd` read from `offset`; a read error or a
-    // file that ends first fails the save.
+    // file that ends first fails the save. Where the file system shares
+    // blocks (core/block_sharing.h) and `offset` lies as far into a block as
+    // the end of the new content does, the whole blocks of the range are
+    // shared instead of copied.
     bool CopyFrom(int fd, int64_t offset, int64_t length);
 
     // Puts the new content in the original's place; true when every step
@@ -99,6 +108,9 @@ private:
     bool OpenSafetyCopy();
     bool Flush();
     void StartWriteBack();
+    bool ShareMiddle(int fd, int64_t* offset, int64_t* length);
+    bool CopyBytes(int fd, int64_t offset, int64_t length);
+    bool DigestRange(int fd, int64_t offset, int64_t length);
     bool StillTheOpenedFile() const;
     bool CommitByRename();
     void NoteChanged(int64_t offset, int64_t length);
@@ -107,6 +119,7 @@ private:
     bool NameCopy();
     bool CommitInPlace();
     bool CopyIn(int target);
+    bool CopyRangeIn(int target, int64_t offset, int64_t length);
     bool KeepOldBytes(std::vector<OldBytes>* kept) const;
     bool PutBack(int target, const std::vector<OldBytes>& kept);
     void DropCopy();
@@ -142,6 +155,7 @@ private:
     int64_t reserved_ = 0;
     int64_t sinceWriteBack_ = 0;
     bool kernelCopy_ = true;
+    BlockSharing sharing_;  // between the original and the new file or the copy
     bool signalHeld_ = false;
     bool signalWasPending_ = false;
     sigset_t savedMask_;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "core/block_sharing.h"
 #include "core/file_save.h"
 #include "core/file_save_steps.h"
 #include "core/pending_copy.h"
@@ -118,10 +119,8 @@ bool FileSave::CopyIn(int target) {
     if (!ReserveSpace(target, written_)) return false;
     copyingIn_ = true;
     bool copied = true;
-    for (const Range& range : changed_) {
-        copied = copied && CopyBytesAt(out_, target, range.offset, range.length, buffer_.get(),
-                                       kSaveBufferSize);
-    }
+    for (const Range& range : changed_)
+        copied = copied && CopyRangeIn(target, range.offset, range.length);
     copied = copied && (written_ == opened_.size || ::ftruncate(target, written_) == 0) &&
              SyncDescriptor(target);
     if (copied) return true;
@@ -132,6 +131,28 @@ bool FileSave::CopyIn(int target) {
         result_ = IdentityOfDescriptor(target);
     }
     return false;
+}
+
+bool FileSave::CopyRangeIn(int target, int64_t offset, int64_t length) {
+    // Whole blocks are shared from the copy where the file system can; the
+    // bytes around them are copied.
+    const int64_t block = sharing_.blockSize;
+    int64_t head = length, middle = 0;
+    if (sharing_.shares) {
+        head = std::min(length, (block - offset % block) % block);
+        middle = (length - head) / block * block;
+    }
+    const int error =
+        middle > 0 ? ShareRange(out_, offset + head, target, offset + head, middle) : 0;
+    if (error != 0 && !ShareRefused(error)) return false;
+    if (error != 0) {
+        sharing_.shares = false;
+        head = length;
+        middle = 0;
+    }
+    const int64_t tail = offset + head + middle;
+    return CopyBytesAt(out_, target, offset, head, buffer_.get(), kSaveBufferSize) &&
+           CopyBytesAt(out_, target, tail, offset + length - tail, buffer_.get(), kSaveBufferSize);
 }
 
 bool FileSave::KeepOldBytes(std::vector<OldBytes>* kept) const {

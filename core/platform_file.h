@@ -101,5 +101,8 @@ bool SyncDescriptor(int fd);
 bool SyncFolder(const std::string& folder, int onSameFileSystem);
 // The folder part of `path` ("/" for a file at the root).
 std::string FolderOf(const std::string& path);
+// The folder that holds the file `path` names, links followed; empty when the
+// path cannot be resolved.
+std::string RealFolderOf(const std::string& path);
 
 #endif  // LYPARSER_CORE_PLATFORM_FILE_H

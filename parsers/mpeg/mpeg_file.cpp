@@ -16,6 +16,8 @@ constexpr int kSearchTries = 5;
 constexpr long kSearchBlock = 4096;
 constexpr long kID3v1Size = 128;
 constexpr long kApeFooterSize = 32;
+constexpr unsigned int kID3v2HeaderSize = 10;
+constexpr int64_t kID3v2MaxSize = (1 << 28) - 1;  // what the size's 28 bits hold
 // How far beyond the tags at either end of a file the search for audio looks:
 // a file with no audio in its first megabyte is not read to its end.
 constexpr long kSearchWindow = 1024 * 1024;
@@ -45,9 +47,10 @@ void FillEmptyBasicFields(ExtendedTag* target, const ExtendedTag& source, bool t
 
 }  // namespace
 
-CMPEGFile::CMPEGFile(TagLib::IOStream* stream)
+CMPEGFile::CMPEGFile(SplicedFileStream* stream)
     : TagLib::MPEG::File(stream, GenreFrameFactory::Instance(), true,
-                         TagLib::AudioProperties::Average) {
+                         TagLib::AudioProperties::Average),
+      stream_(stream) {
     if (!isValid()) return;
     if (hasID3v2Tag()) badFrames_.Read(this, ID3v2Tag(false), GenreFrameFactory::Instance());
     RestoreGenreFrames(ID3v2Tag(false));
@@ -76,6 +79,7 @@ int CMPEGFile::DiskTags() const {
 }
 
 bool CMPEGFile::StripNow(int tags) {
+    TakeBackOwnWrites();
     if (!strip(tags, true)) return false;
     Forget(tags);
     return true;
@@ -104,6 +108,7 @@ bool CMPEGFile::SaveTags(int mask) {
     if (!id3v1_ && !id3v2Present_ && !APETag(false)) return HoldsTags() ? StripNow(AllTags) : true;
     // Frames a rewrite of the ID3v2 tag would lose.
     if ((mask & ID3v2) && !badFrames_.Writable()) return ReportFailure(LYPARSER_DAMAGED), false;
+    TakeBackOwnWrites();
     DuplicateBasicFields(mask);
     if (TagLib::ID3v2::Tag* tag = PresentID3v2(false)) ID3v2ExtendedTag(tag).normalizeForWriting();
     // An APE tag (gain values live there) is written back as it was. TagLib
@@ -113,12 +118,43 @@ bool CMPEGFile::SaveTags(int mask) {
               TagLib::File::DoNotDuplicate)) {
         return false;
     }
-    if (mask & ID3v2) badFrames_.WriteInto(this);
+    if (mask & ID3v2) {
+        badFrames_.WriteInto(this);
+        const TagLib::ID3v2::Tag* tag = ID3v2Tag(false);
+        if ((tag && !tag->isEmpty()) || !badFrames_.IsEmpty()) KeepAudioAlignment();
+    }
     if ((mask & ID3v1) && id3v1_) {
         seek(0, End);
         writeBlock(id3v1_->data());
+        id3v1Written_ = true;
     }
     return true;
+}
+
+void CMPEGFile::KeepAudioAlignment() {
+    // The tag this save wrote, at the start; a tag with a footer has no
+    // padding.
+    seek(0);
+    const TagLib::ByteVector head = readBlock(kID3v2HeaderSize);
+    if (head.size() < kID3v2HeaderSize || !head.startsWith("ID3") || (head[5] & 0x10)) return;
+    const unsigned int size = TagLib::ID3v2::SynchData::toUInt(head.mid(6, 4));
+    const long end = kID3v2HeaderSize + static_cast<long>(size);
+    const int64_t padding = stream_->AlignmentPadding(end);
+    if (padding <= 0 || size + padding > kID3v2MaxSize) return;
+    insert(TagLib::ByteVector(static_cast<unsigned int>(padding), '\0'), end, 0);
+    seek(6);
+    writeBlock(TagLib::ID3v2::SynchData::fromUInt(size + static_cast<unsigned int>(padding)));
+    alignment_ = {end, padding};
+}
+
+void CMPEGFile::TakeBackOwnWrites() {
+    // TagLib knows the content without what was written after its save (the
+    // ID3v1 tag at the end, the padding): a save that failed is followed by
+    // another on the same content, which would keep them beside its own.
+    if (id3v1Written_) removeBlock(length() - ID3v1Block::kSize, ID3v1Block::kSize);
+    if (alignment_.second > 0) removeBlock(alignment_.first, alignment_.second);
+    id3v1Written_ = false;
+    alignment_ = {0, 0};
 }
 
 long CMPEGFile::ID3v2CompleteSize() {

@@ -7,7 +7,9 @@
 //   process-wide ID3v1 text handler.
 // - The ID3v2 frames TagLib stops reading at, and those after them
 //   (ID3v2BadFrames): read, and written back by a save.
-// - The save order of the tag mask (SaveTags).
+// - The save order of the tag mask (SaveTags), and the ID3v2 padding that
+//   keeps the audio on its blocks' boundaries where the file system shares
+//   blocks between files.
 // - The search for the audio data (LocateAudio) and what it found: the first
 //   frame's header bytes, the Xing frame count, the start and end.
 // - ID3v2 genre texts kept as stored; 2.2 frames read by their meaning
@@ -22,6 +24,7 @@
 #include <taglib/mpegfile.h>
 
 #include <memory>
+#include <utility>
 
 #include "parsers/mpeg/id3v1_block.h"
 #include "parsers/mpeg/id3v2_bad_frames.h"
@@ -33,7 +36,7 @@ class CMPEGFile : public TagLib::MPEG::File {
 public:
     // Reads tags and audio properties from `stream`, which must outlive the
     // file. Check isValid() afterwards.
-    explicit CMPEGFile(TagLib::IOStream* stream);
+    explicit CMPEGFile(SplicedFileStream* stream);
 
     // The present tag, created (and made present) when absent and `create`
     // is set; null otherwise.
@@ -52,7 +55,9 @@ public:
     // Makes the tags of `tags` absent without touching the file's content.
     void Forget(int tags);
     // Puts the tags with `mask` (1 ID3v1, 2 ID3v2) into the file's content:
-    // mask 0 strips every tag, any other keeps an APE tag the file has. False
+    // mask 0 strips every tag, any other keeps an APE tag the file has. An
+    // ID3v2 tag gets the padding that keeps the audio's offset modulo the
+    // block size where the file system shares blocks (nowhere else). False
     // when the ID3v2 tag would lose a frame it could not be written with. The
     // content reaches the disk only when the stream is saved.
     bool SaveTags(int mask);
@@ -94,8 +99,14 @@ private:
     bool SyncAt(long position);
     void ReadXing(long frameStart);
     void DuplicateBasicFields(int mask);
+    void KeepAudioAlignment();
+    void TakeBackOwnWrites();
 
-    std::unique_ptr<ID3v1Block> id3v1_;  // present when set
+    SplicedFileStream* stream_;
+    bool id3v1Written_ = false;  // SaveTags put the ID3v1 tag at the end
+    std::pair<long, long> alignment_{0,
+                                     0};  // the padding KeepAudioAlignment put in: where, how much
+    std::unique_ptr<ID3v1Block> id3v1_;   // present when set
     bool id3v2Present_ = false;
     bool id3v2HadContent_ = false;  // the tag on disk held frames
     ID3v2BadFrames badFrames_;

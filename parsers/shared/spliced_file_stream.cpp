@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/block_sharing.h"
 #include "core/failure_reason.h"
 #include "core/file_save.h"
 
@@ -131,6 +132,19 @@ SplicedFileStream::SaveResult SplicedFileStream::Save() {
     // An in-place write undone leaves the old bytes with a new time stamp.
     if (save.Result().IsKnown()) identity_ = save.Result();
     return SaveResult::kNotSaved;
+}
+
+int64_t SplicedFileStream::AlignmentPadding(int64_t at, int64_t minimum) {
+    int64_t pieceStart = 0;
+    for (const Piece& piece : pieces_) {
+        if (at < pieceStart + piece.length) {
+            if (piece.bytes || !Attach()) return 0;
+            const BlockSharing sharing = BlockSharingOf(file_.Descriptor(), RealFolderOf(path_));
+            return ::AlignmentPadding(sharing, piece.sourceOffset + (at - pieceStart), at, minimum);
+        }
+        pieceStart += piece.length;
+    }
+    return 0;
 }
 
 bool SplicedFileStream::WriteTo(FileSave* save) const {

@@ -60,6 +60,14 @@ public:
     enum class SaveResult { kNotSaved, kSaved, kSavedWithError };
     // Saves the stream's content as the file's new content.
     SaveResult Save();
+    // The bytes of padding a format may put right before `at`, where a range
+    // of the original starts in the content as it now stands (the audio after
+    // a tag that changed size), so that a save shares the range's blocks
+    // instead of copying it (core/block_sharing.h); `minimum` is the smallest
+    // padding the format can write. 0 where the file system does not share
+    // blocks, where the range keeps its alignment already, or where new bytes
+    // start at `at`.
+    int64_t AlignmentPadding(int64_t at, int64_t minimum = 0);
 
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;

@@ -1,8 +1,7 @@
 // SplicedFileStream against a plain string doing the same edits: random
 // writes, inserts, removals and truncations read back and saved the same (by
 // rename, and in place where the file has a second name, which writes only
-// what changed), and a save refused, the edits kept, when the file changed
-// behind its back.
+// what changed). Refused saves: mpeg_test, save_identity_test, save_block_sharing_test.
 #include "parsers/shared/spliced_file_stream.h"
 
 #include <gtest/gtest.h>
@@ -72,19 +71,6 @@ TEST(SplicedFileStreamTest, RandomEditsReadAndSaveLikeTheSameEditsOnAString) {
         EXPECT_FALSE(stream.Modified());
         unlink(secondName.c_str());
     }
-}
-
-TEST(SplicedFileStreamTest, SaveIsRefusedWhenTheFileChangedSinceItWasOpened) {
-    TempDir dir;
-    const std::string path = dir.Write("song.mp3", std::string("original"));
-    SplicedFileStream stream(path);
-    stream.insert(TagLib::ByteVector("new "), 0, 0);
-    dir.Write("song.mp3", std::string("theirs, longer"));
-    EXPECT_EQ(stream.Save(), SplicedFileStream::SaveResult::kNotSaved);
-    const Bytes left = ReadBytes(path);
-    EXPECT_EQ(std::string(left.begin(), left.end()), "theirs, longer");
-    stream.seek(0);
-    EXPECT_EQ(Text(stream.readBlock(4)), "new ");
 }
 
 }  // namespace
