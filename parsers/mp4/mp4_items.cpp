@@ -337,14 +337,20 @@ std::vector<TagItem> Mp4Items::Items() const {
         TagItem item;
         item.key = KeyText(each.key);
         TagLib::StringList values;
+        const bool numbers =
+            each.key == "trkn" || each.key == "disk" || each.key == "gnre" || each.key == "tmpo";
         for (const Data& data : DataAtoms(each.atom)) {
-            TagLib::StringList decoded = Decode(each.key, data);
+            // Data of no stated type that holds zero bytes is no text (iTunes'
+            // encoder parameters).
+            const bool opaque = !numbers && data.type == kImplicit && data.payload.find('\0') >= 0;
+            TagLib::StringList decoded = opaque ? TagLib::StringList() : Decode(each.key, data);
             if (decoded.isEmpty() && (data.type == kSignedInteger || data.type == kUnsignedInteger))
                 decoded.append(IntegerText(data.payload));
+            if (opaque) item.binary = true;
             values.append(decoded);
             item.bytes += data.payload.size();
         }
-        item.binary = values.isEmpty();
+        item.binary = item.binary || values.isEmpty();
         item.text = item.binary ? TagLib::String() : JoinValues(values);
         if (!item.binary) item.bytes = 0;
         items.push_back(item);
