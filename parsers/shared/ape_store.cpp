@@ -185,8 +185,9 @@ bool ApeStore::SetItem(const TagLib::String& key, const TagLib::String& value) {
     auto it = tag_->itemListMap().find(key.upper());
     const bool exists = it != tag_->itemListMap().end();
     if (value.isEmpty()) {
-        if (exists && !IsPicture(it->second)) tag_->removeItem(key);
-        return exists && !IsPicture(it->second);
+        const bool removable = exists && !IsPicture(it->second);
+        if (removable) tag_->removeItem(key);
+        return removable;
     }
     if (!TagLib::APE::Tag::checkKey(key)) return false;
     if (exists && it->second.type() != TagLib::APE::Item::Text) return false;
