@@ -144,6 +144,7 @@ void PrintItems(const FileReport& report, std::ostream& out) {
             PrintIndented(out, Local(item.text), "      ");
         }
     }
+    if (!TraitsOf(report.type).pictures) return;  // none that lyParser reads
     out << "  pictures:" << (report.pictures.empty() ? " none\n" : "\n");
     for (const auto& picture : report.pictures) {
         out << "    " << PictureLabel(picture) << ": " << picture.mimeType << ", " << picture.bytes
