@@ -164,6 +164,21 @@ LYPARSER_API std::wstring TagParserGetDataW(IBaseTag* handle, int fieldId);
 // `lytag repair`), or "" when none waits.
 #define LYPARSER_KEY_LAST_ERROR "lyparser:last-error"
 #define LYPARSER_KEY_PENDING_COPY "lyparser:pending-copy"
+// Keys of MP3 files and of the formats over TagLib (codes 6 to 11), for hosts
+// that list and change everything a tag holds (docs/host-guide.md):
+// LYPARSER_KEY_ITEMS lists every item of the tag but the pictures (each ID3v2
+// frame, Vorbis comment, MP4 atom or APE item), a line each; LYPARSER_KEY_ITEM
+// followed by an item's key reads, sets or (with "") removes it;
+// LYPARSER_KEY_PICTURES lists every picture with its type, MIME type, size and
+// description; LYPARSER_KEY_PICTURE followed by a picture type (3: front cover)
+// reads its label, sets it from a picture file's path or (with "") removes it;
+// LYPARSER_KEY_SHOWN_PICTURE chooses the type whose picture fields 33 and 34
+// and TagParserGetAttachedPictureData answer.
+#define LYPARSER_KEY_ITEMS "lyparser:items"
+#define LYPARSER_KEY_ITEM "lyparser:item:"
+#define LYPARSER_KEY_PICTURES "lyparser:pictures"
+#define LYPARSER_KEY_PICTURE "lyparser:picture:"
+#define LYPARSER_KEY_SHOWN_PICTURE "lyparser:shown-picture"
 LYPARSER_API std::string TagParserGetExData(IBaseTag* handle, const char* key);
 // Records a change. Always returns 0; read the field back to learn whether it was taken.
 LYPARSER_API int TagParserSetData(IBaseTag* handle, int fieldId, const char* value);

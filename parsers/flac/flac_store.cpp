@@ -11,6 +11,23 @@ bool ParsePicture(const FlacMetadata::Block& block, TagLib::FLAC::Picture* pictu
     return block.type == FlacMetadata::kPicture && !block.removed && picture->parse(block.data);
 }
 
+// The entries of a comment block's data, as NAME=value byte strings.
+std::vector<TagLib::ByteVector> Entries(const TagLib::ByteVector& data) {
+    std::vector<TagLib::ByteVector> entries;
+    if (data.size() < 8) return entries;
+    unsigned int at = 4 + data.toUInt(0U, false);
+    if (at > data.size() - 4) return entries;
+    const unsigned int count = data.toUInt(at, false);
+    at += 4;
+    for (unsigned int i = 0; i < count && data.size() - at >= 4; ++i) {
+        const unsigned int length = data.toUInt(at, false);
+        if (data.size() - at - 4 < length) break;
+        entries.push_back(data.mid(at + 4, length));
+        at += 4 + length;
+    }
+    return entries;
+}
+
 }  // namespace
 
 TagLib::StringList FlacStore::Values(const std::string& property) const {
@@ -51,10 +68,15 @@ bool FlacStore::Picture(StoredPicture* stored) const {
 }
 
 bool FlacStore::SetPicture(const TagLib::ByteVector& data, const std::string& mimeType) {
-    const int index = ShownPictureBlock();
+    PutPicture(ShownPictureBlock(), TagLib::FLAC::Picture::FrontCover, data, mimeType);
+    return true;
+}
+
+void FlacStore::PutPicture(int index, int type, const TagLib::ByteVector& data,
+                           const std::string& mimeType) {
     TagLib::FLAC::Picture picture;
     if (index >= 0) ParsePicture(metadata_->Blocks()[static_cast<size_t>(index)], &picture);
-    picture.setType(TagLib::FLAC::Picture::FrontCover);
+    picture.setType(static_cast<TagLib::FLAC::Picture::Type>(type));
     picture.setMimeType(mimeType);
     picture.setData(data);
     // What the old image was (its size and colours) says nothing of this one.
@@ -64,12 +86,11 @@ bool FlacStore::SetPicture(const TagLib::ByteVector& data, const std::string& mi
     picture.setNumColors(0);
     if (index < 0) {
         metadata_->Add(FlacMetadata::kPicture, picture.render());
-        return true;
+        return;
     }
     FlacMetadata::Block& block = metadata_->Blocks()[static_cast<size_t>(index)];
     block.data = picture.render();
     block.replaced = true;
-    return true;
 }
 
 bool FlacStore::RemovePictures() {
@@ -79,5 +100,68 @@ bool FlacStore::RemovePictures() {
         block.removed = true;
         removed = true;
     }
+    return removed;
+}
+
+std::vector<TagItem> FlacStore::Items() const {
+    std::vector<TagItem> items;
+    for (const TagLib::ByteVector& entry : Entries(comments_->Render())) {
+        const int equals = entry.find('=');
+        TagItem item;
+        item.key = TagLib::String(equals < 0 ? TagLib::ByteVector() : entry.mid(0, equals),
+                                  TagLib::String::Latin1);
+        item.text =
+            TagLib::String(equals < 0 ? entry : entry.mid(equals + 1), TagLib::String::UTF8);
+        items.push_back(item);
+    }
+    return items;
+}
+
+bool FlacStore::SetItem(const TagLib::String& key, const TagLib::String& value) {
+    // A name is ASCII from 0x20 to 0x7D, without "=".
+    for (wchar_t c : key) {
+        if (c < 0x20 || c > 0x7D || c == '=') return false;
+    }
+    return comments_->Set(key.to8Bit(), value);
+}
+
+bool FlacStore::SameKey(const TagLib::String& a, const TagLib::String& b) const {
+    return a.upper() == b.upper();
+}
+
+std::vector<StoredPicture> FlacStore::Pictures() const {
+    std::vector<StoredPicture> pictures;
+    for (const FlacMetadata::Block& block : metadata_->Blocks()) {
+        TagLib::FLAC::Picture picture;
+        if (!ParsePicture(block, &picture)) continue;
+        StoredPicture stored;
+        stored.data = picture.data();
+        stored.mimeType = picture.mimeType();
+        stored.description = picture.description();
+        stored.type = picture.type();
+        pictures.push_back(stored);
+    }
+    return pictures;
+}
+
+int FlacStore::PictureBlockOfType(int type) const {
+    const auto& blocks = metadata_->Blocks();
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        TagLib::FLAC::Picture picture;
+        if (ParsePicture(blocks[i], &picture) && picture.type() == type) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool FlacStore::SetPictureOfType(int type, const TagLib::ByteVector& data,
+                                 const std::string& mimeType) {
+    PutPicture(PictureBlockOfType(type), type, data, mimeType);
+    return true;
+}
+
+bool FlacStore::RemovePicturesOfType(int type) {
+    bool removed = false;
+    for (int index; (index = PictureBlockOfType(type)) >= 0; removed = true)
+        metadata_->Blocks()[static_cast<size_t>(index)].removed = true;
     return removed;
 }

@@ -100,6 +100,8 @@ int ImageType(const std::string& mimeType) {
 bool IsImage(int type) { return type == kImplicit || MimeTypeOf(type); }
 
 const char kCoverKey[] = "covr";
+// The type a host names the first image by: its images have none.
+constexpr int kFrontCoverType = 3;
 
 }  // namespace
 
@@ -294,4 +296,141 @@ bool Mp4Items::RemovePictures() {
     }
     changed_ = changed_ || removed;
     return removed;
+}
+
+namespace {
+
+// Atoms other than "©..." that hold text, as taggers write them.
+const char* const kTextAtoms[] = {"aART", "desc", "ldes", "sonm", "soar", "soal", "soaa", "soco",
+                                  "sosn", "tvsh", "tvnn", "tven", "purd", "keyw", "catg", "xid "};
+
+const char kFreeForm[] = "----:";
+
+TagLib::String KeyText(const std::string& key) {
+    const bool freeForm = key.compare(0, 5, kFreeForm) == 0;
+    return TagLib::String(key, freeForm ? TagLib::String::UTF8 : TagLib::String::Latin1);
+}
+
+std::string KeyBytes(const TagLib::String& key) {
+    return key.startsWith(kFreeForm) ? key.to8Bit(true) : key.to8Bit(false);
+}
+
+// A big-endian integer payload (the MP4 integer types) as text; empty for others.
+TagLib::String IntegerText(const TagLib::ByteVector& payload) {
+    const unsigned int size = payload.size();
+    if (size != 1 && size != 2 && size != 4 && size != 8) return TagLib::String();
+    long long number = static_cast<signed char>(payload[0]);
+    for (unsigned int i = 1; i < size; ++i)
+        number = number * 256 + static_cast<unsigned char>(payload[i]);
+    return TagLib::String(std::to_string(number));
+}
+
+constexpr int kSignedInteger = 21;
+constexpr int kUnsignedInteger = 22;
+
+}  // namespace
+
+std::vector<TagItem> Mp4Items::Items() const {
+    std::vector<TagItem> items;
+    for (const Item& each : items_) {
+        if (each.removed || each.key.empty() || each.key == kCoverKey) continue;
+        TagItem item;
+        item.key = KeyText(each.key);
+        TagLib::StringList values;
+        const bool numbers =
+            each.key == "trkn" || each.key == "disk" || each.key == "gnre" || each.key == "tmpo";
+        for (const Data& data : DataAtoms(each.atom)) {
+            // Data of no stated type that holds zero bytes is no text (iTunes'
+            // encoder parameters).
+            const bool opaque = !numbers && data.type == kImplicit && data.payload.find('\0') >= 0;
+            TagLib::StringList decoded = opaque ? TagLib::StringList() : Decode(each.key, data);
+            if (decoded.isEmpty() && (data.type == kSignedInteger || data.type == kUnsignedInteger))
+                decoded.append(IntegerText(data.payload));
+            if (opaque) item.binary = true;
+            values.append(decoded);
+            item.bytes += data.payload.size();
+        }
+        item.binary = item.binary || values.isEmpty();
+        item.text = item.binary ? TagLib::String() : JoinValues(values);
+        if (!item.binary) item.bytes = 0;
+        items.push_back(item);
+    }
+    return items;
+}
+
+bool Mp4Items::SetItem(const TagLib::String& key, const TagLib::String& value) {
+    const std::string bytes = KeyBytes(key);
+    for (const auto& entry : kKeys) {
+        if (bytes == entry.key) return SetValue(entry.property, value);
+    }
+    if (value.isEmpty()) {
+        for (const Item& item : items_) {
+            if (!item.removed && item.key == bytes && bytes != kCoverKey) {
+                Replace(bytes, TagLib::ByteVector(), "");
+                return true;
+            }
+        }
+        return false;
+    }
+    const TagLib::ByteVector data = DataAtom(kUtf8, value.data(TagLib::String::UTF8));
+    TagLib::ByteVector atom;
+    if (bytes.compare(0, 5, kFreeForm) == 0) {
+        const size_t colon = bytes.find(':', 5);
+        if (colon == std::string::npos) return false;
+        atom = Atom("----", LabelAtom("mean", bytes.substr(5, colon - 5)) +
+                                LabelAtom("name", bytes.substr(colon + 1)) + data);
+    } else {
+        bool text = bytes.size() == 4 && static_cast<unsigned char>(bytes[0]) == 0xA9;
+        for (const char* name : kTextAtoms) text = text || bytes == name;
+        if (!text) return false;
+        atom = Atom(TagLib::ByteVector(bytes.data(), 4), data);
+    }
+    Replace(bytes, atom, "");
+    return true;
+}
+
+std::vector<StoredPicture> Mp4Items::Pictures() const {
+    std::vector<StoredPicture> pictures;
+    for (const Item& item : items_) {
+        if (item.removed || item.key != kCoverKey) continue;
+        for (const Data& data : DataAtoms(item.atom)) {
+            if (!IsImage(data.type)) continue;
+            StoredPicture picture;
+            picture.data = data.payload;
+            const char* mimeType = MimeTypeOf(data.type);
+            const std::string sniffed = mimeType ? "" : PictureMimeType(data.payload);
+            picture.mimeType = mimeType          ? mimeType
+                               : sniffed.empty() ? "image/unknown"
+                                                 : sniffed.c_str();
+            pictures.push_back(picture);
+        }
+    }
+    return pictures;
+}
+
+bool Mp4Items::PictureOfType(int type, StoredPicture* picture) const {
+    return type == kFrontCoverType && Picture(picture);
+}
+
+bool Mp4Items::SetPictureOfType(int type, const TagLib::ByteVector& data,
+                                const std::string& mimeType) {
+    return type == kFrontCoverType && SetPicture(data, mimeType);
+}
+
+bool Mp4Items::RemovePicturesOfType(int type) {
+    if (type != kFrontCoverType) return false;
+    for (Item& item : items_) {
+        if (item.removed || item.key != kCoverKey) continue;
+        const std::vector<Data> atoms = DataAtoms(item.atom);
+        for (const Data& old : atoms) {
+            if (!IsImage(old.type)) continue;
+            // The first image goes; the other images and atoms stay.
+            TagLib::ByteVector content = item.atom.mid(8, old.offset - 8);
+            content.append(item.atom.mid(old.offset + old.length));
+            item.atom = Atom("covr", content);
+            item.removed = atoms.size() == 1;
+            return changed_ = true;
+        }
+    }
+    return false;
 }

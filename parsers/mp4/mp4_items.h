@@ -10,7 +10,9 @@
 // original artist and the URL, which it has no atom for, are the free-form
 // items ----:com.apple.iTunes:ORIGINALARTIST and ----:com.apple.iTunes:URL.
 // The picture is the first image of "covr" (its images have no types).
-// One thread at a time.
+// Its items are every atom but "covr", keyed by the atom's name (a free-form
+// atom as "----:mean:name"); its pictures every image of "covr", the first
+// standing for the front cover. One thread at a time.
 #ifndef LYPARSER_PARSERS_MP4_MP4_ITEMS_H
 #define LYPARSER_PARSERS_MP4_MP4_ITEMS_H
 
@@ -32,6 +34,13 @@ public:
     bool Picture(StoredPicture* picture) const override;
     bool SetPicture(const TagLib::ByteVector& data, const std::string& mimeType) override;
     bool RemovePictures() override;
+    std::vector<TagItem> Items() const override;
+    bool SetItem(const TagLib::String& key, const TagLib::String& value) override;
+    std::vector<StoredPicture> Pictures() const override;
+    bool PictureOfType(int type, StoredPicture* picture) const override;
+    bool SetPictureOfType(int type, const TagLib::ByteVector& data,
+                          const std::string& mimeType) override;
+    bool RemovePicturesOfType(int type) override;
 
 private:
     struct Item {

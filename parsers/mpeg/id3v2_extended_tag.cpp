@@ -2,24 +2,19 @@
 
 #include <taglib/commentsframe.h>
 #include <taglib/textidentificationframe.h>
-#include <taglib/unknownframe.h>
 #include <taglib/unsynchronizedlyricsframe.h>
-
-#include <vector>
 
 #include "parsers/mpeg/id3v1_genres.h"
 #include "parsers/mpeg/id3v2_upgrade.h"
 #include "parsers/mpeg/tag_text.h"
+#include "parsers/shared/id3v2_frames.h"
 
 using Text = ExtendedTag::Text;
 namespace ID3v2 = TagLib::ID3v2;
 
 namespace {
 
-// Values of one frame read as one text.
-const char kValueSeparator[] = "; ";
-
-Text Joined(const TagLib::StringList& values) { return values.toString(kValueSeparator); }
+Text Joined(const TagLib::StringList& values) { return JoinedId3v2Values(values); }
 
 // What a genre code means: a number below 256 names an ID3v1 genre (empty
 // above the list's end); RX and CR are the refinements remix and cover.
@@ -67,46 +62,11 @@ Text GenreOfOldText(const Text& text) {
     return ID3v1GenreName(LeadingNumber(text.substr(1, close - 1)));
 }
 
-// True for a frame TagLib holds only as bytes it could not decode (encrypted,
-// or compressed in a way it cannot unpack): it cannot be changed, and TagLib
-// would write it back without the flags that say how to read it.
-// TagLib shows a frame's header flags only to frame classes.
-struct FrameFlags : ID3v2::Frame {
-    static bool Undecodable(const ID3v2::Frame* frame) {
-        const auto* header = (frame->*(&FrameFlags::header))();
-        return header->encryption() || (header->compression() &&
-                                        dynamic_cast<const ID3v2::UnknownFrame*>(frame) != nullptr);
-    }
-};
-
-bool Undecodable(const ID3v2::Frame* frame) { return FrameFlags::Undecodable(frame); }
-
-// Removes the undecodable frames of `id`, or of every id when `id` is null.
-void RemoveUndecodable(ID3v2::Tag* tag, const char* id) {
-    std::vector<ID3v2::Frame*> doomed;
-    for (ID3v2::Frame* frame : id ? tag->frameList(id) : tag->frameList()) {
-        if (Undecodable(frame)) doomed.push_back(frame);
-    }
-    for (ID3v2::Frame* frame : doomed) tag->removeFrame(frame);
-}
-
 }  // namespace
 
-ID3v2ExtendedTag::ID3v2ExtendedTag(ID3v2::Tag* tag) : tag_(tag) {}
+ID3v2ExtendedTag::ID3v2ExtendedTag(ID3v2::Tag* tag) : tag_(tag), frames_(tag) {}
 
-ID3v2::Frame* ID3v2ExtendedTag::firstFrame(const char* id) const {
-    const ID3v2::FrameListMap& frames = tag_->frameListMap();
-    auto it = frames.find(id);
-    if (it == frames.end() || it->second.isEmpty()) return nullptr;
-    return it->second.front();
-}
-
-Text ID3v2ExtendedTag::firstText(const char* id) const {
-    ID3v2::Frame* frame = firstFrame(id);
-    if (auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frame))
-        return Joined(text->fieldList());
-    return frame ? frame->toString() : Text();
-}
+Text ID3v2ExtendedTag::firstText(const char* id) const { return frames_.JoinedText(id); }
 
 Text ID3v2ExtendedTag::title() const { return firstText("TIT2"); }
 Text ID3v2ExtendedTag::artist() const { return firstText("TPE1"); }
@@ -121,27 +81,14 @@ Text ID3v2ExtendedTag::copyright() const { return firstText("TCOP"); }
 Text ID3v2ExtendedTag::encodedBy() const { return firstText("TENC"); }
 
 Text ID3v2ExtendedTag::genre() const {
-    ID3v2::Frame* frame = firstFrame("TCON");
+    ID3v2::Frame* frame = frames_.FirstFrame("TCON");
     if (!frame) return Text();
     auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frame);
     if (tag_->header()->majorVersion() == 4 && text) return GenreOfFields(text->fieldList());
     return GenreOfOldText(frame->toString());
 }
 
-void ID3v2ExtendedTag::setText(const char* id, const Text& value) {
-    if (value.isEmpty()) {
-        tag_->removeFrames(id);
-        return;
-    }
-    // A value cannot go into a frame TagLib could not decode: it takes its place.
-    RemoveUndecodable(tag_, id);
-    ID3v2::Frame* frame = firstFrame(id);
-    if (!frame) {
-        frame = new ID3v2::TextIdentificationFrame(TagLib::ByteVector(id), TagLib::String::UTF8);
-        tag_->addFrame(frame);
-    }
-    frame->setText(value);
-}
+void ID3v2ExtendedTag::setText(const char* id, const Text& value) { frames_.SetText(id, value); }
 
 void ID3v2ExtendedTag::setNumbered(const char* id, const Text& value) {
     setText(id, LeadingNumber(value) > 0 ? value : Text());
@@ -169,7 +116,7 @@ bool ID3v2ExtendedTag::isEmpty() const { return tag_->frameList().isEmpty(); }
 
 void ID3v2ExtendedTag::normalizeForWriting() {
     // Written without their flags they would read as garbage.
-    RemoveUndecodable(tag_, nullptr);
+    frames_.RemoveUndecodable(nullptr);
     UpgradeToVersion24(tag_);
     const ID3v2::FrameList& frames = tag_->frameList();
     for (ID3v2::Frame* frame : frames) {

@@ -1,20 +1,19 @@
 // ID3v2ExtendedTag: every field of the model over an ID3v2 tag.
 //
 // Fields live in frames: TIT2 TPE1 TALB COMM TCON TDRC TRCK TCOM TBPM TPOS
-// USLT APIC TOPE TCOP TENC WXXX. A text field is the first frame of its
-// identifier, several values joined with "; "; a value set is one value.
-// The comment, lyrics and URL are the frames without a description: other
-// programs keep their own data in described ones (iTunes' gapless and
-// volume values), which these fields never change. The picture is the front
-// cover. New comments and lyrics frames are Latin-1 with the language "XXX";
-// text frames are written as UTF-8 (see normalizeForWriting). Wraps a TagLib
-// tag it does not own. One thread at a time.
+// USLT APIC TOPE TCOP TENC WXXX, by the frame rules of Id3v2Frames (which
+// the ID3v2 chunk of WAV and AIFF files follows too). Here the year is the
+// first four characters of TDRC, a genre number names an ID3v1 genre, and a
+// year or track whose leading number is 0 removes the frame. Text frames are
+// written as UTF-8 (see normalizeForWriting). Wraps a TagLib tag it does not
+// own. One thread at a time.
 #ifndef LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
 #define LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H
 
 #include <taglib/id3v2tag.h>
 
 #include "parsers/mpeg/extended_tag.h"
+#include "parsers/shared/id3v2_frames.h"
 
 // The bytes of the picture file `fileName` names (its characters taken as
 // bytes), when they hold an image of a kind PictureMimeType knows; false
@@ -24,7 +23,7 @@ bool ReadPictureFile(const ExtendedTag::Text& fileName, TagLib::ByteVector* data
 class ID3v2ExtendedTag : public ExtendedTag {
 public:
     // A URL of this many characters or more has no place in the tag.
-    static constexpr unsigned int kMaxUrlLength = 10000;
+    static constexpr unsigned int kMaxUrlLength = Id3v2Frames::kMaxUrlLength;
 
     // `tag` must not be null and must outlive this wrapper.
     explicit ID3v2ExtendedTag(TagLib::ID3v2::Tag* tag);
@@ -83,7 +82,6 @@ public:
 private:
     static constexpr char kUnknownLanguage[] = "XXX";
 
-    TagLib::ID3v2::Frame* firstFrame(const char* id) const;
     Text firstText(const char* id) const;
     // Empty text removes every frame of `id`; else the first gets the text or
     // a new UTF-8 text frame is added.
@@ -92,6 +90,7 @@ private:
     void setNumbered(const char* id, const Text& value);
 
     TagLib::ID3v2::Tag* tag_;
+    Id3v2Frames frames_;
 };
 
 #endif  // LYPARSER_PARSERS_MPEG_ID3V2_EXTENDED_TAG_H

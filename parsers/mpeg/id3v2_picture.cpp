@@ -1,11 +1,9 @@
-// ID3v2ExtendedTag's picture operations. The picture shown is the front
-// cover, else the first picture; a new picture takes the front cover's place
-// (or that of a lone picture of type "other", as this module used to write
-// them) and keeps every other picture, and its MIME type is its content's.
+// ID3v2ExtendedTag's picture operations, by the rules of Id3v2Frames: the
+// picture shown is the front cover, else the first; a new one is a front
+// cover whose MIME type is its content's, and every other picture stays.
 #include <taglib/attachedpictureframe.h>
 
 #include <cstring>
-#include <vector>
 
 #include "core/platform_file.h"
 #include "parsers/mpeg/id3v2_extended_tag.h"
@@ -19,28 +17,6 @@ using Picture = ID3v2::AttachedPictureFrame;
 namespace {
 
 constexpr int64_t kReadBlock = 1024;
-
-std::vector<Picture*> Pictures(ID3v2::Tag* tag) {
-    std::vector<Picture*> found;
-    for (ID3v2::Frame* frame : tag->frameList("APIC")) {
-        if (auto* picture = dynamic_cast<Picture*>(frame)) found.push_back(picture);
-    }
-    return found;
-}
-
-Picture* FrontCover(const std::vector<Picture*>& pictures) {
-    for (Picture* picture : pictures) {
-        if (picture->type() == Picture::FrontCover) return picture;
-    }
-    return nullptr;
-}
-
-// The picture the fields answer: the front cover, else the first.
-Picture* ShownPicture(ID3v2::Tag* tag) {
-    std::vector<Picture*> pictures = Pictures(tag);
-    if (Picture* cover = FrontCover(pictures)) return cover;
-    return pictures.empty() ? nullptr : pictures.front();
-}
 
 // The whole file named by `fileName`'s characters taken as bytes, in
 // 1024-byte reads; false when it cannot be opened or read.
@@ -67,19 +43,19 @@ bool ReadPictureFile(const Text& fileName, TagLib::ByteVector* data) {
 }
 
 Text ID3v2ExtendedTag::pictureInfo() const {
-    Picture* picture = ShownPicture(tag_);
+    Picture* picture = frames_.ShownPicture();
     if (!picture) return Text();
     Text label = "[" + picture->mimeType() + "]";
     return picture->description().isEmpty() ? label : picture->description() + " " + label;
 }
 
 Text ID3v2ExtendedTag::pictureSize() const {
-    Picture* picture = ShownPicture(tag_);
+    Picture* picture = frames_.ShownPicture();
     return picture ? Text::number(static_cast<int>(picture->picture().size())) : Text();
 }
 
 unsigned int ID3v2ExtendedTag::copyPicture(unsigned char* destination) const {
-    Picture* picture = ShownPicture(tag_);
+    Picture* picture = frames_.ShownPicture();
     if (!picture || !destination) return 0;
     TagLib::ByteVector data = picture->picture();
     if (!data.isEmpty()) std::memcpy(destination, data.data(), data.size());
@@ -94,19 +70,7 @@ bool ID3v2ExtendedTag::setPicture(const Text& fileName) {
 }
 
 void ID3v2ExtendedTag::setPictureData(const TagLib::ByteVector& picture) {
-    std::vector<Picture*> pictures = Pictures(tag_);
-    Picture* frame = FrontCover(pictures);
-    if (!frame && pictures.size() == 1 && pictures.front()->type() == Picture::Other)
-        frame = pictures.front();
-    if (!frame) {
-        frame = new Picture();
-        tag_->addFrame(frame);
-    }
-    frame->setTextEncoding(TagLib::String::Latin1);
-    frame->setMimeType(PictureMimeType(picture));
-    frame->setType(Picture::FrontCover);
-    frame->setDescription(Text());
-    frame->setPicture(picture);
+    frames_.SetPicture(Id3v2Frames::kFrontCover, picture, PictureMimeType(picture));
 }
 
-void ID3v2ExtendedTag::removePictures() { tag_->removeFrames("APIC"); }
+void ID3v2ExtendedTag::removePictures() { frames_.RemovePictures(-1); }

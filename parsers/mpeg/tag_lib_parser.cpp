@@ -2,12 +2,15 @@
 // Fields are in tag_lib_parser_fields.cpp, texts in tag_lib_parser_texts.cpp.
 #include "parsers/mpeg/tag_lib_parser.h"
 
+#include <cstring>
+
 #include "core/failure_reason.h"
 #include "core/md5.h"
 #include "core/platform_file.h"
 #include "parsers/mpeg/extended_tag.h"
 #include "parsers/mpeg/mpeg_file.h"
 #include "parsers/mpeg/tag_lib_file_open.h"
+#include "parsers/shared/id3v2_store.h"
 #include "parsers/shared/spliced_file_stream.h"
 
 CTagLibParser::CTagLibParser(int fileType) : fileType_(fileType) {}
@@ -152,5 +155,13 @@ int CTagLibParser::DeleteLyrics() {
 
 int CTagLibParser::GetAttachedPictureData(void* destination) {
     if (!tag_ || !destination) return 0;
+    if (keys_.Chosen()) {
+        TagLib::ID3v2::Tag* id3v2 = mpeg_ ? mpeg_->PresentID3v2(false) : nullptr;
+        StoredPicture picture;
+        if (!id3v2 || !keys_.ShownPicture(std::make_unique<Id3v2Store>(id3v2).get(), &picture))
+            return 0;
+        std::memcpy(destination, picture.data.data(), picture.data.size());
+        return static_cast<int>(picture.data.size());
+    }
     return static_cast<int>(tag_->copyPicture(static_cast<unsigned char*>(destination)));
 }

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "core/ibase_tag.h"
+#include "parsers/shared/tag_store_keys.h"
 
 class CMPEGFile;
 class ExtendedTag;
@@ -52,6 +53,10 @@ public:
     // tag from the file at once when the file holds it.
     int SetData(int fieldId, StringEx value) override;
     StringEx GetData(int fieldId) override;
+    // Every frame and picture of the ID3v2 tag by the keys of TagStoreKeys;
+    // a change that adds to it makes the tag when the file has none.
+    int SetExData(StringEx key, StringEx value) override;
+    StringEx GetExData(StringEx key) override;
     StringEx GetMD5(int* start, int* end) override;
     StringEx GetDescription(int kind, StringEx text, int preferSecond) override;
     StringEx GetFileInfo(int kind) override;
@@ -84,6 +89,8 @@ private:
     };
 
     StringEx GetPresenceField(int fieldId);
+    // Field 33 or 34 while a host chose a picture type.
+    StringEx GetChosenPicture(int fieldId);
     StringEx GetID3v2OnlyField(int fieldId);
     int SetPresenceField(int fieldId, StringEx value);
     int SetID3v2OnlyField(int fieldId, StringEx value);
@@ -109,6 +116,7 @@ private:
     TagLib::FileRef file_;
     std::unique_ptr<ExtendedTag> tag_;
     CMPEGFile* mpeg_ = nullptr;  // file_'s file when it is MPEG audio
+    TagStoreKeys keys_;
 };
 
 #endif  // LYPARSER_PARSERS_MPEG_TAG_LIB_PARSER_H

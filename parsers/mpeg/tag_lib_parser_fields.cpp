@@ -10,6 +10,7 @@
 #include "parsers/mpeg/mpeg_tag.h"
 #include "parsers/mpeg/tag_lib_parser.h"
 #include "parsers/mpeg/tag_text.h"
+#include "parsers/shared/id3v2_store.h"
 #include "parsers/shared/spliced_file_stream.h"
 
 namespace {
@@ -85,6 +86,8 @@ bool MeansYes(StringEx value) {
 
 StringEx CTagLibParser::GetData(int fieldId) {
     if (!tag_) return StringEx();
+    if (keys_.Chosen() && (fieldId == FIELD_PICTURE || fieldId == FIELD_PICTURE_INFO))
+        return GetChosenPicture(fieldId);
     if (const FieldOps* field = FindField(fieldId)) return Answer((tag_.get()->*field->get)());
     if (fieldId >= FIELD_ORIGINAL_ARTIST && fieldId <= FIELD_ENCODED_BY)
         return GetID3v2OnlyField(fieldId);
@@ -183,4 +186,40 @@ int CTagLibParser::SetPresenceField(int fieldId, StringEx value) {
         tagMask_ &= ~bit;
     }
     return 1;
+}
+
+StringEx CTagLibParser::GetChosenPicture(int fieldId) {
+    TagLib::ID3v2::Tag* id3v2 = mpeg_ ? mpeg_->PresentID3v2(false) : nullptr;
+    StoredPicture picture;
+    if (!id3v2 || !keys_.ShownPicture(std::make_unique<Id3v2Store>(id3v2).get(), &picture))
+        return StringEx();
+    if (fieldId == FIELD_PICTURE_INFO) return Answer(TagLib::String::number(picture.data.size()));
+    return Answer(TagStoreKeys::Label(picture));
+}
+
+StringEx CTagLibParser::GetExData(StringEx key) {
+    const std::string name = key.GetNarrow();
+    if (!tag_ || !mpeg_ || !TagStoreKeys::Handles(name)) return StringEx(std::string());
+    TagLib::ID3v2::Tag* id3v2 = mpeg_->PresentID3v2(false);
+    if (!id3v2) return keys_.Get(nullptr, name);
+    Id3v2Store store(id3v2);
+    return keys_.Get(&store, name);
+}
+
+int CTagLibParser::SetExData(StringEx key, StringEx value) {
+    const std::string name = key.GetNarrow();
+    if (!tag_ || !mpeg_ || !TagStoreKeys::Handles(name)) return 0;
+    TagLib::ID3v2::Tag* id3v2 = mpeg_->PresentID3v2(TagStoreKeys::Adds(name, value.GetNarrow()));
+    std::unique_ptr<Id3v2Store> store = id3v2 ? std::make_unique<Id3v2Store>(id3v2) : nullptr;
+    TagLib::String item;
+    switch (keys_.Set(store.get(), name, std::move(value), &item)) {
+        case TagStoreKeys::Result::kRefused:
+            return 0;
+        case TagStoreKeys::Result::kItemChanged:
+        case TagStoreKeys::Result::kPictureChanged:
+            changed_ = true;
+            return 1;
+        default:
+            return 1;
+    }
 }

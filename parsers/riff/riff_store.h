@@ -29,6 +29,19 @@ public:
         return id3v2_.SetPicture(data, mimeType);
     }
     bool RemovePictures() override { return id3v2_.RemovePictures(); }
+    std::vector<TagItem> Items() const override { return id3v2_.Items(); }
+    bool SetItem(const TagLib::String& key, const TagLib::String& value) override {
+        return id3v2_.SetItem(key, value);
+    }
+    bool SameKey(const TagLib::String& a, const TagLib::String& b) const override {
+        return id3v2_.SameKey(a, b);
+    }
+    std::vector<StoredPicture> Pictures() const override { return id3v2_.Pictures(); }
+    bool SetPictureOfType(int type, const TagLib::ByteVector& data,
+                          const std::string& mimeType) override {
+        return id3v2_.SetPictureOfType(type, data, mimeType);
+    }
+    bool RemovePicturesOfType(int type) override { return id3v2_.RemovePicturesOfType(type); }
 
 private:
     TagLib::StringList InfoValues(const std::string& property) const;

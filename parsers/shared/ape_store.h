@@ -3,7 +3,10 @@
 // DISCNUMBER; other names are their own), compared without regard to case;
 // a changed item keeps its key's spelling. The picture is the binary item
 // "Cover Art (Front)", else the first other "Cover Art (...)" item; its value
-// is a file name, a zero byte and the image. One thread at a time.
+// is a file name, a zero byte and the image. Its items are every item but
+// the "Cover Art (...)" pictures, keys compared without regard to case; its
+// pictures those items, typed by the name in the parentheses (Front, Back,
+// Artist, ...). One thread at a time.
 #ifndef LYPARSER_PARSERS_SHARED_APE_STORE_H
 #define LYPARSER_PARSERS_SHARED_APE_STORE_H
 
@@ -25,9 +28,19 @@ public:
     bool Picture(StoredPicture* picture) const override;
     bool SetPicture(const TagLib::ByteVector& data, const std::string& mimeType) override;
     bool RemovePictures() override;
+    std::vector<TagItem> Items() const override;
+    bool SetItem(const TagLib::String& key, const TagLib::String& value) override;
+    bool SameKey(const TagLib::String& a, const TagLib::String& b) const override;
+    std::vector<StoredPicture> Pictures() const override;
+    bool SetPictureOfType(int type, const TagLib::ByteVector& data,
+                          const std::string& mimeType) override;
+    bool RemovePicturesOfType(int type) override;
 
 private:
     TagLib::String ShownPictureKey() const;
+    // Puts `data` under `key` (keeping the spelling of an item of that key).
+    void PutPicture(const TagLib::String& key, const TagLib::ByteVector& data,
+                    const std::string& mimeType);
 
     TagLib::APE::Tag* tag_;
 };

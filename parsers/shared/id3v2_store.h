@@ -1,10 +1,9 @@
-// Id3v2Store: an ID3v2 tag by property name, with the frame rules MP3's
-// second tag follows: the text frames TIT2, TPE1, TALB, TDRC, TCON, TRCK,
-// TCOM, TOPE, TCOP, TENC, TBPM and TPOS; the comment, lyrics and URL are the
-// COMM, USLT and WXXX frames with an empty description (frames with a
-// description belong to other programs and are never touched); the picture
-// is the front cover, else the first APIC frame. A frame's several values
-// read joined with "; ". One thread at a time.
+// Id3v2Store: an ID3v2 tag by property name, by the frame rules MP3's second
+// tag follows (Id3v2Frames): the text frames TIT2, TPE1, TALB, TDRC, TCON,
+// TRCK, TCOM, TOPE, TCOP, TENC, TBPM and TPOS; the comment, lyrics and URL
+// are the COMM, USLT and WXXX frames with an empty description; the picture
+// is the front cover, else the first APIC frame. Its items are every frame
+// but the pictures (id3v2_store_items.cpp). One thread at a time.
 #ifndef LYPARSER_PARSERS_SHARED_ID3V2_STORE_H
 #define LYPARSER_PARSERS_SHARED_ID3V2_STORE_H
 
@@ -26,13 +25,16 @@ public:
     bool Picture(StoredPicture* picture) const override;
     bool SetPicture(const TagLib::ByteVector& data, const std::string& mimeType) override;
     bool RemovePictures() override;
+    std::vector<TagItem> Items() const override;
+    bool SetItem(const TagLib::String& key, const TagLib::String& value) override;
+    std::vector<StoredPicture> Pictures() const override;
+    bool SetPictureOfType(int type, const TagLib::ByteVector& data,
+                          const std::string& mimeType) override;
+    bool RemovePicturesOfType(int type) override;
     // True once anything was changed.
     bool Changed() const { return changed_; }
 
 private:
-    bool SetDescribed(const char* frameId, const TagLib::String& value);
-    bool SetText(const char* frameId, const TagLib::String& value);
-
     TagLib::ID3v2::Tag* tag_;
     bool changed_ = false;
 };

@@ -16,16 +16,9 @@
 
 namespace {
 
-// The largest picture taken from a file: what every one of these formats can
-// hold (a FLAC metadata block counts its length in 24 bits).
-constexpr int64_t kMaxPictureBytes = (16 << 20) - 64;
+constexpr int64_t kMaxPictureBytes = TagStoreKeys::kMaxPictureBytes;
 
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
-
-TagLib::String PictureLabel(const StoredPicture& picture) {
-    TagLib::String label = "[" + picture.mimeType + "]";
-    return picture.description.isEmpty() ? label : picture.description + " " + label;
-}
 
 }  // namespace
 
@@ -64,6 +57,7 @@ int CTagLibFileParser::OpenFile(StringEx path) {
 bool CTagLibFileParser::ReadFormat() {
     changed_ = pictureChanged_ = false;
     properties_.clear();
+    items_.clear();
     format_ = served_();
     stream_->seek(0);
     if (format_ && format_->Read(stream_.get()) && format_->Store()) return true;
@@ -77,23 +71,13 @@ void CTagLibFileParser::CloseFile() {
     changed_ = false;
 }
 
-// A picture as ReadsBack compares it: its type, then its bytes.
-std::string PictureText(TagStore* store) {
-    StoredPicture picture;
-    if (!store->Picture(&picture)) return std::string();
-    return picture.mimeType.to8Bit(true) + '\n' +
-           std::string(picture.data.data(), picture.data.size());
-}
-
-bool CTagLibFileParser::ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
-                                  const std::string& picture) {
-    std::unique_ptr<TagLibFormat> fresh = served_();
-    stream_->seek(0);
-    if (!fresh->Read(stream_.get()) || !fresh->Store()) return false;
-    for (const auto& [property, value] : values) {
-        if (FromTagText(JoinValues(fresh->Store()->Values(property))) != value) return false;
-    }
-    return !pictureChanged_ || PictureText(fresh->Store()) == picture;
+std::vector<std::string> CTagLibFileParser::ChangedState(TagStore* store) const {
+    std::vector<std::string> state;
+    for (const std::string& property : properties_)
+        state.push_back(JoinValues(store->Values(property)).to8Bit(true));
+    for (const TagLib::String& item : items_) state.push_back(TagStoreKeys::ItemState(store, item));
+    if (pictureChanged_) state.push_back(TagStoreKeys::PicturesState(store));
+    return state;
 }
 
 int CTagLibFileParser::ApplyFile() {
@@ -102,14 +86,13 @@ int CTagLibFileParser::ApplyFile() {
     FileUse use(this);
     if (stream_->readOnly()) return 0;
     if (changed_) {
-        std::vector<std::pair<std::string, std::wstring>> values;
-        for (const std::string& property : properties_)
-            values.emplace_back(property,
-                                FromTagText(JoinValues(format_->Store()->Values(property))));
-        const std::string picture = pictureChanged_ ? PictureText(format_->Store()) : "";
+        const std::vector<std::string> wanted = ChangedState(format_->Store());
         // A value the format cannot hold, an MP4 whose offsets would overflow.
         if (!format_->Write(stream_.get())) return ReportFailure(LYPARSER_REFUSED_VALUE), 0;
-        if (!ReadsBack(values, picture)) {
+        std::unique_ptr<TagLibFormat> fresh = served_();
+        stream_->seek(0);
+        if (!fresh->Read(stream_.get()) || !fresh->Store() ||
+            ChangedState(fresh->Store()) != wanted) {
             // What the format would write is not what the changes say: the
             // file cannot hold them. They go, and the file stays as it was.
             ReportFailure(LYPARSER_REFUSED_VALUE);
@@ -145,10 +128,10 @@ StringEx CTagLibFileParser::GetData(int fieldId) {
     if (!format_) return StringEx();
     if (fieldId == FIELD_PICTURE || fieldId == FIELD_PICTURE_INFO) {
         StoredPicture picture;
-        if (!format_->Store()->Picture(&picture)) return StringEx();
+        if (!keys_.ShownPicture(format_->Store(), &picture)) return StringEx();
         if (fieldId == FIELD_PICTURE_INFO)
             return StringEx(std::to_wstring(static_cast<long>(picture.data.size())));
-        return StringEx(FromTagText(PictureLabel(picture)));
+        return StringEx(FromTagText(TagStoreKeys::Label(picture)));
     }
     const char* property = PropertyOfField(fieldId);
     if (!property) return StringEx();
@@ -178,9 +161,34 @@ int CTagLibFileParser::DeleteAttachedPicture() {
     return 1;
 }
 
+int CTagLibFileParser::SetExData(StringEx key, StringEx value) {
+    if (!format_) return 0;
+    TagLib::String item;
+    switch (keys_.Set(format_->Store(), key.GetNarrow(), std::move(value), &item)) {
+        case TagStoreKeys::Result::kRefused:
+            return 0;
+        case TagStoreKeys::Result::kItemChanged:
+            changed_ = true;
+            if (std::find(items_.begin(), items_.end(), item) == items_.end())
+                items_.push_back(item);
+            return 1;
+        case TagStoreKeys::Result::kPictureChanged:
+            changed_ = pictureChanged_ = true;
+            return 1;
+        default:
+            return 1;
+    }
+}
+
+StringEx CTagLibFileParser::GetExData(StringEx key) {
+    const std::string name = key.GetNarrow();
+    if (!format_ || !TagStoreKeys::Handles(name)) return StringEx(std::string());
+    return keys_.Get(format_->Store(), name);
+}
+
 int CTagLibFileParser::GetAttachedPictureData(void* destination) {
     StoredPicture picture;
-    if (!format_ || !destination || !format_->Store()->Picture(&picture)) return 0;
+    if (!format_ || !destination || !keys_.ShownPicture(format_->Store(), &picture)) return 0;
     std::memcpy(destination, picture.data.data(), picture.data.size());
     return static_cast<int>(picture.data.size());
 }

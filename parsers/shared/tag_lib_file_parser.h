@@ -22,6 +22,7 @@
 
 #include "core/ibase_tag.h"
 #include "parsers/shared/tag_lib_format.h"
+#include "parsers/shared/tag_store_keys.h"
 
 class CTagLibFileParser : public IBaseTag {
 public:
@@ -45,6 +46,9 @@ public:
     // 0 for ids without a field here and values the tag cannot hold.
     int SetData(int fieldId, StringEx value) override;
     StringEx GetData(int fieldId) override;
+    // Every item and picture of the tag by the keys of TagStoreKeys.
+    int SetExData(StringEx key, StringEx value) override;
+    StringEx GetExData(StringEx key) override;
     // The digest never reads past the audio into a trailing tag.
     StringEx GetMD5(int* start, int* end) override;
     StringEx GetDescription(int kind, StringEx text, int preferSecond) override;
@@ -73,10 +77,9 @@ private:
     };
 
     bool ReadFormat();
-    // True when a fresh reading of the stream's content answers what the
-    // store answered for every property and picture changed.
-    bool ReadsBack(const std::vector<std::pair<std::string, std::wstring>>& values,
-                   const std::string& picture);
+    // What the store answers now for every property, item and picture
+    // changed, to compare with a fresh reading after the format's write.
+    std::vector<std::string> ChangedState(TagStore* store) const;
     int SetPictureFile(StringEx path);
     StringEx InformationReport();
 
@@ -88,7 +91,9 @@ private:
     std::unique_ptr<TagLibFormat> format_;
     bool changed_ = false;                 // the store holds changes not yet written
     std::vector<std::string> properties_;  // the properties those changes touched
+    std::vector<TagLib::String> items_;    // the item keys they touched
     bool pictureChanged_ = false;
+    TagStoreKeys keys_;
 };
 
 #endif  // LYPARSER_PARSERS_SHARED_TAG_LIB_FILE_PARSER_H

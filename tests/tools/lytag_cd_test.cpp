@@ -1,5 +1,6 @@
 // lytag cd on a CD image made from code, against CDDB servers on loopback: the
-// names as text or JSON, and, for a lookup without names, why.
+// names as text or JSON (the artist and the album of the disc title line
+// apart, trimmed), and, for a lookup without names, why.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -20,7 +21,7 @@ TEST(LytagCdTest, ImageIsLookedUpAndLookupsWithoutNamesSayWhy) {
     CddbTestServer server, silent("silent"), failing, empty;
     server.Answer("query/0d000903", "200 rock 0d000903 Test Band / Silent Songs\r\n");
     server.Answer("read/rock/0d000903",
-                  "210 rock 0d000903\r\nDTITLE=Test Band / Silent Songs\r\n"
+                  "210 rock 0d000903\r\nDTITLE= Test Band  /  Silent Songs \r\n"
                   "DYEAR=2024\r\nTTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
     failing.Answer("query/0d000903", CddbTestServer::Http("503 Service Unavailable"));
     auto cd = [&](const std::string& at, std::vector<std::string> more) {

@@ -1,6 +1,8 @@
-// lytag scan: the same lines whatever the number of threads or the overlap of
-// the folders, things that are not files named without waiting, every file
-// not listed named with its reason, JSON Lines, TSV escapes and exit statuses.
+// lytag scan: the same lines, in the order of the paths' bytes, whatever the
+// number of threads or the overlap of the folders; things that are not files
+// named without waiting, every file not listed named with its reason, what
+// cannot be read an error; JSON Lines with the fields show gives, TSV
+// escapes and exit statuses.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +46,7 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
         dir.Write("tone" + n + ".wav", MakeWavTone(1.0 + i));
     }
     dir.Write("README", std::string("no extension: refused"));
+    dir.Write("notes.txt", std::string("no tags in here"));
     dir.Write("album/tab\tand\nline.wav", MakeWavTone(1.0));
     mkfifo(dir.File("pipe.mp3").c_str(), 0644);
     symlink("loop-b", dir.File("loop-a").c_str());
@@ -52,13 +55,14 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
 
     CommandResult one = Scan({music, "--jobs", "1", "--md5"});
     ASSERT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(SortedLines(one.out).size(), 25u);
-    EXPECT_EQ(SortedLines(Scan({music, "--jobs", "8", "--md5"}).out), SortedLines(one.out));
-    EXPECT_EQ(SortedLines(Scan({dir.File("album"), music, "--md5"}).out), SortedLines(one.out));
+    EXPECT_EQ(SortedLines(one.out).size(), 26u);
+    EXPECT_EQ(Scan({music, "--jobs", "8", "--md5"}).out, one.out);
+    EXPECT_EQ(Scan({dir.File("album"), music, "--md5"}).out, one.out);
     for (const std::string& part :
          {"\n" + dir.File("tone3.wav") + "\tWAV\ttone3\t4\t",
           "\n" + dir.File("album/tab\\tand\\nline.wav") + "\tWAV\ttab\\tand\\nline\t",
           std::string("refused, not an audio file lyParser reads: 1"),
+          std::string("other files (no tags lyParser reads): 1"),
           "lytag: " + dir.File("README") + ": not an audio file lyParser reads\n",
           "lytag: " + dir.File("pipe.mp3") + ": not a regular file\n",
           "lytag: " + dir.File("loop-a") + ": symbolic link loop\n"}) {
@@ -66,9 +70,22 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     }
     EXPECT_EQ(one.err.find("files/s"), std::string::npos);  // no terminal: no progress bar
 
-    // Each object as the line that names it, and each refusal as an object too.
+    // Each object as the line that names it, and each refusal as an object
+    // too, sorted by path; the fields as show gives them.
     std::string fromJson;
     CommandResult json = Scan({music, "--json", "--md5", "-q"});
+    std::vector<std::string> paths;
+    std::istringstream lines(json.out);
+    for (std::string line; std::getline(lines, line);) {
+        nlohmann::json o = nlohmann::json::parse(line);
+        paths.push_back(o["file"]);
+        if (o["file"] == dir.File("album/song2.mp3")) {
+            CommandResult shown = RunCommand({LY_LYTAG_PATH, "show", "--json", o["file"]});
+            EXPECT_EQ(o["fields"], nlohmann::json::parse(shown.out)["fields"]);
+            EXPECT_EQ(o["fields"]["title"], "Morning Tone");
+        }
+    }
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end())) << json.out;
     const nlohmann::json pipe = {{"file", dir.File("pipe.mp3")}, {"refused", "not a regular file"}};
     EXPECT_NE(json.out.find(pipe.dump() + "\n"), std::string::npos) << json.out;
     for (const auto& line : SortedLines(json.out)) {
@@ -87,7 +104,34 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
               std::string::npos);
 
     EXPECT_EQ(Scan({music, "--jobs", "0"}).status, 2);
-    EXPECT_EQ(Scan({dir.File("missing")}).status, 1);
+}
+
+// A folder that cannot be listed and a file that cannot be read are named
+// with the system's reason and make the scan fail; the rest is listed.
+TEST(LytagScanTest, WhatCannotBeReadIsNamedAndFailsTheScan) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string song = dir.Write("song.mp3", MakeMp3Sample());
+    const std::string secret = dir.Write("secret.mp3", MakeMp3Sample());
+    const std::string locked = dir.File("locked");
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    dir.Write("locked/hidden.mp3", MakeMp3Sample());
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    ASSERT_EQ(chmod(secret.c_str(), 0), 0);
+    // As root every file is readable: the scan runs as an ordinary user.
+    std::vector<std::string> args = {LY_LYTAG_PATH, "scan",     "-j",
+                                     "1",           dir.path(), dir.File("missing")};
+    if (geteuid() == 0)
+        args.insert(args.begin(),
+                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    CommandResult result = RunCommand(args);
+    chmod(locked.c_str(), 0755);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out.substr(0, result.out.find('\t')), song);
+    for (const std::string& named : {locked + ": Permission denied", secret + ": Permission denied",
+                                     dir.File("missing") + ": No such file or directory"}) {
+        EXPECT_NE(result.err.find("lytag: " + named + "\n"), std::string::npos) << result.err;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// lytag set on real files, read back with mutagen: the field named changes or
-// goes, every other frame, item, comment and attribute keeps its value, and a
-// change the module cannot make (or a file it would not write) is refused
-// with its reason, exit status 1 and the file byte for byte as it was.
+// lytag show --all and set on real files, read back with mutagen: show lists
+// what mutagen reads; the field, frame, comment, atom, item or picture named
+// changes or goes, every other one keeps its value, and a change the module
+// cannot make (or a file it would not write) is refused with its reason,
+// exit status 1 and the file byte for byte as it was.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,49 +10,61 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <tuple>
 
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/mutagen_listing.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wma_sample.h"
 
 namespace {
 
-// Every tag item of an MP3 (ID3v2 frames and ID3v1 fields, by tag), Ogg
-// Vorbis file (comments, numbered per name) or WMA file (attributes), as a
-// JSON object; empty values are left out.
-const char kDump[] = R"(
-import sys, json, mutagen, mutagen.id3
-path, tags = sys.argv[1], {}
-if path.endswith('.mp3'):
-    try:
-        v2 = mutagen.id3.ID3(path, load_v1=False)
-        tags['v2'] = {f.HashKey: '%s %d %d' % (f.mime, f.type, len(f.data)) if f.FrameID == 'APIC'
-                      else str(f) for f in v2.values()}
-        tags['v2']['version'] = str(v2.version)
-    except mutagen.id3.ID3NoHeaderError: pass
-    v1 = mutagen.id3.ParseID3v1(open(path, 'rb').read()[-128:])
-    if v1: tags['v1'] = {f.FrameID: str(f) for f in v1.values() if str(f)}
-else:
-    for key, value in mutagen.File(path).tags:
-        key = key if path.endswith('.wma') else key.upper()
-        key += '#%d' % sum(k.startswith(key + '#') for k in tags)
-        typed = getattr(value, 'TYPE', 0)
-        tags[key] = '%s:%s' % (type(value).__name__, value.value) if typed else str(value)
-print(json.dumps({key: value for key, value in tags.items() if value != ''}))
-)";
+// Real files of every format from TagLib's and mutagen's test data.
+const char* const kDataFiles[] = {"silence-44-s.flac", "has-tags.m4a",
+                                  "alac.m4a",          "silence-2s-PCM-16000-08-ID3v23.wav",
+                                  "with-id3.aif",      "silence-44-s.wv",
+                                  "click.mpc",         "mac-399-id3v2.ape",
+                                  "taglib-test.ogg",   "taglib-real_example.wma"};
+
+// lytag show --all --json of one file in the shape of MutagenListing("show").
+nlohmann::json ShownListing(const nlohmann::json& shown) {
+    const std::string file = shown["file"];
+    const std::string ext = file.substr(file.rfind('.') + 1);
+    nlohmann::json out = nlohmann::json::object();
+    auto add = [&out](const std::string& key, const std::string& value) {
+        std::string numbered = key;
+        for (int n = 2; out.contains(numbered); ++n) numbered = key + "#" + std::to_string(n);
+        out[numbered] = value;
+    };
+    for (const auto& item : shown["items"]) {
+        std::string key = item["key"];
+        if (ext == "ogg" || ext == "wma")
+            for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        add(key, item.contains("text") ? item["text"].get<std::string>() : "(binary)");
+    }
+    for (const auto& picture : shown["pictures"]) {
+        add("picture:" + (picture["type"].is_null() ? "-" : picture["type"].dump()),
+            picture["mimeType"].get<std::string>() + " " + picture["bytes"].dump() + " " +
+                picture["description"].get<std::string>());
+    }
+    if (ext == "mp3" || ext == "wav" || ext == "aif")
+        return out.empty() ? out : nlohmann::json{{"v2", out}};
+    return out;
+}
 
 // Frames of silence, an ID3v2.4 tag with frames lyParser has no field for
 // and an ID3v1 tag that agrees with the ID3v2 tag.
 const char kMakeMp3[] = R"(
 import sys
-from mutagen.id3 import ID3, TIT2, TPE1, TALB, TDRC, TCON, TRCK, COMM, TXXX, APIC
+from mutagen.id3 import ID3, TIT2, TPE1, TALB, TDRC, TCON, TRCK, COMM, TXXX, APIC, PRIV
 path = sys.argv[1]
 open(path, 'wb').write((b'\xff\xfb\x90\x00' + bytes(413)) * 40)
 t = ID3()
 for frame in (TIT2(encoding=3, text='Old Title'), TPE1(encoding=3, text='Old Artist'),
+              PRIV(owner='WM/Provider', data=b'\x00\x01\x02'),
               TALB(encoding=3, text='Old Album'), TDRC(encoding=3, text='2001'),
               TCON(encoding=3, text='Rock'), TRCK(encoding=3, text='3/12'),
               COMM(encoding=3, lang='eng', desc='', text='plain words'),
@@ -75,6 +88,8 @@ protected:
         ogg_ = dir_.Write("fixture.ogg", MakeOggSample());
         wma_ = dir_.Write("fixture.wma", MakeWmaSample());
         gif_ = dir_.Write("cover.gif", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14));
+        for (const char* name : kDataFiles)
+            data_[name] = dir_.Write(name, ReadBytes(std::string(LY_TEST_DATA) + "/" + name));
         text_ = dir_.Write("notes.txt", std::string("not a picture\n"));
     }
 
@@ -89,61 +104,98 @@ protected:
         return RunCommand(args);
     }
 
-    nlohmann::json Dump(const std::string& path) {
-        CommandResult result = RunPython(kDump, {path});
-        EXPECT_EQ(result.status, 0) << result.err;
-        return nlohmann::json::parse(result.out);
-    }
+    static nlohmann::json Dump(const std::string& path) { return MutagenListing({path})[path]; }
 
     TempDir dir_;
     std::string mp3_, ogg_, wma_, gif_, text_;
+    std::map<std::string, std::string> data_;  // by name: copies of kDataFiles
 };
 
-// Each row's `set` runs on a copy of its fixture, which must then read back
-// as the fixture with the row's changes (a JSON merge patch) and nothing else.
-TEST_F(LytagSetTest, SetChangesTheNamedItemAndKeepsEveryOtherFrameCommentAndAttribute) {
+// show --all lists every item and picture mutagen reads, in every format.
+TEST_F(LytagSetTest, ShowAllListsWhatMutagenReads) {
+    std::vector<std::string> files = {mp3_, ogg_, wma_};
+    for (const auto& [name, path] : data_) files.push_back(path);
+    const nlohmann::json expected = MutagenListing(files, true);
+    std::vector<std::string> args = {"show", "--all", "--json"};
+    args.insert(args.end(), files.begin(), files.end());
+    CommandResult result = Lytag(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::istringstream lines(result.out);
+    size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        const nlohmann::json shown = nlohmann::json::parse(line);
+        EXPECT_EQ(ShownListing(shown), expected[shown["file"].get<std::string>()]) << line;
+    }
+    EXPECT_EQ(count, files.size());
+}
+
+// Each row's `set` runs on a copy of its file, which must then read back as
+// the file with the row's changes (a JSON merge patch) and nothing else.
+TEST_F(LytagSetTest, SetChangesWhatIsNamedAndKeepsEveryOtherItemAndPicture) {
     const std::string words = dir_.Write("words.txt", std::string("la la\nla"));
+    const std::string back = "back=" + gif_;
     const std::tuple<std::string, std::vector<std::string>, std::string> rows[] = {
         {mp3_, {"--field", "title=New"}, R"({"v2":{"TIT2":"New"},"v1":{"TIT2":"New"}})"},
-        {mp3_, {"--field", "title:v2=Only two"}, R"({"v2":{"TIT2":"Only two"}})"},
+        {mp3_, {"--field", "TITLE:V2=Only two"}, R"({"v2":{"TIT2":"Only two"}})"},
         {mp3_, {"--field", "artist:v1=Solo"}, R"({"v1":{"TPE1":"Solo"}})"},
         {mp3_, {"--field", "album="}, R"({"v2":{"TALB":null},"v1":{"TALB":null}})"},
         {mp3_,
          {"--field", "comment=New words", "--field", "composer=Bach"},
          R"({"v2":{"COMM::eng":"New words","TCOM":"Bach"},"v1":{"COMM":"New words"}})"},
-        {mp3_, {"--remove-picture"}, R"({"v2":{"APIC:cover":null}})"},
         // The described comment is the comment now, and ID3v1 takes it from there.
         {mp3_,
-         {"--field", "comment="},
+         {"--remove", "comment"},
          R"({"v2":{"COMM::eng":null},"v1":{"COMM":"described words"}})"},
-        {mp3_, {"--picture", gif_}, R"({"v2":{"APIC:cover":null,"APIC:":"image/gif 3 14"}})"},
+        {mp3_,
+         {"--remove", "txxx:mood", "--remove", "PRIV:WM/Provider", "--item", "COMM:note:eng=New"},
+         R"({"v2":{"TXXX:MOOD":null,"PRIV:WM/Provider":null,"COMM:note:eng":"New"}})"},
+        {mp3_, {"--picture", gif_}, R"({"v2":{"picture:3":"image/gif 14 "}})"},
+        {mp3_,
+         {"--picture", back, "--remove-picture", "front"},
+         R"({"v2":{"picture:3":null,"picture:4":"image/gif 14 "}})"},
+        {mp3_, {"--remove-picture"}, R"({"v2":{"picture:3":null}})"},
         {mp3_, {"--id3v1", "N"}, R"({"v1":null})"},
         {mp3_, {"--id3v2", "N", "--field", "title=One"}, R"({"v2":null,"v1":{"TIT2":"One"}})"},
         {mp3_, {"--lyrics", words}, R"({"v2":{"USLT::XXX":"la la\nla"}})"},
-        {ogg_, {"--field", "title=Café🎵"}, R"({"TITLE#0":"Café🎵"})"},
+        {ogg_, {"--field", "title=Café🎵"}, R"({"TITLE":"Café🎵"})"},
         {ogg_,
          {"--comment", "Title=Named", "--comment", "comment=Words", "--field", "composer=Bach"},
-         R"({"TITLE#0":"Named","COMMENT#0":"Words","COMPOSER#0":"Bach"})"},
-        {ogg_,
-         {"--field", "album=", "--field", "comment=New"},
-         R"({"ALBUM#0":null,"COMMENT#0":"New"})"},
+         R"({"TITLE":"Named","COMMENT":"Words","COMPOSER":"Bach"})"},
+        {ogg_, {"--remove", "encoder", "--field", "album="}, R"({"ENCODER":null,"ALBUM":null})"},
         {wma_,
          {"--field", "artist=", "--field", "disc=1/2"},
-         R"({"Author#0":null,"WM/PartOfSet#0":"1/2"})"},
+         R"({"AUTHOR":null,"WM/PARTOFSET":"1/2"})"},
         {wma_,
-         {"--attribute", "WM/Mood=Sad", "--field", "album=LP"},
-         R"({"WM/Mood#0":"Sad","WM/AlbumTitle#0":"LP"})"},
+         {"--attribute", "WM/Mood=Sad", "--remove", "wm/composer"},
+         R"({"WM/MOOD":"Sad","WM/COMPOSER":null})"},
+        {data_["silence-44-s.flac"],
+         {"--comment", "REPLAYGAIN_TRACK_GAIN=-3 dB", "--remove", "GENRE", "--picture", back},
+         R"({"REPLAYGAIN_TRACK_GAIN":"-3 dB","genre":null,"picture:4":"image/gif 14 "})"},
+        {data_["has-tags.m4a"],
+         {"--item", "©too=lyParser", "--remove", "----:com.apple.iTunes:iTunNORM", "--picture",
+          gif_},
+         R"({"©too":"lyParser","----:com.apple.iTunes:iTunNORM":null,"picture:-":"image/gif 14 "})"},
+        {data_["silence-2s-PCM-16000-08-ID3v23.wav"],
+         {"--item", "TXXX:MOOD=calm", "--remove-picture"},
+         R"({"v2":{"TXXX:MOOD":"calm","picture:3":null,"version":"2.4"}})"},
+        {data_["with-id3.aif"],
+         {"--field", "comment=Note", "--picture", "artist=" + gif_},
+         R"({"v2":{"COMM::XXX":"Note","picture:8":"image/gif 14 "}})"},
+        {data_["silence-44-s.wv"],
+         {"--remove", "replaygain_album_gain", "--picture", gif_},
+         R"({"Replaygain_Album_Gain":null,"picture:3":"image/gif 14 "})"},
+        {data_["click.mpc"], {"--item", "Grouping=Jazz"}, R"({"Grouping":"Jazz"})"},
+        {data_["mac-399-id3v2.ape"], {"--field", "title=T"}, R"({"TITLE":"T"})"},
     };
     std::map<std::string, nlohmann::json> before;
-    for (const auto& [fixture, options, changes] : rows) {
-        if (!before.count(fixture)) before[fixture] = Dump(fixture);
-        const std::string copy =
-            dir_.Write("copy" + fixture.substr(fixture.rfind('.')), ReadBytes(fixture));
+    for (const auto& [file, options, changes] : rows) {
+        if (!before.count(file)) before[file] = Dump(file);
+        const std::string copy = dir_.Write("copy" + file.substr(file.rfind('.')), ReadBytes(file));
         std::vector<std::string> args = {"set", copy};
         args.insert(args.end(), options.begin(), options.end());
         CommandResult result = Lytag(args);
         EXPECT_EQ(result.status, 0) << testing::PrintToString(options) << result.err;
-        nlohmann::json expected = before[fixture];
+        nlohmann::json expected = before[file];
         expected.merge_patch(nlohmann::json::parse(changes));
         EXPECT_EQ(Dump(copy), expected) << testing::PrintToString(options) << "\n" << result.out;
     }
@@ -161,7 +213,9 @@ TEST_F(LytagSetTest, RefusalsNameTheFileAndTheReasonAndLeaveItUntouched) {
         {text_, {"--field", "title=x"}, notAudio},
         {ogg_, {"--field", "title:v1=x"}, "title: v1 and v2 name the tags of an MP3"},
         {wma_, {"--field", "url=x"}, "a Windows Media file has no url field"},
-        {wma_, {"--remove-picture"}, "lyParser writes ID3 tags and pictures only into MP3"},
+        {wma_, {"--remove-picture"}, "lyParser writes no pictures into this kind of file"},
+        {data_["has-tags.m4a"], {"--picture", "back=" + gif_}, "MP4 pictures have no types"},
+        {mp3_, {"--item", "PRIV:WM/Provider=x"}, "PRIV:WM/Provider: holds data that is not text"},
         {mp3_, {"--field", "title:v2="}, "title:v2: the save would copy it back from ID3v1"},
         {mp3_, {"--field", "track=none"}, "track:v2: an MP3 keeps only a value that starts"},
         {mp3_, {"--id3v2", "N", "--field", "composer=x"}, "composer lives in the ID3v2 tag"},
@@ -210,25 +264,26 @@ TEST_F(LytagSetTest, DryRunQuietPreserveMtimeAndTheEndOfOptions) {
     ASSERT_EQ(utimensat(AT_FDCWD, ogg_.c_str(), old, 0), 0);
     result = Lytag({"set", "-q", "--preserve-mtime", ogg_, "--field", "title=Kept time"});
     EXPECT_EQ(std::to_string(result.status) + result.out + result.err, "0");  // quiet
-    EXPECT_EQ(Dump(ogg_)["TITLE#0"], "Kept time");
+    EXPECT_EQ(Dump(ogg_)["TITLE"], "Kept time");
     EXPECT_EQ(stat(ogg_.c_str(), &info) == 0 ? info.st_mtime : 0, 1000000000);
 
     dir_.Write("-dash.wma", ReadBytes(wma_));
     EXPECT_EQ(Lytag({"set", "--field", "title=Dash", "-dash.wma"}).status, 2);  // an unknown option
     result = Lytag({"set", "--field", "title=Dash", "--", "-dash.wma"});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Dump(dir_.File("-dash.wma"))["Title#0"], "Dash");
+    EXPECT_EQ(Dump(dir_.File("-dash.wma"))["TITLE"], "Dash");
 }
 
+// The front cover, else the first picture, or the picture of a type.
 TEST_F(LytagSetTest, PictureIsWrittenWithTheExtensionItsContentCallsFor) {
+    ASSERT_EQ(Lytag({"set", mp3_, "--picture", "back=" + gif_}).status, 0);
     CommandResult result = Lytag({"picture", mp3_, "-o", dir_.File("cover.jpg")});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, dir_.File("cover.png") + ": 100 bytes, PNG\n");
     Bytes png = ReadBytes(dir_.File("cover.png"));
     EXPECT_EQ(std::string(png.begin(), png.begin() + 4), "\x89PNG");
     EXPECT_EQ(png.size(), 100u);
-    ASSERT_EQ(Lytag({"set", mp3_, "--picture", gif_}).status, 0);
-    EXPECT_EQ(Lytag({"picture", mp3_, "-o", dir_.File("art")}).out,
+    EXPECT_EQ(Lytag({"picture", mp3_, "--type", "BACK", "-o", dir_.File("art")}).out,
               dir_.File("art.gif") + ": 14 bytes, GIF\n");
     result = Lytag({"picture", ogg_, "-o", dir_.File("none")});
     EXPECT_EQ(result.status, 1);

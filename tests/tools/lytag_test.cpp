@@ -48,7 +48,9 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
         {"set", text, "--field", "nosuch=1"},
         {"set", text, "--field"},
         {"set", text, "--field", "title:v3=x"},
-        {"set", text, "--id3v1", "maybe"}};
+        {"set", text, "--id3v1", "maybe"},
+        {"set", text, "--remove-picture=bogus"},
+        {"picture", text, "-o", "x", "--type", "bogus"}};
     for (const auto& args : usageErrors) {
         CommandResult result = Lytag(args);
         EXPECT_EQ(result.status, 2) << testing::PrintToString(args) << "\n" << result.err;
@@ -57,13 +59,18 @@ TEST(LytagTest, ExitStatusesRefusalsWithTheirReasonsAndDigests) {
     EXPECT_EQ(Lytag({"--version"}).out, std::string("lytag ") + LYPARSER_VERSION_STRING + "\n");
 
     const std::string archive = dir.Write("pack.zip", std::string("PK"));
-    CommandResult result = Lytag({"show", archive, text, dir.File("missing.txt"), dir.path()});
+    const std::string words = dir.Write("words.mp3", std::string("hello world\n"));
+    CommandResult result =
+        Lytag({"show", archive, text, dir.File("missing.txt"), dir.path(), words});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err,
-              "lytag: " + archive +
-                  ": not an audio file lyParser reads\nlytag: " + dir.File("missing.txt") +
-                  ": No such file or directory\nlytag: " + dir.path() + ": Is a directory\n");
-    EXPECT_NE(result.out.find("caf\xC3\xA9"), std::string::npos);
+    EXPECT_EQ(result.err, "lytag: " + archive + ": not an audio file lyParser reads\nlytag: " +
+                              dir.File("missing.txt") + ": No such file or directory\nlytag: " +
+                              dir.path() + ": Is a directory\nlytag: " + words +
+                              ": not an audio file lyParser reads: no MPEG audio frame in it\n");
+    EXPECT_NE(
+        result.out.find("caf\xC3\xA9.txt\n  type: 0 (unknown)\n  fields: no tags lyParser reads"),
+        std::string::npos)
+        << result.out;
 
     // A listing cut short by a full disk is a failure, not a success.
     result =
@@ -95,16 +102,23 @@ TEST(LytagTest, ShowAsJsonAndText) {
     const std::string text = dir.Write("caf\xC3\xA9.txt", std::string("0123456789"));
     const std::string wav = dir.Write("tone.wav", MakeWavTone(3.0));
     const std::string mp3 = dir.Write("song.mp3", MakeMp3Sample());
+    const std::string latin1 = dir.Write("caf\xE9.wav", MakeWavTone(1.0));
     OggSampleSpec layout;
     layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first",
                        "ENCODER=second", "no name"};
     const std::string ogg = dir.Write("song.ogg", MakeOggVorbis(layout));
-    CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3});
+    CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3, latin1});
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json all = nlohmann::json::array();
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) all.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(all.size(), 4u);
+    ASSERT_EQ(all.size(), 5u);
+    // A name that is not UTF-8 is kept, byte for byte, in hexadecimal.
+    std::string hex;
+    for (unsigned char c : latin1)
+        hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+    EXPECT_EQ(all[4]["file_bytes"], hex);
+    EXPECT_FALSE(all[1].contains("file_bytes"));
     // Of the WAV the length, under its number and its name; of
     // an MP3 the shown field is ID3v2's and each tag's own value is there too (only
     // ID3v1 holds the comment).
@@ -125,6 +139,8 @@ TEST(LytagTest, ShowAsJsonAndText) {
     const std::string others =
         "  REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first; second\n  descriptions";
     EXPECT_NE(Lytag({"show", ogg}).out.find("other comments:\n  " + others), std::string::npos);
+    // Technical texts by name, with their units.
+    EXPECT_NE(Lytag({"show", mp3}).out.find("\n    bit rate: 128 kbit/s\n"), std::string::npos);
 }
 
 TEST(LytagTest, HelpAndManPageNameTheSameOptions) {
@@ -138,6 +154,31 @@ TEST(LytagTest, HelpAndManPageNameTheSameOptions) {
         for (const auto& option : LongOptions(help.out)) inHelp.insert(option);
     }
     EXPECT_EQ(inHelp, LongOptions(std::regex_replace(man, std::regex(R"(\\-)"), "-")));
+}
+
+// Option names are matched whole: every shorter spelling of an option of a
+// command that writes files is bad usage, and the file stays as it was.
+TEST(LytagTest, AbbreviatedOptionsAreUnknownAndTouchNoFile) {
+    TempDir dir;
+    const std::string mp3 = dir.Write("song.mp3", MakeMp3Sample());
+    const Bytes before = ReadBytes(mp3);
+    size_t tried = 0;
+    for (const char* command : {"set", "repair"}) {
+        const std::set<std::string> options = LongOptions(Lytag({command, "--help"}).out);
+        for (const auto& option : options) {
+            for (size_t length = 3; length < option.size(); ++length) {
+                const std::string prefix = option.substr(0, length);
+                if (options.count(prefix)) continue;  // itself an option (--remove)
+                CommandResult result = Lytag({command, mp3, prefix, "title"});
+                EXPECT_EQ(result.status, 2) << command << " " << prefix;
+                EXPECT_NE(result.err.find("unknown option '" + prefix + "'"), std::string::npos)
+                    << result.err;
+                ++tried;
+            }
+        }
+    }
+    EXPECT_GT(tried, 50u);
+    EXPECT_TRUE(ReadBytes(mp3) == before);
 }
 
 TEST(LytagTest, DemoShowsAcceptedAndRefusedSamples) {

@@ -1,7 +1,5 @@
 #include "tools/lytag/command_line.h"
 
-#include <getopt.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
@@ -37,13 +35,6 @@ void AppendOption(const OptionInfo& option, std::string* text) {
     }
 }
 
-const OptionInfo* FindShort(const std::vector<OptionInfo>& options, int c) {
-    for (const auto& option : options) {
-        if (option.shortName && option.shortName == c) return &option;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool CommandLine::Has(const std::string& name) const {
@@ -69,47 +60,92 @@ std::string HelpText(const CommandInfo& info) {
     return text;
 }
 
+namespace {
+
+// Takes the option `word` names (with the words after it, when its value is
+// there) into *line. Returns -1 when taken, else the exit status.
+int TakeLong(const char* command, const std::vector<OptionInfo>& all,
+             const std::vector<std::string>& args, size_t* at, CommandLine* line) {
+    const std::string& word = args[*at];
+    const size_t equals = word.find('=');
+    const std::string name =
+        word.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    for (const auto& option : all) {
+        if (name != option.name) continue;
+        if (!option.argument) {
+            if (equals != std::string::npos)
+                return UsageError(std::string(command) + ": option '--" + name +
+                                  "' takes no value");
+            line->options.push_back({option.name, ""});
+        } else if (equals != std::string::npos) {
+            line->options.push_back({option.name, word.substr(equals + 1)});
+        } else if (option.takesWord) {
+            const bool next = *at + 1 < args.size() && option.takesWord(args[*at + 1]);
+            line->options.push_back({option.name, next ? args[++*at] : ""});
+        } else if (*at + 1 < args.size()) {
+            line->options.push_back({option.name, args[++*at]});
+        } else {
+            return UsageError(std::string(command) + ": option '--" + name + "' needs a value");
+        }
+        return -1;
+    }
+    return UsageError(std::string(command) + ": unknown option '" + word.substr(0, equals) + "'");
+}
+
+// The same for a word of short options ("-q", "-nq", "-oOUT", "-o OUT").
+int TakeShort(const char* command, const std::vector<OptionInfo>& all,
+              const std::vector<std::string>& args, size_t* at, CommandLine* line) {
+    const std::string word = args[*at];
+    for (size_t i = 1; i < word.size(); ++i) {
+        const OptionInfo* found = nullptr;
+        for (const auto& option : all) {
+            if (option.shortName && option.shortName == word[i]) found = &option;
+        }
+        if (!found) return UsageError(std::string(command) + ": unknown option '-" + word[i] + "'");
+        if (!found->argument) {
+            line->options.push_back({found->name, ""});
+            continue;
+        }
+        if (i + 1 < word.size()) {
+            line->options.push_back({found->name, word.substr(i + 1)});
+        } else if (*at + 1 < args.size()) {
+            line->options.push_back({found->name, args[++*at]});
+        } else {
+            return UsageError(std::string(command) + ": option '-" + word[i] + "' needs a value");
+        }
+        break;
+    }
+    return -1;
+}
+
+}  // namespace
+
 int ParseCommandLine(const char* command, const CommandInfo& info,
                      const std::vector<std::string>& args, CommandLine* line) {
-    std::vector<std::string> words = {std::string("lytag ") + command};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(&word[0]);
-    argv.push_back(nullptr);
-
     std::vector<OptionInfo> all = info.options;
     all.push_back(kHelpOption);
-    std::string shorts = ":";
-    std::vector<option> longs;
-    for (const auto& each : all) {
-        const int hasArg = each.argument ? required_argument : no_argument;
-        if (each.shortName) shorts += std::string(1, each.shortName) + (hasArg ? ":" : "");
-        longs.push_back({each.name, hasArg, nullptr, 0});
-    }
-    longs.push_back({nullptr, 0, nullptr, 0});
-
-    optind = 0;  // a full restart of getopt's scan
-    opterr = 0;
-    const int argc = static_cast<int>(words.size());
-    for (;;) {
-        int index = -1;
-        const int c = getopt_long(argc, argv.data(), shorts.c_str(), longs.data(), &index);
-        if (c == -1) break;
-        const std::string given = optopt > 0 && optopt < 256 && (c == '?' || c == ':')
-                                      ? std::string("-") + static_cast<char>(optopt)
-                                      : std::string(argv[optind - 1]);
-        if (c == '?') return UsageError(std::string(command) + ": unknown option '" + given + "'");
-        if (c == ':')
-            return UsageError(std::string(command) + ": option '" + given + "' needs a value");
-        const OptionInfo* found = index >= 0 ? &all[static_cast<size_t>(index)] : FindShort(all, c);
-        if (!found) return UsageError(std::string(command) + ": unknown option");
-        if (found == &all.back()) {
-            std::cout << HelpText(info);
-            return kExitOk;
+    bool optionsEnded = false;
+    for (size_t at = 0; at < args.size(); ++at) {
+        const std::string& word = args[at];
+        if (optionsEnded || word.size() < 2 || word[0] != '-') {
+            line->operands.push_back(word);
+            continue;
         }
-        line->options.push_back({found->name, optarg && found->argument ? optarg : ""});
+        if (word == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t before = line->options.size();
+        const int status = word[1] == '-' ? TakeLong(command, all, args, &at, line)
+                                          : TakeShort(command, all, args, &at, line);
+        if (status >= 0) return status;
+        for (size_t i = before; i < line->options.size(); ++i) {
+            if (line->options[i].name == kHelpOption.name) {
+                std::cout << HelpText(info);
+                return kExitOk;
+            }
+        }
     }
-    for (int i = optind; i < argc; ++i) line->operands.push_back(argv[static_cast<size_t>(i)]);
     return -1;
 }
 

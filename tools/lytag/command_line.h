@@ -1,8 +1,12 @@
-// The options of one lytag command, parsed with getopt_long from a table that
-// also makes the command's --help text, so that what --help lists is exactly
-// what the command accepts. GNU rules: options and operands may be mixed,
-// "--" ends the options, -h and --help are added to every command.
-// Not thread-safe (getopt_long keeps global state); called from main only.
+// The options of one lytag command, parsed from a table that also makes the
+// command's --help text, so that what --help lists is exactly what the
+// command accepts. Options and operands may be mixed, "--" ends the options,
+// -h and --help are added to every command. A long option is matched whole:
+// no abbreviation is taken for it (a prefix that happened to be unique
+// would change its meaning the day another option shares it), and an
+// unknown option is bad usage before anything is done. Values follow as
+// "--name VALUE", "--name=VALUE", "-x VALUE" or "-xVALUE"; short options
+// without values may be grouped ("-nq"). Thread-safe.
 #ifndef LYPARSER_TOOLS_LYTAG_COMMAND_LINE_H
 #define LYPARSER_TOOLS_LYTAG_COMMAND_LINE_H
 
@@ -14,6 +18,10 @@ struct OptionInfo {
     char shortName;        // 0 when there is none
     const char* argument;  // what --help shows after the name; null: takes no value
     const char* help;      // one or more lines, '\n' between them
+    // For an option whose value may be left out ("--remove-picture [TYPE]"):
+    // whether the next word is its value. Null: a value, when `argument` is
+    // set, is required.
+    bool (*takesWord)(const std::string& word) = nullptr;
 };
 
 struct CommandInfo {

@@ -86,10 +86,10 @@ int DemoCommand(const std::vector<std::string>& args) {
             continue;
         }
         FileReport report;
-        if (ReadReport(path, &report)) {
+        if (const std::string problem = ReadReport(path, false, &report); problem.empty()) {
             PrintReport(report, std::cout);
         } else {
-            std::cout << path << "\n  refused: " << OpenRefusal(path) << '\n';
+            std::cout << path << "\n  refused: " << problem << '\n';
         }
         std::cout << '\n';
     }

@@ -48,12 +48,13 @@ bool ParseFieldName(const std::string& text, FieldName* field, std::string* erro
     if (colon != std::string::npos) {
         name = text.substr(0, colon);
         std::string tag = text.substr(colon + 1);
-        if (tag != "v1" && tag != "v2")
+        if (strcasecmp(tag.c_str(), "v1") != 0 && strcasecmp(tag.c_str(), "v2") != 0)
             return *error = "unknown tag '" + tag + "' in '" + text + "' (v1 or v2)", false;
-        field->tag = tag == "v1" ? TagChoice::kId3v1 : TagChoice::kId3v2;
+        field->tag = strcasecmp(tag.c_str(), "v1") == 0 ? TagChoice::kId3v1 : TagChoice::kId3v2;
     }
     for (const auto& info : AllFields()) {
-        if (name != info.name) continue;
+        if (strcasecmp(name.c_str(), info.name) != 0) continue;
+        name = info.name;
         if (field->tag == TagChoice::kId3v1 && info.id3v1 < 0) {
             return *error = "ID3v1 has no " + name + " field", false;
         }

@@ -39,8 +39,8 @@ struct FieldName {
     TagChoice tag = TagChoice::kShown;
 };
 
-// Parses "title", "title:v1" or "title:v2"; false with *error set when the
-// name is unknown or names a tag the field does not have.
+// Parses "title", "title:v1" or "title:v2", in any letter case; false with
+// *error set when the name is unknown or names a tag the field does not have.
 bool ParseFieldName(const std::string& text, FieldName* field, std::string* error);
 
 // The value of `field` in the file open as `handle` (of file type `type`), as

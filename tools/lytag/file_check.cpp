@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 
 #include "core/pending_copy.h"
+#include "lyParser.h"
+#include "tools/lytag/command_line.h"
 
 const char kNotAudio[] = "not an audio file lyParser reads";
 
@@ -22,7 +25,32 @@ std::string Folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The bytes of an APE tag that ends `before` bytes from the end of `file`, or 0.
+long long ApeTagBytes(const std::string& file, long long before) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char footer[32] = {};
+    in.seekg(-(before + 32), std::ios::end);
+    if (!in.read(reinterpret_cast<char*>(footer), sizeof footer)) return 0;
+    if (std::string(reinterpret_cast<char*>(footer), 8) != "APETAGEX") return 0;
+    auto word = [&](int at) {
+        return static_cast<unsigned long>(footer[at]) | footer[at + 1] << 8 | footer[at + 2] << 16 |
+               static_cast<unsigned long>(footer[at + 3]) << 24;
+    };
+    return static_cast<long long>(word(12)) + ((word(20) & 0x80000000u) ? 32 : 0);
+}
+
 }  // namespace
+
+std::string NoAudioProblem(IBaseTag* handle, const std::string& file) {
+    if (TagParserGetFileType(handle) != FILE_TYPE_MP3) return std::string();
+    if (TagParserGetFileInfo(handle, INFO_MP3_SAMPLE_RATE) != "0") return std::string();
+    long long size = 0, id3v2 = 0;
+    ParseWholeNumber(TagParserGetFileInfo(handle, INFO_MP3_FILE_SIZE), 0, INT64_MAX, &size);
+    ParseWholeNumber(TagParserGetFileInfo(handle, INFO_MP3_ID3V2_SIZE), 0, INT64_MAX, &id3v2);
+    const long long id3v1 = TagParserGetData(handle, FIELD_HAS_ID3V1) == "Y" ? 128 : 0;
+    if (size <= id3v2 + id3v1 + ApeTagBytes(file, id3v1)) return std::string();
+    return std::string(kNotAudio) + ": no MPEG audio frame in it";
+}
 
 std::string ReadProblem(const std::string& path) {
     struct stat info;

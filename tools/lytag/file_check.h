@@ -6,6 +6,8 @@
 
 #include <string>
 
+class IBaseTag;
+
 // The reason lytag gives for a file the module would not open.
 extern const char kNotAudio[];
 
@@ -28,6 +30,11 @@ std::string WriteProblem(const std::string& path);
 // answer, too little free space for a copy of the file, the file size limit,
 // or "" when none of them is the cause.
 std::string SaveProblem(const std::string& path);
+
+// Why the file open as `handle` is no audio at all though the module opened
+// it (a file named .mp3 in which no MPEG audio frame was found, holding more
+// than tags), or "". The module never writes such a file.
+std::string NoAudioProblem(IBaseTag* handle, const std::string& file);
 
 // Prints "lytag: FILE: REASON" on stderr.
 void ReportFile(const std::string& file, const std::string& reason);

@@ -6,11 +6,10 @@
 #include "lyParser.h"
 #include "tools/lytag/command_line.h"
 #include "tools/lytag/field_names.h"
+#include "tools/lytag/file_check.h"
 #include "tools/lytag/lytag.h"
 
 namespace {
-
-using Fields = std::vector<std::pair<std::string, std::wstring>>;
 
 constexpr int kInfoKinds = 16;
 constexpr int kDescriptionKinds = 10;
@@ -54,8 +53,8 @@ std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle
     return comments;
 }
 
-// The fields by lytag's names: what a player shows, then, in an MP3, what
-// each tag holds and which tags the file has.
+}  // namespace
+
 Fields ReadFields(IBaseTag* handle, int type) {
     Fields shown, tags;
     for (const auto& info : AllFields()) {
@@ -78,36 +77,114 @@ Fields ReadFields(IBaseTag* handle, int type) {
     return shown;
 }
 
-// The name scripts read a technical text by, for each file type and kind.
-const char* InfoKey(int type, int kind) {
-    struct Key {
-        int type, kind;
-        const char* name;
-    };
-    static const Key kKeys[] = {
-        {FILE_TYPE_MP3, 1, "file_bytes"},          {FILE_TYPE_MP3, 2, "bitrate_kbps"},
-        {FILE_TYPE_MP3, 3, "sample_rate_hz"},      {FILE_TYPE_MP3, 6, "vbr_header"},
-        {FILE_TYPE_MP3, 7, "channel_mode"},        {FILE_TYPE_MP3, 10, "id3v2_bytes"},
-        {FILE_TYPE_MP3, 11, "copyrighted"},        {FILE_TYPE_MP3, 12, "original"},
-        {FILE_TYPE_MP3, 13, "crc_protected"},      {FILE_TYPE_MP3, 14, "emphasis"},
-        {FILE_TYPE_MP3, 15, "mpeg_version_layer"}, {FILE_TYPE_OGG, 2, "sample_rate_hz"},
-        {FILE_TYPE_OGG, 3, "bitrate_kbps"},        {FILE_TYPE_OGG, 7, "channel_mode"},
-        {FILE_TYPE_WMA, 8, "encrypted"},           {FILE_TYPE_WMA, 9, "license_url"},
-    };
-    if (kind == INFO_REPORT) return "report";
-    if (kind == INFO_LENGTH_SECONDS) return "length_seconds";
-    if (HoldsOneTag(type)) {
-        if (kind == INFO_AUDIO_SAMPLE_RATE) return "sample_rate_hz";
-        if (kind == INFO_AUDIO_BIT_RATE) return "bitrate_kbps";
-        if (kind == INFO_AUDIO_CHANNELS) return "channel_mode";
-    }
-    for (const auto& key : kKeys) {
-        if (key.type == type && key.kind == kind) return key.name;
+namespace {
+
+// A technical text's names: the key scripts read it by, and the label and
+// unit a person reads it with.
+struct InfoName {
+    int type;  // -1: every type
+    int kind;
+    const char* key;
+    const char* label;
+    const char* unit;
+};
+
+constexpr int kOneTag = -2;  // the formats whose one tag answers every field
+
+const InfoName kInfoNames[] = {
+    {-1, INFO_REPORT, "report", "report", ""},
+    {-1, INFO_LENGTH_SECONDS, "length_seconds", "length", "s"},
+    {FILE_TYPE_MP3, INFO_MP3_FILE_SIZE, "file_bytes", "file size", "bytes"},
+    {FILE_TYPE_MP3, INFO_MP3_BIT_RATE, "bitrate_kbps", "bit rate", "kbit/s"},
+    {FILE_TYPE_MP3, INFO_MP3_SAMPLE_RATE, "sample_rate_hz", "sample rate", "Hz"},
+    {FILE_TYPE_MP3, INFO_MP3_VBR_HEADER, "vbr_header", "VBR header", ""},
+    {FILE_TYPE_MP3, INFO_MP3_CHANNEL_MODE, "channel_mode", "channel mode", ""},
+    {FILE_TYPE_MP3, INFO_MP3_ID3V2_SIZE, "id3v2_bytes", "ID3v2 tag size", "bytes"},
+    {FILE_TYPE_MP3, INFO_MP3_COPYRIGHTED, "copyrighted", "copyrighted", ""},
+    {FILE_TYPE_MP3, INFO_MP3_ORIGINAL, "original", "original", ""},
+    {FILE_TYPE_MP3, INFO_MP3_CRC, "crc_protected", "CRC protected", ""},
+    {FILE_TYPE_MP3, INFO_MP3_EMPHASIS, "emphasis", "emphasis", ""},
+    {FILE_TYPE_MP3, INFO_MP3_VERSION, "mpeg_version_layer", "version", ""},
+    {FILE_TYPE_OGG, INFO_OGG_SAMPLE_RATE, "sample_rate_hz", "sample rate", "Hz"},
+    {FILE_TYPE_OGG, INFO_OGG_NOMINAL_BIT_RATE, "bitrate_kbps", "nominal bit rate", "kbit/s"},
+    {FILE_TYPE_OGG, INFO_OGG_CHANNELS, "channel_mode", "channels", ""},
+    {FILE_TYPE_WMA, INFO_WMA_PROTECTION, "encrypted", "protection", ""},
+    {FILE_TYPE_WMA, INFO_WMA_LICENSE_URL, "license_url", "licence URL", ""},
+    {kOneTag, INFO_AUDIO_SAMPLE_RATE, "sample_rate_hz", "sample rate", "Hz"},
+    {kOneTag, INFO_AUDIO_BIT_RATE, "bitrate_kbps", "bit rate", "kbit/s"},
+    {kOneTag, INFO_AUDIO_CHANNELS, "channel_mode", "channels", ""},
+};
+
+const InfoName* FindInfoName(int type, int kind) {
+    for (const auto& name : kInfoNames) {
+        const bool types =
+            name.type == -1 || name.type == type || (name.type == kOneTag && HoldsOneTag(type));
+        if (types && name.kind == kind) return &name;
     }
     return nullptr;
 }
 
 // A technical text as a JSON value: numbers as numbers, yes and no as booleans.
+// True when `text` is valid UTF-8: decoding turns no byte into U+FFFD.
+bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }
+
+std::string PictureLabel(const ListedPicture& picture) {
+    return picture.type < 0 ? std::string("(no type)")
+                            : std::string(PictureTypeName(picture.type)) + " (" +
+                                  std::to_string(picture.type) + ")";
+}
+
+void PrintItems(const FileReport& report, std::ostream& out) {
+    out << "  items:" << (report.items.empty() ? " none\n" : "\n");
+    for (const auto& item : report.items) {
+        out << "    " << item.key << ": ";
+        if (item.binary) {
+            out << "(" << item.bytes << " bytes of data)\n";
+        } else {
+            PrintIndented(out, Local(item.text), "      ");
+        }
+    }
+    if (!TraitsOf(report.type).pictures) return;  // none that lyParser reads
+    out << "  pictures:" << (report.pictures.empty() ? " none\n" : "\n");
+    for (const auto& picture : report.pictures) {
+        out << "    " << PictureLabel(picture) << ": " << picture.mimeType << ", " << picture.bytes
+            << " bytes";
+        if (!picture.description.empty()) out << ", \"" << Local(picture.description) << '"';
+        out << '\n';
+    }
+}
+
+nlohmann::json ItemsJson(const std::vector<ListedItem>& items) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& item : items) {
+        nlohmann::json object = {{"key", ToUtf8(FromLocale(item.key))}};
+        if (item.binary) {
+            object["bytes"] = item.bytes;
+        } else {
+            object["text"] = ToUtf8(item.text);
+        }
+        list.push_back(object);
+    }
+    return list;
+}
+
+nlohmann::json PicturesJson(const std::vector<ListedPicture>& pictures) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& picture : pictures) {
+        nlohmann::json object = {{"type", nullptr},
+                                 {"typeName", nullptr},
+                                 {"mimeType", picture.mimeType},
+                                 {"bytes", picture.bytes},
+                                 {"description", ToUtf8(picture.description)}};
+        if (picture.type >= 0) {
+            object["type"] = picture.type;
+            object["typeName"] = PictureTypeName(picture.type);
+        }
+        list.push_back(object);
+    }
+    return list;
+}
+
 nlohmann::json InfoValue(const std::string& text) {
     long long number = 0;
     if (ParseWholeNumber(text, INT64_MIN, INT64_MAX, &number)) return number;
@@ -122,13 +199,23 @@ std::string DescriptionTemplate() {
     return HostText(LYTEXT_TOKEN_ARTIST) + " - " + HostText(LYTEXT_TOKEN_TITLE);
 }
 
-bool ReadReport(const std::string& path, FileReport* report) {
+std::string ReadReport(const std::string& path, bool all, FileReport* report) {
     IBaseTag* handle = TagParserOpenFile(path.c_str());
-    if (!handle) return false;
+    if (!handle) return OpenRefusal(path);
+    if (std::string problem = NoAudioProblem(handle, path); !problem.empty()) {
+        TagParserCloseFile(handle);
+        return problem;
+    }
     report->file = path;
     report->type = TagParserGetFileType(handle);
     report->fields = ReadFields(handle, report->type);
-    report->comments = OtherComments(handle);
+    report->all = all;
+    if (all) {
+        report->items = ListItems(handle, report->type);
+        report->pictures = ListPictures(handle, report->type);
+    } else {
+        report->comments = OtherComments(handle);
+    }
     std::string pattern = DescriptionTemplate();
     for (int kind = 0; kind < kDescriptionKinds; ++kind) {
         report->descriptions.push_back(TagParserGetDescriptionW(handle, kind, pattern.c_str(), 1));
@@ -143,13 +230,17 @@ bool ReadReport(const std::string& path, FileReport* report) {
     int end = report->end;
     report->md5 = TagParserGetMD5(handle, &start, &end);
     TagParserCloseFile(handle);
-    return true;
+    return std::string();
 }
 
 void PrintReport(const FileReport& report, std::ostream& out) {
     out << report.file << '\n';
     out << "  type: " << report.type << " (" << FileTypeName(report.type) << ")\n";
-    out << "  fields:" << (report.fields.empty() ? " none\n" : "\n");
+    if (report.type == FILE_TYPE_UNKNOWN) {
+        out << "  fields: no tags lyParser reads in this kind of file\n";
+    } else {
+        out << "  fields:" << (report.fields.empty() ? " none\n" : "\n");
+    }
     for (const auto& field : report.fields) {
         out << "    " << field.first << ": ";
         PrintIndented(out, Local(field.second), "      ");
@@ -159,23 +250,51 @@ void PrintReport(const FileReport& report, std::ostream& out) {
         out << "    " << comment.first << "=";
         PrintIndented(out, Local(comment.second), "      ");
     }
+    if (report.all) PrintItems(report, out);
     out << "  descriptions:\n";
     for (size_t kind = 0; kind < report.descriptions.size(); ++kind) {
         out << "    " << kind << ": " << Local(report.descriptions[kind]) << '\n';
     }
     out << "  information:" << (report.info.empty() ? " none\n" : "\n");
     for (const auto& item : report.info) {
-        out << "    " << item.first << ": ";
-        PrintIndented(out, Local(item.second), "       ");
+        if (item.first == INFO_REPORT) continue;
+        const InfoName* name = FindInfoName(report.type, item.first);
+        out << "    " << (name ? name->label : "kind " + std::to_string(item.first)) << ": ";
+        const std::string unit = name && *name->unit ? std::string(" ") + name->unit : "";
+        PrintIndented(out, Local(item.second) + unit, "      ");
+    }
+    for (const auto& item : report.info) {
+        if (item.first != INFO_REPORT) continue;
+        out << "    report:\n      ";
+        PrintIndented(out, Local(item.second), "      ");
     }
     out << "  audio range: start " << report.start << ", end " << report.end << ", length "
         << report.length << '\n';
     out << "  md5: " << (report.md5.empty() ? "(none)" : report.md5) << '\n';
 }
 
+nlohmann::json FieldsJson(const Fields& fields) {
+    nlohmann::json object = nlohmann::json::object();
+    for (const auto& field : fields) object[field.first] = ToUtf8(field.second);
+    return object;
+}
+
+nlohmann::json FileJson(const std::string& path) {
+    nlohmann::json object = {{"file", path}};
+    if (!IsUtf8(path)) {
+        static const char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned char c : path) hex += std::string{kHex[c >> 4], kHex[c & 15]};
+        object["file_bytes"] = hex;
+    }
+    return object;
+}
+
+std::string JsonLine(const nlohmann::json& object) {
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 nlohmann::json ReportJson(const FileReport& report) {
-    nlohmann::json fields = nlohmann::json::object();
-    for (const auto& field : report.fields) fields[field.first] = ToUtf8(field.second);
     nlohmann::json comments = nlohmann::json::object();
     for (const auto& comment : report.comments) comments[comment.first] = ToUtf8(comment.second);
     nlohmann::json descriptions = nlohmann::json::array();
@@ -184,16 +303,22 @@ nlohmann::json ReportJson(const FileReport& report) {
     for (const auto& item : report.info) {
         std::string text = ToUtf8(item.second);
         info[std::to_string(item.first)] = text;
-        if (const char* key = InfoKey(report.type, item.first)) info[key] = InfoValue(text);
+        if (const InfoName* name = FindInfoName(report.type, item.first))
+            info[name->key] = InfoValue(text);
     }
-    return {
-        {"file", report.file},
-        {"type", report.type},
-        {"typeName", FileTypeName(report.type)},
-        {"fields", fields},
-        {"comments", comments},
-        {"descriptions", descriptions},
-        {"information", info},
-        {"audioRange", {{"start", report.start}, {"end", report.end}, {"length", report.length}}},
-        {"md5", report.md5}};
+    nlohmann::json object = FileJson(report.file);
+    object.update(
+        {{"type", report.type},
+         {"typeName", FileTypeName(report.type)},
+         {"fields", FieldsJson(report.fields)},
+         {"comments", comments},
+         {"descriptions", descriptions},
+         {"information", info},
+         {"audioRange", {{"start", report.start}, {"end", report.end}, {"length", report.length}}},
+         {"md5", report.md5}});
+    if (report.all) {
+        object["items"] = ItemsJson(report.items);
+        object["pictures"] = PicturesJson(report.pictures);
+    }
+    return object;
 }

@@ -12,17 +12,22 @@
 #include "tools/lytag/file_check.h"
 #include "tools/lytag/lytag.h"
 #include "tools/lytag/picture_file.h"
+#include "tools/lytag/tag_items.h"
 
 namespace {
 
 const CommandInfo kPictureCommand = {
     "lytag picture [OPTIONS] FILE -o OUT",
-    "Writes FILE's attached picture to OUT, with the extension its content calls for:\n"
+    "Writes FILE's attached picture (the front cover, else the first; with --type,\n"
+    "the picture of that type) to OUT, with the extension its content calls for:\n"
     ".jpg, .png or .gif (an image extension OUT has is replaced, any other name gets\n"
     "one added; a picture that is none of these gets .bin). Other programs may label\n"
     "a picture wrongly, so only the bytes say what it is. Prints the name written.",
     {
         {"output", 'o', "OUT", "the file to write (required)"},
+        {"type", 't', "TYPE",
+         "the picture of TYPE: front, back, artist, ... (see\n"
+         "lytag set --help), or its number 0-20"},
         {"quiet", 'q', nullptr, "print nothing on stdout"},
     },
     "Exit status: 0 written; 1 the file was refused, has no picture, or OUT could\n"
@@ -56,18 +61,29 @@ int PictureCommand(const std::vector<std::string>& args) {
     if (line.operands.size() != 1 || out.empty())
         return UsageError("picture: needs one FILE and -o OUT");
     const std::string& file = line.operands[0];
+    const int type = line.Has("type") ? ParsePictureType(line.Value("type")) : -1;
+    if (line.Has("type") && type < 0)
+        return UsageError("picture: unknown picture type '" + line.Value("type") + "'");
     IBaseTag* handle = TagParserOpenFile(file.c_str());
     if (!handle) {
         ReportFile(file, OpenRefusal(file));
         return kExitFileFailed;
     }
+    if (type >= 0 && !TraitsOf(TagParserGetFileType(handle)).pictures) {
+        TagParserCloseFile(handle);
+        ReportFile(file, "has no attached picture");
+        return kExitFileFailed;
+    }
+    if (type >= 0)
+        TagParserSetExData(handle, LYPARSER_KEY_SHOWN_PICTURE, std::to_string(type).c_str());
     long long bytes = 0;
     ParseWholeNumber(TagParserGetData(handle, FIELD_PICTURE_INFO), 1, 1LL << 31, &bytes);
     std::vector<unsigned char> data(static_cast<size_t>(bytes));
     if (!data.empty()) TagParserGetAttachedPictureData(handle, data.data());
     TagParserCloseFile(handle);
     if (data.empty()) {
-        ReportFile(file, "has no attached picture");
+        ReportFile(file, type >= 0 ? std::string("has no picture of type ") + PictureTypeName(type)
+                                   : "has no attached picture");
         return kExitFileFailed;
     }
     const ImageKind* kind = ImageKindOf(data.data(), data.size());

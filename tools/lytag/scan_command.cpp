@@ -2,6 +2,7 @@
 // several threads, one output line per file and a summary at the end.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -17,6 +18,7 @@
 #include "lyParser.h"
 #include "tools/lytag/command_line.h"
 #include "tools/lytag/file_check.h"
+#include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
 #include "tools/lytag/scan_walk.h"
 
@@ -25,24 +27,26 @@ namespace {
 const CommandInfo kScanCommand = {
     "lytag scan [OPTIONS] FOLDER...",
     "Opens every file below the folders through the module on N threads and prints\n"
-    "one line per file: path, type, description and length in seconds, separated by\n"
-    "tabs (a tab, line feed, carriage return or backslash in a path or description\n"
-    "is written as \\t, \\n, \\r or \\\\). A file reached through several of the\n"
-    "folders is listed once. Every file that is not listed (refused by the module,\n"
-    "not a regular file, unreadable) is named with the reason on stderr. A summary\n"
-    "goes to stderr; on a terminal a progress bar shows files done, files per second\n"
-    "and the time left. Ctrl-C stops with the summary so far.",
+    "one line per file, in the order of the paths' bytes: path, type, description\n"
+    "and length in seconds, separated by tabs (a tab, line feed, carriage return or\n"
+    "backslash in a path or description is written as \\t, \\n, \\r or \\\\). A file\n"
+    "reached through several of the folders is listed once. Every file that is not\n"
+    "listed (not audio, not a regular file, unreadable) is named with the reason on\n"
+    "stderr. A summary goes to stderr, files in which lyParser reads no tags counted\n"
+    "apart; on a terminal a progress bar shows files done, files per second and the\n"
+    "time left. Ctrl-C stops with the summary so far.",
     {
         {"jobs", 'j', "N", "open files on N threads, 1 to 256 (default: one\nper core)"},
         {"json", 0, nullptr,
-         "one JSON object per line instead; a file not listed\n"
-         "gives {\"file\": ..., \"refused\": REASON}"},
+         "one JSON object per line instead, with the fields by the\n"
+         "names show --json gives them; a file not listed gives\n"
+         "{\"file\": ..., \"refused\": REASON}"},
         {"md5", 0, nullptr, "add the digest of each file's audio range"},
         {"quiet", 'q', nullptr, "no summary and no progress bar"},
     },
-    "Exit status: 0 the scan completed (refused files are named, not errors); 1 a\n"
-    "folder could not be read or stdout could not be written; 2 bad usage;\n"
-    "130 interrupted.\n"};
+    "Exit status: 0 the scan completed (files that are not audio are named, not\n"
+    "errors); 1 a folder or file could not be read, or stdout could not be written;\n"
+    "2 bad usage; 130 interrupted.\n"};
 
 std::atomic<bool> g_interrupted{false};
 
@@ -56,14 +60,28 @@ struct ScanOptions {
     bool quiet = false;
 };
 
-// Shared by the workers: the list, the next index, the output and the counts.
+// One line of the output: a file to open, or an entry skipped while walking.
+struct ScanEntry {
+    std::string path;
+    bool open = true;
+    std::string reason;  // a skipped entry's
+    bool error = false;  // a skipped entry could not be read
+};
+
+// Shared by the workers: the entries in output order, the next to open, the
+// lines waiting for the ones before them, and the counts.
 struct ScanState {
-    std::vector<std::string> files;
+    std::vector<ScanEntry> entries;
+    std::vector<size_t> toOpen;  // indexes of the entries to open
     std::atomic<size_t> next{0};
     std::atomic<size_t> done{0};
-    std::mutex mutex;  // guards the output and the counts below
+    std::mutex mutex;                // guards what follows
+    std::vector<std::string> lines;  // per entry: its stdout line, once known
+    std::vector<bool> ready;
+    size_t printed = 0;  // entries printed so far
     std::map<std::string, size_t> perType;
     std::map<std::string, size_t> refused;  // reason -> count
+    bool readErrors = false;
 };
 
 // A path or description as one TSV field.
@@ -90,61 +108,85 @@ std::string Escaped(const std::string& text) {
     return escaped;
 }
 
-// Names a file that is not listed; the caller holds the output lock.
-void NameRefused(const std::string& path, const std::string& reason, const ScanOptions& options,
-                 ScanState* state) {
-    ++state->refused[reason];
-    ReportFile(path, reason);
-    if (options.json) {
-        std::cout << nlohmann::json({{"file", path}, {"refused", reason}})
-                         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << '\n';
+// Prints the entries whose lines are known, in order, up to the first that
+// is not; the caller holds the lock.
+void PrintReady(ScanState* state) {
+    while (state->printed < state->entries.size() && state->ready[state->printed]) {
+        const std::string& line = state->lines[state->printed];
+        if (!line.empty()) std::cout << line << '\n';
+        ++state->printed;
     }
 }
 
-void ScanOne(const std::string& path, const ScanOptions& options, ScanState* state) {
+// Records that the entry at `index` is not listed; the caller holds the lock.
+void NameRefused(size_t index, const std::string& reason, const ScanOptions& options,
+                 ScanState* state) {
+    const std::string& path = state->entries[index].path;
+    ++state->refused[reason];
+    ReportFile(path, reason);
+    if (options.json) {
+        nlohmann::json object = FileJson(path);
+        object["refused"] = reason;
+        state->lines[index] = JsonLine(object);
+    }
+    state->ready[index] = true;
+}
+
+std::string TypeCount(int type) {
+    return type == FILE_TYPE_UNKNOWN ? "other files (no tags lyParser reads)" : FileTypeName(type);
+}
+
+void ScanOne(size_t index, const ScanOptions& options, ScanState* state) {
+    const std::string& path = state->entries[index].path;
     IBaseTag* file = TagParserOpenFile(path.c_str());
-    if (!file) {
-        std::string reason = OpenRefusal(path);
+    std::string refusal = file ? NoAudioProblem(file, path) : OpenRefusal(path);
+    if (!refusal.empty()) {
+        if (file) TagParserCloseFile(file);
         std::lock_guard<std::mutex> hold(state->mutex);
-        NameRefused(path, reason, options, state);
+        state->readErrors = state->readErrors || refusal.rfind(kNotAudio, 0) != 0;
+        NameRefused(index, refusal, options, state);
+        PrintReady(state);
         return;
     }
     int type = TagParserGetFileType(file);
     std::wstring description = TagParserGetDescriptionW(file, 0, "", 0);
-    int seconds = std::atoi(TagParserGetFileInfo(file, 5).c_str());
+    int seconds = std::atoi(TagParserGetFileInfo(file, INFO_LENGTH_SECONDS).c_str());
     std::string digest;
     if (options.md5) {
         int start = 0, end = 0;
         TagParserGetSourceLength(file, &start, &end);
         digest = TagParserGetMD5(file, &start, &end);
     }
+    const Fields fields = options.json ? ReadFields(file, type) : Fields();
     TagParserCloseFile(file);
 
     std::string line;
     if (options.json) {
-        nlohmann::json object = {{"file", path},
-                                 {"type", type},
-                                 {"typeName", FileTypeName(type)},
-                                 {"description", ToUtf8(description)},
-                                 {"seconds", seconds}};
+        nlohmann::json object = FileJson(path);
+        object.update({{"type", type},
+                       {"typeName", FileTypeName(type)},
+                       {"description", ToUtf8(description)},
+                       {"seconds", seconds},
+                       {"fields", FieldsJson(fields)}});
         if (options.md5) object["md5"] = digest;
-        line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        line = JsonLine(object);
     } else {
         line = Escaped(path) + '\t' + FileTypeName(type) + '\t' + Escaped(LocaleText(description)) +
                '\t' + std::to_string(seconds) + (options.md5 ? '\t' + digest : std::string());
     }
     std::lock_guard<std::mutex> hold(state->mutex);
-    std::cout << line << '\n';
-    ++state->perType[FileTypeName(type)];
+    state->lines[index] = line;
+    state->ready[index] = true;
+    ++state->perType[TypeCount(type)];
+    PrintReady(state);
 }
 
 void Worker(const ScanOptions& options, ScanState* state) {
     for (;;) {
         if (g_interrupted) return;
         size_t index = state->next.fetch_add(1);
-        if (index >= state->files.size()) return;
-        ScanOne(state->files[index], options, state);
+        if (index >= state->toOpen.size()) return;
+        ScanOne(state->toOpen[index], options, state);
         ++state->done;
     }
 }
@@ -152,7 +194,7 @@ void Worker(const ScanOptions& options, ScanState* state) {
 // Redraws the progress bar on stderr until every file is done or the scan stops.
 void ShowProgress(ScanState* state, const std::atomic<bool>* finished) {
     auto begin = std::chrono::steady_clock::now();
-    const size_t total = state->files.size();
+    const size_t total = state->toOpen.size();
     while (!*finished) {
         size_t done = state->done;
         double seconds =
@@ -170,11 +212,11 @@ void ShowProgress(ScanState* state, const std::atomic<bool>* finished) {
     std::cerr << "\r\033[K" << std::flush;
 }
 
-void PrintSummary(const ScanState& state, size_t skipped) {
-    size_t opened = 0;
+void PrintSummary(const ScanState& state) {
+    size_t opened = 0, skipped = state.entries.size() - state.toOpen.size();
     for (const auto& entry : state.perType) opened += entry.second;
-    std::cerr << (g_interrupted ? "Interrupted after " : "Scanned ") << state.done << " of "
-              << state.files.size() + skipped << " files: " << opened << " opened\n";
+    std::cerr << (g_interrupted ? "Interrupted after " : "Scanned ") << state.done + skipped
+              << " of " << state.entries.size() << " files: " << opened << " opened\n";
     for (const auto& entry : state.perType)
         std::cerr << "  " << entry.first << ": " << entry.second << '\n';
     for (const auto& entry : state.refused)
@@ -210,6 +252,28 @@ void KeepFirstOfEach(std::vector<std::string>* files) {
     *files = std::move(kept);
 }
 
+// The entries of the scan in the order of their paths' bytes: each file
+// once, however the folders overlap, and each skipped entry once.
+void CollectEntries(const ScanOptions& options, ScanState* state) {
+    std::vector<std::string> files;
+    std::vector<SkippedFile> skipped;
+    for (const auto& folder : options.folders) CollectFiles(folder, &files, &skipped);
+    if (options.folders.size() > 1) KeepFirstOfEach(&files);  // one walk meets each file once
+    std::set<std::string> named;
+    for (auto& file : files) state->entries.push_back({std::move(file), true, "", false});
+    for (auto& entry : skipped) {
+        if (named.insert(entry.path).second)
+            state->entries.push_back({std::move(entry.path), false, entry.reason, entry.error});
+    }
+    std::stable_sort(state->entries.begin(), state->entries.end(),
+                     [](const ScanEntry& a, const ScanEntry& b) { return a.path < b.path; });
+    state->lines.resize(state->entries.size());
+    state->ready.assign(state->entries.size(), false);
+    for (size_t i = 0; i < state->entries.size(); ++i) {
+        if (state->entries[i].open) state->toOpen.push_back(i);
+    }
+}
+
 }  // namespace
 
 int ScanCommand(const std::vector<std::string>& args) {
@@ -219,18 +283,15 @@ int ScanCommand(const std::vector<std::string>& args) {
     g_interrupted = false;
     auto previous = std::signal(SIGINT, OnInterrupt);
     ScanState state;
-    std::vector<SkippedFile> skipped;
-    bool foldersRead = true;
-    for (const auto& folder : options.folders) {
-        if (!CollectFiles(folder, &state.files, &skipped)) {
-            ReportFile(folder, "not a readable folder");
-            foldersRead = false;
+    CollectEntries(options, &state);
+    {
+        std::lock_guard<std::mutex> hold(state.mutex);
+        for (size_t i = 0; i < state.entries.size(); ++i) {
+            if (state.entries[i].open) continue;
+            state.readErrors = state.readErrors || state.entries[i].error;
+            NameRefused(i, state.entries[i].reason, options, &state);
         }
-    }
-    if (options.folders.size() > 1) KeepFirstOfEach(&state.files);  // one walk meets each file once
-    std::set<std::string> named;
-    for (const auto& entry : skipped) {
-        if (named.insert(entry.path).second) NameRefused(entry.path, entry.reason, options, &state);
+        PrintReady(&state);
     }
     std::atomic<bool> finished{false};
     std::thread progress;
@@ -243,7 +304,7 @@ int ScanCommand(const std::vector<std::string>& args) {
     if (progress.joinable()) progress.join();
     std::signal(SIGINT, previous);
     std::cout << std::flush;
-    if (!options.quiet) PrintSummary(state, named.size());
+    if (!options.quiet) PrintSummary(state);
     if (g_interrupted) return 130;
-    return foldersRead ? kExitOk : kExitFileFailed;
+    return state.readErrors ? kExitFileFailed : kExitOk;
 }

@@ -18,6 +18,7 @@
 #include "tools/lytag/lytag.h"
 #include "tools/lytag/picture_file.h"
 #include "tools/lytag/set_plan.h"
+#include "tools/lytag/tag_items.h"
 
 namespace {
 
@@ -32,23 +33,40 @@ CommandInfo SetCommandInfo() {
         "Field names mean the same in every format:\n" +
             FieldNameList() +
             "\n"
-            "In an MP3, title ... track are the ID3v2 fields a player shows, kept in step with\n"
-            "the ID3v1 fields when the file has that tag; NAME:v1 or NAME:v2 (title:v1) names\n"
-            "one tag. FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files have one\n"
-            "tag for every field. An empty VALUE removes the field.",
+            "Names may be written in any letter case. In an MP3, title ... track are the\n"
+            "ID3v2 fields a player shows, kept in step with the ID3v1 fields when the file has\n"
+            "that tag; NAME:v1 or NAME:v2 (title:v1) names one tag. FLAC, MP4, WAV, AIFF,\n"
+            "WavPack, Musepack and Monkey's Audio files have one tag for every field. An empty\n"
+            "VALUE removes the field.\n"
+            "\n"
+            "Picture types:\n" +
+            PictureTypeList(),
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
-            {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
+            {"comment", 0, "NAME=VALUE",
+             "set any Vorbis comment (Ogg Vorbis, FLAC); an empty\nVALUE removes it"},
             {"attribute", 0, "NAME=VALUE",
              "set any string attribute (Windows Media); an empty VALUE\nremoves it"},
+            {"item", 0, "KEY=VALUE",
+             "set any text frame, atom or item by the key show --all\n"
+             "lists (TXXX:MOOD, COMM:note:eng, ----:mean:name);\n"
+             "an empty VALUE removes it"},
+            {"remove", 0, "NAME",
+             "remove the field NAME, or the comment, attribute, frame,\n"
+             "atom or item NAME (as show --all lists it)"},
             {"id3v1", 0, "Y|N",
              "add (Y) or remove (N) the ID3v1 tag (MP3); N removes it\nat once, before the other "
              "changes are saved"},
             {"id3v2", 0, "Y|N", "add (Y) or remove (N) the ID3v2 tag (MP3), the same way"},
-            {"picture", 0, "IMAGE",
-             "attach IMAGE, a JPEG, PNG or GIF file, as the front\n"
-             "cover; every other picture stays"},
-            {"remove-picture", 0, nullptr, "remove the attached pictures"},
+            {"picture", 0, "[TYPE=]IMAGE",
+             "attach IMAGE, a JPEG, PNG or GIF file, as the picture of\n"
+             "TYPE (default: front, the front cover); every other\n"
+             "picture stays"},
+            {"remove-picture", 0, "[TYPE]",
+             "remove the pictures of TYPE (one listed above;\n"
+             "--remove-picture=TYPE is plain), or, without TYPE,\n"
+             "every picture",
+             [](const std::string& word) { return ParsePictureType(word) >= 0; }},
             {"lyrics", 0, "TEXTFILE", "set the lyrics from a UTF-8 text file"},
             {"dry-run", 'n', nullptr, "print what would change; write nothing"},
             {"preserve-mtime", 0, nullptr, "give each saved file back its modification time"},
@@ -77,12 +95,14 @@ bool SplitAssignment(const std::string& text, std::string* name, std::string* va
 int ParseRequest(const CommandLine::Option& option, SetRequest* request) {
     std::string name, value;
     const std::string& text = option.value;
-    if (option.name == "field" || option.name == "comment" || option.name == "attribute") {
+    if (option.name == "field" || option.name == "comment" || option.name == "attribute" ||
+        option.name == "item") {
         if (!SplitAssignment(text, &name, &value))
             return UsageError("set: --" + option.name + " needs NAME=VALUE");
         request->text = FromLocale(value);
         request->kind = option.name == "field"     ? SetRequest::kField
                         : option.name == "comment" ? SetRequest::kComment
+                        : option.name == "item"    ? SetRequest::kItem
                                                    : SetRequest::kAttribute;
         std::string error;
         if (option.name != "field") {
@@ -97,13 +117,25 @@ int ParseRequest(const CommandLine::Option& option, SetRequest* request) {
         request->kind = SetRequest::kTag;
         request->name = option.name == "id3v1" ? "ID3v1" : "ID3v2";
         request->text = text == "Y" || text == "y" ? L"Y" : L"N";
+    } else if (option.name == "remove") {
+        if (text.empty()) return UsageError("set: --remove needs a NAME");
+        request->kind = SetRequest::kRemove;
+        request->name = text;
     } else if (option.name == "picture") {
-        std::string problem = CheckPictureFile(text, &request->bytes);
-        if (!problem.empty()) return ReportFile(text, problem), kExitFileFailed;
+        // TYPE=IMAGE when what comes before "=" names a type; else the whole is the file.
+        const size_t equals = text.find('=');
+        const int type =
+            equals == std::string::npos ? -1 : ParsePictureType(text.substr(0, equals));
+        request->pictureType = type >= 0 ? type : kFrontCover;
+        request->path = type >= 0 ? text.substr(equals + 1) : text;
+        std::string problem = CheckPictureFile(request->path, &request->bytes);
+        if (!problem.empty()) return ReportFile(request->path, problem), kExitFileFailed;
         request->kind = SetRequest::kPicture;
-        request->path = text;
     } else if (option.name == "remove-picture") {
         request->kind = SetRequest::kRemovePicture;
+        request->pictureType = text.empty() ? -1 : ParsePictureType(text);
+        if (!text.empty() && request->pictureType < 0)
+            return UsageError("set: unknown picture type '" + text + "'");
     } else if (option.name == "lyrics") {
         std::string problem = ReadProblem(text);
         std::ifstream in(text, std::ios::binary);
@@ -116,31 +148,6 @@ int ParseRequest(const CommandLine::Option& option, SetRequest* request) {
         return -2;  // not a change
     }
     return -1;
-}
-
-// The bytes of an APE tag that ends `before` bytes from the end of `file`, or 0.
-long long ApeTagBytes(const std::string& file, long long before) {
-    std::ifstream in(file, std::ios::binary);
-    unsigned char footer[32] = {};
-    in.seekg(-(before + 32), std::ios::end);
-    if (!in.read(reinterpret_cast<char*>(footer), sizeof footer)) return 0;
-    if (std::string(reinterpret_cast<char*>(footer), 8) != "APETAGEX") return 0;
-    auto word = [&](int at) {
-        return static_cast<unsigned long>(footer[at]) | footer[at + 1] << 8 | footer[at + 2] << 16 |
-               static_cast<unsigned long>(footer[at + 3]) << 24;
-    };
-    return static_cast<long long>(word(12)) + ((word(20) & 0x80000000u) ? 32 : 0);
-}
-
-// True for an MP3 in which the module found no audio frame and which holds
-// more than tags: the module never writes such a file.
-bool Mp3WithoutAudio(IBaseTag* handle, const std::string& file) {
-    if (TagParserGetFileInfo(handle, 3) != "0") return false;  // a frame gave a sample rate
-    long long size = 0, id3v2 = 0;
-    ParseWholeNumber(TagParserGetFileInfo(handle, 1), 0, INT64_MAX, &size);
-    ParseWholeNumber(TagParserGetFileInfo(handle, 10), 0, INT64_MAX, &id3v2);
-    const long long id3v1 = TagParserGetData(handle, FIELD_HAS_ID3V1) == "Y" ? 128 : 0;
-    return size > id3v2 + id3v1 + ApeTagBytes(file, id3v1);
 }
 
 // Makes the planned calls and saves. "" on success, else why not: the
@@ -185,6 +192,14 @@ std::string Check(const std::string& file, const SetPlan& plan, const std::strin
         pictureSize != (plan.pictureBytes ? std::to_string(plan.pictureBytes) : "")) {
         problem = "the picture was not saved";
     }
+    for (const auto& picture : plan.pictures) {
+        TagParserSetExData(handle, LYPARSER_KEY_SHOWN_PICTURE,
+                           std::to_string(picture.type).c_str());
+        if (TagParserGetData(handle, FIELD_PICTURE_INFO) !=
+            (picture.bytes ? std::to_string(picture.bytes) : "")) {
+            problem = "the picture was not saved";
+        }
+    }
     std::map<std::string, const ModuleCall*> last;  // the last call per field decides
     for (const auto& call : plan.calls) {
         if (call.check) last[call.label] = &call;
@@ -216,12 +231,12 @@ bool SetOne(const std::string& file, const SetOptions& options) {
     SetPlan plan = PlanSet(handle, TagParserGetFileType(handle), options.requests);
     const bool writes = plan.save || !plan.stripTags.empty();
     if (plan.refusals.empty() && writes) problem = WriteProblem(file);
-    if (problem.empty() && writes && TagParserGetFileType(handle) == FILE_TYPE_MP3 &&
-        Mp3WithoutAudio(handle, file)) {
-        problem = std::string(kNotAudio) + ": no MPEG audio frame in it";
-    }
+    if (problem.empty() && writes) problem = NoAudioProblem(handle, file);
     if (!problem.empty()) plan.refusals.push_back(problem);
     for (const auto& refusal : plan.refusals) ReportFile(file, refusal);
+    if (plan.refusals.empty() && !options.quiet) {
+        for (const auto& note : plan.notes) ReportFile(file, "note: " + note);
+    }
     if (!options.quiet && plan.refusals.empty()) {
         for (const auto& line : plan.lines) std::cout << file << ": " << line << '\n';
     }

@@ -5,17 +5,12 @@
 
 #include "core/code_page.h"
 #include "lyParser.h"
-#include "tools/lytag/lytag.h"
+#include "tools/lytag/set_plan_parts.h"
+#include "tools/lytag/tag_items.h"
 
 namespace {
 
 constexpr int kBasicFields = 7;  // title .. track: ids 0-6 in ID3v1, 7-13 in ID3v2
-
-std::string Line(const std::string& label, const std::wstring& before, const std::wstring& after,
-                 const std::string& note = "") {
-    return label + ": " + QuotedValue(before) + " -> " + QuotedValue(after) +
-           (note.empty() ? "" : " (" + note + ")");
-}
 
 bool StartsWithNumberAboveZero(const std::wstring& text) {
     long number = 0;
@@ -25,25 +20,6 @@ bool StartsWithNumberAboveZero(const std::wstring& text) {
         number = number * 10 + (text[digits] - L'0');
     }
     return digits > 0 && number > 0;
-}
-
-// The value as the narrow text the module takes; false (with a refusal) when
-// the locale's encoding cannot spell it.
-bool NarrowValue(const std::string& label, const std::wstring& text, std::string* narrow,
-                 SetPlan* plan) {
-    if (WideToCodePageExact(text, narrow)) return true;
-    plan->refusals.push_back(label +
-                             ": the value holds characters this locale's encoding cannot write");
-    return false;
-}
-
-void RecordNamed(IBaseTag* handle, const std::string& label, const std::string& name,
-                 const std::wstring& text, SetPlan* plan) {
-    ModuleCall call{ModuleCall::kSetExData, -1, name, L"", "", label};
-    if (!NarrowValue(label, text, &call.narrow, plan)) return;
-    plan->lines.push_back(
-        Line(label, CodePageToWide(TagParserGetExData(handle, name.c_str())), text));
-    plan->calls.push_back(call);
 }
 
 // The MP3 side: two tags, the mask that keeps them and the save's copying of
@@ -65,12 +41,13 @@ public:
                 request.kind == SetRequest::kRemovePicture) {
                 PictureRequest(request);
             }
+            if (request.kind == SetRequest::kItem) ItemRequest(request);
             if (request.kind == SetRequest::kComment || request.kind == SetRequest::kAttribute) {
-                plan_->refusals.push_back(
-                    std::string(request.kind == SetRequest::kComment ? "--comment"
-                                                                     : "--attribute") +
-                    " names an Ogg Vorbis comment or a Windows Media attribute; "
-                    "an MP3 takes --field");
+                plan_->refusals.push_back(std::string(request.kind == SetRequest::kComment
+                                                          ? "--comment"
+                                                          : "--attribute") +
+                                          " names a Vorbis comment or a Windows Media attribute; "
+                                          "an MP3 takes --field or --item");
             }
         }
         const bool keep1 = want_[0] != 'N' && (has_[0] || want_[0] == 'Y' || used_[0]);
@@ -126,13 +103,12 @@ private:
                                           (tag == 0 ? "1" : "2") + " N)");
                 continue;
             }
-            if (!ValueFits(info, tag, label, request.text)) continue;
+            if (!ValueFits(info, label, request.text)) continue;
             Set(tag == 0 ? info.id3v1 : info.id3v2, label, request.text, tag);
         }
     }
 
-    bool ValueFits(const FieldInfo& info, int tag, const std::string& label,
-                   const std::wstring& text) {
+    bool ValueFits(const FieldInfo& info, const std::string& label, const std::wstring& text) {
         const std::string name = info.name;
         if ((name == "year" || name == "track") && !text.empty() &&
             !StartsWithNumberAboveZero(text)) {
@@ -150,31 +126,27 @@ private:
         if (text.empty()) removed_.insert(id);
         ModuleCall call{ModuleCall::kSetWide, id, "", text, "", label};
         plan_->calls.push_back(call);
-        plan_->lines.push_back(Line(label, before, text));
+        plan_->lines.push_back(ChangeLine(label, before, text));
     }
 
     void PictureRequest(const SetRequest& request) {
         if (want_[1] == 'N') {
             return plan_->refusals.push_back(
-                "the picture lives in the ID3v2 tag, which --id3v2 N removes");
+                "the pictures live in the ID3v2 tag, which --id3v2 N removes");
         }
-        if (!pictureRead_) picture_ = CodePageToWide(TagParserGetData(handle_, FIELD_PICTURE));
-        pictureRead_ = true;
-        if (request.kind == SetRequest::kRemovePicture) {
-            if (picture_.empty()) return;  // nothing to remove
-            plan_->calls.push_back({ModuleCall::kDeletePicture, -1, "", L"", "", "picture", false});
-            plan_->lines.push_back(Line("picture", picture_, L""));
-            picture_.clear();
-            plan_->pictureBytes = 0;
-        } else {
-            plan_->calls.push_back(
-                {ModuleCall::kSetNarrow, FIELD_PICTURE, "", L"", request.path, "picture", false});
-            plan_->lines.push_back(Line("picture", picture_, CodePageToWide(request.path),
-                                        std::to_string(request.bytes) + " bytes, the front cover"));
-            picture_ = CodePageToWide(request.path);
-            plan_->pictureBytes = request.bytes;
+        const size_t calls = plan_->calls.size();
+        PlanPicture(handle_, FILE_TYPE_MP3, request, plan_);
+        used_[1] = used_[1] || plan_->calls.size() > calls;
+    }
+
+    void ItemRequest(const SetRequest& request) {
+        if (want_[1] == 'N') {
+            return plan_->refusals.push_back(request.name +
+                                             ": lives in the ID3v2 tag, which --id3v2 N removes");
         }
-        used_[1] = true;
+        const size_t calls = plan_->calls.size();
+        PlanItem(handle_, FILE_TYPE_MP3, request.name, request.text, plan_);
+        used_[1] = used_[1] || plan_->calls.size() > calls;
     }
 
     // A save with both tags fills each basic field one tag holds empty from
@@ -196,7 +168,7 @@ private:
                                               " from both tags instead");
                 } else {
                     plan_->lines.push_back(
-                        Line(label, target, source, "copied from " + other + " by the save"));
+                        ChangeLine(label, target, source, "copied from " + other + " by the save"));
                 }
             }
         }
@@ -215,21 +187,46 @@ private:
     bool used_[2] = {false, false};
     std::map<int, std::wstring> after_;  // values after the changes, read on demand
     std::set<int> removed_;
-    bool pictureRead_ = false;
-    std::wstring picture_;  // the picture's label, or its new file
 };
+
+// The requests every format other than MP3 plans alike: pictures, items,
+// the MP3 tag switches and a removal with nothing to remove. True when
+// `request` was one of them.
+bool PlanOtherRequest(IBaseTag* handle, int type, const SetRequest& request, SetPlan* plan) {
+    switch (request.kind) {
+        case SetRequest::kPicture:
+        case SetRequest::kRemovePicture:
+            PlanPicture(handle, type, request, plan);
+            return true;
+        case SetRequest::kItem:
+            if (TraitsOf(type).items == FormatTraits::kItemKeys) {
+                PlanItem(handle, type, request.name, request.text, plan);
+            } else {
+                plan->refusals.push_back(
+                    "--item names a frame, atom or item; this file takes " +
+                    std::string(type == FILE_TYPE_OGG ? "--comment" : "--attribute"));
+            }
+            return true;
+        case SetRequest::kTag:
+            plan->refusals.push_back("--id3v1 and --id3v2 name the tags of an MP3");
+            return true;
+        case SetRequest::kRemove:
+            plan->refusals.push_back("this file has nothing named " + request.name);
+            return true;
+        default:
+            return false;
+    }
+}
 
 void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
     for (const auto& request : requests) {
+        if (PlanOtherRequest(handle, FILE_TYPE_OGG, request, plan)) continue;
         const FieldInfo* info = request.kind == SetRequest::kField ? request.field.info : nullptr;
         std::string label = info ? info->name : request.name;
         if (request.kind == SetRequest::kComment) {
             info = VorbisFieldOfComment(request.name);
         } else if (request.kind != SetRequest::kField) {
-            plan->refusals.push_back(
-                request.kind == SetRequest::kAttribute
-                    ? "--attribute names a Windows Media attribute; use --comment"
-                    : "lyParser writes ID3 tags and pictures only into MP3 files");
+            plan->refusals.push_back("--attribute names a Windows Media attribute; use --comment");
             continue;
         }
         if (info && (info->readOnly || !info->ogg.Exists())) {
@@ -243,11 +240,12 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
         }
         if (info && info->ogg.id >= 0) {
             plan->lines.push_back(
-                Line(label, TagParserGetDataW(handle, info->ogg.id), request.text));
+                ChangeLine(label, TagParserGetDataW(handle, info->ogg.id), request.text));
             plan->calls.push_back(
                 {ModuleCall::kSetWide, info->ogg.id, "", request.text, "", label});
         } else {
-            RecordNamed(handle, label, info ? info->ogg.name : request.name, request.text, plan);
+            PlanNamed(handle, FILE_TYPE_OGG, label, info ? info->ogg.name : request.name,
+                      request.text, plan);
         }
     }
     plan->save = !plan->calls.empty();
@@ -256,14 +254,12 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
 void PlanWma(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
     for (const auto& request : requests) {
         if (request.kind == SetRequest::kAttribute) {
-            RecordNamed(handle, request.name, request.name, request.text, plan);
+            PlanNamed(handle, FILE_TYPE_WMA, request.name, request.name, request.text, plan);
             continue;
         }
+        if (PlanOtherRequest(handle, FILE_TYPE_WMA, request, plan)) continue;
         if (request.kind != SetRequest::kField) {
-            plan->refusals.push_back(
-                request.kind == SetRequest::kComment
-                    ? "--comment names a Vorbis comment; use --attribute"
-                    : "lyParser writes ID3 tags and pictures only into MP3 files");
+            plan->refusals.push_back("--comment names a Vorbis comment; use --attribute");
             continue;
         }
         const FieldInfo& info = *request.field.info;
@@ -274,51 +270,50 @@ void PlanWma(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
             plan->refusals.push_back("a Windows Media file has no " + label +
                                      " field; use --attribute NAME=VALUE");
         } else if (info.wma.name) {
-            RecordNamed(handle, label, info.wma.name, request.text, plan);
+            PlanNamed(handle, FILE_TYPE_WMA, label, info.wma.name, request.text, plan);
         } else {
             // The module takes Windows Media values only as narrow text.
             ModuleCall call{ModuleCall::kSetNarrow, info.wma.id, "", L"", "", label};
             if (!NarrowValue(label, request.text, &call.narrow, plan)) continue;
             plan->lines.push_back(
-                Line(label, TagParserGetDataW(handle, info.wma.id), request.text));
+                ChangeLine(label, TagParserGetDataW(handle, info.wma.id), request.text));
             plan->calls.push_back(call);
         }
     }
     plan->save = !plan->calls.empty();
 }
 
-// The formats whose one tag answers every field: fields by their ID3v2 ids,
-// the picture as it is for an MP3.
-void PlanOneTag(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
+// The formats whose one tag answers every field: fields by their ID3v2 ids;
+// FLAC's Vorbis comments by name too.
+void PlanOneTag(IBaseTag* handle, int type, const std::vector<SetRequest>& requests,
+                SetPlan* plan) {
     for (const auto& request : requests) {
-        if (request.kind == SetRequest::kPicture) {
-            plan->calls.push_back(
-                {ModuleCall::kSetNarrow, FIELD_PICTURE, "", L"", request.path, "picture", false});
-            plan->lines.push_back(Line("picture", TagParserGetDataW(handle, FIELD_PICTURE),
-                                       CodePageToWide(request.path),
-                                       std::to_string(request.bytes) + " bytes, the front cover"));
-            plan->pictureBytes = request.bytes;
-        } else if (request.kind == SetRequest::kRemovePicture) {
-            const std::wstring picture = TagParserGetDataW(handle, FIELD_PICTURE);
-            if (picture.empty()) continue;
-            plan->calls.push_back({ModuleCall::kDeletePicture, -1, "", L"", "", "picture", false});
-            plan->lines.push_back(Line("picture", picture, L""));
-            plan->pictureBytes = 0;
+        if (PlanOtherRequest(handle, type, request, plan)) continue;
+        const FieldInfo* info = request.kind == SetRequest::kField ? request.field.info : nullptr;
+        if (request.kind == SetRequest::kComment && TraitsOf(type).vorbisComments) {
+            info = VorbisFieldOfComment(request.name);
+            if (!info) {
+                PlanItem(handle, type, request.name, request.text, plan);
+                continue;
+            }
         } else if (request.kind != SetRequest::kField) {
-            plan->refusals.push_back(request.kind == SetRequest::kTag
-                                         ? "--id3v1 and --id3v2 name the tags of an MP3"
-                                         : "this file takes --field, not --comment or --attribute");
-        } else if (request.field.tag != TagChoice::kShown) {
-            plan->refusals.push_back(std::string(request.field.info->name) +
+            plan->refusals.push_back(
+                request.kind == SetRequest::kComment
+                    ? "--comment names a Vorbis comment (Ogg Vorbis, FLAC); this file takes --item"
+                    : "--attribute names a Windows Media attribute; this file takes --item");
+            continue;
+        }
+        if (request.kind == SetRequest::kField && request.field.tag != TagChoice::kShown) {
+            plan->refusals.push_back(std::string(info->name) +
                                      ": v1 and v2 name the tags of an MP3");
-        } else if (request.field.info->readOnly || request.field.info->id3v2 < 0) {
-            plan->refusals.push_back(std::string("this file has no ") + request.field.info->name +
+        } else if (info->readOnly || info->id3v2 < 0) {
+            plan->refusals.push_back(std::string("this file has no ") + info->name +
                                      " field that can be set");
         } else {
-            const int id = request.field.info->id3v2;
-            const std::string label = request.field.info->name;
-            plan->lines.push_back(Line(label, TagParserGetDataW(handle, id), request.text));
-            plan->calls.push_back({ModuleCall::kSetWide, id, "", request.text, "", label});
+            const std::string label = info->name;
+            plan->lines.push_back(
+                ChangeLine(label, TagParserGetDataW(handle, info->id3v2), request.text));
+            plan->calls.push_back({ModuleCall::kSetWide, info->id3v2, "", request.text, "", label});
         }
     }
     plan->save = !plan->calls.empty();
@@ -368,8 +363,9 @@ std::string QuotedValue(const std::wstring& text) {
     return WideToCodePage(quoted + L"\"");
 }
 
-SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& requests) {
+SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& given) {
     SetPlan plan;
+    const std::vector<SetRequest> requests = ResolveRemovals(type, given);
     if (type == FILE_TYPE_MP3) {
         Mp3Planner(handle, &plan).Plan(requests);
     } else if (type == FILE_TYPE_OGG) {
@@ -377,7 +373,7 @@ SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& reque
     } else if (type == FILE_TYPE_WMA) {
         PlanWma(handle, requests, &plan);
     } else if (HoldsOneTag(type)) {
-        PlanOneTag(handle, requests, &plan);
+        PlanOneTag(handle, type, requests, &plan);
     } else {
         plan.refusals.push_back(type == FILE_TYPE_CDA ? "audio-CD tracks cannot be written"
                                                       : "not an audio file lyParser reads");

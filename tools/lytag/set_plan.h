@@ -15,13 +15,16 @@ class IBaseTag;
 
 // One change as the user asked for it.
 struct SetRequest {
-    enum Kind { kField, kComment, kAttribute, kTag, kPicture, kRemovePicture };
+    enum Kind { kField, kComment, kAttribute, kItem, kTag, kPicture, kRemovePicture, kRemove };
     Kind kind = kField;
-    FieldName field;      // kField
-    std::string name;     // kComment, kAttribute: the entry's name; kTag: "ID3v1" or "ID3v2"
+    FieldName field;  // kField
+    // kComment, kAttribute, kItem, kRemove: the entry's name (an item's key);
+    // kTag: "ID3v1" or "ID3v2"
+    std::string name;
     std::wstring text;    // the value as characters; kTag: L"Y" or L"N"
     std::string path;     // kPicture: the image file
     long long bytes = 0;  // kPicture: its size
+    int pictureType = 3;  // kPicture, kRemovePicture: the picture type; -1: every picture
 };
 
 // One module call that records a change.
@@ -36,14 +39,22 @@ struct ModuleCall {
     bool check = true;   // read the value back after the save
 };
 
+// A picture the saved file must hold: of `type`, `bytes` long (0: none).
+struct PictureCheck {
+    int type;
+    long long bytes;
+};
+
 struct SetPlan {
     std::vector<std::string> refusals;
+    std::vector<std::string> notes;  // said on stderr; nothing refused (a removal of nothing)
     std::vector<std::string> lines;  // "title:v2: \"Old\" -> \"New\"", in the locale's encoding
     std::vector<int> keepTags;       // FIELD_HAS_ID3V1/2 to set to "Y" first (MP3)
     std::vector<int> stripTags;      // FIELD_HAS_ID3V1/2 to set to "N": removed at once (MP3)
     std::vector<ModuleCall> calls;
-    long long pictureBytes = -1;  // the picture size the file should end with, or -1
-    bool save = false;            // ApplyFile is needed
+    long long pictureBytes = -1;         // the size of the picture field 34 should end with, or -1
+    std::vector<PictureCheck> pictures;  // pictures by type to check after the save
+    bool save = false;                   // ApplyFile is needed
 };
 
 // Plans `requests` for the file open as `handle` (of file type `type`).

@@ -12,20 +12,26 @@ namespace {
 constexpr long long kDigestLimit = 163840;  // the module digests at most 160 KiB
 
 const CommandInfo kShowCommand = {
-    "lytag show [--json] FILE...",
+    "lytag show [--all] [--json] FILE...",
     "For each file: its type, the non-empty fields by name (in an MP3 also what each\n"
     "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis), the ten\n"
-    "description kinds, the non-empty technical texts, the audio range and the MD5\n"
-    "digest of that range.",
+    "description kinds, the non-empty technical texts by name, the audio range and\n"
+    "the MD5 digest of that range. A file in which lyParser reads no tags says so.",
     {
+        {"all", 'a', nullptr,
+         "also every item the tag holds (each ID3v2 frame with\n"
+         "its description and language, Vorbis comment, MP4 atom,\n"
+         "APE item, WMA attribute) by the key set --item and\n"
+         "--remove take, and every picture: type, MIME type,\n"
+         "size, description"},
         {"json", 0, nullptr,
          "one JSON object per line instead; technical texts\n"
          "appear under their kind numbers and under names\n"
          "such as \"bitrate_kbps\""},
     },
-    "Exit status: 0 every file was shown; 1 a file was refused (one an interrupted\n"
-    "save left half written among them: see lytag repair) or stdout could not be\n"
-    "written; 2 bad usage.\n"};
+    "Exit status: 0 every file was shown; 1 a file was refused (a file that is not\n"
+    "audio, one an interrupted save left half written: see lytag repair) or stdout\n"
+    "could not be written; 2 bad usage.\n"};
 
 const CommandInfo kMd5Command = {
     "lytag md5 [--start N] [--count N | --end N] [--checksum] FILE",
@@ -63,15 +69,14 @@ int ShowCommand(const std::vector<std::string>& args) {
             status = kExitFileFailed;
             continue;
         }
-        if (!ReadReport(file, &report)) {
-            ReportFile(file, OpenRefusal(file));
+        if (const std::string problem = ReadReport(file, line.Has("all"), &report);
+            !problem.empty()) {
+            ReportFile(file, problem);
             status = kExitFileFailed;
             continue;
         }
         if (json) {
-            std::cout << ReportJson(report).dump(-1, ' ', false,
-                                                 nlohmann::json::error_handler_t::replace)
-                      << '\n';
+            std::cout << JsonLine(ReportJson(report)) << '\n';
         } else {
             PrintReport(report, std::cout);
         }
