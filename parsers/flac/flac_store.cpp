@@ -3,7 +3,8 @@
 #include <taglib/flacpicture.h>
 
 #include "parsers/flac/flac_metadata.h"
-#include "parsers/flac/vorbis_comment_list.h"
+#include "parsers/shared/tag_lib_text.h"
+#include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 namespace {
 
@@ -14,17 +15,19 @@ bool ParsePicture(const FlacMetadata::Block& block, TagLib::FLAC::Picture* pictu
 }  // namespace
 
 TagLib::StringList FlacStore::Values(const std::string& property) const {
-    if (property != "COMMENT") return comments_->Values(property);
-    TagLib::StringList description = comments_->Values("DESCRIPTION");
-    return description.isEmpty() ? comments_->Values("COMMENT") : description;
+    const std::string name =
+        property == "COMMENT" && comments_->HasValue("DESCRIPTION") ? "DESCRIPTION" : property;
+    TagLib::StringList values;
+    for (const std::wstring& value : comments_->Values(name)) values.append(ToTagText(value));
+    return values;
 }
 
 bool FlacStore::SetValue(const std::string& property, const TagLib::String& value) {
-    if (property != "COMMENT") return comments_->Set(property, value);
+    const StringEx text(FromTagText(value));
+    if (property != "COMMENT") return comments_->Set(property, text);
     if (value.isEmpty())
-        return comments_->Set("DESCRIPTION", value) && comments_->Set("COMMENT", value);
-    const bool described = !comments_->Values("DESCRIPTION").isEmpty();
-    return comments_->Set(described ? "DESCRIPTION" : "COMMENT", value);
+        return comments_->Set("DESCRIPTION", text) && comments_->Set("COMMENT", text);
+    return comments_->Set(comments_->HasValue("DESCRIPTION") ? "DESCRIPTION" : "COMMENT", text);
 }
 
 int FlacStore::ShownPictureBlock() const {

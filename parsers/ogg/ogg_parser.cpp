@@ -54,10 +54,7 @@ size_t VendorEnd(const unsigned char* data, size_t size, size_t at) {
 
 COGGParser::~COGGParser() = default;
 
-void COGGParser::ClearLists() {
-    comments_.clear();
-    changed_ = false;
-}
+void COGGParser::ClearLists() { comments_ = VorbisCommentList(); }
 
 int COGGParser::Initialize() {
     ClearLists();
@@ -98,10 +95,8 @@ void COGGParser::TakeHeaders(VorbisEditState* state) {
     const vorbis_comment* comments = state->comments;
     for (int i = 0; i < comments->comments; ++i) {
         const char* text = comments->user_comments[i];
-        bool hasEquals = false;
-        comments_.push_back(SplitOggComment(
-            text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "",
-            &hasEquals));
+        comments_.AddRead(
+            text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "");
     }
 }
 
@@ -121,9 +116,7 @@ int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
         if (entryLength > length - position) break;
         std::string text(reinterpret_cast<const char*>(data + position), entryLength);
         position += entryLength;
-        bool hasEquals = false;
-        OggComment entry = SplitOggComment(text, &hasEquals);
-        if (hasEquals) comments_.push_back(std::move(entry));
+        if (text.find('=') != std::string::npos) comments_.AddRead(std::move(text));
     }
     openedFromMemory_ = 1;
     return 1;

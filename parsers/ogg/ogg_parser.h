@@ -14,7 +14,7 @@
 
 #include "core/file_identity.h"
 #include "core/ibase_tag.h"
-#include "parsers/ogg/ogg_comment.h"
+#include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 struct VorbisEditState;
 
@@ -49,7 +49,7 @@ public:
     // name and for a memory image.
     int SetData(int fieldId, StringEx value) override;
     // As SetData for the comment `key` (a field's name sets that field); 0
-    // for a name a comment cannot have (see IsValidOggName).
+    // for a name a comment cannot have (see VorbisCommentList::IsValidName).
     int SetExData(StringEx key, StringEx value) override;
     // Every value of the field's name, joined with "; ".
     StringEx GetData(int fieldId) override;
@@ -79,8 +79,7 @@ private:
     int32_t version_ = 0;
     int32_t setupOffset_ = 0;
     int32_t fileLength_ = 0;
-    OggCommentList comments_;  // in file order, then those added
-    bool changed_ = false;     // a call changed a value since the open or the last save
+    VorbisCommentList comments_;  // in file order, then those added
     StringEx path_;
     FileIdentity identity_;  // the file as opened or last saved
     int32_t openedFromMemory_ = 0;

@@ -43,13 +43,13 @@ void COGGParser::FillEditorComments(VorbisEditState* state) {
     vorbis_comment* comments = VorbisEditComments(state);
     vorbis_comment_clear(comments);
     vorbis_comment_init(comments);
-    for (const auto& entry : comments_) AddComment(comments, OggCommentText(entry));
+    for (size_t i = 0; i < comments_.Count(); ++i) AddComment(comments, comments_.TextAt(i));
 }
 
 int COGGParser::ApplyFile() {
     if (openedFromMemory_ || !identity_.IsKnown()) return 0;
     // Nothing to write: the file, its inode and its times stay as they are.
-    if (!changed_) return 1;
+    if (!comments_.Changed()) return 1;
     // The new size is not known before the stream is rewritten: the file's
     // own size is the estimate the size limit is checked against.
     FileSave save(NativePath(path_));
@@ -65,6 +65,6 @@ int COGGParser::ApplyFile() {
     // Also after a failure, when the file holds the new content, or its own
     // again after an in-place write was undone.
     if (save.Result().IsKnown()) identity_ = save.Result();
-    if (saved) changed_ = false;
+    if (saved) comments_.MarkSaved();
     return saved ? 1 : 0;
 }
