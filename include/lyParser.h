@@ -87,7 +87,8 @@ enum {
     FILE_TYPE_MP4 = 8,       // .m4a, .m4b, .mp4
     FILE_TYPE_WAV = 9,       // .wav
     FILE_TYPE_AIFF = 10,     // .aif, .aiff
-    FILE_TYPE_WAVPACK = 11   // .wv
+    FILE_TYPE_WAVPACK = 11,  // .wv
+    FILE_TYPE_OPUS = 12      // .opus, and .ogg holding Opus
 };
 
 // Description kinds for TagParserGetDescription: the parts each joins with " - ".

@@ -9,14 +9,18 @@
 #include "parsers/ogg/ogg_parser.h"
 
 StringEx COGGParser::GetData(int fieldId) {
+    if (codec_ == OggCodec::kOpus && (fieldId == FIELD_PICTURE || fieldId == FIELD_PICTURE_INFO))
+        return PictureField(fieldId);
     if (!OggFieldName(fieldId)) return StringEx(std::string());
     return comments_.Joined(OggReadName(comments_, fieldId));
 }
 
 int COGGParser::SetData(int fieldId, StringEx value) {
+    if (openedFromMemory_) return 0;
+    if (codec_ == OggCodec::kOpus && fieldId == FIELD_PICTURE) return SetPictureFile(value);
     // Identifiers without a comment name are refused rather than written as
     // comments with an empty name.
-    if (!OggFieldName(fieldId) || openedFromMemory_) return 0;
+    if (!OggFieldName(fieldId)) return 0;
     // DESCRIPTION and COMMENT are the one comment field: emptied, both go.
     if (fieldId == FIELD_COMMENT && value.IsEmpty() && !comments_.Set("DESCRIPTION", value)) {
         return 0;

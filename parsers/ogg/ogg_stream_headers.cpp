@@ -1,0 +1,175 @@
+#include "parsers/ogg/ogg_stream_headers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "parsers/ogg/ogg_page.h"
+
+namespace {
+
+constexpr size_t kFirstBlock = 64 * 1024;
+constexpr size_t kMaxLoad = OggStreamHeaders::kMaxComment + (size_t{1} << 20);
+constexpr size_t kSetupMarkerLength = 11;  // packet type, "vorbis", codebook count, "BCV"
+
+bool IsSetupMarker(const unsigned char* p) {
+    return p[0] == 5 && std::memcmp(p + 1, "vorbis", 6) == 0 && std::memcmp(p + 8, "BCV", 3) == 0;
+}
+
+// Where the stream's packets stand while its pages are walked.
+struct PacketState {
+    int packet = 0;     // the packet the next segment belongs to
+    bool open = false;  // a packet continues onto the next page
+    bool commentStarted = false;
+    bool commentDone = false;
+    bool setupSeen = false;
+    bool stray = false;  // a page of another stream, or bytes that are no page, met
+};
+
+}  // namespace
+
+bool OggStreamHeaders::Load(size_t upTo) {
+    upTo = std::min(upTo, kMaxLoad);
+    while (loaded_ < upTo && !ended_) {
+        const size_t want = std::min(std::max({upTo, loaded_ * 2, kFirstBlock}), kMaxLoad);
+        data_.resize(want);
+        int64_t got = read_(static_cast<int64_t>(loaded_), data_.data() + loaded_,
+                            static_cast<int64_t>(want - loaded_));
+        if (got < 0) got = 0;
+        loaded_ += static_cast<size_t>(got);
+        if (loaded_ < want || loaded_ == kMaxLoad) ended_ = true;
+        data_.resize(loaded_);
+    }
+    return loaded_ >= upTo;
+}
+
+OggStreamHeaders::At OggStreamHeaders::PageAt(size_t at, OggPage* page) {
+    for (;;) {
+        const OggPageRead result =
+            at < loaded_ ? ReadOggPage(data_.data() + at, loaded_ - at, page) : OggPageRead::kShort;
+        if (result == OggPageRead::kPage) return At::kPage;
+        if (result == OggPageRead::kNone) return At::kJunk;
+        if (ended_) return At::kEnd;
+        Load(at + kOggMaxPage);  // reads more, or finds the end
+    }
+}
+
+bool OggStreamHeaders::FindFirstPage(size_t* at) {
+    Load(kFirstBlock);
+    OggPage page;
+    for (size_t candidate = 0; candidate < static_cast<size_t>(kFirstPageWithin); ++candidate) {
+        if (candidate >= loaded_) return false;
+        if (data_[candidate] != 'O') continue;
+        const At found = PageAt(candidate, &page);
+        if (found == At::kEnd) return false;
+        if (found == At::kPage) {
+            *at = candidate;
+            return candidate + page.Size() <= static_cast<size_t>(kFirstPageWithin);
+        }
+    }
+    return false;
+}
+
+bool OggStreamHeaders::Read(const OggReadFunc& read) {
+    read_ = read;
+    size_t at = 0;
+    if (!FindFirstPage(&at)) return false;
+    firstPage_ = static_cast<int64_t>(at);
+    // The streams that begin together: one page each, holding its first
+    // packet whole.
+    size_t ours = 0;
+    int begun = 0;
+    OggPage page;
+    while (PageAt(at, &page) == At::kPage && (page.flags & kOggBegins)) {
+        ++begun;
+        const OggCodec codec = CodecOfHeader(page.body, page.bodyLength);
+        if (codec_ == OggCodec::kNone && codec != OggCodec::kNone) {
+            codec_ = codec;
+            serial_ = page.serial;
+            ours = at;
+        }
+        at += page.Size();
+    }
+    if (codec_ == OggCodec::kNone) return false;
+    multiplexed_ = begun > 1;
+    WalkStream(ours);
+    return true;
+}
+
+// Collects the stream's header packets from its first page on, and where the
+// comment header's pages lie; stops once the headers (for Vorbis: the start
+// of the setup header) are known, or at the first fault.
+void OggStreamHeaders::WalkStream(size_t at) {
+    PacketState state;
+    const int headerPackets = HeaderPacketCount(codec_);
+    bool first = true;
+    uint32_t sequence = 0;
+    OggPage page;
+    std::string comment;
+    while (!(state.commentDone && (codec_ == OggCodec::kOpus || state.setupSeen))) {
+        const At found = PageAt(at, &page);
+        if (found == At::kEnd) return;
+        if (found == At::kJunk) {
+            state.stray = true;
+            ++at;
+            continue;
+        }
+        const size_t pageAt = at;
+        at += page.Size();
+        if (page.serial != serial_) {
+            state.stray = true;
+            continue;
+        }
+        if ((!first && page.sequence != sequence + 1) ||
+            ((page.flags & kOggContinued) != 0) != state.open) {
+            return;  // a page is missing or damaged: the headers cannot be read
+        }
+        first = false;
+        sequence = page.sequence;
+        const bool inComment = state.commentStarted && !state.commentDone;
+        bool commentHere = false;
+        size_t offset = 0;
+        for (int i = 0; i < page.segments; ++i) {
+            const unsigned char length = page.lacing[i];
+            const auto* bytes = reinterpret_cast<const char*>(page.body + offset);
+            if (state.packet == 0) {
+                if (identification_.size() + length > kMaxComment) return;
+                identification_.append(bytes, length);
+            } else if (state.packet == 1) {
+                if (!state.commentStarted) {
+                    state.commentStarted = true;
+                    pages_.begin = static_cast<int64_t>(pageAt);
+                    pages_.firstSequence = page.sequence;
+                    pages_.firstFlags = page.flags;
+                    pages_.firstGranule = page.granule;
+                    pages_.headLacing.assign(page.lacing, page.lacing + i);
+                    pages_.head.assign(reinterpret_cast<const char*>(page.body), offset);
+                }
+                if (comment.size() + length > kMaxComment) return;
+                comment.append(bytes, length);
+                commentHere = true;
+            } else if (state.packet == 2 && !state.setupSeen) {
+                state.setupSeen = true;
+                if (offset + kSetupMarkerLength <= page.bodyLength &&
+                    IsSetupMarker(page.body + offset)) {
+                    setupMarkerEnd_ = static_cast<int64_t>(pageAt + page.headerLength + offset +
+                                                           kSetupMarkerLength);
+                }
+            }
+            offset += length;
+            state.open = length == 255;
+            if (state.open) continue;
+            if (++state.packet == headerPackets) headersEnd_ = static_cast<int64_t>(at);
+            if (state.packet != 2) continue;
+            state.commentDone = true;
+            comment_.swap(comment);
+            pages_.end = static_cast<int64_t>(at);
+            pages_.lastFlags = page.flags;
+            pages_.lastGranule = page.granule;
+            pages_.tailLacing.assign(page.lacing + i + 1, page.lacing + page.segments);
+            pages_.tail.assign(reinterpret_cast<const char*>(page.body + offset),
+                               page.bodyLength - offset);
+            rewritable_ = !state.stray && !multiplexed_;
+        }
+        if (inComment || commentHere) ++pages_.count;
+    }
+}
