@@ -51,7 +51,7 @@ public:
 private:
     int64_t FlacStart(SplicedFileStream* stream);
     void Parse(const TagLib::ByteVector& data) {
-        comments_.Parse(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+        comments_.Parse(std::string(data.data(), data.size()));
     }
 
     FlacMetadata metadata_;

@@ -71,11 +71,12 @@ int COGGParser::OpenFile(StringEx path) {
     identity_ = file.Identity();
     fileLength_ = Low32(identity_.size);
     OggStreamHeaders headers;
-    const bool found = headers.Read([&file](int64_t offset, void* buffer, int64_t count) {
-        return file.ReadAt(offset, buffer, count);
-    });
+    const bool found =
+        headers.Read([&file](int64_t offset, void* buffer,
+                             int64_t count) { return file.ReadAt(offset, buffer, count); },
+                     identity_.size);
     if (found && headers.Codec() == OggCodec::kOpus) {
-        TakeOpus(headers);
+        TakeOpus(&headers);
         return 1;
     }
     // Vorbis is known by its setup-header marker: in the first 5130 bytes,
@@ -87,37 +88,40 @@ int COGGParser::OpenFile(StringEx path) {
     }
     if (setupOffset_ <= 0) return 0;
     codec_ = OggCodec::kVorbis;
-    if (found) TakeVorbis(headers);
+    if (found) TakeVorbis(&headers);
     return 1;
 }
 
-void COGGParser::TakeVorbis(const OggStreamHeaders& headers) {
+void COGGParser::TakeVorbis(OggStreamHeaders* headers) {
     VorbisIdentification identification;
-    if (!ReadVorbisIdentification(headers.Identification(), &identification)) return;
+    if (!ReadVorbisIdentification(headers->Identification(), &identification)) return;
     version_ = identification.version;
     channels_ = identification.channels;
     sampleRate_ = static_cast<int32_t>(identification.rate);
     nominalBitrateK_ = static_cast<int32_t>(identification.nominalBitrate / 1024);
-    serialNumber_ = static_cast<int32_t>(headers.Serial());
-    TakeComments(headers.Comment());
+    serialNumber_ = static_cast<int32_t>(headers->Serial());
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
 }
 
-void COGGParser::TakeOpus(const OggStreamHeaders& headers) {
+void COGGParser::TakeOpus(OggStreamHeaders* headers) {
     codec_ = OggCodec::kOpus;
-    serialNumber_ = static_cast<int32_t>(headers.Serial());
-    audioStart_ = headers.HeadersEnd();
-    if (!ReadOpusHead(headers.Identification(), &opus_)) return;
+    serialNumber_ = static_cast<int32_t>(headers->Serial());
+    audioStart_ = headers->HeadersEnd();
+    if (!ReadOpusHead(headers->Identification(), &opus_)) return;
     version_ = opus_.version;
     channels_ = opus_.channels;
     sampleRate_ = 48000;  // Opus always decodes at 48 kHz
-    TakeComments(headers.Comment());
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
 }
 
-void COGGParser::TakeComments(const std::string& packet) {
+void COGGParser::TakeComments(std::string block, size_t from) {
     const std::string magic = CommentMagic(codec_);
-    if (packet.size() < magic.size() || packet.compare(0, magic.size(), magic) != 0) return;
-    const auto* list = reinterpret_cast<const unsigned char*>(packet.data()) + magic.size();
-    comments_.Parse(list, packet.size() - magic.size());
+    if (block.size() < from + magic.size() || block.compare(from, magic.size(), magic) != 0) return;
+    comments_.Parse(std::move(block), from + magic.size());
     vendor_ = comments_.Vendor();
 }
 

@@ -79,9 +79,10 @@ public:
 private:
     void ClearLists();
     // Take the properties and comments the headers hold.
-    void TakeVorbis(const OggStreamHeaders& headers);
-    void TakeOpus(const OggStreamHeaders& headers);
-    void TakeComments(const std::string& packet);
+    void TakeVorbis(OggStreamHeaders* headers);
+    void TakeOpus(OggStreamHeaders* headers);
+    // Reads the comment header at `from` in `block`.
+    void TakeComments(std::string block, size_t from);
     // Records `value` for every comment named `name` (see SetData).
     int SetNamed(const std::string& name, StringEx value);
     // The comment header a save writes: the codec's magic, the list, then the

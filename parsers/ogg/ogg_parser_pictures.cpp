@@ -20,7 +20,7 @@ constexpr int64_t kMaxPictureBytes = (16 << 20) - 64;
 // Reads comment `index` of `comments` as a picture; false when it is none.
 bool PictureAt(const VorbisCommentList& comments, size_t index, TagLib::FLAC::Picture* picture) {
     if (!VorbisCommentList::SameName(comments.NameAt(index), kPictureName)) return false;
-    const std::string& text = comments.TextAt(index);
+    const std::string_view text = comments.TextAt(index);
     const size_t from = text.find('=') + 1;
     const TagLib::ByteVector block = TagLib::ByteVector::fromBase64(
         TagLib::ByteVector(text.data() + from, static_cast<unsigned int>(text.size() - from)));

@@ -25,8 +25,7 @@ std::string COGGParser::CommentPacket(const std::string& oldPacket, bool* paddin
     VorbisCommentList old;
     size_t end = 0;
     std::string rest;
-    if (old.Parse(reinterpret_cast<const unsigned char*>(oldPacket.data()) + magic.size(),
-                  oldPacket.size() - magic.size(), &end)) {
+    if (old.Parse(oldPacket, magic.size(), &end)) {
         rest = oldPacket.substr(magic.size() + end);
     }
     *padding = rest.empty() || (rest[0] & 1) == 0;
@@ -45,9 +44,9 @@ int COGGParser::ApplyFile() {
             ReportFailure(LYPARSER_CHANGED_ON_DISK);
             return 0;
         }
-        headers.Read([&file](int64_t offset, void* buffer, int64_t count) {
-            return file.ReadAt(offset, buffer, count);
-        });
+        headers.Read([&file](int64_t offset, void* buffer,
+                             int64_t count) { return file.ReadAt(offset, buffer, count); },
+                     identity_.size);
     }
     if (headers.Codec() != codec_ || headers.Multiplexed() || !headers.Rewritable()) {
         ReportFailure(headers.Multiplexed() ? LYPARSER_MULTIPLEXED_OGG : LYPARSER_DAMAGED);

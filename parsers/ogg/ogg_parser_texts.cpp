@@ -17,27 +17,24 @@ namespace {
 constexpr int64_t kOpusRate = 48000;
 // The end of the file is searched backwards in blocks this large, overlapping
 // by a page, for at most kTailSearch bytes.
-constexpr int64_t kTailBlock = 128 * 1024;
+constexpr int64_t kTailBlock = 96 * 1024;
 constexpr int64_t kTailSearch = 4 << 20;
 
 std::string Line(const char* label, const std::string& value) {
     return std::string(label) + ": " + value + "\n";
 }
 
-// The granule of the last page of stream `serial` in `block`, or -1.
+// The granule of the last page of stream `serial` that has one in `block`,
+// or -1. Candidates are tried from the end, so only the last pages are read.
 int64_t LastGranule(const std::vector<unsigned char>& block, size_t size, uint32_t serial) {
-    int64_t granule = -1;
-    for (size_t at = 0; at + kOggHeaderBase <= size;) {
+    for (size_t at = size; at-- > 0;) {
         OggPage page;
         if (block[at] != 'O' ||
-            ReadOggPage(block.data() + at, size - at, &page) != OggPageRead::kPage) {
-            ++at;
+            ReadOggPage(block.data() + at, size - at, &page) != OggPageRead::kPage)
             continue;
-        }
-        if (page.serial == serial && page.granule >= 0) granule = page.granule;
-        at += page.Size();
+        if (page.serial == serial && page.granule >= 0) return page.granule;
     }
-    return granule;
+    return -1;
 }
 
 }  // namespace

@@ -28,27 +28,26 @@ struct PacketState {
 }  // namespace
 
 bool OggStreamHeaders::Load(size_t upTo) {
-    upTo = std::min(upTo, kMaxLoad);
-    while (loaded_ < upTo && !ended_) {
-        const size_t want = std::min(std::max({upTo, loaded_ * 2, kFirstBlock}), kMaxLoad);
-        data_.resize(want);
-        int64_t got = read_(static_cast<int64_t>(loaded_), data_.data() + loaded_,
-                            static_cast<int64_t>(want - loaded_));
-        if (got < 0) got = 0;
-        loaded_ += static_cast<size_t>(got);
-        if (loaded_ < want || loaded_ == kMaxLoad) ended_ = true;
-        data_.resize(loaded_);
-    }
+    upTo = std::min({upTo, kMaxLoad, size_});
+    if (loaded_ >= upTo || ended_) return loaded_ >= upTo;
+    // Few reads: a header that goes on past a block is likely to go on far.
+    const size_t want = std::min({std::max({upTo, loaded_ * 8, kFirstBlock}), kMaxLoad, size_});
+    data_.resize(want);
+    const int64_t got =
+        read_(static_cast<int64_t>(loaded_), &data_[loaded_], static_cast<int64_t>(want - loaded_));
+    loaded_ += got > 0 ? static_cast<size_t>(got) : 0;
+    data_.resize(loaded_);
+    if (loaded_ < want || loaded_ == std::min(kMaxLoad, size_)) ended_ = true;
     return loaded_ >= upTo;
 }
 
 OggStreamHeaders::At OggStreamHeaders::PageAt(size_t at, OggPage* page) {
     for (;;) {
         const OggPageRead result =
-            at < loaded_ ? ReadOggPage(data_.data() + at, loaded_ - at, page) : OggPageRead::kShort;
+            at < loaded_ ? ReadOggPage(Start() + at, loaded_ - at, page) : OggPageRead::kShort;
         if (result == OggPageRead::kPage) return At::kPage;
         if (result == OggPageRead::kNone) return At::kJunk;
-        if (ended_) return At::kEnd;
+        if (ended_ || loaded_ >= size_) return At::kEnd;
         Load(at + kOggMaxPage);  // reads more, or finds the end
     }
 }
@@ -69,8 +68,9 @@ bool OggStreamHeaders::FindFirstPage(size_t* at) {
     return false;
 }
 
-bool OggStreamHeaders::Read(const OggReadFunc& read) {
+bool OggStreamHeaders::Read(const OggReadFunc& read, int64_t size) {
     read_ = read;
+    size_ = size > 0 ? static_cast<size_t>(size) : 0;
     size_t at = 0;
     if (!FindFirstPage(&at)) return false;
     firstPage_ = static_cast<int64_t>(at);
@@ -104,7 +104,7 @@ void OggStreamHeaders::WalkStream(size_t at) {
     bool first = true;
     uint32_t sequence = 0;
     OggPage page;
-    std::string comment;
+    size_t commentSize = 0;
     while (!(state.commentDone && (codec_ == OggCodec::kOpus || state.setupSeen))) {
         const At found = PageAt(at, &page);
         if (found == At::kEnd) return;
@@ -144,8 +144,14 @@ void OggStreamHeaders::WalkStream(size_t at) {
                     pages_.headLacing.assign(page.lacing, page.lacing + i);
                     pages_.head.assign(reinterpret_cast<const char*>(page.body), offset);
                 }
-                if (comment.size() + length > kMaxComment) return;
-                comment.append(bytes, length);
+                commentSize += length;
+                if (commentSize > kMaxComment) return;
+                const size_t from = static_cast<size_t>(page.body + offset - Start());
+                if (!comment_.empty() && comment_.back().first + comment_.back().second == from) {
+                    comment_.back().second += length;
+                } else {
+                    comment_.emplace_back(from, length);
+                }
                 commentHere = true;
             } else if (state.packet == 2 && !state.setupSeen) {
                 state.setupSeen = true;
@@ -160,8 +166,7 @@ void OggStreamHeaders::WalkStream(size_t at) {
             if (state.open) continue;
             if (++state.packet == headerPackets) headersEnd_ = static_cast<int64_t>(at);
             if (state.packet != 2) continue;
-            state.commentDone = true;
-            comment_.swap(comment);
+            state.commentDone = commentRead_ = true;
             pages_.end = static_cast<int64_t>(at);
             pages_.lastFlags = page.flags;
             pages_.lastGranule = page.granule;
@@ -172,4 +177,26 @@ void OggStreamHeaders::WalkStream(size_t at) {
         }
         if (inComment || commentHere) ++pages_.count;
     }
+}
+
+std::string OggStreamHeaders::Comment() const {
+    std::string comment;
+    if (!commentRead_ || data_.empty()) return comment;
+    for (const auto& [from, length] : comment_) comment.append(data_, from, length);
+    return comment;
+}
+
+std::string OggStreamHeaders::TakeComment(size_t* from) {
+    *from = 0;
+    if (!commentRead_ || data_.empty()) return std::string();
+    // The pieces move down over the page headers between them.
+    *from = comment_.front().first;
+    size_t end = *from;
+    for (const auto& [at, length] : comment_) {
+        std::memmove(&data_[end], &data_[at], length);
+        end += length;
+    }
+    data_.resize(end);
+    loaded_ = 0;
+    return std::move(data_);
 }

@@ -1,6 +1,7 @@
 // OggStreamHeaders: the header packets of the first Vorbis or Opus stream in
 // an Ogg file, and where their pages lie, read from the start of the file in
-// a few large blocks (64 KiB, then doubling while the headers go on).
+// a few large blocks (64 KiB, then four times as much while the headers go
+// on).
 //
 // The file's first page must lie within its first 45056 bytes and begin a
 // stream. Of the streams that begin there together, the first whose codec is
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parsers/ogg/ogg_codec.h"
@@ -54,9 +56,10 @@ public:
     // A larger comment header is not read; its file opens without comments.
     static constexpr size_t kMaxComment = size_t{64} << 20;
 
-    // True when the file begins with a Vorbis or Opus stream; the other
-    // answers hold what could be read of its headers.
-    bool Read(const OggReadFunc& read);
+    // Reads the headers of a file of `size` bytes through `read`. True when
+    // the file begins with a Vorbis or Opus stream; the other answers hold
+    // what could be read of its headers.
+    bool Read(const OggReadFunc& read, int64_t size);
 
     OggCodec Codec() const { return codec_; }
     // Offset of the file's first page; -1 when none was found.
@@ -67,7 +70,11 @@ public:
     const std::string& Identification() const { return identification_; }
     // The whole comment header; empty when it could not be read (cut,
     // damaged, too large).
-    const std::string& Comment() const { return comment_; }
+    std::string Comment() const;
+    // The bytes read, with the comment header made whole in place at *from
+    // and ending them; empty when it could not be read. Moves them out:
+    // Start() and Comment() answer nothing afterwards.
+    std::string TakeComment(size_t* from);
     // The comment header was read and its pages hold this stream's pages
     // alone, one after another, nothing else between them.
     bool Rewritable() const { return rewritable_; }
@@ -79,7 +86,9 @@ public:
     int64_t HeadersEnd() const { return headersEnd_; }
     // The bytes read from the file's start: its first 64 KiB at least, or the
     // whole file when it is shorter.
-    const unsigned char* Start() const { return data_.data(); }
+    const unsigned char* Start() const {
+        return reinterpret_cast<const unsigned char*>(data_.data());
+    }
     size_t StartSize() const { return loaded_; }
 
 private:
@@ -92,7 +101,8 @@ private:
     void WalkStream(size_t at);
 
     OggReadFunc read_;
-    std::vector<unsigned char> data_;
+    size_t size_ = 0;
+    std::string data_;
     size_t loaded_ = 0;
     bool ended_ = false;
     OggCodec codec_ = OggCodec::kNone;
@@ -100,7 +110,8 @@ private:
     uint32_t serial_ = 0;
     bool multiplexed_ = false;
     std::string identification_;
-    std::string comment_;
+    std::vector<std::pair<size_t, size_t>> comment_;  // where its bytes lie in data_
+    bool commentRead_ = false;
     bool rewritable_ = false;
     OggCommentPages pages_;
     int64_t setupMarkerEnd_ = 0;

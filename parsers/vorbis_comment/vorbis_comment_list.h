@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/string_ex.h"
@@ -29,12 +30,13 @@ public:
 
     explicit VorbisCommentList(EmptyValues empty = EmptyValues::kCounted) : empty_(empty) {}
 
-    // Reads a comment block: the vendor string and the comments, each behind
-    // its 32-bit little-endian length. `end`, when not null, receives the
-    // offset behind the last comment. False when the block is cut or
-    // malformed: the comments before the fault are kept and changes are then
-    // refused.
-    bool Parse(const unsigned char* data, size_t size, size_t* end = nullptr);
+    // Reads the comment block that starts at `from` in `block` (kept whole,
+    // so that comments are not copied one by one): the vendor string and the
+    // comments, each behind its 32-bit little-endian length. `end`, when not
+    // null, receives the offset behind the last comment. False when the
+    // block is cut or malformed: the comments before the fault are kept and
+    // changes are then refused.
+    bool Parse(std::string block, size_t from = 0, size_t* end = nullptr);
     // Appends a comment read from a file, as its whole text.
     void AddRead(std::string text);
     // The block as Parse reads it: vendor, count, comments.
@@ -44,7 +46,7 @@ public:
     size_t Count() const { return comments_.size(); }
     // Comment `index`'s name, and its whole text as it will be written.
     std::string NameAt(size_t index) const;
-    const std::string& TextAt(size_t index) const { return comments_[index].text; }
+    std::string_view TextAt(size_t index) const { return Text(comments_[index]); }
 
     // True when a comment named `name` holds a value.
     bool HasValue(const std::string& name) const;
@@ -75,16 +77,25 @@ public:
 
 private:
     struct Comment {
-        std::string text;  // as read, or as a change wrote it
+        size_t at = 0;  // where its text lies in block_, unless it has its own
+        size_t length = 0;
+        bool own = false;
+        std::string text;  // its own text: added, or as a change wrote it
         StringEx given;    // the value as a change gave it
         bool hasGiven = false;
     };
 
-    static bool NameIs(const Comment& comment, const std::string& name);
+    std::string_view Text(const Comment& comment) const {
+        return comment.own ? std::string_view(comment.text)
+                           : std::string_view(block_).substr(comment.at, comment.length);
+    }
+    bool NameIs(const Comment& comment, const std::string& name) const;
+    void Replace(Comment* comment, std::string text);
     StringEx ValueOf(const Comment& comment) const;
     bool Counts(const Comment& comment, const std::string& name) const;
 
     EmptyValues empty_;
+    std::string block_;
     std::string vendor_;
     std::vector<Comment> comments_;
     bool broken_ = false;
