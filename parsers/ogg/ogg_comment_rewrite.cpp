@@ -11,7 +11,7 @@
 namespace {
 
 constexpr size_t kRoom = kOggMaxSegments;
-constexpr size_t kCopyBlock = size_t{1} << 20;
+constexpr size_t kCopyBlock = size_t{512} << 10;
 
 // How many comment segments each of `pages` pages holds, or empty when the
 // comment's `segments` cannot be laid into that many: every page holds at

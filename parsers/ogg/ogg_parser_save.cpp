@@ -26,7 +26,7 @@ std::string COGGParser::CommentPacket(const std::string& oldPacket, bool* paddin
     size_t end = 0;
     std::string rest;
     if (old.Parse(oldPacket, magic.size(), &end)) {
-        rest = oldPacket.substr(magic.size() + end);
+        rest = oldPacket.substr(end);
     }
     *padding = rest.empty() || (rest[0] & 1) == 0;
     return packet + rest;

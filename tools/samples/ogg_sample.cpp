@@ -177,9 +177,10 @@ OggBytes MakeOggOpus(const OpusSampleSpec& layout) {
     SubmitVorbisPacket(&stream, OpusTagsPacket(layout.vendor, layout.comments, layout.tagsTail), 0,
                        1, false);
     while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
-    // A silent 20 ms CELT frame (960 samples at 48 kHz).
-    const OggBytes frame = {static_cast<unsigned char>(layout.channels > 1 ? 0xFC : 0xF8), 0xFF,
-                            0xFE};
+    // A 20 ms CELT frame (960 samples at 48 kHz): silence, or noise.
+    OggBytes frame = {static_cast<unsigned char>(layout.channels > 1 ? 0xFC : 0xF8), 0xFF, 0xFE};
+    for (size_t i = frame.size(); i < static_cast<size_t>(layout.frameBytes); ++i)
+        frame.push_back(static_cast<unsigned char>(i * 2654435761u >> 13));
     const long frames = std::max(1L, static_cast<long>(layout.seconds * 50));
     for (long i = 0; i < frames; ++i) {
         const int64_t granule = (i + 1) * 960 + layout.granuleShift;

@@ -60,7 +60,8 @@ OggBytes MakeOggVorbis(const OggSampleSpec& layout);
 OggBytes MakeOggSample();
 
 struct OpusSampleSpec {
-    double seconds = 1.0;  // in 20 ms frames of silence
+    double seconds = 1.0;  // in 20 ms frames
+    int frameBytes = 3;    // 3: silence; more: noise of that size, as a bit rate would make
     int channels = 2;
     int preSkip = 312;
     int outputGain = 0;  // dB in Q7.8
