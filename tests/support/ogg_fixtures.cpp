@@ -9,6 +9,8 @@
 #include <map>
 #include <tuple>
 
+#include "tools/samples/flac_sample.h"
+
 Bytes MakeOgg(const OggFixture& fixture) {
     // Encoding is the slow part: each tone is encoded once per test program.
     static std::map<std::tuple<double, int, int>, VorbisPackets> tones;
@@ -104,6 +106,32 @@ OggPageReport InspectPages(const Bytes& data) {
         report.lastPageEnds = ogg_page_eos(&page) != 0;
     });
     return report;
+}
+
+std::vector<OggPageCopy> PagesOf(const Bytes& data) {
+    std::vector<OggPageCopy> pages;
+    ForEachPage(data, [&](int result, ogg_page& page) {
+        if (result < 0) return;
+        pages.push_back({ogg_page_serialno(&page), ogg_page_pageno(&page),
+                         ogg_page_granulepos(&page), page.header[5],
+                         Bytes(page.body, page.body + page.body_len)});
+    });
+    return pages;
+}
+
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image) {
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const Bytes block = FlacPicture(type, mimeType, image);
+    std::string text = "METADATA_BLOCK_PICTURE=";
+    for (size_t i = 0; i < block.size(); i += 3) {
+        uint32_t group = block[i] << 16;
+        if (i + 1 < block.size()) group |= block[i + 1] << 8;
+        if (i + 2 < block.size()) group |= block[i + 2];
+        for (size_t j = 0; j < 4; ++j)
+            text += i + j <= block.size() ? kDigits[(group >> (18 - 6 * j)) & 63] : '=';
+    }
+    return text;
 }
 
 OggReadBack ReadBack(const std::string& path) {

@@ -1,7 +1,8 @@
-// Ogg Vorbis fixtures for the tests: real streams encoded with libvorbisenc
+// Ogg fixtures for the tests: real Vorbis streams encoded with libvorbisenc
 // (tone length, rate, channels and comments chosen per test), hand-made
-// comment headers, and the checks that read a result back on their own: PCM
-// and comments through libvorbisfile, pages through libogg.
+// comment headers and pictures, and the checks that read a result back on
+// their own: PCM and comments through libvorbisfile, pages through libogg.
+// Opus files come from tools/samples (MakeOggOpus).
 #ifndef LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 #define LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 
@@ -58,6 +59,19 @@ struct OggPageReport {
     std::map<int64_t, int64_t> granules;
 };
 OggPageReport InspectPages(const Bytes& data);
+
+// One good page as libogg finds it.
+struct OggPageCopy {
+    int serial = 0;
+    long sequence = 0;
+    int64_t granule = 0;
+    int flags = 0;  // continued 1, first 2, last 4
+    Bytes body;
+};
+std::vector<OggPageCopy> PagesOf(const Bytes& data);
+
+// A METADATA_BLOCK_PICTURE comment holding `image` as a picture of `type`.
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image);
 
 // What libvorbisfile reads back from a file: the first stream's vendor then
 // its comment texts, and the interleaved 16-bit PCM samples of every stream.
