@@ -57,13 +57,11 @@ bool OggStreamHeaders::FindFirstPage(size_t* at) {
     OggPage page;
     for (size_t candidate = 0; candidate < static_cast<size_t>(kFirstPageWithin); ++candidate) {
         if (candidate >= loaded_) return false;
-        if (data_[candidate] != 'O') continue;
-        const At found = PageAt(candidate, &page);
-        if (found == At::kEnd) return false;
-        if (found == At::kPage) {
-            *at = candidate;
-            return candidate + page.Size() <= static_cast<size_t>(kFirstPageWithin);
-        }
+        // Bytes that only look like the start of a page longer than the file
+        // are passed over like any others.
+        if (data_[candidate] != 'O' || PageAt(candidate, &page) != At::kPage) continue;
+        *at = candidate;
+        return candidate + page.Size() <= static_cast<size_t>(kFirstPageWithin);
     }
     return false;
 }
