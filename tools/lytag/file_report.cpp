@@ -93,6 +93,8 @@ const char* InfoKey(int type, int kind) {
         {FILE_TYPE_MP3, 15, "mpeg_version_layer"}, {FILE_TYPE_OGG, 2, "sample_rate_hz"},
         {FILE_TYPE_OGG, 3, "bitrate_kbps"},        {FILE_TYPE_OGG, 7, "channel_mode"},
         {FILE_TYPE_WMA, 8, "encrypted"},           {FILE_TYPE_WMA, 9, "license_url"},
+        {FILE_TYPE_OPUS, 2, "sample_rate_hz"},     {FILE_TYPE_OPUS, 3, "bitrate_kbps"},
+        {FILE_TYPE_OPUS, 7, "channel_mode"},
     };
     if (kind == INFO_REPORT) return "report";
     if (kind == INFO_LENGTH_SECONDS) return "length_seconds";

@@ -38,7 +38,7 @@ CommandInfo SetCommandInfo() {
             "tag for every field. An empty VALUE removes the field.",
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
-            {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis)"},
+            {"comment", 0, "NAME=VALUE", "set any Vorbis comment (Ogg Vorbis, Opus)"},
             {"attribute", 0, "NAME=VALUE",
              "set any string attribute (Windows Media); an empty VALUE\nremoves it"},
             {"id3v1", 0, "Y|N",

@@ -219,11 +219,17 @@ private:
     std::wstring picture_;  // the picture's label, or its new file
 };
 
+void PlanOneTag(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan);
+
 void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
     for (const auto& request : requests) {
         const FieldInfo* info = request.kind == SetRequest::kField ? request.field.info : nullptr;
         std::string label = info ? info->name : request.name;
-        if (request.kind == SetRequest::kComment) {
+        const bool picture =
+            request.kind == SetRequest::kPicture || request.kind == SetRequest::kRemovePicture;
+        if (picture && TagParserGetFileType(handle) == FILE_TYPE_OPUS) {
+            PlanOneTag(handle, {request}, plan);  // Opus holds pictures as a FLAC file does
+        } else if (request.kind == SetRequest::kComment) {
             info = VorbisFieldOfComment(request.name);
         } else if (request.kind != SetRequest::kField) {
             plan->refusals.push_back(
@@ -232,6 +238,7 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
                     : "lyParser writes ID3 tags and pictures only into MP3 files");
             continue;
         }
+        if (picture) continue;
         if (info && (info->readOnly || !info->ogg.Exists())) {
             plan->refusals.push_back("an Ogg Vorbis file has no " + label +
                                      " field; use --comment NAME=VALUE");
@@ -372,7 +379,7 @@ SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& reque
     SetPlan plan;
     if (type == FILE_TYPE_MP3) {
         Mp3Planner(handle, &plan).Plan(requests);
-    } else if (type == FILE_TYPE_OGG) {
+    } else if (type == FILE_TYPE_OGG || type == FILE_TYPE_OPUS) {
         PlanOgg(handle, requests, &plan);
     } else if (type == FILE_TYPE_WMA) {
         PlanWma(handle, requests, &plan);

@@ -14,9 +14,9 @@ constexpr long long kDigestLimit = 163840;  // the module digests at most 160 Ki
 const CommandInfo kShowCommand = {
     "lytag show [--json] FILE...",
     "For each file: its type, the non-empty fields by name (in an MP3 also what each\n"
-    "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis), the ten\n"
-    "description kinds, the non-empty technical texts, the audio range and the MD5\n"
-    "digest of that range.",
+    "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis, Opus),\n"
+    "the ten description kinds, the non-empty technical texts, the audio range and\n"
+    "the MD5 digest of that range.",
     {
         {"json", 0, nullptr,
          "one JSON object per line instead; technical texts\n"
