@@ -10,7 +10,6 @@
 // the picture just written (when the changes were taken: a comment header
 // that could not be read whole takes none); neither leaves anything else in
 // the folder.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +28,7 @@ struct Plan {
     size_t longLength;
     bool removePicture;
     bool taken = false;  // the changes were taken
+    bool opus = false;   // the file holds Opus (else Vorbis, which has no picture field)
 };
 
 Plan PlanOf(const uint8_t* data, size_t size) {
@@ -54,6 +54,7 @@ int ChangeAndSave(const std::string& path, Plan* plan, FuzzBytes* before) {
     if (!handle) return -1;
     static const std::string picture = PictureFile();
     plan->taken = TagParserSetDataW(handle, FIELD_TITLE, kTitle) == 1;
+    plan->opus = TagParserGetFileType(handle) == FILE_TYPE_OPUS;
     TagParserSetData(handle, FIELD_COMMENT, "");
     TagParserSetExData(handle, "NOTES", std::string(plan->longLength, 'n').c_str());
     if (plan->removePicture) {
@@ -70,13 +71,11 @@ int ChangeAndSave(const std::string& path, Plan* plan, FuzzBytes* before) {
     return saved;
 }
 
-void CheckSavedFile(const std::string& path, const Plan& plan, const FuzzBytes& saved) {
+void CheckSavedFile(const std::string& path, const Plan& plan) {
     IBaseTag* handle = TagParserOpenFile(path.c_str());
     if (!handle) {
         // A Vorbis input may be refused again (its marker pushed away); Opus never.
-        const std::string start(saved.begin(),
-                                saved.begin() + std::min<size_t>(saved.size(), 45056));
-        Require(start.find("OpusHead") == std::string::npos, "a saved Opus file opens again", path);
+        Require(!plan.opus, "a saved Opus file opens again", path);
         return;
     }
     ReadEverything(handle);
@@ -84,7 +83,8 @@ void CheckSavedFile(const std::string& path, const Plan& plan, const FuzzBytes& 
     Require(TagParserGetDataW(handle, FIELD_TITLE) == kTitle, "the title reads as written", path);
     Require(TagParserGetExData(handle, "NOTES") == std::string(plan.longLength, 'n'),
             "the long value reads as written", path);
-    Require(TagParserGetData(handle, FIELD_PICTURE) == (plan.removePicture ? "" : "[image/png]"),
+    Require(!plan.opus || TagParserGetData(handle, FIELD_PICTURE) ==
+                              (plan.removePicture ? "" : "[image/png]"),
             "the picture reads as written", path);
     TagParserCloseFile(handle);
 }
@@ -103,8 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         [&](const std::string& path, FuzzBytes* before) {
             return ChangeAndSave(path, &plan, before);
         },
-        [&](const std::string& path, const FuzzBytes& after) {
-            CheckSavedFile(path, plan, after);
-        });
+        [&](const std::string& path, const FuzzBytes&) { CheckSavedFile(path, plan); });
     return 0;
 }
