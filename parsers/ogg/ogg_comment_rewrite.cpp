@@ -80,7 +80,7 @@ int64_t GranuleOf(const PageBuilder& page, const OggCommentPages& old) {
 
 // Writes [from, length) of `source`, renumbering stream `serial`'s pages by
 // `added` until it ends or begins anew; the rest as it is.
-bool CopyRenumbered(FileSave* save, std::FILE* source, int64_t from, int64_t length,
+bool CopyRenumbered(FileSave* save, FileReader* source, int64_t from, int64_t length,
                     uint32_t serial, int added) {
     std::vector<unsigned char> block(kCopyBlock + kOggMaxPage);
     int64_t position = from;
@@ -88,7 +88,7 @@ bool CopyRenumbered(FileSave* save, std::FILE* source, int64_t from, int64_t len
     while (renumbering && position < length) {
         const int64_t want =
             std::min<int64_t>(static_cast<int64_t>(block.size()), length - position);
-        const int64_t got = ReadAt(source, position, block.data(), want);
+        const int64_t got = source->ReadAt(position, block.data(), want);
         if (got != want) return false;
         const bool last = position + got == length;
         const auto size = static_cast<size_t>(got);
@@ -117,7 +117,7 @@ bool CopyRenumbered(FileSave* save, std::FILE* source, int64_t from, int64_t len
         if (!save->Write(block.data(), at)) return false;
         position += static_cast<int64_t>(at);
     }
-    return position >= length || save->CopyFrom(fileno(source), position, length - position);
+    return position >= length || save->CopyFrom(source->Descriptor(), position, length - position);
 }
 
 }  // namespace
@@ -156,10 +156,10 @@ OggCommentRewrite LayCommentPages(const OggCommentPages& old, std::string packet
     return rewrite;
 }
 
-bool WriteRewrittenFile(FileSave* save, std::FILE* source, int64_t length,
+bool WriteRewrittenFile(FileSave* save, FileReader* source, int64_t length,
                         const OggCommentPages& old, const OggCommentRewrite& rewrite,
                         uint32_t serial) {
-    const int descriptor = fileno(source);
+    const int descriptor = source->Descriptor();
     if (!save->CopyFrom(descriptor, 0, old.begin) ||
         !save->Write(rewrite.pages.data(), rewrite.pages.size()))
         return false;

@@ -14,11 +14,11 @@
 #define LYPARSER_PARSERS_OGG_OGG_COMMENT_REWRITE_H
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "parsers/ogg/ogg_stream_headers.h"
 
+class FileReader;
 class FileSave;
 
 struct OggCommentRewrite {
@@ -32,11 +32,11 @@ struct OggCommentRewrite {
 OggCommentRewrite LayCommentPages(const OggCommentPages& old, std::string packet, uint32_t serial,
                                   bool padding);
 
-// Writes the new file into `save`: the `length` bytes of `source` with the
-// old comment pages replaced and, when the count changed, stream `serial`'s
-// later pages renumbered until it ends. False when a read or a write failed;
-// `source` stays the caller's.
-bool WriteRewrittenFile(FileSave* save, std::FILE* source, int64_t length,
+// Writes the new file into `save`: the `length` bytes of `source` (the file
+// being saved) with the old comment pages replaced and, when the count
+// changed, stream `serial`'s later pages renumbered until it ends. False when
+// a read or a write failed; `source` stays the caller's.
+bool WriteRewrittenFile(FileSave* save, FileReader* source, int64_t length,
                         const OggCommentPages& old, const OggCommentRewrite& rewrite,
                         uint32_t serial);
 

@@ -37,17 +37,17 @@ int COGGParser::ApplyFile() {
     // Nothing to write: the file, its inode and its times stay as they are.
     if (!comments_.Changed()) return 1;
     const std::string path = NativePath(path_);
-    OggStreamHeaders headers;
-    {
-        FileReader file(path);
-        if (!file.IsOpen() || file.Identity() != identity_) {
-            ReportFailure(LYPARSER_CHANGED_ON_DISK);
-            return 0;
-        }
-        headers.Read([&file](int64_t offset, void* buffer,
-                             int64_t count) { return file.ReadAt(offset, buffer, count); },
-                     identity_.size);
+    // The file as opened: the save below checks that the path still names it,
+    // unchanged, and holds it locked while this descriptor reads it.
+    FileReader file(path);
+    if (!file.IsOpen() || file.Identity() != identity_) {
+        ReportFailure(LYPARSER_CHANGED_ON_DISK);
+        return 0;
     }
+    OggStreamHeaders headers;
+    headers.Read([&file](int64_t offset, void* buffer,
+                         int64_t count) { return file.ReadAt(offset, buffer, count); },
+                 identity_.size);
     if (headers.Codec() != codec_ || headers.Multiplexed() || !headers.Rewritable()) {
         ReportFailure(headers.Multiplexed() ? LYPARSER_MULTIPLEXED_OGG : LYPARSER_DAMAGED);
         return 0;
@@ -59,10 +59,8 @@ int COGGParser::ApplyFile() {
     if (rewrite.pages.empty()) return 0;
     const int64_t grown = static_cast<int64_t>(rewrite.pages.size()) - (pages.end - pages.begin);
     FileSave save(path);
-    if (!save.Begin(identity_, identity_.size + grown)) return 0;
-    std::FILE* source = save.Source();
-    if (!source ||
-        !WriteRewrittenFile(&save, source, identity_.size, pages, rewrite, headers.Serial()))
+    if (!save.Begin(identity_, identity_.size + grown) ||
+        !WriteRewrittenFile(&save, &file, identity_.size, pages, rewrite, headers.Serial()))
         return 0;
     const bool saved = save.Commit();
     // Also after a failure, when the file holds the new content, or its own

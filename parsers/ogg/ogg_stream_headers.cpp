@@ -97,12 +97,9 @@ bool OggStreamHeaders::Read(const OggReadFunc& read, int64_t size) {
 // comment header's pages lie; stops once the headers (for Vorbis: the start
 // of the setup header) are known, or at the first fault.
 void OggStreamHeaders::WalkStream(size_t at) {
-    PacketState state;
-    const int headerPackets = HeaderPacketCount(codec_);
+    WalkState state;
     bool first = true;
-    uint32_t sequence = 0;
     OggPage page;
-    size_t commentSize = 0;
     while (!(state.commentDone && (codec_ == OggCodec::kOpus || state.setupSeen))) {
         const At found = PageAt(at, &page);
         if (found == At::kEnd) return;
@@ -117,64 +114,68 @@ void OggStreamHeaders::WalkStream(size_t at) {
             state.stray = true;
             continue;
         }
-        if ((!first && page.sequence != sequence + 1) ||
+        if ((!first && page.sequence != state.sequence + 1) ||
             ((page.flags & kOggContinued) != 0) != state.open) {
             return;  // a page is missing or damaged: the headers cannot be read
         }
         first = false;
-        sequence = page.sequence;
+        state.sequence = page.sequence;
         const bool inComment = state.commentStarted && !state.commentDone;
         bool commentHere = false;
         size_t offset = 0;
-        for (int i = 0; i < page.segments; ++i) {
-            const unsigned char length = page.lacing[i];
-            const auto* bytes = reinterpret_cast<const char*>(page.body + offset);
-            if (state.packet == 0) {
-                if (identification_.size() + length > kMaxComment) return;
-                identification_.append(bytes, length);
-            } else if (state.packet == 1) {
-                if (!state.commentStarted) {
-                    state.commentStarted = true;
-                    pages_.begin = static_cast<int64_t>(pageAt);
-                    pages_.firstSequence = page.sequence;
-                    pages_.firstFlags = page.flags;
-                    pages_.firstGranule = page.granule;
-                    pages_.headLacing.assign(page.lacing, page.lacing + i);
-                    pages_.head.assign(reinterpret_cast<const char*>(page.body), offset);
-                }
-                commentSize += length;
-                if (commentSize > kMaxComment) return;
-                const size_t from = static_cast<size_t>(page.body + offset - Start());
-                if (!comment_.empty() && comment_.back().first + comment_.back().second == from) {
-                    comment_.back().second += length;
-                } else {
-                    comment_.emplace_back(from, length);
-                }
-                commentHere = true;
-            } else if (state.packet == 2 && !state.setupSeen) {
-                state.setupSeen = true;
-                if (offset + kSetupMarkerLength <= page.bodyLength &&
-                    IsSetupMarker(page.body + offset)) {
-                    setupMarkerEnd_ = static_cast<int64_t>(pageAt + page.headerLength + offset +
-                                                           kSetupMarkerLength);
-                }
-            }
-            offset += length;
-            state.open = length == 255;
-            if (state.open) continue;
-            if (++state.packet == headerPackets) headersEnd_ = static_cast<int64_t>(at);
-            if (state.packet != 2) continue;
-            state.commentDone = commentRead_ = true;
-            pages_.end = static_cast<int64_t>(at);
-            pages_.lastFlags = page.flags;
-            pages_.lastGranule = page.granule;
-            pages_.tailLacing.assign(page.lacing + i + 1, page.lacing + page.segments);
-            pages_.tail.assign(reinterpret_cast<const char*>(page.body + offset),
-                               page.bodyLength - offset);
-            rewritable_ = !state.stray && !multiplexed_;
+        for (int i = 0; i < page.segments; offset += page.lacing[i++]) {
+            commentHere = commentHere || state.packet == 1;
+            if (!TakeSegment(page, pageAt, i, offset, &state)) return;
         }
         if (inComment || commentHere) ++pages_.count;
     }
+}
+
+bool OggStreamHeaders::TakeSegment(const OggPage& page, size_t pageAt, int segment, size_t offset,
+                                   WalkState* state) {
+    const unsigned char length = page.lacing[segment];
+    if (state->packet == 0) {
+        if (identification_.size() + length > kMaxComment) return false;
+        identification_.append(reinterpret_cast<const char*>(page.body + offset), length);
+    } else if (state->packet == 1) {
+        if (!state->commentStarted) {
+            state->commentStarted = true;
+            pages_.begin = static_cast<int64_t>(pageAt);
+            pages_.firstSequence = page.sequence;
+            pages_.firstFlags = page.flags;
+            pages_.firstGranule = page.granule;
+            pages_.headLacing.assign(page.lacing, page.lacing + segment);
+            pages_.head.assign(reinterpret_cast<const char*>(page.body), offset);
+        }
+        state->commentSize += length;
+        if (state->commentSize > kMaxComment) return false;
+        const size_t from = static_cast<size_t>(page.body + offset - Start());
+        if (!comment_.empty() && comment_.back().first + comment_.back().second == from) {
+            comment_.back().second += length;
+        } else {
+            comment_.emplace_back(from, length);
+        }
+    } else if (state->packet == 2 && !state->setupSeen) {
+        state->setupSeen = true;
+        if (offset + kSetupMarkerLength <= page.bodyLength && IsSetupMarker(page.body + offset)) {
+            setupMarkerEnd_ =
+                static_cast<int64_t>(pageAt + page.headerLength + offset + kSetupMarkerLength);
+        }
+    }
+    state->open = length == 255;
+    if (state->open) return true;
+    const size_t pageEnd = pageAt + page.Size(), next = offset + length;
+    if (++state->packet == HeaderPacketCount(codec_)) headersEnd_ = static_cast<int64_t>(pageEnd);
+    if (state->packet == 2) {
+        state->commentDone = commentRead_ = true;
+        pages_.end = static_cast<int64_t>(pageEnd);
+        pages_.lastFlags = page.flags;
+        pages_.lastGranule = page.granule;
+        pages_.tailLacing.assign(page.lacing + segment + 1, page.lacing + page.segments);
+        pages_.tail.assign(reinterpret_cast<const char*>(page.body + next), page.bodyLength - next);
+        rewritable_ = !state->stray && !multiplexed_;
+    }
+    return true;
 }
 
 std::string OggStreamHeaders::Comment() const {

@@ -97,8 +97,24 @@ private:
     // what the file holds (or of what is read of it).
     enum class At { kPage, kJunk, kEnd };
     At PageAt(size_t at, OggPage* page);
+    // Where the stream's packets stand while its pages are walked.
+    struct WalkState {
+        int packet = 0;     // the packet the next segment belongs to
+        bool open = false;  // a packet continues onto the next page
+        uint32_t sequence = 0;
+        size_t commentSize = 0;
+        bool commentStarted = false;
+        bool commentDone = false;
+        bool setupSeen = false;
+        bool stray = false;  // a page of another stream, or bytes that are no page, met
+    };
+
     bool FindFirstPage(size_t* at);
     void WalkStream(size_t at);
+    // Takes segment `segment` of `page` (at `pageAt`), whose bytes begin at
+    // `offset` of its body; false when the headers are too large to read.
+    bool TakeSegment(const OggPage& page, size_t pageAt, int segment, size_t offset,
+                     WalkState* state);
 
     OggReadFunc read_;
     size_t size_ = 0;

@@ -121,9 +121,9 @@ TEST_F(SaveInterruptionTest, ReadErrorWhileCopyingFailsTheSaveAndLeavesTheFile) 
         GTEST_SKIP() << "strace is missing (./dev.sh installs it)";
     TempDir logs;
     const std::string log = logs.File("reads.log");
-    // The call that copies each original: the kernel's, stdio's for an Ogg file
-    // whose later pages are renumbered, and the buffer's where the kernel
-    // refuses to copy between the files.
+    // The call that copies each original: the kernel's, a positioned read for
+    // an Ogg file whose later pages are renumbered, and the buffer's where the
+    // kernel refuses to copy between the files.
     const Format renumbered = {
         "renumbered.ogg",
         MakeLargeOgg,
@@ -134,7 +134,7 @@ TEST_F(SaveInterruptionTest, ReadErrorWhileCopyingFailsTheSaveAndLeavesTheFile) 
         std::string refused;
     } cases[] = {{kFormats[0], "copy_file_range", ""},
                  {kFormats[1], "copy_file_range", ""},
-                 {renumbered, "read", ""},
+                 {renumbered, "pread64", ""},
                  {kFormats[2], "copy_file_range", ""},
                  {kFormats[0], "pread64", "copy_file_range"}};  // refused: EXDEV
     for (const auto& [format, call, refused] : cases) {
