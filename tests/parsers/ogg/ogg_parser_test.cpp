@@ -1,9 +1,9 @@
 // Ogg Vorbis files through the exports: which files open (comment headers of
 // any size included), the stream properties and audio range, memory images,
 // comment fields by identifier and by name, and saving: that nothing is lost
-// (the bytes of untouched comments, the audio, what follows the stream), that
-// streams interleaved with others are refused, and that a failed save changes
-// nothing. How the rewrite pages the audio is checked with the editor itself.
+// (the bytes of untouched comments, the audio, what follows the stream) and
+// that a failed save changes nothing. Multiplexed files are in opus_test,
+// the pages a save keeps in ogg_rewrite_test.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -335,20 +335,6 @@ TEST_F(OggParserTest, SaveLosesNothing) {
     ASSERT_NE(reopened.get(), nullptr);
     EXPECT_EQ(TagParserGetData(reopened.get(), 0), u8"Ünïcödé 🎵 𝄞");
     ExpectAudioRange(reopened.get(), saved);
-}
-
-// A save that would drop or scramble another stream's pages is refused and
-// leaves the file as it was; the headers, multiplexed, are read.
-TEST_F(OggParserTest, SaveRefusesInterleavedStreams) {
-    OggFixture fixture, other;
-    fixture.comments = {"TITLE=First"};
-    other.serial = 77;
-    const Bytes data = InterleaveStreams(MakeOgg(fixture), MakeOgg(other), 1);
-    IBaseTag* handle = Open("streams.ogg", data);
-    EXPECT_EQ(TagParserGetData(handle, 0), "First");
-    TagParserSetDataW(handle, 0, L"Changed");
-    EXPECT_EQ(TagParserApplyFile(handle), 0);
-    EXPECT_TRUE(ReadBytes(dir_.File("streams.ogg")) == data);
 }
 
 }  // namespace

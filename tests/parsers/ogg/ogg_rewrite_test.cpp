@@ -88,7 +88,8 @@ TEST_F(OggRewriteTest, SavesKeepEveryPageBehindTheCommentHeader) {
                 << "page " << i;
         }
         const OggPageReport report = InspectPages(after);
-        EXPECT_TRUE(report.badPages == 0 && report.numbered && report.lastPageEnds);
+        EXPECT_TRUE(report.badPages == 0 && report.numbered && report.granulesRise &&
+                    report.lastPageEnds);
         EXPECT_EQ(AudioDigest(path) == digest, row.added == 0);
         if (!row.tagsTail.empty())
             EXPECT_NE(std::search(after.begin(), after.end(), kept.begin(), kept.end()),
