@@ -93,6 +93,11 @@ int COGGParser::OpenFile(StringEx path) {
 }
 
 void COGGParser::TakeVorbis(OggStreamHeaders* headers) {
+    // The comments are read whatever the identification header says, so that
+    // a save can never write a file without them.
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
     VorbisIdentification identification;
     if (!ReadVorbisIdentification(headers->Identification(), &identification)) return;
     version_ = identification.version;
@@ -100,27 +105,28 @@ void COGGParser::TakeVorbis(OggStreamHeaders* headers) {
     sampleRate_ = static_cast<int32_t>(identification.rate);
     nominalBitrateK_ = static_cast<int32_t>(identification.nominalBitrate / 1024);
     serialNumber_ = static_cast<int32_t>(headers->Serial());
-    size_t from = 0;
-    std::string block = headers->TakeComment(&from);
-    TakeComments(std::move(block), from);
 }
 
 void COGGParser::TakeOpus(OggStreamHeaders* headers) {
     codec_ = OggCodec::kOpus;
     serialNumber_ = static_cast<int32_t>(headers->Serial());
     audioStart_ = headers->HeadersEnd();
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
     if (!ReadOpusHead(headers->Identification(), &opus_)) return;
     version_ = opus_.version;
     channels_ = opus_.channels;
     sampleRate_ = 48000;  // Opus always decodes at 48 kHz
-    size_t from = 0;
-    std::string block = headers->TakeComment(&from);
-    TakeComments(std::move(block), from);
 }
 
 void COGGParser::TakeComments(std::string block, size_t from) {
     const std::string magic = CommentMagic(codec_);
-    if (block.size() < from + magic.size() || block.compare(from, magic.size(), magic) != 0) return;
+    if (block.size() < from + magic.size() || block.compare(from, magic.size(), magic) != 0) {
+        // A second packet that is no comment header is never written over.
+        if (!block.empty()) comments_.Parse(std::string());
+        return;
+    }
     comments_.Parse(std::move(block), from + magic.size());
     vendor_ = comments_.Vendor();
 }

@@ -25,6 +25,23 @@ Bytes Opus(std::vector<std::string> comments, int outputGain = 0) {
     return MakeOggOpus(layout);
 }
 
+// A Vorbis stream whose identification header libvorbis refuses (0
+// channels), with its comments.
+Bytes BadIdentification() {
+    VorbisPackets packets = EncodeVorbisTone(0.5, 22050, 2, 0.0f);
+    packets.identification[11] = 0;
+    packets.comment = CommentPacketBytes("v", {"TITLE=Kept", "ARTIST=A"});
+    return MuxVorbisStream(packets, 3);
+}
+
+// An OpusHead followed by a packet that is no comment header.
+Bytes NoOpusTags() {
+    VorbisPackets packets;
+    packets.identification = PagesOf(Opus({}))[0].body;
+    packets.comment = {'O', 'p', 'u', 's', 'T', 'a', 'g', 'z', 0, 0, 0, 0, 0, 0, 0, 0};
+    return MuxVorbisStream(packets, 4);
+}
+
 // An Ogg stream of another codec: its first packet neither Vorbis nor Opus.
 Bytes OtherCodec() {
     VorbisPackets packets;
@@ -37,16 +54,19 @@ Bytes OtherCodec() {
 // A file named .ogg or .opus is read by its first stream of a known codec:
 // Opus answers type 12 under either name, a video stream ahead of Vorbis is
 // passed over (the file is read, but a save is refused and leaves it as it
-// was), and a file with neither is refused. Texts are kinds 2, 3, 5 and 7;
-// the report (kind 0) holds `line`.
+// was), and a file with neither is refused. Comments are read, and kept by
+// a save, even when the identification header is refused; a second packet
+// that is no comment header is never written over. Texts are kinds 2, 3, 5
+// and 7; the report (kind 0) holds `line`.
 TEST_F(OpusTest, OggFilesOpenByTheirFirstVorbisOrOpusStream) {
     const struct {
         std::string name;
         Bytes data;
         int type;  // 0: the open is refused
         std::string title, texts, line;
-        int audioStart;
-        bool saves = true;
+        int audioStart;  // -1: behind the Vorbis setup marker
+        // A change's result, the save's, and the reason of a refusal.
+        std::string outcome = "11";
     } rows[] = {
         {"gain.opus", DataFile("taglib-correctness_gain_silent_output.opus"), 12, "",
          "48000|36|7|MONO", "Output gain: -70.00 dB\nPre-skip: 120 samples\n", 374},
@@ -55,7 +75,9 @@ TEST_F(OpusTest, OggFilesOpenByTheirFirstVorbisOrOpusStream) {
         {"made.opus", Opus({"TITLE=Made"}, 384), 12, "Made", "48000|1|2|STEREO",
          "Output gain: 1.50 dB\n", 118},
         {"video.ogg", DataFile("taglib-multiplex.ogg"), 2, "Paper Lights", "48000|93|7|STEREO",
-         "Vendor: ffmpeg\n", 3484, false},
+         "Vendor: ffmpeg\n", 3484, "10MULTIPLEXED_OGG"},
+        {"bad-id.ogg", BadIdentification(), 2, "Kept", "0|0|7|STEREO", "Channels: 0\n", -1},
+        {"no-tags.opus", NoOpusTags(), 12, "", "48000|0|0|STEREO", "Output gain", 92, "01"},
         {"speex.opus", OtherCodec(), 0, "", "", "", 0},
         {"text.opus", Bytes(3000, 'x'), 0, "", "", "", 0},
     };
@@ -76,16 +98,17 @@ TEST_F(OpusTest, OggFilesOpenByTheirFirstVorbisOrOpusStream) {
         int start = -1, end = -1;
         EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end),
                   static_cast<int>(row.data.size()));
-        EXPECT_EQ(start, row.audioStart);
+        EXPECT_EQ(start, row.audioStart >= 0 ? row.audioStart
+                                             : static_cast<int>(FindSetupMarker(row.data)) + 10);
         EXPECT_EQ(end, static_cast<int>(row.data.size()) - start);
-        TagParserSetDataW(file.get(), FIELD_ALBUM, L"Changed");
-        EXPECT_EQ(TagParserApplyFile(file.get()), row.saves);
-        if (!row.saves) {
-            EXPECT_EQ(
-                TagParserGetExData(file.get(), "lyparser:last-error").rfind("MULTIPLEXED_OGG", 0),
-                0u);
-            EXPECT_TRUE(ReadBytes(dir_.File(row.name)) == row.data);
-        }
+        const int set = TagParserSetDataW(file.get(), FIELD_ALBUM, L"Changed");
+        const int saved = TagParserApplyFile(file.get());
+        const std::string reason = TagParserGetExData(file.get(), "lyparser:last-error");
+        EXPECT_EQ(std::to_string(set) + std::to_string(saved) + reason.substr(0, reason.find(':')),
+                  row.outcome);
+        if (row.outcome != "11") EXPECT_TRUE(ReadBytes(dir_.File(row.name)) == row.data);
+        OpenedFile again(dir_.File(row.name));
+        EXPECT_EQ(TagParserGetData(again.get(), FIELD_TITLE), row.title);
     }
 }
 
