@@ -85,6 +85,7 @@ const FormatRow kFormats[] = {
     {L".CDA", FILE_TYPE_CDA, nullptr},
     {L".ASF", FILE_TYPE_ASF, nullptr},
     {L".OGG", FILE_TYPE_OGG, nullptr},
+    {L".OPUS", FILE_TYPE_OPUS, nullptr},
     {L".FLAC", FILE_TYPE_FLAC, &MakeFlacFormat},
     {L".M4A", FILE_TYPE_MP4, &MakeMp4Format},
     {L".M4B", FILE_TYPE_MP4, &MakeMp4Format},
@@ -130,7 +131,8 @@ IBaseTag* CTagParserControl::CreateParser(int type) {
         case FILE_TYPE_MP3:
             return new (std::nothrow) CTagLibParser(type);
         case FILE_TYPE_OGG:
-            return new (std::nothrow) COGGParser();
+        case FILE_TYPE_OPUS:
+            return new (std::nothrow) COGGParser(type);
         case FILE_TYPE_CDA:
             return new (std::nothrow) CFreeCDDBModule();
         case FILE_TYPE_WMA:

@@ -1,10 +1,13 @@
 // Writes the seed corpus of the Ogg fuzz targets into the folder named by its
 // argument: real Ogg Vorbis streams (mono, stereo, six channels, chained,
-// commented) made with libvorbisenc, and their first kilobytes as images.
+// commented) made with libvorbisenc, and their first kilobytes as images;
+// Opus streams made from code (a picture, padding, data kept behind the
+// comments, chained) and the Opus files the tests use.
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "tools/samples/flac_sample.h"
 #include "tools/samples/ogg_sample.h"
 
 namespace {
@@ -40,6 +43,34 @@ int main(int argc, char** argv) {
             Save(folder + "/chained", chained);
         }
         ++index;
+    }
+    OpusSampleSpec opus;
+    opus.seconds = 0.5;
+    opus.comments = {"TITLE=Seed", "ARTIST=Fuzz", "DESCRIPTION=d", "bare"};
+    Save(folder + "/opus", MakeOggOpus(opus));
+    const SampleBytes picture =
+        FlacPicture(3, "image/png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0});
+    std::string encoded = "METADATA_BLOCK_PICTURE=";
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (size_t i = 0; i + 3 <= picture.size(); i += 3) {
+        const unsigned group = picture[i] << 16 | picture[i + 1] << 8 | picture[i + 2];
+        for (int j = 3; j >= 0; --j) encoded += kDigits[(group >> (6 * j)) & 63];
+    }
+    opus.comments.push_back(encoded);
+    opus.tagsTail = OggBytes(300, 0);
+    Save(folder + "/opus-picture-padded", MakeOggOpus(opus));
+    opus.tagsTail = {1, 'k', 'e', 'e', 'p'};
+    opus.channels = 1;
+    OggBytes chained = MakeOggOpus(opus);
+    opus.serial = 78;
+    const OggBytes second = MakeOggOpus(opus);
+    chained.insert(chained.end(), second.begin(), second.end());
+    Save(folder + "/opus-chained", chained);
+    for (const char* name : {"taglib-correctness_gain_silent_output.opus", "mutagen-example.opus",
+                             "taglib-multiplex.ogg"}) {
+        std::ifstream in(std::string(LY_TEST_DATA) + "/" + name, std::ios::binary);
+        std::ofstream(folder + "/" + name, std::ios::binary) << in.rdbuf();
     }
     return 0;
 }

@@ -87,7 +87,8 @@ enum {
     FILE_TYPE_MP4 = 8,       // .m4a, .m4b, .mp4
     FILE_TYPE_WAV = 9,       // .wav
     FILE_TYPE_AIFF = 10,     // .aif, .aiff
-    FILE_TYPE_WAVPACK = 11   // .wv
+    FILE_TYPE_WAVPACK = 11,  // .wv
+    FILE_TYPE_OPUS = 12      // .opus, and .ogg holding Opus
 };
 
 // Description kinds for TagParserGetDescription: the parts each joins with " - ".
@@ -122,12 +123,12 @@ enum {
     INFO_MP3_CRC = 13,              // "YES" or "NO", of the first frame
     INFO_MP3_EMPHASIS = 14,         // of the first frame
     INFO_MP3_VERSION = 15,          // MPEG version and layer
-    INFO_OGG_SAMPLE_RATE = 2,       // Hz
+    INFO_OGG_SAMPLE_RATE = 2,       // Hz (Ogg Vorbis)
     INFO_OGG_NOMINAL_BIT_RATE = 3,  // the nominal bit rate in bit/s, divided by 1024
     INFO_OGG_CHANNELS = 7,          // "MONO" or "STEREO"
     INFO_WMA_PROTECTION = 8,        // "Encrypted" or "Not Encrypted"
     INFO_WMA_LICENSE_URL = 9,       // the DRM_LicenseAcqURL attribute
-    // FLAC, MP4, WAV, AIFF, WavPack, Musepack and Monkey's Audio files:
+    // FLAC, MP4, WAV, AIFF, WavPack, Musepack, Monkey's Audio and Opus files:
     INFO_AUDIO_SAMPLE_RATE = 2,  // Hz
     INFO_AUDIO_BIT_RATE = 3,     // kbit/s
     INFO_AUDIO_CHANNELS = 7      // "MONO" or "STEREO"

@@ -13,7 +13,6 @@
 #include "lyParser.h"
 #include "parsers/flac/flac_metadata.h"
 #include "parsers/flac/flac_store.h"
-#include "parsers/flac/vorbis_comment_list.h"
 #include "parsers/shared/id3v1_store.h"
 #include "parsers/shared/id3v2_store.h"
 #include "parsers/shared/layered_store.h"
@@ -22,6 +21,7 @@
 #include "parsers/shared/stream_file.h"
 #include "parsers/shared/tag_lib_format.h"
 #include "parsers/shared/trailing_tags.h"
+#include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 namespace {
 
@@ -50,9 +50,12 @@ public:
 
 private:
     int64_t FlacStart(SplicedFileStream* stream);
+    void Parse(const TagLib::ByteVector& data) {
+        comments_.Parse(std::string(data.data(), data.size()));
+    }
 
     FlacMetadata metadata_;
-    VorbisCommentList comments_;
+    VorbisCommentList comments_{VorbisCommentList::EmptyValues::kIgnored};
     LeadingId3v2 leading_;
     std::unique_ptr<StreamFile> file_;
     std::unique_ptr<TagLib::ID3v1::Tag> id3v1_;
@@ -82,12 +85,12 @@ bool FlacFormat::Read(SplicedFileStream* stream) {
     const int64_t flacStart = FlacStart(stream);
     if (flacStart < 0 || !metadata_.Read(stream, flacStart)) return false;
     if (FlacMetadata::Block* block = metadata_.CommentBlock()) {
-        comments_.Parse(block->data);
+        Parse(block->data);
     } else {
         TagLib::ByteVector empty = TagLib::ByteVector::fromUInt(sizeof kVendor - 1, false);
         empty.append(TagLib::ByteVector(kVendor));
         empty.append(TagLib::ByteVector(4, '\0'));
-        comments_.Parse(empty);
+        Parse(empty);
     }
     const TrailingTags trailing = FindTrailingTags(stream, metadata_.End());
     audio_ = {metadata_.End(), trailing.start};
@@ -108,7 +111,8 @@ bool FlacFormat::Read(SplicedFileStream* stream) {
 
 bool FlacFormat::Write(SplicedFileStream* stream) {
     if (comments_.Changed()) {
-        const TagLib::ByteVector data = comments_.Render();
+        const std::string rendered = comments_.Render();
+        const TagLib::ByteVector data(rendered.data(), static_cast<unsigned int>(rendered.size()));
         if (FlacMetadata::Block* block = metadata_.CommentBlock()) {
             block->data = data;
             block->replaced = true;

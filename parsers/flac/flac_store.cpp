@@ -3,7 +3,8 @@
 #include <taglib/flacpicture.h>
 
 #include "parsers/flac/flac_metadata.h"
-#include "parsers/flac/vorbis_comment_list.h"
+#include "parsers/shared/tag_lib_text.h"
+#include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 namespace {
 
@@ -31,17 +32,19 @@ std::vector<TagLib::ByteVector> Entries(const TagLib::ByteVector& data) {
 }  // namespace
 
 TagLib::StringList FlacStore::Values(const std::string& property) const {
-    if (property != "COMMENT") return comments_->Values(property);
-    TagLib::StringList description = comments_->Values("DESCRIPTION");
-    return description.isEmpty() ? comments_->Values("COMMENT") : description;
+    const std::string name =
+        property == "COMMENT" && comments_->HasValue("DESCRIPTION") ? "DESCRIPTION" : property;
+    TagLib::StringList values;
+    for (const std::wstring& value : comments_->Values(name)) values.append(ToTagText(value));
+    return values;
 }
 
 bool FlacStore::SetValue(const std::string& property, const TagLib::String& value) {
-    if (property != "COMMENT") return comments_->Set(property, value);
+    const StringEx text(FromTagText(value));
+    if (property != "COMMENT") return comments_->Set(property, text);
     if (value.isEmpty())
-        return comments_->Set("DESCRIPTION", value) && comments_->Set("COMMENT", value);
-    const bool described = !comments_->Values("DESCRIPTION").isEmpty();
-    return comments_->Set(described ? "DESCRIPTION" : "COMMENT", value);
+        return comments_->Set("DESCRIPTION", text) && comments_->Set("COMMENT", text);
+    return comments_->Set(comments_->HasValue("DESCRIPTION") ? "DESCRIPTION" : "COMMENT", text);
 }
 
 int FlacStore::ShownPictureBlock() const {
@@ -105,24 +108,23 @@ bool FlacStore::RemovePictures() {
 
 std::vector<TagItem> FlacStore::Items() const {
     std::vector<TagItem> items;
-    for (const TagLib::ByteVector& entry : Entries(comments_->Render())) {
-        const int equals = entry.find('=');
+    for (size_t index = 0; index < comments_->Count(); ++index) {
+        const std::string_view text = comments_->TextAt(index);
+        const size_t equals = text.find('=');
+        const std::string_view value =
+            equals == std::string_view::npos ? text : text.substr(equals + 1);
         TagItem item;
-        item.key = TagLib::String(equals < 0 ? TagLib::ByteVector() : entry.mid(0, equals),
-                                  TagLib::String::Latin1);
-        item.text =
-            TagLib::String(equals < 0 ? entry : entry.mid(equals + 1), TagLib::String::UTF8);
+        item.key = TagLib::String(comments_->NameAt(index), TagLib::String::Latin1);
+        item.text = TagLib::String(std::string(value), TagLib::String::UTF8);
         items.push_back(item);
     }
     return items;
 }
 
 bool FlacStore::SetItem(const TagLib::String& key, const TagLib::String& value) {
-    // A name is ASCII from 0x20 to 0x7D, without "=".
-    for (wchar_t c : key) {
-        if (c < 0x20 || c > 0x7D || c == '=') return false;
-    }
-    return comments_->Set(key.to8Bit(), value);
+    const std::string name = key.to8Bit(true);
+    if (!VorbisCommentList::IsValidName(name)) return false;
+    return comments_->Set(name, StringEx(FromTagText(value)));
 }
 
 bool FlacStore::SameKey(const TagLib::String& a, const TagLib::String& b) const {

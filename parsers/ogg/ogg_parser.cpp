@@ -1,18 +1,14 @@
-// COGGParser: opening by name and from memory, and the technical answers.
-// Fields, descriptions and saving are in ogg_parser_fields.cpp and
-// ogg_parser_save.cpp.
+// COGGParser: opening by name and from memory, and the audio range and
+// digest. Fields, texts, pictures and saving are in ogg_parser_*.cpp.
 #include "parsers/ogg/ogg_parser.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "core/host_text.h"
 #include "core/little_endian.h"
 #include "core/md5.h"
-#include "core/module_state.h"
 #include "core/platform_file.h"
-#include "parsers/ogg/ogg_setup_locator.h"
-#include "parsers/ogg/vorbis_edit.h"
+#include "parsers/ogg/ogg_stream_headers.h"
 
 namespace {
 
@@ -23,15 +19,15 @@ constexpr char kVendorText[] = "Xiph.Org libVorbis";
 constexpr size_t kVendorTextLength = sizeof(kVendorText) - 1;
 constexpr size_t kClassicVendorLength = 29;
 
-// Offset just behind the first setup-header marker that starts at 0..5120,
-// or 0 when there is none.
-int32_t FindSetupMarker(std::FILE* file) {
-    unsigned char window[COGGParser::kMarkerSearchEnd + kMarkerLength];
-    int64_t got = ReadAt(file, 0, window, sizeof(window));
-    for (int64_t at = 0; at + static_cast<int64_t>(kMarkerLength) <= got; ++at) {
-        const unsigned char* p = window + at;
+// Offset just behind the first setup-header marker that starts at 0..5120 in
+// the file's first `size` bytes, or 0 when there is none.
+int32_t FindSetupMarker(const unsigned char* start, size_t size) {
+    const size_t window = COGGParser::kMarkerSearchEnd + kMarkerLength;
+    const size_t end = size < window ? size : window;
+    for (size_t at = 0; at + kMarkerLength <= end; ++at) {
+        const unsigned char* p = start + at;
         if (std::memcmp(p, kMarkerHead, 6) == 0 && std::memcmp(p + 7, kMarkerTail, 3) == 0) {
-            return static_cast<int32_t>(at + static_cast<int64_t>(kMarkerLength));
+            return static_cast<int32_t>(at + kMarkerLength);
         }
     }
     return 0;
@@ -50,14 +46,13 @@ size_t VendorEnd(const unsigned char* data, size_t size, size_t at) {
     return at + kClassicVendorLength;
 }
 
+int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
 }  // namespace
 
 COGGParser::~COGGParser() = default;
 
-void COGGParser::ClearLists() {
-    comments_.clear();
-    changed_ = false;
-}
+void COGGParser::ClearLists() { comments_ = VorbisCommentList(); }
 
 int COGGParser::Initialize() {
     ClearLists();
@@ -71,42 +66,73 @@ void COGGParser::CloseFile() { ClearLists(); }
 int COGGParser::OpenFile(StringEx path) {
     path_ = path;
     identity_ = FileIdentity();
-    FilePtr file = OpenReadFile(NativePath(path));
-    if (!file) return 0;
-    identity_ = IdentityOfFile(file.get());
-    setupOffset_ = FindSetupMarker(file.get());
-    if (setupOffset_ <= 0) {
-        int64_t behindMarker = LocateSetupMarker(file.get());
-        setupOffset_ = behindMarker <= INT32_MAX ? static_cast<int32_t>(behindMarker) : 0;
+    FileReader file(NativePath(path));
+    if (!file.IsOpen()) return 0;
+    identity_ = file.Identity();
+    fileLength_ = Low32(identity_.size);
+    OggStreamHeaders headers;
+    const bool found =
+        headers.Read([&file](int64_t offset, void* buffer,
+                             int64_t count) { return file.ReadAt(offset, buffer, count); },
+                     identity_.size);
+    if (found && headers.Codec() == OggCodec::kOpus) {
+        TakeOpus(&headers);
+        return 1;
     }
-    fileLength_ = static_cast<int32_t>(static_cast<uint32_t>(FileLength(file.get())));
+    // Vorbis is known by its setup-header marker: in the first 5130 bytes,
+    // else where the setup header of a stream that begins the file starts.
+    setupOffset_ = FindSetupMarker(headers.Start(), headers.StartSize());
+    if (setupOffset_ <= 0 && found && headers.FirstPage() == 0 &&
+        headers.SetupMarkerEnd() <= INT32_MAX) {
+        setupOffset_ = static_cast<int32_t>(headers.SetupMarkerEnd());
+    }
     if (setupOffset_ <= 0) return 0;
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0) return 1;
-    VorbisEditPtr state(VorbisEditNewState());
-    if (state && VorbisEditOpenHeaders(state.get(), file.get()) == 0) TakeHeaders(state.get());
+    codec_ = OggCodec::kVorbis;
+    if (found) TakeVorbis(&headers);
     return 1;
 }
 
-void COGGParser::TakeHeaders(VorbisEditState* state) {
-    const vorbis_info* info = state->info;
-    version_ = info->version;
-    channels_ = info->channels;
-    sampleRate_ = static_cast<int32_t>(info->rate);
-    nominalBitrateK_ = static_cast<int32_t>(info->bitrate_nominal / 1024);
-    serialNumber_ = static_cast<int32_t>(state->serial);
-    vendor_ = state->vendor ? state->vendor : "";
-    const vorbis_comment* comments = state->comments;
-    for (int i = 0; i < comments->comments; ++i) {
-        const char* text = comments->user_comments[i];
-        bool hasEquals = false;
-        comments_.push_back(SplitOggComment(
-            text ? std::string(text, static_cast<size_t>(comments->comment_lengths[i])) : "",
-            &hasEquals));
+void COGGParser::TakeVorbis(OggStreamHeaders* headers) {
+    // The comments are read whatever the identification header says, so that
+    // a save can never write a file without them.
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
+    VorbisIdentification identification;
+    if (!ReadVorbisIdentification(headers->Identification(), &identification)) return;
+    version_ = identification.version;
+    channels_ = identification.channels;
+    sampleRate_ = static_cast<int32_t>(identification.rate);
+    nominalBitrateK_ = static_cast<int32_t>(identification.nominalBitrate / 1024);
+    serialNumber_ = static_cast<int32_t>(headers->Serial());
+}
+
+void COGGParser::TakeOpus(OggStreamHeaders* headers) {
+    codec_ = OggCodec::kOpus;
+    serialNumber_ = static_cast<int32_t>(headers->Serial());
+    audioStart_ = headers->HeadersEnd();
+    size_t from = 0;
+    std::string block = headers->TakeComment(&from);
+    TakeComments(std::move(block), from);
+    if (!ReadOpusHead(headers->Identification(), &opus_)) return;
+    version_ = opus_.version;
+    channels_ = opus_.channels;
+    sampleRate_ = 48000;  // Opus always decodes at 48 kHz
+}
+
+void COGGParser::TakeComments(std::string block, size_t from) {
+    const std::string magic = CommentMagic(codec_);
+    if (block.size() < from + magic.size() || block.compare(from, magic.size(), magic) != 0) {
+        // A second packet that is no comment header is never written over.
+        if (!block.empty()) comments_.Parse(std::string());
+        return;
     }
+    comments_.Parse(std::move(block), from + magic.size());
+    vendor_ = comments_.Vendor();
 }
 
 int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
-    if (!data || size < 1) return 0;
+    if (fileType_ != FILE_TYPE_OGG || !data || size < 1) return 0;
     auto length = static_cast<size_t>(size);
     if (length < kVendorTextLength) return 0;
     const unsigned char* found = nullptr;
@@ -121,9 +147,7 @@ int COGGParser::OpenBinaryFile(const unsigned char* data, int size) {
         if (entryLength > length - position) break;
         std::string text(reinterpret_cast<const char*>(data + position), entryLength);
         position += entryLength;
-        bool hasEquals = false;
-        OggComment entry = SplitOggComment(text, &hasEquals);
-        if (hasEquals) comments_.push_back(std::move(entry));
+        if (text.find('=') != std::string::npos) comments_.AddRead(std::move(text));
     }
     openedFromMemory_ = 1;
     return 1;
@@ -134,33 +158,19 @@ StringEx COGGParser::GetMD5(int* start, int* end) {
     return StringEx(MD5FileOfPath(path_, *start, *end));
 }
 
-StringEx COGGParser::GetFileInfo(int kind) {
-    if (openedFromMemory_) return StringEx();
-    switch (kind) {
-        case INFO_REPORT:
-            return StringEx(FormatHostText(
-                LYTEXT_VORBIS_REPORT,
-                {vendor_, version_, sampleRate_, nominalBitrateK_, serialNumber_, channels_}));
-        case INFO_OGG_SAMPLE_RATE:
-            return StringEx(IntText(sampleRate_));
-        case INFO_OGG_NOMINAL_BIT_RATE:
-            return StringEx(IntText(nominalBitrateK_));
-        case INFO_LENGTH_SECONDS:
-            return StringEx(IntText(EngineAudioSeconds(path_)));
-        case INFO_OGG_CHANNELS:
-            return StringEx(channels_ == 1 ? "MONO" : "STEREO");
-        default:
-            return StringEx();
-    }
-}
-
-int COGGParser::GetFileType() { return FILE_TYPE_OGG; }
+int COGGParser::GetFileType() { return codec_ == OggCodec::kOpus ? FILE_TYPE_OPUS : FILE_TYPE_OGG; }
 
 int COGGParser::GetSourceLength(int* start, int* length) {
     if (openedFromMemory_) return 0;
-    int32_t first = setupOffset_ < 0 ? 0 : setupOffset_;
-    int32_t count = fileLength_ - setupOffset_;
-    if (count < first) count = fileLength_ - first;
+    int32_t first = 0, count = 0;
+    if (codec_ == OggCodec::kOpus) {
+        first = Low32(audioStart_);
+        count = fileLength_ - first;
+    } else {
+        first = setupOffset_ < 0 ? 0 : setupOffset_;
+        count = fileLength_ - setupOffset_;
+        if (count < first) count = fileLength_ - first;
+    }
     if (start) *start = first;
     if (length) *length = count;
     return fileLength_;

@@ -6,35 +6,33 @@
 #include "core/failure_reason.h"
 #include "core/path_text.h"
 #include "lyParser.h"
+#include "parsers/ogg/ogg_field_names.h"
 #include "parsers/ogg/ogg_parser.h"
 
 StringEx COGGParser::GetData(int fieldId) {
+    if (codec_ == OggCodec::kOpus && (fieldId == FIELD_PICTURE || fieldId == FIELD_PICTURE_INFO))
+        return PictureField(fieldId);
     if (!OggFieldName(fieldId)) return StringEx(std::string());
-    return JoinedOggValues(comments_, OggReadName(comments_, fieldId));
+    return comments_.Joined(OggReadName(comments_, fieldId));
 }
 
 int COGGParser::SetData(int fieldId, StringEx value) {
+    if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
+    if (codec_ == OggCodec::kOpus && fieldId == FIELD_PICTURE) return SetPictureFile(value);
     // Identifiers without a comment name are refused rather than written as
     // comments with an empty name.
-    if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
     if (!OggFieldName(fieldId)) return 0;
     // DESCRIPTION and COMMENT are the one comment field: emptied, both go.
-    if (fieldId == FIELD_COMMENT && value.IsEmpty() && RemoveOggValues(comments_, "DESCRIPTION")) {
-        changed_ = true;
+    if (fieldId == FIELD_COMMENT && value.IsEmpty() && !comments_.Set("DESCRIPTION", value)) {
+        return 0;
     }
     return SetNamed(OggReadName(comments_, fieldId), std::move(value));
 }
 
 int COGGParser::SetNamed(const std::string& name, StringEx value) {
     // Pin the code-page reading of narrow text now, in the caller's locale.
-    if (value.GetWide() == JoinedOggValues(comments_, name).GetWide()) return 1;
-    if (value.IsEmpty()) {
-        RemoveOggValues(comments_, name);
-    } else {
-        ReplaceOggValues(comments_, name, value);
-    }
-    changed_ = true;
-    return 1;
+    if (value.GetWide() == comments_.Joined(name).GetWide()) return 1;
+    return comments_.Set(name, std::move(value)) ? 1 : 0;
 }
 
 StringEx COGGParser::GetExData(StringEx key) {
@@ -43,19 +41,20 @@ StringEx COGGParser::GetExData(StringEx key) {
     std::string name = key.GetNarrow();
     if (name.empty()) {
         std::string names;
-        for (const auto& entry : comments_) {
-            if (OggFieldOfName(entry.name) < 0) names += entry.name + ",";
+        for (size_t i = 0; i < comments_.Count(); ++i) {
+            const std::string commentName = comments_.NameAt(i);
+            if (OggFieldOfName(commentName) < 0) names += commentName + ",";
         }
         return StringEx(names);
     }
     const int fieldId = OggFieldOfName(name);
-    return fieldId >= 0 ? GetData(fieldId) : JoinedOggValues(comments_, name);
+    return fieldId >= 0 ? GetData(fieldId) : comments_.Joined(name);
 }
 
 int COGGParser::SetExData(StringEx key, StringEx value) {
     std::string name = key.GetNarrow();
     if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
-    if (!IsValidOggName(name)) return 0;
+    if (!VorbisCommentList::IsValidName(name)) return 0;
     const int fieldId = OggFieldOfName(name);
     return fieldId >= 0 ? SetData(fieldId, std::move(value)) : SetNamed(name, std::move(value));
 }

@@ -121,14 +121,20 @@ TEST_F(SaveInterruptionTest, ReadErrorWhileCopyingFailsTheSaveAndLeavesTheFile) 
         GTEST_SKIP() << "strace is missing (./dev.sh installs it)";
     TempDir logs;
     const std::string log = logs.File("reads.log");
-    // The call that copies each original: the kernel's for MP3 and WMA, stdio's
-    // for Ogg, and the buffer's where the kernel refuses to copy between the files.
+    // The call that copies each original: the kernel's, a positioned read for
+    // an Ogg file whose later pages are renumbered, and the buffer's where the
+    // kernel refuses to copy between the files.
+    const Format renumbered = {
+        "renumbered.ogg",
+        MakeLargeOgg,
+        {std::to_string(FIELD_TITLE) + "=" + kLongTitle, "NOTES=" + std::string(70000, 'v')}};
     const struct {
         const Format& format;
         std::string call;
         std::string refused;
     } cases[] = {{kFormats[0], "copy_file_range", ""},
-                 {kFormats[1], "read", ""},
+                 {kFormats[1], "copy_file_range", ""},
+                 {renumbered, "pread64", ""},
                  {kFormats[2], "copy_file_range", ""},
                  {kFormats[0], "pread64", "copy_file_range"}};  // refused: EXDEV
     for (const auto& [format, call, refused] : cases) {

@@ -9,6 +9,8 @@
 #include <map>
 #include <tuple>
 
+#include "tools/samples/flac_sample.h"
+
 Bytes MakeOgg(const OggFixture& fixture) {
     // Encoding is the slow part: each tone is encoded once per test program.
     static std::map<std::tuple<double, int, int>, VorbisPackets> tones;
@@ -16,19 +18,8 @@ Bytes MakeOgg(const OggFixture& fixture) {
     if (tone.audio.empty())
         tone = EncodeVorbisTone(fixture.seconds, fixture.rate, fixture.channels, 0.0f);
     VorbisPackets packets = tone;
-    for (int round = 1; round < fixture.repeat; ++round) {
-        const int64_t span = packets.audio.back().granule;
-        for (const VorbisPacket& audio : tone.audio)
-            packets.audio.push_back({audio.data, audio.granule + span});
-    }
-    for (size_t i = 0; i < packets.audio.size(); ++i) {
-        int64_t& granule = packets.audio[i].granule;
-        granule =
-            fixture.noGranules ? -1 : granule + (i >= fixture.shiftFrom ? fixture.granuleShift : 0);
-    }
     packets.comment = CommentPacketBytes(fixture.vendor, fixture.comments);
-    if (fixture.notVorbis) packets.identification[1] = 'V';
-    return MuxVorbisStream(packets, fixture.serial, fixture.packetsPerPage);
+    return MuxVorbisStream(packets, fixture.serial);
 }
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {
@@ -56,23 +47,6 @@ static void ForEachPage(const Bytes& data, const std::function<void(int, ogg_pag
     ogg_sync_clear(&sync);
 }
 
-Bytes InterleaveStreams(const Bytes& first, const Bytes& second, size_t lead) {
-    std::vector<Bytes> pages[2];
-    for (int which : {0, 1}) {
-        ForEachPage(which ? second : first, [&](int, ogg_page& page) {
-            Bytes whole(page.header, page.header + page.header_len);
-            pages[which].push_back(Concat(whole, Bytes(page.body, page.body + page.body_len)));
-        });
-    }
-    Bytes out;
-    size_t next[2] = {0, 0};
-    for (size_t turn = 0; next[0] < pages[0].size() || next[1] < pages[1].size(); ++turn) {
-        const int which = turn >= lead && (turn - lead) % 2 == 0;  // after the lead, `second` first
-        if (next[which] < pages[which].size()) out = Concat(out, pages[which][next[which]++]);
-    }
-    return out;
-}
-
 long FindSetupMarker(const Bytes& data) {
     const char head[] = "vorbis", tail[] = "BCV";
     for (auto at = data.begin(); (at = std::search(at, data.end(), head, head + 6)) != data.end();
@@ -86,7 +60,7 @@ OggPageReport InspectPages(const Bytes& data) {
     OggPageReport report;
     struct Stream {
         long number = -1;
-        int64_t granule = 0, packets = 0;
+        int64_t granule = 0;
     };
     std::map<int, Stream> streams;  // by serial
     ForEachPage(data, [&](int result, ogg_page& page) {
@@ -95,15 +69,39 @@ OggPageReport InspectPages(const Bytes& data) {
         Stream& stream = streams[ogg_page_serialno(&page)];
         report.numbered &= ogg_page_pageno(&page) == ++stream.number;
         stream.number = ogg_page_pageno(&page);
-        for (int segment = 0; segment < page.header[26]; ++segment)
-            stream.packets += page.header[27 + segment] < 255;
         if (ogg_page_granulepos(&page) != -1) {
             report.granulesRise &= ogg_page_granulepos(&page) >= stream.granule;
-            report.granules[stream.packets] = stream.granule = ogg_page_granulepos(&page);
+            stream.granule = ogg_page_granulepos(&page);
         }
         report.lastPageEnds = ogg_page_eos(&page) != 0;
     });
     return report;
+}
+
+std::vector<OggPageCopy> PagesOf(const Bytes& data) {
+    std::vector<OggPageCopy> pages;
+    ForEachPage(data, [&](int result, ogg_page& page) {
+        if (result < 0) return;
+        pages.push_back({ogg_page_serialno(&page), ogg_page_pageno(&page),
+                         ogg_page_granulepos(&page), page.header[5],
+                         Bytes(page.body, page.body + page.body_len)});
+    });
+    return pages;
+}
+
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image) {
+    static const char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const Bytes block = FlacPicture(type, mimeType, image);
+    std::string text = "METADATA_BLOCK_PICTURE=";
+    for (size_t i = 0; i < block.size(); i += 3) {
+        uint32_t group = block[i] << 16;
+        if (i + 1 < block.size()) group |= block[i + 1] << 8;
+        if (i + 2 < block.size()) group |= block[i + 2];
+        for (size_t j = 0; j < 4; ++j)
+            text += i + j <= block.size() ? kDigits[(group >> (18 - 6 * j)) & 63] : '=';
+    }
+    return text;
 }
 
 OggReadBack ReadBack(const std::string& path) {

@@ -1,12 +1,12 @@
-// Ogg Vorbis fixtures for the tests: real streams encoded with libvorbisenc
+// Ogg fixtures for the tests: real Vorbis streams encoded with libvorbisenc
 // (tone length, rate, channels and comments chosen per test), hand-made
-// comment headers, and the checks that read a result back on their own: PCM
-// and comments through libvorbisfile, pages through libogg.
+// comment headers and pictures, and the checks that read a result back on
+// their own: PCM and comments through libvorbisfile, pages through libogg.
+// Opus files come from tools/samples (MakeOggOpus).
 #ifndef LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 #define LYPARSER_TESTS_SUPPORT_OGG_FIXTURES_H
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -20,14 +20,6 @@ struct OggFixture {
     std::vector<std::string> comments;  // raw comment texts, "NAME=value" or anything
     std::string vendor = "Xiph.Org libVorbis I 20200704 (Reducing Environment)";  // the current one
     uint32_t serial = 0x1234abcd;
-    int packetsPerPage = 0;  // 0: audio paged as an encoder does; N: a page every N packets
-    bool notVorbis = false;  // the identification header's "vorbis" misspelt
-    // Added to every audio granule from packet `shiftFrom` on: from the first,
-    // a late start (a start trim when negative); from a later one, a jump.
-    int64_t granuleShift = 0;
-    size_t shiftFrom = 0;
-    bool noGranules = false;  // every audio packet, and so every audio page, without a granule (-1)
-    int repeat = 1;           // the audio repeated this many times, granules carried on
 };
 
 // A whole Ogg Vorbis file with a hand-made comment header.
@@ -39,25 +31,31 @@ Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::strin
 // `a` followed by `b`.
 inline Bytes Concat(Bytes a, const Bytes& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
-// Two streams multiplexed: the first `lead` pages of `first`, then pages of
-// `second` and `first` taken in turn until both are used up.
-Bytes InterleaveStreams(const Bytes& first, const Bytes& second, size_t lead);
-
 // Offset of the first setup-header marker ("vorbis", one byte, "BCV"), or -1.
 long FindSetupMarker(const Bytes& data);
 
 // What libogg finds in a file, page by page: the good pages and those it
 // drops for a wrong checksum or damage; whether each stream's pages are
 // numbered 0, 1, 2, ... and its granules never decrease; whether the last
-// page ends its stream; the granule of every page that ends a packet, by the
-// number of packets its stream has ended so far (headers included), which
-// does not depend on how the stream is paged.
+// page ends its stream.
 struct OggPageReport {
     int pages = 0, badPages = 0;
     bool numbered = true, granulesRise = true, lastPageEnds = false;
-    std::map<int64_t, int64_t> granules;
 };
 OggPageReport InspectPages(const Bytes& data);
+
+// One good page as libogg finds it.
+struct OggPageCopy {
+    int serial = 0;
+    long sequence = 0;
+    int64_t granule = 0;
+    int flags = 0;  // continued 1, first 2, last 4
+    Bytes body;
+};
+std::vector<OggPageCopy> PagesOf(const Bytes& data);
+
+// A METADATA_BLOCK_PICTURE comment holding `image` as a picture of `type`.
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image);
 
 // What libvorbisfile reads back from a file: the first stream's vendor then
 // its comment texts, and the interleaved 16-bit PCM samples of every stream.

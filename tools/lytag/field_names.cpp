@@ -80,7 +80,10 @@ std::wstring ReadField(IBaseTag* handle, int type, const FieldName& field) {
         return second.empty() ? first : second;
     }
     if (field.tag != TagChoice::kShown) return std::wstring();
-    if (type == FILE_TYPE_OGG) return read(info.ogg);
+    // Opus pictures are METADATA_BLOCK_PICTURE comments the picture fields read.
+    if (type == FILE_TYPE_OPUS && (info.id3v2 == FIELD_PICTURE || info.id3v2 == FIELD_PICTURE_INFO))
+        return read(Id(info.id3v2));
+    if (type == FILE_TYPE_OGG || type == FILE_TYPE_OPUS) return read(info.ogg);
     if (type == FILE_TYPE_WMA) return read(info.wma);
     if (HoldsOneTag(type)) return read(Id(info.id3v2));
     // A CD track's disc names answer the basic ids.

@@ -47,10 +47,10 @@ LytagEngine& Engine() {
 void StartModule() { TagParserInitialize(&Engine()); }
 
 const char* FileTypeName(int type) {
-    static const char* const kNames[] = {"unknown",  "MP3", "Ogg Vorbis", "WMA",
-                                         "audio CD", "ASF", "FLAC",       "Musepack/APE",
-                                         "MP4",      "WAV", "AIFF",       "WavPack"};
-    return type >= 0 && type <= FILE_TYPE_WAVPACK ? kNames[type] : "unknown";
+    static const char* const kNames[] = {"unknown", "MP3",     "Ogg Vorbis",   "WMA", "audio CD",
+                                         "ASF",     "FLAC",    "Musepack/APE", "MP4", "WAV",
+                                         "AIFF",    "WavPack", "Opus"};
+    return type >= 0 && type <= FILE_TYPE_OPUS ? kNames[type] : "unknown";
 }
 
 std::string ToUtf8(const std::wstring& text) { return WideToUtf8(text); }

@@ -44,7 +44,7 @@ CommandInfo SetCommandInfo() {
         {
             {"field", 0, "NAME=VALUE", "set the field NAME (see above)"},
             {"comment", 0, "NAME=VALUE",
-             "set any Vorbis comment (Ogg Vorbis, FLAC); an empty\nVALUE removes it"},
+             "set any Vorbis comment (Ogg Vorbis, Opus, FLAC); an empty\nVALUE removes it"},
             {"attribute", 0, "NAME=VALUE",
              "set any string attribute (Windows Media); an empty VALUE\nremoves it"},
             {"item", 0, "KEY=VALUE",

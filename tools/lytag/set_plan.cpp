@@ -204,7 +204,7 @@ bool PlanOtherRequest(IBaseTag* handle, int type, const SetRequest& request, Set
             } else {
                 plan->refusals.push_back(
                     "--item names a frame, atom or item; this file takes " +
-                    std::string(type == FILE_TYPE_OGG ? "--comment" : "--attribute"));
+                    std::string(TraitsOf(type).vorbisComments ? "--comment" : "--attribute"));
             }
             return true;
         case SetRequest::kTag:
@@ -218,9 +218,10 @@ bool PlanOtherRequest(IBaseTag* handle, int type, const SetRequest& request, Set
     }
 }
 
-void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan* plan) {
+// Ogg Vorbis and Opus: the fields and every other comment by name.
+void PlanOgg(IBaseTag* handle, int type, const std::vector<SetRequest>& requests, SetPlan* plan) {
     for (const auto& request : requests) {
-        if (PlanOtherRequest(handle, FILE_TYPE_OGG, request, plan)) continue;
+        if (PlanOtherRequest(handle, type, request, plan)) continue;
         const FieldInfo* info = request.kind == SetRequest::kField ? request.field.info : nullptr;
         std::string label = info ? info->name : request.name;
         if (request.kind == SetRequest::kComment) {
@@ -230,8 +231,9 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
             continue;
         }
         if (info && (info->readOnly || !info->ogg.Exists())) {
-            plan->refusals.push_back("an Ogg Vorbis file has no " + label +
-                                     " field; use --comment NAME=VALUE");
+            plan->refusals.push_back(
+                std::string(type == FILE_TYPE_OPUS ? "an Opus" : "an Ogg Vorbis") +
+                " file has no " + label + " field; use --comment NAME=VALUE");
             continue;
         }
         if (request.kind == SetRequest::kField && request.field.tag != TagChoice::kShown) {
@@ -244,8 +246,8 @@ void PlanOgg(IBaseTag* handle, const std::vector<SetRequest>& requests, SetPlan*
             plan->calls.push_back(
                 {ModuleCall::kSetWide, info->ogg.id, "", request.text, "", label});
         } else {
-            PlanNamed(handle, FILE_TYPE_OGG, label, info ? info->ogg.name : request.name,
-                      request.text, plan);
+            PlanNamed(handle, type, label, info ? info->ogg.name : request.name, request.text,
+                      plan);
         }
     }
     plan->save = !plan->calls.empty();
@@ -368,8 +370,8 @@ SetPlan PlanSet(IBaseTag* handle, int type, const std::vector<SetRequest>& given
     const std::vector<SetRequest> requests = ResolveRemovals(type, given);
     if (type == FILE_TYPE_MP3) {
         Mp3Planner(handle, &plan).Plan(requests);
-    } else if (type == FILE_TYPE_OGG) {
-        PlanOgg(handle, requests, &plan);
+    } else if (type == FILE_TYPE_OGG || type == FILE_TYPE_OPUS) {
+        PlanOgg(handle, type, requests, &plan);
     } else if (type == FILE_TYPE_WMA) {
         PlanWma(handle, requests, &plan);
     } else if (HoldsOneTag(type)) {

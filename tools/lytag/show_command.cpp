@@ -14,8 +14,8 @@ constexpr long long kDigestLimit = 163840;  // the module digests at most 160 Ki
 const CommandInfo kShowCommand = {
     "lytag show [--all] [--json] FILE...",
     "For each file: its type, the non-empty fields by name (in an MP3 also what each\n"
-    "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis), the ten\n"
-    "description kinds, the non-empty technical texts by name, the audio range and\n"
+    "tag holds, as title:v1 and title:v2), the other comments (Ogg Vorbis, Opus), the\n"
+    "ten description kinds, the non-empty technical texts by name, the audio range and\n"
     "the MD5 digest of that range. A file in which lyParser reads no tags says so.",
     {
         {"all", 'a', nullptr,

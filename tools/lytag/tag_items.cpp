@@ -147,6 +147,7 @@ FormatTraits TraitsOf(int type) {
         case FILE_TYPE_FLAC:
             return {T::kItemKeys, true, true};
         case FILE_TYPE_OGG:
+        case FILE_TYPE_OPUS:
             return {T::kCommentNames, true, false};
         case FILE_TYPE_WMA:
         case FILE_TYPE_ASF:

@@ -142,3 +142,62 @@ OggBytes MakeOggSample() {
                        "DATE=2024",          "TRACKNUMBER=2",   "ENCODER=libvorbisenc"};
     return MakeOggVorbis(layout);
 }
+
+OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string>& comments,
+                        const OggBytes& tail) {
+    OggBytes packet = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
+    auto put = [&packet](size_t length, const std::string& text) {
+        for (int i = 0; i < 4; ++i) packet.push_back(static_cast<unsigned char>(length >> (8 * i)));
+        packet.insert(packet.end(), text.begin(), text.end());
+    };
+    put(vendor.size(), vendor);
+    put(comments.size(), "");
+    for (const auto& text : comments) put(text.size(), text);
+    packet.insert(packet.end(), tail.begin(), tail.end());
+    return packet;
+}
+
+OggBytes MakeOggOpus(const OpusSampleSpec& layout) {
+    OggBytes head = {'O', 'p', 'u', 's', 'H',
+                     'e', 'a', 'd', 1,   static_cast<unsigned char>(layout.channels)};
+    auto put = [&head](uint64_t value, int width) {
+        for (int i = 0; i < width; ++i)
+            head.push_back(static_cast<unsigned char>(value >> (8 * i)));
+    };
+    put(static_cast<uint64_t>(layout.preSkip), 2);
+    put(layout.inputRate, 4);
+    put(static_cast<uint16_t>(layout.outputGain), 2);
+    head.push_back(0);  // mapping family 0: mono or stereo
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, static_cast<int>(layout.serial));
+    OggBytes out;
+    ogg_page page;
+    SubmitVorbisPacket(&stream, head, 0, 0, false);
+    while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
+    SubmitVorbisPacket(&stream, OpusTagsPacket(layout.vendor, layout.comments, layout.tagsTail), 0,
+                       1, false);
+    while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
+    // A 20 ms CELT frame (960 samples at 48 kHz): silence, or noise.
+    OggBytes frame = {static_cast<unsigned char>(layout.channels > 1 ? 0xFC : 0xF8), 0xFF, 0xFE};
+    for (size_t i = frame.size(); i < static_cast<size_t>(layout.frameBytes); ++i)
+        frame.push_back(static_cast<unsigned char>(i * 2654435761u >> 13));
+    const long frames = std::max(1L, static_cast<long>(layout.seconds * 50));
+    for (long i = 0; i < frames; ++i) {
+        const int64_t granule = (i + 1) * 960 + layout.granuleShift;
+        SubmitVorbisPacket(&stream, frame, granule, i + 2, i + 1 == frames);
+        if ((i + 1) % layout.framesPerPage == 0) {
+            while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
+        }
+    }
+    while (ogg_stream_flush(&stream, &page)) WritePage(page, &out);
+    ogg_stream_clear(&stream);
+    return out;
+}
+
+OggBytes MakeOpusSample() {
+    OpusSampleSpec layout;
+    layout.seconds = 2;
+    layout.comments = {"TITLE=Night Tone", "ARTIST=lyParser", "ALBUM=Samples",
+                       "DATE=2024",        "TRACKNUMBER=3",   "ENCODER=lyParser samples"};
+    return MakeOggOpus(layout);
+}

@@ -1,6 +1,7 @@
-// Ogg Vorbis files made from code with libvorbisenc: a sine tone encoded to
-// Vorbis packets, and those packets laid into Ogg pages with a comment header
-// of the caller's choice. Thread-safe (no shared state).
+// Ogg files made from code: Ogg Vorbis with libvorbisenc (a sine tone encoded
+// to Vorbis packets, laid into Ogg pages with a comment header of the
+// caller's choice), and Ogg Opus of silent frames with an OpusHead and an
+// OpusTags header of the caller's choice. Thread-safe (no shared state).
 #ifndef LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H
 #define LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H
 
@@ -57,5 +58,31 @@ OggBytes MakeOggVorbis(const OggSampleSpec& layout);
 // The demo's sample: three seconds of stereo with a title, artist, album,
 // date, track number and an encoder comment.
 OggBytes MakeOggSample();
+
+struct OpusSampleSpec {
+    double seconds = 1.0;  // in 20 ms frames
+    int frameBytes = 3;    // 3: silence; more: noise of that size, as a bit rate would make
+    int channels = 2;
+    int preSkip = 312;
+    int outputGain = 0;  // dB in Q7.8
+    uint32_t inputRate = 44100;
+    std::string vendor = "libopus 1.3.1";
+    std::vector<std::string> comments;
+    OggBytes tagsTail;  // bytes behind the comment list (padding or kept data)
+    uint32_t serial = 0x4f707573;
+    int framesPerPage = 50;    // a page a second, as opusenc writes them
+    int64_t granuleShift = 0;  // added to every audio granule
+};
+
+// The bytes of an OpusTags packet.
+OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string>& comments,
+                        const OggBytes& tail = {});
+
+// A whole Ogg Opus file laid out as `layout` says: OpusHead alone on the
+// first page, OpusTags on the pages it needs, then the audio.
+OggBytes MakeOggOpus(const OpusSampleSpec& layout);
+
+// The demo's Opus sample: two seconds with the demo's fields.
+OggBytes MakeOpusSample();
 
 #endif  // LYPARSER_TOOLS_SAMPLES_OGG_SAMPLE_H

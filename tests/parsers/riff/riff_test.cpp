@@ -80,7 +80,9 @@ TEST_F(RiffTest, InfoAnswersWhatTheId3ChunkLacksAndIsNeverWritten) {
         EXPECT_TRUE(std::equal(info.begin(), info.end(), saved.begin() + list));
         // Rewritten in its place, in the room it has after the first time.
         EXPECT_EQ(ChunkAt(saved, "ID3 "), ChunkAt(original, "ID3 "));
-        if (size) EXPECT_EQ(saved.size(), size);
+        if (size) {
+            EXPECT_EQ(saved.size(), size);
+        }
         EXPECT_NE(ChunkAt(saved, "iTunNORM"), saved.size());
         size = saved.size();
         OpenedFile file(path);
