@@ -279,25 +279,6 @@ TEST_F(SaveIdentityTest, Mp3TextsAfterASaveStillComeFromTheAudioSearch) {
     EXPECT_EQ(texts(), before);
 }
 
-// The strip takes the ID3v2 tag off the file at once; the title set before it
-// reaches the ID3v1 tag only with the save.
-TEST_F(SaveIdentityTest, Mp3StripIsWrittenAtOnceAndEarlierChangesStayPending) {
-    std::string path = Place(dir_.File("strip.mp3"), MakeMp3Sample());
-    auto tags = [&] {
-        const Bytes bytes = ReadBytes(path);
-        const std::string text(bytes.begin(), bytes.end());
-        return text.substr(0, 3) + " | " + text.substr(text.size() - 125, 30).c_str();
-    };
-    ASSERT_EQ(tags(), "ID3 | Morning Tone");
-    OpenedFile file(path);
-    TagParserSetData(file.get(), FIELD_TITLE, "Pending");
-    TagParserSetData(file.get(), FIELD_HAS_ID3V1, "Y");
-    TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
-    EXPECT_EQ(tags(), "\xFF\xFB\x90 | Morning Tone");
-    EXPECT_EQ(TagParserApplyFile(file.get()), 1);
-    EXPECT_EQ(tags(), "\xFF\xFB\x90 | Pending");
-}
-
 // A strip that fails leaves the handle answering what the file holds, the
 // tag: a file the user may not write, or one another program changed
 // meanwhile. (A full disk: save_in_place_test.)
