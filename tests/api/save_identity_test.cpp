@@ -8,8 +8,7 @@
 // writer after the open. Unprivileged saves run in forked children, so that
 // the kernel's permission checks apply although the tests run as root. A
 // writer that restores the modification time is seen; a strip that fails
-// leaves the handle answering what the file holds; an Ogg save that shrinks
-// the file keeps no reserved room.
+// leaves the handle answering what the file holds.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -303,20 +302,6 @@ TEST_F(SaveIdentityTest, Mp3StripThatFailsAnswersWhatTheFileHolds) {
     TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_HAS_ID3V2), "Y");
     EXPECT_TRUE(ReadBytes(path) == theirs);
-}
-
-// An Ogg save reserves room for the old size; one that shrinks the file gives
-// the rest back.
-TEST_F(SaveIdentityTest, OggSaveThatShrinksKeepsNoRoomPastItsEnd) {
-    const std::string path = Place(dir_.File("notes.ogg"), OggSample());
-    for (const std::string& notes : {std::string(200000, 'n'), std::string("short")}) {
-        OpenedFile file(path);
-        TagParserSetExData(file.get(), "NOTES", notes.c_str());
-        ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-    }
-    struct stat info = {};
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_LT(info.st_blocks * 512, info.st_size + 65536);
 }
 
 }  // namespace

@@ -615,47 +615,33 @@ void SetModified(const std::string& path, time_t seconds) {
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-// Each change alters one thing the handle knows of its file:
-// which file the path names, its size or its time.
+// The path names another file (a copy with the original's time), then the
+// original again, written with the same bytes and its time put back: only
+// the change time tells. The handle reads nothing more and writes nothing.
+// (Changes by other writers to files of every format: save_identity_test.)
 TEST_F(MpegTest, ChangedOrReplacedFileIsNeitherReadNorSaved) {
-    for (int change = 0; change < 3; ++change) {
-        SCOPED_TRACE(change);
-        const Bytes original = Song(TagOfSize(3000, "mine"), 400);
-        const int size = static_cast<int>(original.size());
-        path_ = dir_.Write("song.mp3", original);
-        const std::string kept = dir_.File("kept.mp3"), copy = dir_.File("copy.mp3");
-        SetModified(path_, 1500000000);
-        ASSERT_EQ(link(path_.c_str(), kept.c_str()), 0);
-        Reopen();
-        ASSERT_EQ(Locate(), Expected(3000, original.size()));
-
-        if (change == 0) {  // replaced by a copy of the same time
-            WriteBytes(copy, original);
-            SetModified(copy, 1500000000);
-            ASSERT_EQ(rename(copy.c_str(), path_.c_str()), 0);
-        } else if (change == 1) {  // grown, its time kept
-            WriteBytes(path_, Concat({original, {0}}));
-            SetModified(path_, 1500000000);
-        } else {  // only its time changed
-            SetModified(path_, 2000000000);
+    const Bytes original = Song(TagOfSize(3000, "mine"), 400);
+    const int size = static_cast<int>(original.size());
+    path_ = dir_.Write("song.mp3", original);
+    const std::string kept = dir_.File("kept.mp3"), copy = dir_.Write("copy.mp3", original);
+    SetModified(path_, 1500000000);
+    SetModified(copy, 1500000000);
+    ASSERT_EQ(link(path_.c_str(), kept.c_str()), 0);
+    Reopen();
+    ASSERT_EQ(Locate(), Expected(3000, original.size()));
+    for (const std::string& other : {copy, kept}) {
+        SCOPED_TRACE(other);
+        if (other == kept) {
+            WriteBytes(kept, original);
+            SetModified(kept, 1500000000);
         }
-        const Bytes changed = ReadBytes(path_);
+        ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
         // A search that reads nothing finds no audio.
         EXPECT_EQ(Locate(), Range(0, size - 129, size - 129));
-        EXPECT_EQ(Get(FIELD_TITLE2), "mine");
+        if (other == copy) EXPECT_EQ(Get(FIELD_TITLE2), "mine");
         TagParserSetData(handle_, FIELD_TITLE2, "theirs");
         EXPECT_EQ(TagParserApplyFile(handle_), 0);
-        EXPECT_TRUE(ReadBytes(path_) == changed);
-
-        // The file put back as it was, its time too: its change time still
-        // tells, and the handle neither reads nor saves it.
-        WriteBytes(kept, original);
-        SetModified(kept, 1500000000);
-        ASSERT_EQ(rename(kept.c_str(), path_.c_str()), 0);
-        EXPECT_EQ(Locate(), Range(0, size - 129, size - 129));
-        EXPECT_EQ(TagParserApplyFile(handle_), 0);
         EXPECT_TRUE(ReadBytes(path_) == original);
-        unlink(kept.c_str());  // still there when it named the same file as the path
     }
 }
 
