@@ -248,36 +248,6 @@ TEST_F(SaveIdentityTest, HandleSavesAgainOverTheFileItWroteButNeverOverAnotherWr
     }
 }
 
-// Frames whose header the texts show only once the audio was searched: CRC
-// protected, 50/15 ms emphasis, and a Xing header in the first frame. The
-// ID3v2 tag has room to spare, so that the save keeps the file's size.
-TEST_F(SaveIdentityTest, Mp3TextsAfterASaveStillComeFromTheAudioSearch) {
-    Bytes frames = MakeMpegFrames(0xFFFA9001u, kMp3FrameLength128k, 40);
-    const std::string xing("Xing\0\0\0\1\0\0\0\x27", 12);
-    std::copy(xing.begin(), xing.end(), frames.begin() + 4 + 2 + 32);
-    Bytes file = MakeId3v23Tag({{"TIT2", "Searched"}});
-    const size_t tagSize = file.size() - 10 + 1000;
-    file.resize(file.size() + 1000, 0);
-    for (int i = 0; i < 4; ++i) file[6 + i] = tagSize >> 7 * (3 - i) & 0x7F;
-    file.insert(file.end(), frames.begin(), frames.end());
-
-    const std::string path = Place(dir_.File("searched.mp3"), file);
-    OpenedFile handle(path);
-    int start = 0, end = 0;
-    TagParserGetSourceLength(handle.get(), &start, &end);
-    auto texts = [&] {
-        std::string joined;
-        for (int kind : {0, 6, 13, 14}) joined += TagParserGetFileInfo(handle.get(), kind) + "|";
-        return joined;
-    };
-    const std::string before = texts();
-    EXPECT_NE(before.find("|YES|YES|50/15 ms|"), std::string::npos) << before;
-    TagParserSetData(handle.get(), FIELD_TITLE2, "Saved");
-    ASSERT_EQ(TagParserApplyFile(handle.get()), 1);
-    ASSERT_EQ(ReadBytes(path).size(), file.size());
-    EXPECT_EQ(texts(), before);
-}
-
 // A strip that fails leaves the handle answering what the file holds, the
 // tag: a file the user may not write, or one another program changed
 // meanwhile. (A full disk: save_in_place_test.)

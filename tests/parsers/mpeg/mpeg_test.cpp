@@ -135,6 +135,9 @@ TEST_F(MpegTest, TechnicalTextsFollowTheFirstFrameAndTheReportListsThemAll) {
     Locate();
     EXPECT_NE(TagParserGetFileInfo(handle_, 0).find(" kbit/s(VBR), 1234 frames\n"),
               std::string::npos);
+    TagParserSetData(handle_, FIELD_TITLE2, "saved");  // a save keeps what the search found
+    ASSERT_EQ(TagParserApplyFile(handle_), 1);
+    EXPECT_EQ(TagParserGetFileInfo(handle_, 6), "YES");
 }
 
 TEST_F(MpegTest, AudioRangeStartsAfterTheTagAndEndsByTheFormula) {
