@@ -159,14 +159,19 @@ bool Mp4Format::MoveChunkOffsets(int64_t after, int64_t delta, std::vector<Patch
         const unsigned int width = wide ? 8 : 4;
         const unsigned int count =
             std::min<unsigned int>(data.toUInt(12U), (data.size() - 16) / width);
-        TagLib::ByteVector entries;
-        for (unsigned int i = 0; i < count; ++i) {
-            const unsigned int at = 16 + i * width;
-            int64_t offset = wide ? data.toLongLong(at) : static_cast<int64_t>(data.toUInt(at));
-            if (offset > after) offset += delta;
+        // Big-endian entries, written in place: a table may hold a hundred
+        // thousand of them.
+        TagLib::ByteVector entries = data.mid(16, count * width);
+        auto* bytes = reinterpret_cast<unsigned char*>(entries.data());
+        for (unsigned int i = 0; i < count; ++i, bytes += width) {
+            uint64_t raw = 0;
+            for (unsigned int b = 0; b < width; ++b) raw = raw << 8 | bytes[b];
+            int64_t offset = static_cast<int64_t>(raw);
+            if (offset <= after) continue;
+            offset += delta;
             if (!wide && (offset > 0xFFFFFFFFLL || offset < 0)) return false;
-            entries.append(wide ? TagLib::ByteVector::fromLongLong(offset)
-                                : TagLib::ByteVector::fromUInt(static_cast<unsigned int>(offset)));
+            for (unsigned int b = width; b-- > 0; offset >>= 8)
+                bytes[b] = static_cast<unsigned char>(offset & 0xFF);
         }
         patches->push_back({atom->offset + 16, entries});
     }
