@@ -122,9 +122,11 @@ for path in sys.argv[1:]:
     print(json.dumps([tags['TITLE'][0]] + [[p.type, p.mime, len(p.data)] for p in pictures]))
 )";
 
-// The picture is the front cover, else the first; a new one replaces it in
-// its place with its content's MIME type and keeps the others; removal takes
-// them all. Vorbis files have no picture field.
+// The picture is the front cover, else the first, or the first of the type
+// a host chose; a new one replaces it in its place with its content's MIME
+// type and keeps the others; the picture keys list them and set or remove
+// one type; removal takes them all. Vorbis files have no picture field and
+// no picture keys.
 TEST_F(OpusTest, PicturesAreTheFrontCoverElseTheFirst) {
     const Bytes back = PatternBytes(3000, 4), front = {0xFF, 0xD8, 0xFF, 0xE0, 1, 2, 3};
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -136,6 +138,12 @@ TEST_F(OpusTest, PicturesAreTheFrontCoverElseTheFirst) {
     const std::string removed = dir_.Write("removed.opus", ReadBytes(replaced));
     {
         OpenedFile file(replaced);
+        EXPECT_EQ(TagParserGetExData(file.get(), LYPARSER_KEY_PICTURES),
+                  "4\timage/png\t3000\t\n3\timage/jpeg\t7\t\n");
+        EXPECT_EQ(TagParserSetExData(file.get(), LYPARSER_KEY_SHOWN_PICTURE, "4"), 1);
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_PICTURE_INFO), "3000");
+        EXPECT_EQ(TagParserSetExData(file.get(), LYPARSER_KEY_SHOWN_PICTURE, ""), 1);
+        EXPECT_EQ(TagParserSetExData(file.get(), LYPARSER_KEY_PICTURE "8", pngPath.c_str()), 1);
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_PICTURE), "[image/jpeg]");
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_PICTURE_INFO), "7");
         Bytes copied(16);
@@ -151,19 +159,23 @@ TEST_F(OpusTest, PicturesAreTheFrontCoverElseTheFirst) {
     }
     {
         OpenedFile file(removed);
+        EXPECT_EQ(TagParserSetExData(file.get(), LYPARSER_KEY_PICTURE "3", ""), 1);
+        EXPECT_EQ(TagParserGetData(file.get(), FIELD_PICTURE_INFO), "3000");
         EXPECT_EQ(TagParserDeleteAttachedPicture(file.get()), 1);
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_PICTURE), "");
         EXPECT_EQ(TagParserApplyFile(file.get()), 1);
     }
     OggFixture vorbis;
+    vorbis.comments = {PictureComment(3, "image/jpeg", front)};
     OpenedFile file(dir_.Write("plain.ogg", MakeOgg(vorbis)));
+    EXPECT_EQ(TagParserGetExData(file.get(), LYPARSER_KEY_PICTURES), "");
     EXPECT_EQ(TagParserSetData(file.get(), FIELD_PICTURE, pngPath.c_str()), 0);
     EXPECT_EQ(TagParserDeleteAttachedPicture(file.get()), 2);
     if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
     const CommandResult dump = RunPython(kMutagenPictures, {replaced, removed});
     EXPECT_EQ(dump.out,
-              "[\"Pictures\", [4, \"image/png\", 3000], [3, \"image/png\", 500]]\n"
-              "[\"Pictures\"]\n")
+              "[\"Pictures\", [4, \"image/png\", 3000], [3, \"image/png\", 500], "
+              "[8, \"image/png\", 500]]\n[\"Pictures\"]\n")
         << dump.err;
 }
 
