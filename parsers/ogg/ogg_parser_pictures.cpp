@@ -35,6 +35,8 @@ int COGGParser::SetPictureFile(StringEx path) {
 }
 
 int COGGParser::SetPictureKey(const std::string& key, StringEx value) {
+    // Comments not read whole take no change (choosing the shown type is none).
+    if (key != LYPARSER_KEY_SHOWN_PICTURE && !comments_.Complete()) return 0;
     TagLib::String item;  // what an item key names; the picture keys name none
     const TagStoreKeys::Result result = keys_.Set(&pictures_, key, std::move(value), &item);
     return result == TagStoreKeys::Result::kRefused ? 0 : 1;
