@@ -75,6 +75,9 @@ void ReadEverything(IBaseTag* handle) {
     }
     TagParserGetExData(handle, "");
     TagParserGetExData(handle, "ENCODER");
+    // Every item and picture, and one type's picture, where the keys are answered.
+    for (const char* key : {LYPARSER_KEY_ITEMS, LYPARSER_KEY_PICTURES, LYPARSER_KEY_PICTURE "4"})
+        TagParserGetExData(handle, key);
     TagParserGetAllLyric(handle, 0);
     TagParserGetFileType(handle);
     for (int kind = -1; kind <= 16; ++kind) TagParserGetFileInfo(handle, kind);

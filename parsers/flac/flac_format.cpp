@@ -70,15 +70,61 @@ private:
 
 // Where "fLaC" stands: at the start, or right behind an ID3v2 tag; -1 when
 // the stream is no FLAC file.
-int64_t FlacFormat::FlacStart(SplicedFileStream* stream) {
+int64_t FlacMarker(TagLib::IOStream* stream) {
     stream->seek(0);
     const TagLib::ByteVector start = stream->readBlock(TagLib::ID3v2::Header::size());
     if (start.startsWith("fLaC")) return 0;
     if (!start.startsWith("ID3") || start.size() != TagLib::ID3v2::Header::size()) return -1;
     const int64_t size = TagLib::ID3v2::Header(start).completeTagSize();
     stream->seek(size);
-    if (stream->readBlock(4) != "fLaC" || !leading_.Read(stream)) return -1;
-    return size;
+    return stream->readBlock(4) == "fLaC" ? size : -1;
+}
+
+int64_t FlacFormat::FlacStart(SplicedFileStream* stream) {
+    const int64_t start = FlacMarker(stream);
+    return start > 0 && !leading_.Read(stream) ? -1 : start;
+}
+
+// Where blocks are shared, pads the metadata as the stream now holds it so
+// that the audio keeps its offset modulo the block size: the last PADDING
+// block grows, or, in a file without one, a new one comes last.
+void KeepAudioAlignment(SplicedFileStream* stream) {
+    const int64_t marker = FlacMarker(stream);
+    if (marker < 0) return;
+    int64_t at = marker + 4, padding = -1, last = -1;
+    uint32_t paddingLength = 0;
+    for (bool lastBlock = false; !lastBlock;) {
+        stream->seek(at);
+        const TagLib::ByteVector header = stream->readBlock(4);
+        if (header.size() != 4) return;
+        lastBlock = (header[0] & 0x80) != 0;
+        if ((header[0] & 0x7F) == FlacMetadata::kPadding) {
+            padding = at;
+            paddingLength = header.toUInt(1U, 3U, true);
+        }
+        last = at;
+        at += 4 + header.toUInt(1U, 3U, true);
+    }
+    const int64_t grow = stream->AlignmentPadding(at, padding < 0 ? 4 : 0);
+    if (grow <= 0) return;
+    if (padding < 0) {
+        TagLib::ByteVector block =
+            TagLib::ByteVector::fromUInt(static_cast<unsigned int>(grow - 4));
+        block[0] = static_cast<char>(FlacMetadata::kPadding | 0x80);
+        block.resize(static_cast<unsigned int>(grow), '\0');
+        stream->insert(block, static_cast<unsigned long>(at), 0);
+        stream->seek(last);
+        const TagLib::ByteVector type = stream->readBlock(1);
+        stream->seek(last);
+        stream->writeBlock(TagLib::ByteVector(1, static_cast<char>(type[0] & 0x7F)));
+        return;
+    }
+    const int64_t length = paddingLength + grow;
+    if (length > FlacMetadata::kMaxBlockData) return;
+    stream->insert(TagLib::ByteVector(static_cast<unsigned int>(grow), '\0'),
+                   static_cast<unsigned long>(padding + 4 + paddingLength), 0);
+    stream->seek(padding + 1);
+    stream->writeBlock(TagLib::ByteVector::fromUInt(static_cast<unsigned int>(length)).mid(1));
 }
 
 bool FlacFormat::Read(SplicedFileStream* stream) {
@@ -130,6 +176,7 @@ bool FlacFormat::Write(SplicedFileStream* stream) {
     }
     metadata_.Write(stream);
     if (id3v2Store_ && id3v2Store_->Changed()) leading_.Write(stream);
+    KeepAudioAlignment(stream);
     return true;
 }
 

@@ -1,32 +1,15 @@
 #include "parsers/flac/flac_store.h"
 
-#include <taglib/flacpicture.h>
-
 #include "parsers/flac/flac_metadata.h"
+#include "parsers/shared/flac_picture.h"
 #include "parsers/shared/tag_lib_text.h"
 #include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 namespace {
 
-bool ParsePicture(const FlacMetadata::Block& block, TagLib::FLAC::Picture* picture) {
-    return block.type == FlacMetadata::kPicture && !block.removed && picture->parse(block.data);
-}
-
-// The entries of a comment block's data, as NAME=value byte strings.
-std::vector<TagLib::ByteVector> Entries(const TagLib::ByteVector& data) {
-    std::vector<TagLib::ByteVector> entries;
-    if (data.size() < 8) return entries;
-    unsigned int at = 4 + data.toUInt(0U, false);
-    if (at > data.size() - 4) return entries;
-    const unsigned int count = data.toUInt(at, false);
-    at += 4;
-    for (unsigned int i = 0; i < count && data.size() - at >= 4; ++i) {
-        const unsigned int length = data.toUInt(at, false);
-        if (data.size() - at - 4 < length) break;
-        entries.push_back(data.mid(at + 4, length));
-        at += 4 + length;
-    }
-    return entries;
+bool ParsePicture(const FlacMetadata::Block& block, StoredPicture* picture) {
+    return block.type == FlacMetadata::kPicture && !block.removed &&
+           ReadFlacPicture(block.data, picture);
 }
 
 }  // namespace
@@ -51,48 +34,32 @@ int FlacStore::ShownPictureBlock() const {
     int first = -1;
     const auto& blocks = metadata_->Blocks();
     for (size_t i = 0; i < blocks.size(); ++i) {
-        TagLib::FLAC::Picture picture;
+        StoredPicture picture;
         if (!ParsePicture(blocks[i], &picture)) continue;
-        if (picture.type() == TagLib::FLAC::Picture::FrontCover) return static_cast<int>(i);
+        if (picture.type == StoredPicture::kFrontCover) return static_cast<int>(i);
         if (first < 0) first = static_cast<int>(i);
     }
     return first;
 }
 
-bool FlacStore::Picture(StoredPicture* stored) const {
+bool FlacStore::Picture(StoredPicture* picture) const {
     const int index = ShownPictureBlock();
-    TagLib::FLAC::Picture picture;
-    if (index < 0 || !ParsePicture(metadata_->Blocks()[static_cast<size_t>(index)], &picture))
-        return false;
-    stored->data = picture.data();
-    stored->mimeType = picture.mimeType();
-    stored->description = picture.description();
-    return true;
+    return index >= 0 && ParsePicture(metadata_->Blocks()[static_cast<size_t>(index)], picture);
 }
 
 bool FlacStore::SetPicture(const TagLib::ByteVector& data, const std::string& mimeType) {
-    PutPicture(ShownPictureBlock(), TagLib::FLAC::Picture::FrontCover, data, mimeType);
+    PutPicture(ShownPictureBlock(), StoredPicture::kFrontCover, data, mimeType);
     return true;
 }
 
 void FlacStore::PutPicture(int index, int type, const TagLib::ByteVector& data,
                            const std::string& mimeType) {
-    TagLib::FLAC::Picture picture;
-    if (index >= 0) ParsePicture(metadata_->Blocks()[static_cast<size_t>(index)], &picture);
-    picture.setType(static_cast<TagLib::FLAC::Picture::Type>(type));
-    picture.setMimeType(mimeType);
-    picture.setData(data);
-    // What the old image was (its size and colours) says nothing of this one.
-    picture.setWidth(0);
-    picture.setHeight(0);
-    picture.setColorDepth(0);
-    picture.setNumColors(0);
     if (index < 0) {
-        metadata_->Add(FlacMetadata::kPicture, picture.render());
+        metadata_->Add(FlacMetadata::kPicture, MakeFlacPicture({}, type, data, mimeType));
         return;
     }
     FlacMetadata::Block& block = metadata_->Blocks()[static_cast<size_t>(index)];
-    block.data = picture.render();
+    block.data = MakeFlacPicture(block.data, type, data, mimeType);
     block.replaced = true;
 }
 
@@ -134,14 +101,8 @@ bool FlacStore::SameKey(const TagLib::String& a, const TagLib::String& b) const 
 std::vector<StoredPicture> FlacStore::Pictures() const {
     std::vector<StoredPicture> pictures;
     for (const FlacMetadata::Block& block : metadata_->Blocks()) {
-        TagLib::FLAC::Picture picture;
-        if (!ParsePicture(block, &picture)) continue;
-        StoredPicture stored;
-        stored.data = picture.data();
-        stored.mimeType = picture.mimeType();
-        stored.description = picture.description();
-        stored.type = picture.type();
-        pictures.push_back(stored);
+        StoredPicture picture;
+        if (ParsePicture(block, &picture)) pictures.push_back(picture);
     }
     return pictures;
 }
@@ -149,8 +110,8 @@ std::vector<StoredPicture> FlacStore::Pictures() const {
 int FlacStore::PictureBlockOfType(int type) const {
     const auto& blocks = metadata_->Blocks();
     for (size_t i = 0; i < blocks.size(); ++i) {
-        TagLib::FLAC::Picture picture;
-        if (ParsePicture(blocks[i], &picture) && picture.type() == type) return static_cast<int>(i);
+        StoredPicture picture;
+        if (ParsePicture(blocks[i], &picture) && picture.type == type) return static_cast<int>(i);
     }
     return -1;
 }

@@ -2,6 +2,7 @@
 
 #include <taglib/mp4atom.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "lyParser.h"
@@ -158,14 +159,19 @@ bool Mp4Format::MoveChunkOffsets(int64_t after, int64_t delta, std::vector<Patch
         const unsigned int width = wide ? 8 : 4;
         const unsigned int count =
             std::min<unsigned int>(data.toUInt(12U), (data.size() - 16) / width);
-        TagLib::ByteVector entries;
-        for (unsigned int i = 0; i < count; ++i) {
-            const unsigned int at = 16 + i * width;
-            int64_t offset = wide ? data.toLongLong(at) : static_cast<int64_t>(data.toUInt(at));
-            if (offset > after) offset += delta;
+        // Big-endian entries, written in place: a table may hold a hundred
+        // thousand of them.
+        TagLib::ByteVector entries = data.mid(16, count * width);
+        auto* bytes = reinterpret_cast<unsigned char*>(entries.data());
+        for (unsigned int i = 0; i < count; ++i, bytes += width) {
+            uint64_t raw = 0;
+            for (unsigned int b = 0; b < width; ++b) raw = raw << 8 | bytes[b];
+            int64_t offset = static_cast<int64_t>(raw);
+            if (offset <= after) continue;
+            offset += delta;
             if (!wide && (offset > 0xFFFFFFFFLL || offset < 0)) return false;
-            entries.append(wide ? TagLib::ByteVector::fromLongLong(offset)
-                                : TagLib::ByteVector::fromUInt(static_cast<unsigned int>(offset)));
+            for (unsigned int b = width; b-- > 0; offset >>= 8)
+                bytes[b] = static_cast<unsigned char>(offset & 0xFF);
         }
         patches->push_back({atom->offset + 16, entries});
     }
@@ -186,22 +192,38 @@ bool Nested(const std::vector<Atom*>& atoms, int64_t fileLength) {
 }
 
 // Free space behind `data` (a list replacing `replaced` bytes): the rest of
-// a whole KiB when the list grows, what it gave up when it shrinks.
-void Pad(TagLib::ByteVector* data, int64_t replaced) {
+// a whole KiB when the list grows, what it gave up when it shrinks. Returns
+// the size of the free atom added; 0 for none.
+unsigned int Pad(TagLib::ByteVector* data, int64_t replaced) {
     const int64_t delta = static_cast<int64_t>(data->size()) - replaced;
+    unsigned int free = 0;
     if (delta > 0 || (delta < 0 && delta > -8)) {
         const unsigned int grown = data->size() + 8;
-        data->append(FreeAtom(8 + (kPaddingUnit - grown % kPaddingUnit) % kPaddingUnit));
+        free = 8 + (kPaddingUnit - grown % kPaddingUnit) % kPaddingUnit;
     } else if (delta < 0) {
-        data->append(FreeAtom(static_cast<unsigned int>(-delta)));
+        free = static_cast<unsigned int>(-delta);
     }
+    if (free > 0) data->append(FreeAtom(free));
+    return free;
+}
+
+// The new list in a new meta atom (and a new udta when `inUdta` is false).
+TagLib::ByteVector NewMeta(const TagLib::ByteVector& list, bool inUdta) {
+    TagLib::ByteVector handler(8, '\0');
+    handler.append("mdirappl");
+    handler.append(TagLib::ByteVector(9, '\0'));
+    const TagLib::ByteVector meta =
+        AtomBytes("meta", TagLib::ByteVector(4, '\0') + AtomBytes("hdlr", handler) + list);
+    return inUdta ? meta : AtomBytes("udta", meta);
 }
 
 bool Mp4Format::Write(SplicedFileStream* stream) {
     if (!items_.Changed()) return true;
-    TagLib::ByteVector data = AtomBytes("ilst", items_.Render());
+    TagLib::ByteVector list = AtomBytes("ilst", items_.Render());
     std::vector<Atom*> parents;
     int64_t offset = 0, replaced = 0;
+    unsigned int free = 0;
+    bool inUdta = true;
     TagLib::MP4::AtomList path = atoms_->path("moov", "udta", "meta", "ilst");
     if (path.size() == 4) {
         // The list, and the free atoms right before and after it.
@@ -221,25 +243,37 @@ bool Mp4Format::Write(SplicedFileStream* stream) {
             replaced += (*std::next(at))->length;
         }
         parents = {path[0], path[1], path[2]};
-        Pad(&data, replaced);
+        free = Pad(&list, replaced);
     } else {
         // A new list in a new meta atom (and a new udta when there is none),
         // in front of what moov.udta (or moov) holds.
-        Pad(&data, 0);
-        TagLib::ByteVector handler(8, '\0');
-        handler.append("mdirappl");
-        handler.append(TagLib::ByteVector(9, '\0'));
-        data = AtomBytes("meta", TagLib::ByteVector(4, '\0') + AtomBytes("hdlr", handler) + data);
+        free = Pad(&list, 0);
         TagLib::MP4::AtomList udta = atoms_->path("moov", "udta");
         if (udta.size() != 2) {
             udta = atoms_->path("moov");
-            data = AtomBytes("udta", data);
+            inUdta = false;
         }
         for (Atom* atom : udta) parents.push_back(atom);
         if (!Nested(parents, stream->length())) return false;
         offset = udta.back()->offset + HeaderSize(udta.back());
     }
-    const int64_t delta = static_cast<int64_t>(data.size()) - replaced;
+    TagLib::ByteVector data = path.size() == 4 ? list : NewMeta(list, inUdta);
+    int64_t delta = static_cast<int64_t>(data.size()) - replaced;
+    // Where blocks are shared, the free atom grows so that audio behind the
+    // list keeps its offset modulo the block size.
+    const Atom* mdat = atoms_->find("mdat");
+    const int64_t align = free > 0 && delta != 0 && mdat && mdat->offset > offset
+                              ? stream->AlignmentPadding(mdat->offset, 0, delta)
+                              : 0;
+    if (align > 0 && free + align <= 0xFFFFFFFFLL) {
+        const unsigned int at = list.size() - free;
+        list.resize(list.size() + static_cast<unsigned int>(align), '\0');
+        const TagLib::ByteVector size =
+            TagLib::ByteVector::fromUInt(free + static_cast<unsigned int>(align));
+        std::copy(size.begin(), size.end(), list.begin() + at);
+        data = path.size() == 4 ? list : NewMeta(list, inUdta);
+        delta += align;
+    }
     std::vector<Patch> patches;
     if (delta != 0 &&
         (!ResizeParents(parents, delta, &patches) || !MoveChunkOffsets(offset, delta, &patches))) {

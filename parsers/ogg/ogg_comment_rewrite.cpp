@@ -53,6 +53,33 @@ std::vector<size_t> ChoosePages(const OggCommentPages& old, std::string* packet,
     return taken;
 }
 
+// Lengthens `packet` with zero bytes so that the pages `taken` lays it into
+// (with the old pages' head and tail) take as many bytes modulo `block` as
+// the old pages did: the pages behind them then keep their place within a
+// block, and a save can share their blocks. Leaves both as they are where
+// that needs another page count, or where no length does it (a page's size
+// skips every 256th value).
+void AlignToBlocks(const OggCommentPages& old, int64_t block, std::string* packet,
+                   std::vector<size_t>* taken) {
+    const size_t head = old.headLacing.size(), tail = old.tailLacing.size();
+    const int64_t fixed = static_cast<int64_t>(taken->size()) * 27 +
+                          static_cast<int64_t>(head + tail) + 1 +
+                          static_cast<int64_t>(old.head.size() + old.tail.size());
+    // A packet of n bytes takes n + n / 255 bytes of pages besides `fixed`:
+    // 256 m + j for n = 255 m + j.
+    const auto n = static_cast<int64_t>(packet->size());
+    const int64_t now = n + n / 255;
+    const int64_t want = ((old.end - old.begin - fixed - now) % block + block) % block;
+    const int64_t pages = now + want;
+    if (want == 0 || pages % 256 == 255) return;
+    const int64_t length = pages / 256 * 255 + pages % 256;
+    std::vector<size_t> fits =
+        Distribute(taken->size(), static_cast<size_t>(length / 255 + 1), head, tail);
+    if (fits.empty()) return;
+    packet->resize(static_cast<size_t>(length), '\0');
+    *taken = std::move(fits);
+}
+
 struct PageBuilder {
     std::vector<unsigned char> lacing;
     std::string body;
@@ -123,8 +150,13 @@ bool CopyRenumbered(FileSave* save, FileReader* source, int64_t from, int64_t le
 }  // namespace
 
 OggCommentRewrite LayCommentPages(const OggCommentPages& old, std::string packet, uint32_t serial,
-                                  bool padding) {
-    const std::vector<size_t> taken = ChoosePages(old, &packet, padding);
+                                  bool padding, int64_t alignTo) {
+    std::vector<size_t> taken = ChoosePages(old, &packet, padding);
+    // Pages behind the header are copied as they are when the count stays,
+    // or when the stream ends with the header.
+    if (alignTo > 0 &&
+        (static_cast<int>(taken.size()) == std::max(old.count, 1) || (old.lastFlags & kOggEnds)))
+        AlignToBlocks(old, alignTo, &packet, &taken);
     std::vector<unsigned char> lacing(packet.size() / 255, 255);
     lacing.push_back(static_cast<unsigned char>(packet.size() % 255));
     OggCommentRewrite rewrite;

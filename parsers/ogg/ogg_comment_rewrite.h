@@ -29,8 +29,14 @@ struct OggCommentRewrite {
 // Lays `packet` into pages of stream `serial` in the place of `old`. With
 // `padding`, a packet too small to give each old page a segment is
 // lengthened with zero bytes (Opus allows that) so that the page count stays.
+// With `alignTo` (a block size; 0 for none), the packet is lengthened with
+// less than a block of zero bytes where that makes the new pages take as many
+// bytes modulo the block as the old ones, so that the pages behind keep
+// their place within a block and a save shares their blocks; never where it
+// changes the page count. Only for packets that readers allow zero bytes to
+// end (docs/saving.md).
 OggCommentRewrite LayCommentPages(const OggCommentPages& old, std::string packet, uint32_t serial,
-                                  bool padding);
+                                  bool padding, int64_t alignTo = 0);
 
 // Writes the new file into `save`: the `length` bytes of `source` (the file
 // being saved) with the old comment pages replaced and, when the count

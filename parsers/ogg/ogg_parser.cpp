@@ -52,7 +52,10 @@ int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>
 
 COGGParser::~COGGParser() = default;
 
-void COGGParser::ClearLists() { comments_ = VorbisCommentList(); }
+void COGGParser::ClearLists() {
+    comments_ = VorbisCommentList();
+    keys_ = TagStoreKeys();
+}
 
 int COGGParser::Initialize() {
     ClearLists();

@@ -16,6 +16,8 @@
 #include "core/file_identity.h"
 #include "core/ibase_tag.h"
 #include "parsers/ogg/ogg_codec.h"
+#include "parsers/ogg/ogg_picture_store.h"
+#include "parsers/shared/tag_store_keys.h"
 #include "parsers/vorbis_comment/vorbis_comment_list.h"
 
 class OggStreamHeaders;
@@ -56,12 +58,14 @@ public:
     int SetData(int fieldId, StringEx value) override;
     // As SetData for the comment `key` (a field's name sets that field); 0
     // for a name a comment cannot have (see VorbisCommentList::IsValidName).
+    // Opus: the picture keys of TagStoreKeys.
     int SetExData(StringEx key, StringEx value) override;
     // Every value of the field's name, joined with "; ". Opus: 33 and 34 the
-    // picture's label and size.
+    // label and size of the picture shown (TagStoreKeys::ShownPicture).
     StringEx GetData(int fieldId) override;
     // "" lists the names of the comments that are not fields, each followed by
     // ","; a field's name reads that field; any other name reads as GetData.
+    // Opus: the picture keys of TagStoreKeys.
     StringEx GetExData(StringEx key) override;
     StringEx GetMD5(int* start, int* end) override;
     StringEx GetDescription(int kind, StringEx text, int flag) override;
@@ -93,8 +97,10 @@ private:
     int64_t OpusSamples();
     StringEx OpusReport();
     // Opus pictures (ogg_parser_pictures.cpp).
+    bool AnswersPictureKey(const std::string& key) const;
     StringEx PictureField(int fieldId);
     int SetPictureFile(StringEx path);
+    int SetPictureKey(const std::string& key, StringEx value);
 
     int fileType_;
     OggCodec codec_ = OggCodec::kNone;
@@ -110,6 +116,8 @@ private:
     int64_t audioStart_ = 0;      // Opus: behind the header pages
     int64_t samples_ = -2;        // Opus: OpusSamples once known; -1 when it cannot be
     VorbisCommentList comments_;  // in file order, then those added
+    OggPictureStore pictures_{&comments_};
+    TagStoreKeys keys_;  // Opus: its picture keys
     StringEx path_;
     FileIdentity identity_;  // the file as opened or last saved
     int32_t openedFromMemory_ = 0;

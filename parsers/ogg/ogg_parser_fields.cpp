@@ -39,6 +39,7 @@ StringEx COGGParser::GetExData(StringEx key) {
     // A memory image answers by identifier only.
     if (openedFromMemory_) return StringEx(std::string());
     std::string name = key.GetNarrow();
+    if (AnswersPictureKey(name)) return keys_.Get(&pictures_, name);
     if (name.empty()) {
         std::string names;
         for (size_t i = 0; i < comments_.Count(); ++i) {
@@ -54,6 +55,7 @@ StringEx COGGParser::GetExData(StringEx key) {
 int COGGParser::SetExData(StringEx key, StringEx value) {
     std::string name = key.GetNarrow();
     if (openedFromMemory_) return ReportFailure(LYPARSER_NOT_WRITABLE), 0;
+    if (AnswersPictureKey(name)) return SetPictureKey(name, std::move(value));
     if (!VorbisCommentList::IsValidName(name)) return 0;
     const int fieldId = OggFieldOfName(name);
     return fieldId >= 0 ? SetData(fieldId, std::move(value)) : SetNamed(name, std::move(value));

@@ -2,6 +2,7 @@
 // comment-header pages (ogg_comment_rewrite.h) in a new file and puts it in
 // the file's place through FileSave, so that any failure, a read error of the
 // original included, leaves the file as it was.
+#include "core/block_sharing.h"
 #include "core/failure_reason.h"
 #include "core/file_save.h"
 #include "core/platform_file.h"
@@ -56,7 +57,14 @@ int COGGParser::ApplyFile() {
     bool padding = false;
     const std::string packet = CommentPacket(headers.Comment(), &padding);
     const OggCommentPages& pages = headers.CommentPages();
-    const OggCommentRewrite rewrite = LayCommentPages(pages, packet, headers.Serial(), padding);
+    // Zero bytes may end a Vorbis comment packet too, behind its framing bit:
+    // readers stop at the bit. They are added only to keep the audio pages'
+    // place within a block where blocks are shared.
+    const BlockSharing sharing = BlockSharingOf(file.Descriptor(), RealFolderOf(path));
+    const int64_t alignTo =
+        sharing.shares && (padding || codec_ == OggCodec::kVorbis) ? sharing.blockSize : 0;
+    const OggCommentRewrite rewrite =
+        LayCommentPages(pages, packet, headers.Serial(), padding, alignTo);
     if (rewrite.pages.empty()) return 0;
     const int64_t grown = static_cast<int64_t>(rewrite.pages.size()) - (pages.end - pages.begin);
     FileSave save(path);

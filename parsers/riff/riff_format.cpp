@@ -1,6 +1,8 @@
 #include "parsers/riff/riff_format.h"
 
 #include <taglib/aifffile.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/wavfile.h>
 
@@ -94,7 +96,7 @@ public:
     }
     AudioRange Audio() const override { return audio_; }
 
-    bool Write(SplicedFileStream*) override {
+    bool Write(SplicedFileStream* stream) override {
         TagLib::ID3v2::Tag* tag = Id3v2Of(file_.get());
         for (unsigned int i = 0; i < file_->chunkCount(); ++i) {
             const TagLib::ByteVector name = file_->chunkName(i);
@@ -104,6 +106,7 @@ public:
                 file_->removeChunk(i);
             } else {
                 file_->setChunkData(i, tag->render(TagLib::ID3v2::v4));
+                KeepAudioAlignment(stream, i);
             }
             return true;
         }
@@ -112,6 +115,38 @@ public:
     }
 
 private:
+    // Where blocks are shared and the ID3v2 chunk `index` lies before the
+    // sound chunk, grows the tag's padding so that the sound keeps its offset
+    // modulo the block size; the chunk's and the form's sizes grow with it.
+    void KeepAudioAlignment(SplicedFileStream* stream, unsigned int index) {
+        unsigned int sound = index + 1;
+        while (sound < file_->chunkCount() && file_->chunkName(sound) != soundChunk_) ++sound;
+        if (sound >= file_->chunkCount()) return;
+        const int64_t grow = stream->AlignmentPadding(file_->chunkOffset(sound) - 8);
+        const int64_t tagStart = file_->chunkOffset(index);
+        stream->seek(tagStart);
+        const TagLib::ByteVector head = stream->readBlock(TagLib::ID3v2::Header::size());
+        if (grow <= 0 || grow % 2 != 0 || head.size() != TagLib::ID3v2::Header::size()) return;
+        TagLib::ID3v2::Header header(head);
+        const int64_t tagSize = header.tagSize() + grow;
+        if (!head.startsWith("ID3") || header.footerPresent() || tagSize >= (1 << 28)) return;
+        const bool big = std::string(magic_) == "FORM";  // AIFF's sizes are big-endian
+        stream->seek(4);
+        const int64_t formSize = stream->readBlock(4).toUInt(big) + grow;
+        const int64_t chunkSize = file_->chunkDataSize(index) + grow;
+        if (formSize > 0xFFFFFFFFLL) return;
+        stream->insert(
+            TagLib::ByteVector(static_cast<unsigned int>(grow), '\0'),
+            static_cast<unsigned long>(tagStart + TagLib::ID3v2::Header::size() + header.tagSize()),
+            0);
+        stream->seek(tagStart + 6);
+        stream->writeBlock(TagLib::ID3v2::SynchData::fromUInt(static_cast<unsigned int>(tagSize)));
+        stream->seek(tagStart - 4);
+        stream->writeBlock(TagLib::ByteVector::fromUInt(static_cast<unsigned int>(chunkSize), big));
+        stream->seek(4);
+        stream->writeBlock(TagLib::ByteVector::fromUInt(static_cast<unsigned int>(formSize), big));
+    }
+
     int type_;
     const char* magic_;
     const char* form_;

@@ -134,13 +134,17 @@ SplicedFileStream::SaveResult SplicedFileStream::Save() {
     return SaveResult::kNotSaved;
 }
 
-int64_t SplicedFileStream::AlignmentPadding(int64_t at, int64_t minimum) {
+int64_t SplicedFileStream::AlignmentPadding(int64_t at, int64_t minimum, int64_t moveBy,
+                                            int64_t room) {
     int64_t pieceStart = 0;
     for (const Piece& piece : pieces_) {
         if (at < pieceStart + piece.length) {
             if (piece.bytes || !Attach()) return 0;
             const BlockSharing sharing = BlockSharingOf(file_.Descriptor(), RealFolderOf(path_));
-            return ::AlignmentPadding(sharing, piece.sourceOffset + (at - pieceStart), at, minimum);
+            const int64_t padding = ::AlignmentPadding(
+                sharing, piece.sourceOffset + (at - pieceStart), at + moveBy, minimum);
+            return padding > 0 && room >= sharing.blockSize - padding ? padding - sharing.blockSize
+                                                                      : padding;
         }
         pieceStart += piece.length;
     }

@@ -64,10 +64,14 @@ public:
     // of the original starts in the content as it now stands (the audio after
     // a tag that changed size), so that a save shares the range's blocks
     // instead of copying it (core/block_sharing.h); `minimum` is the smallest
-    // padding the format can write. 0 where the file system does not share
-    // blocks, where the range keeps its alignment already, or where new bytes
-    // start at `at`.
-    int64_t AlignmentPadding(int64_t at, int64_t minimum = 0);
+    // padding the format can write, `moveBy` how far an edit the format is
+    // about to make in front of `at` moves the range. With `room` bytes of
+    // padding there already that may give way, the answer is negative (as low
+    // as -`room`) where shrinking that padding by less than a block aligns the
+    // range: repeated saves then never pile padding up. 0 where the file
+    // system does not share blocks, where the range keeps its alignment
+    // already, or where new bytes start at `at`.
+    int64_t AlignmentPadding(int64_t at, int64_t minimum = 0, int64_t moveBy = 0, int64_t room = 0);
 
     TagLib::FileName name() const override;
     TagLib::ByteVector readBlock(unsigned long length) override;

@@ -8,15 +8,12 @@
 #include "core/failure_reason.h"
 #include "core/md5.h"
 #include "core/platform_file.h"
-#include "parsers/shared/picture_content.h"
 #include "parsers/shared/property_fields.h"
 #include "parsers/shared/spliced_file_stream.h"
 #include "parsers/shared/tag_lib_text.h"
 #include "parsers/shared/tag_store.h"
 
 namespace {
-
-constexpr int64_t kMaxPictureBytes = TagStoreKeys::kMaxPictureBytes;
 
 int32_t Low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
 
@@ -139,13 +136,9 @@ StringEx CTagLibFileParser::GetData(int fieldId) {
 }
 
 int CTagLibFileParser::SetPictureFile(StringEx path) {
-    FilePtr file = OpenReadFile(NativePath(path));
-    const int64_t size = file ? FileLength(file.get()) : -1;
-    if (size <= 0 || size > kMaxPictureBytes) return 0;
-    TagLib::ByteVector data(static_cast<unsigned int>(size), '\0');
-    if (ReadAt(file.get(), 0, data.data(), size) != size) return 0;
-    const std::string mimeType = PictureMimeType(data);
-    if (mimeType.empty()) return 0;  // not an image a player shows
+    TagLib::ByteVector data;
+    std::string mimeType;
+    if (!TagStoreKeys::ReadPictureFile(NativePath(path), &data, &mimeType)) return 0;
     StoredPicture current;
     if (format_->Store()->Picture(&current) && current.data == data &&
         current.mimeType == mimeType.c_str()) {

@@ -22,6 +22,8 @@
 
 // A picture as a tag holds it.
 struct StoredPicture {
+    static constexpr int kFrontCover = 3;  // the type a player shows first
+
     TagLib::ByteVector data;
     TagLib::String mimeType;
     TagLib::String description;

@@ -68,18 +68,6 @@ int PictureType(const std::string& text) {
     return type <= kLastPictureType ? type : -1;
 }
 
-// The bytes of the picture file at `path` and their MIME type; false when it
-// cannot be read, is too large or holds no image a player shows.
-bool ReadPicture(const std::string& path, TagLib::ByteVector* data, std::string* mimeType) {
-    FilePtr file = OpenReadFile(path);
-    const int64_t size = file ? FileLength(file.get()) : -1;
-    if (size <= 0 || size > TagStoreKeys::kMaxPictureBytes) return false;
-    *data = TagLib::ByteVector(static_cast<unsigned int>(size), '\0');
-    if (ReadAt(file.get(), 0, data->data(), size) != size) return false;
-    *mimeType = PictureMimeType(*data);
-    return !mimeType->empty();
-}
-
 std::wstring ItemLines(const TagStore* store) {
     std::wstring lines;
     for (const TagItem& item : store->Items()) {
@@ -104,9 +92,23 @@ std::wstring PictureLines(const TagStore* store) {
 }  // namespace
 
 bool TagStoreKeys::Handles(const std::string& key) {
-    return key == LYPARSER_KEY_ITEMS || key == LYPARSER_KEY_PICTURES ||
-           key == LYPARSER_KEY_SHOWN_PICTURE || StartsWith(key, LYPARSER_KEY_ITEM) ||
+    return key == LYPARSER_KEY_ITEMS || StartsWith(key, LYPARSER_KEY_ITEM) || HandlesPictures(key);
+}
+
+bool TagStoreKeys::HandlesPictures(const std::string& key) {
+    return key == LYPARSER_KEY_PICTURES || key == LYPARSER_KEY_SHOWN_PICTURE ||
            StartsWith(key, LYPARSER_KEY_PICTURE);
+}
+
+bool TagStoreKeys::ReadPictureFile(const std::string& path, TagLib::ByteVector* data,
+                                   std::string* mimeType) {
+    FilePtr file = OpenReadFile(path);
+    const int64_t size = file ? FileLength(file.get()) : -1;
+    if (size <= 0 || size > kMaxPictureBytes) return false;
+    *data = TagLib::ByteVector(static_cast<unsigned int>(size), '\0');
+    if (ReadAt(file.get(), 0, data->data(), size) != size) return false;
+    *mimeType = PictureMimeType(*data);
+    return !mimeType->empty();
 }
 
 bool TagStoreKeys::Adds(const std::string& key, const std::string& value) {
@@ -160,7 +162,7 @@ TagStoreKeys::Result TagStoreKeys::Set(TagStore* store, const std::string& key, 
     }
     TagLib::ByteVector data;
     std::string mimeType;
-    if (!store || !ReadPicture(NativePath(value), &data, &mimeType)) return Result::kRefused;
+    if (!store || !ReadPictureFile(NativePath(value), &data, &mimeType)) return Result::kRefused;
     StoredPicture current;
     if (store->PictureOfType(type, &current) && current.data == data &&
         current.mimeType == mimeType.c_str()) {

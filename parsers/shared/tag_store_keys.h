@@ -27,6 +27,9 @@ public:
 
     // True for the keys this class answers.
     static bool Handles(const std::string& key);
+    // True for the picture keys alone (LYPARSER_KEY_PICTURES,
+    // LYPARSER_KEY_PICTURE..., LYPARSER_KEY_SHOWN_PICTURE).
+    static bool HandlesPictures(const std::string& key);
     // True when setting `key` to `value` may add to the tag (a caller
     // without a tag makes one for it).
     static bool Adds(const std::string& key, const std::string& value);
@@ -42,6 +45,11 @@ public:
     bool ShownPicture(const TagStore* store, StoredPicture* picture) const;
     // True once a host chose a picture type.
     bool Chosen() const { return shownType_ >= 0; }
+
+    // The bytes of the picture file at `path` and their MIME type; false when
+    // it cannot be read, is too large or holds no image a player shows.
+    static bool ReadPictureFile(const std::string& path, TagLib::ByteVector* data,
+                                std::string* mimeType);
 
     // A picture's label, as field 33 reads it: "[" MIME type "]", the
     // description and a blank in front when it has one.

@@ -192,3 +192,10 @@ bool VorbisCommentList::SetText(size_t index, std::string text) {
     changed_ = true;
     return true;
 }
+
+bool VorbisCommentList::Remove(size_t index) {
+    if (broken_ || index >= comments_.size()) return false;
+    comments_.erase(comments_.begin() + static_cast<std::ptrdiff_t>(index));
+    changed_ = true;
+    return true;
+}

@@ -64,6 +64,9 @@ public:
     // Puts `text` in place of comment `index`, or appends it when `index` is
     // Count(). False, changing nothing, when the list was not read whole.
     bool SetText(size_t index, std::string text);
+    // Removes comment `index`. False, changing nothing, when the list was not
+    // read whole.
+    bool Remove(size_t index);
     // True when a change altered the list since it was read or last marked
     // saved.
     bool Changed() const { return changed_; }

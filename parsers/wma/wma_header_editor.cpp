@@ -4,6 +4,7 @@
 #include <taglib/asftag.h>
 #include <taglib/tbytevectorstream.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/platform_file.h"
 #include "parsers/shared/spliced_file_stream.h"
 #include "parsers/shared/tag_lib_text.h"
+#include "parsers/wma/asf_guid.h"
 #include "parsers/wma/asf_header_scan.h"
 #include "parsers/wma/asf_tag_edits.h"
 
@@ -40,7 +42,9 @@ const ContentField* FindContentField(const std::wstring& name) {
     return nullptr;
 }
 
-constexpr unsigned kAsfHeaderStart = 24;  // the Header Object's GUID and size
+constexpr unsigned kAsfHeaderStart = 24;   // the Header Object's GUID and size
+constexpr unsigned kAsfObjectHeader = 24;  // any object's GUID and size
+constexpr unsigned kAsfFirstChild = 30;    // the Header Object's own fields come first
 
 bool FitsAsfText(const std::wstring& text) { return WideToUtf16(text).size() <= kMaxAsfTextUnits; }
 
@@ -256,6 +260,54 @@ void CWMAHeaderEditor::LeaveOutEmptyTexts() {
                   0, size);
 }
 
+void CWMAHeaderEditor::KeepAudioAlignment() {
+    file_->seek(0);
+    const TagLib::ByteVector start = file_->readBlock(kAsfFirstChild);
+    if (start.size() < kAsfFirstChild) return;
+    const int64_t size = start.toLongLong(16U, false);
+    const unsigned int count = start.toUInt(24U, false);
+    // The header's last Padding Object, where there is one.
+    int64_t padding = -1, paddingSize = 0;
+    int64_t at = kAsfFirstChild;
+    for (unsigned int i = 0; i < count && at + kAsfObjectHeader <= size; ++i) {
+        file_->seek(at);
+        const TagLib::ByteVector object = file_->readBlock(kAsfObjectHeader);
+        const int64_t length = object.toLongLong(16U, false);
+        if (object.size() < kAsfObjectHeader || length < kAsfObjectHeader || length > size - at)
+            return;
+        if (std::equal(kAsfPaddingGuid.begin(), kAsfPaddingGuid.end(), object.begin())) {
+            padding = at;
+            paddingSize = length;
+        }
+        at += length;
+    }
+    const int64_t change =
+        padding < 0 ? file_->AlignmentPadding(size, kAsfObjectHeader)
+                    : file_->AlignmentPadding(size, 0, 0, paddingSize - kAsfObjectHeader);
+    if (change == 0) return;
+    if (padding < 0) {
+        TagLib::ByteVector object(reinterpret_cast<const char*>(kAsfPaddingGuid.data()),
+                                  kAsfPaddingGuid.size());
+        object.append(TagLib::ByteVector::fromLongLong(change, false));
+        object.resize(static_cast<unsigned int>(change), '\0');
+        file_->insert(object, static_cast<unsigned long>(size), 0);
+        file_->seek(24);
+        file_->writeBlock(TagLib::ByteVector::fromUInt(count + 1, false));
+    } else if (change > 0) {
+        file_->insert(TagLib::ByteVector(static_cast<unsigned int>(change), '\0'),
+                      static_cast<unsigned long>(padding + paddingSize), 0);
+    } else {
+        file_->removeBlock(static_cast<unsigned long>(padding + paddingSize + change),
+                           static_cast<unsigned long>(-change));
+    }
+    if (padding >= 0) {
+        file_->seek(padding + 16);
+        file_->writeBlock(TagLib::ByteVector::fromLongLong(paddingSize + change, false));
+    }
+    file_->seek(16);
+    file_->writeBlock(TagLib::ByteVector::fromLongLong(size + change, false));
+}
+
 int CWMAHeaderEditor::CloseEditor() {
     int saved = 1;
     if (editor_ && modified_) {
@@ -263,6 +315,7 @@ int CWMAHeaderEditor::CloseEditor() {
         try {
             if (editor_->save() && file_) {
                 LeaveOutEmptyTexts();
+                KeepAudioAlignment();
                 result = file_->Save();
             }
         } catch (...) {

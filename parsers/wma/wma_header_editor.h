@@ -118,6 +118,10 @@ private:
     // Leaves the empty content-description texts TagLib's save wrote out of
     // the header again, but those the file stored and nobody wrote.
     void LeaveOutEmptyTexts();
+    // Where blocks are shared, sizes the header's Padding Object (one is
+    // added where there is none) so that the Data Object keeps its offset
+    // modulo the block size.
+    void KeepAudioAlignment();
 
     // The in-memory header an editor opened by OpenEditorOnFile reads from,
     // or the file an editor opened by path reads and saves; declared first so

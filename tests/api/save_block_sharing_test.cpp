@@ -1,10 +1,13 @@
-// On XFS and btrfs, which share blocks, and on an XFS made with reflink=0: an
-// MP3's tag grows (on a handle whose first save was refused), a change fits
-// its padding (lytag), the tag grows in place (a second name). Where blocks
-// are shared the audio keeps its offset modulo the block size, behind less
-// than a block more padding, and shares its extents with a reflinked copy of
-// the original; elsewhere the tag gets TagLib's padding. Mounts are made in a
-// mount namespace of the test's own: they go whatever stops it.
+// On XFS and btrfs, which share blocks, and on an XFS made with reflink=0 and
+// ext4, which do not. An MP3's tag grows (on a handle whose first save was
+// refused), a change fits its padding (lytag), the tag grows in place (a
+// second name); then a tag that grows in each other format (FLAC, M4A, WMA,
+// WAV with its tag before the audio, Opus, Ogg Vorbis), again after a refusal,
+// is compared with the same save in memory (tmpfs). Where blocks are shared
+// the audio keeps its offset modulo the block size, behind less than a block
+// more padding, and shares its extents with a reflinked copy of the original;
+// elsewhere the file is what it would be anywhere. Mounts are made in a mount
+// namespace of the test's own: they go whatever stops it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
@@ -19,6 +22,10 @@
 #include "lyParser.h"
 #include "tests/support/large_files.h"
 #include "tests/support/process.h"
+#include "tools/samples/flac_sample.h"
+#include "tools/samples/mpeg_sample.h"
+#include "tools/samples/ogg_sample.h"
+#include "tools/samples/wav_sample.h"
 
 namespace {
 
@@ -61,23 +68,71 @@ int64_t SharedBytes(const std::string& path) {
     return shared;
 }
 
-// Saves `title` as the ID3v2 title through the exports, first while another
-// holds the file's save lock (refused), then again on the same handle.
-void SaveAfterARefusal(const std::string& path, const std::string& title) {
+// Saves `title` as the (ID3v2) title through the exports; with `refused`,
+// first while another holds the file's save lock, then again on the same
+// handle.
+void SaveTitle(const std::string& path, const std::string& title, bool refused = true) {
     setenv("LYPARSER_SAVE_WAIT_MS", "10", 1);
     TagParserInitialize(nullptr);
     IBaseTag* handle = TagParserOpenFile(path.c_str());
-    for (int field : {FIELD_HAS_ID3V1, FIELD_HAS_ID3V2}) TagParserSetData(handle, field, "Y");
-    TagParserSetData(handle, FIELD_TITLE2, title.c_str());
-    const int other = open(path.c_str(), O_RDWR);
+    const bool mp3 = path.substr(path.size() - 4) == ".mp3";
+    if (mp3)
+        for (int field : {FIELD_HAS_ID3V1, FIELD_HAS_ID3V2}) TagParserSetData(handle, field, "Y");
+    TagParserSetData(handle, mp3 ? FIELD_TITLE2 : FIELD_TITLE, title.c_str());
+    const int other = refused ? open(path.c_str(), O_RDWR) : -1;
     struct flock lock = {F_WRLCK, SEEK_SET, 0, 0, 0};
-    EXPECT_EQ(fcntl(other, F_OFD_SETLK, &lock), 0);
-    EXPECT_EQ(TagParserApplyFile(handle), 0);
-    close(other);
+    if (refused) {
+        EXPECT_EQ(fcntl(other, F_OFD_SETLK, &lock), 0);
+        EXPECT_EQ(TagParserApplyFile(handle), 0);
+        close(other);
+    }
     EXPECT_EQ(TagParserApplyFile(handle), 1);
     TagParserCloseFile(handle);
     TagParserFinalize();
 }
+
+// A WAV file whose ID3v2 chunk comes before its sound.
+Bytes MakeWavTaggedFirst() {
+    Bytes wav = MakeWavTone(66.0), tag = MakeId3v23Tag({{"TIT2", "Wav"}});
+    tag.resize(tag.size() + tag.size() % 2);
+    Bytes chunk = {'I', 'D', '3', ' '};
+    for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<unsigned char>(tag.size() >> 8 * i));
+    chunk.insert(chunk.end(), tag.begin(), tag.end());
+    wav.insert(wav.begin() + 36, chunk.begin(), chunk.end());  // behind "fmt "
+    const size_t riff = wav.size() - 8;
+    for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<unsigned char>(riff >> 8 * i);
+    return wav;
+}
+
+Bytes MakeLargeOpus() {
+    OpusSampleSpec spec;
+    spec.seconds = 26;
+    spec.frameBytes = 800;
+    spec.comments = {"TITLE=Opus"};
+    return MakeOggOpus(spec);
+}
+
+// How many bytes `a` and `b` end with alike: at least the audio, where a save
+// changed only what comes before it.
+size_t CommonEnd(const Bytes& a, const Bytes& b) {
+    size_t same = 0;
+    while (same < a.size() && same < b.size() && a[a.size() - 1 - same] == b[b.size() - 1 - same])
+        ++same;
+    return same;
+}
+
+// Prints the title of each file as mutagen reads it: its length and first letter.
+const char kReadTitles[] = R"(import sys, mutagen
+def title(tags):
+    for key in ('title', 'Title', '\xa9nam', 'TIT2'):
+        try:
+            if key in tags: return str(tags[key][0])
+        except ValueError:  # a name Vorbis comments cannot have
+            pass
+for path in sys.argv[1:]:
+    text = title(mutagen.File(path).tags)
+    print(len(text), text[0])
+)";
 
 class SaveBlockSharingTest : public ::testing::TestWithParam<FileSystem> {
 protected:
@@ -99,10 +154,19 @@ protected:
     }
     void TearDown() override {
         if (mounted_) RunTool({"umount", "-l", folder_});
+        if (!memory_.empty()) RunTool({"umount", "-l", memory_});
+    }
+    // A folder in memory: saves there never share blocks nor pad for it.
+    std::string InMemory() {
+        memory_ = dir_.File("memory");
+        EXPECT_EQ(mkdir(memory_.c_str(), 0755), 0);
+        EXPECT_EQ(mount("tmpfs", memory_.c_str(), "tmpfs", 0, "size=64m"), 0);
+        return memory_;
     }
 
     TempDir dir_;
     std::string folder_ = dir_.path();
+    std::string memory_;
     bool mounted_ = false;
 };
 
@@ -125,7 +189,7 @@ TEST_P(SaveBlockSharingTest, AudioKeepsItsAlignmentAndSharesItsBlocksWhereBlocks
         SCOPED_TRACE(step.title.substr(0, 4));
         ASSERT_TRUE(!step.inPlace || link(song.c_str(), (folder_ + "/b.mp3").c_str()) == 0);
         if (&step == steps) {
-            SaveAfterARefusal(song, step.title);
+            SaveTitle(song, step.title);
         } else {
             const CommandResult set =
                 RunCommand({LY_LYTAG_PATH, "set", "-q", song, "--field", "title=" + step.title});
@@ -148,11 +212,62 @@ TEST_P(SaveBlockSharingTest, AudioKeepsItsAlignmentAndSharesItsBlocksWhereBlocks
     }
 }
 
+TEST_P(SaveBlockSharingTest, EveryFormatsAudioKeepsItsBlocksWhereBlocksAreShared) {
+    const bool shares = GetParam().shares;
+    constexpr size_t kAudio = 1 << 20, kMostPadding = kBlock + 24;  // ASF's smallest padding
+    const struct {
+        const char* name;
+        Bytes original;
+    } formats[] = {
+        {"f.flac", MakeFlac({{4, FlacComments({"TITLE=Flac"})}, {1, SampleBytes(100)}}, kAudio)},
+        {"f.m4a", MakeLargeM4a(kAudio)},
+        {"f.wma", MakeLargeWma(kAudio)},
+        {"f.wav", MakeWavTaggedFirst()},
+        {"f.opus", MakeLargeOpus()},
+        {"f.ogg", MakeLargeOgg(kAudio)},
+    };
+    const std::string memory = InMemory(), title(3000, 't');
+    std::vector<std::string> saved;
+    for (const auto& format : formats) {
+        SCOPED_TRACE(format.name);
+        const std::string song = folder_ + "/" + format.name, alike = memory + "/" + format.name;
+        WriteBytes(song, format.original);
+        WriteBytes(alike, format.original);
+        ASSERT_TRUE(!shares ||
+                    RunTool({"cp", "--reflink=always", song, song + ".keep"}).status == 0);
+        SaveTitle(song, title);
+        SaveTitle(alike, title, false);
+        const Bytes after = ReadBytes(song), anywhere = ReadBytes(alike);
+        const size_t audio = CommonEnd(format.original, after);
+        ASSERT_GE(audio, kAudio);
+        const size_t from = format.original.size() - audio, start = after.size() - audio;
+        // Without padding for it, the save moves the audio within its block.
+        EXPECT_NE((anywhere.size() - CommonEnd(format.original, anywhere)) % kBlock, from % kBlock);
+        const int64_t shared = SharedBytes(song);
+        if (shares) {
+            EXPECT_EQ(start % kBlock, from % kBlock);
+            EXPECT_TRUE(after.size() >= anywhere.size() &&
+                        after.size() < anywhere.size() + kMostPadding)
+                << after.size() - anywhere.size();
+            EXPECT_GE(shared, static_cast<int64_t>(audio / kBlock - 2) * kBlock);
+        } else {
+            EXPECT_TRUE(after == anywhere);
+            EXPECT_EQ(shared, 0);
+        }
+        saved.push_back(song);
+    }
+    const CommandResult read = RunPython(kReadTitles, saved);
+    std::string titles;
+    for (size_t i = 0; i < saved.size(); ++i) titles += "3000 t\n";
+    EXPECT_EQ(read.out, titles) << read.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     FileSystems, SaveBlockSharingTest,
     ::testing::Values(FileSystem{"XfsReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=1"}, true},
                       FileSystem{"Btrfs", {"mkfs.btrfs", "-q", "-f"}, true},
-                      FileSystem{"NoReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=0"}, false}),
+                      FileSystem{"NoReflink", {"mkfs.xfs", "-q", "-f", "-m", "reflink=0"}, false},
+                      FileSystem{"Ext4", {"mkfs.ext4", "-q", "-F"}, false}),
     [](const ::testing::TestParamInfo<FileSystem>& info) { return info.param.name; });
 
 }  // namespace

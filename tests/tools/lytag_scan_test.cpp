@@ -11,7 +11,9 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
+#include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 #include "tools/samples/mpeg_sample.h"
@@ -48,6 +50,9 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     dir.Write("README", std::string("no extension: refused"));
     dir.Write("notes.txt", std::string("no tags in here"));
     dir.Write("album/tab\tand\nline.wav", MakeWavTone(1.0));
+    OpusSampleSpec opus;
+    opus.comments = {"TITLE=Covered", PictureComment(3, "image/png", PatternBytes(300))};
+    dir.Write("album/cover.opus", MakeOggOpus(opus));
     mkfifo(dir.File("pipe.mp3").c_str(), 0644);
     symlink("loop-b", dir.File("loop-a").c_str());
     symlink("loop-a", dir.File("loop-b").c_str());
@@ -55,7 +60,7 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
 
     CommandResult one = Scan({music, "--jobs", "1", "--md5"});
     ASSERT_EQ(one.status, 0) << one.err;
-    EXPECT_EQ(SortedLines(one.out).size(), 26u);
+    EXPECT_EQ(SortedLines(one.out).size(), 27u);
     EXPECT_EQ(Scan({music, "--jobs", "8", "--md5"}).out, one.out);
     EXPECT_EQ(Scan({dir.File("album"), music, "--md5"}).out, one.out);
     for (const std::string& part :
@@ -79,10 +84,13 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     for (std::string line; std::getline(lines, line);) {
         nlohmann::json o = nlohmann::json::parse(line);
         paths.push_back(o["file"]);
-        if (o["file"] == dir.File("album/song2.mp3")) {
+        for (const auto& [file, field, value] :
+             {std::tuple{"album/song2.mp3", "title", "Morning Tone"},
+              {"album/cover.opus", "picture-size", "300"}}) {
+            if (o["file"] != dir.File(file)) continue;
             CommandResult shown = RunCommand({LY_LYTAG_PATH, "show", "--json", o["file"]});
             EXPECT_EQ(o["fields"], nlohmann::json::parse(shown.out)["fields"]);
-            EXPECT_EQ(o["fields"]["title"], "Morning Tone");
+            EXPECT_EQ(o["fields"][field], value);
         }
     }
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end())) << json.out;

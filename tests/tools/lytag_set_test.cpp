@@ -23,11 +23,17 @@
 namespace {
 
 // Real files of every format from TagLib's and mutagen's test data.
-const char* const kDataFiles[] = {"silence-44-s.flac", "has-tags.m4a",
-                                  "alac.m4a",          "silence-2s-PCM-16000-08-ID3v23.wav",
-                                  "with-id3.aif",      "silence-44-s.wv",
-                                  "click.mpc",         "mac-399-id3v2.ape",
-                                  "taglib-test.ogg",   "taglib-real_example.wma"};
+const char* const kDataFiles[] = {"silence-44-s.flac",
+                                  "has-tags.m4a",
+                                  "alac.m4a",
+                                  "silence-2s-PCM-16000-08-ID3v23.wav",
+                                  "with-id3.aif",
+                                  "silence-44-s.wv",
+                                  "click.mpc",
+                                  "mac-399-id3v2.ape",
+                                  "taglib-test.ogg",
+                                  "taglib-correctness_gain_silent_output.opus",
+                                  "taglib-real_example.wma"};
 
 // lytag show --all --json of one file in the shape of MutagenListing("show").
 nlohmann::json ShownListing(const nlohmann::json& shown) {
@@ -41,7 +47,7 @@ nlohmann::json ShownListing(const nlohmann::json& shown) {
     };
     for (const auto& item : shown["items"]) {
         std::string key = item["key"];
-        if (ext == "ogg" || ext == "wma")
+        if (ext == "ogg" || ext == "opus" || ext == "wma")
             for (char& c : key) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
         add(key, item.contains("text") ? item["text"].get<std::string>() : "(binary)");
     }
@@ -79,6 +85,21 @@ v1 = b'TAG' + field('Old Title', 30) + field('Old Artist', 30) + field('Old Albu
 open(path, 'ab').write(v1 + field('plain words', 28) + bytes([0, 3, 17]))
 )";
 
+// Pictures added to an Opus file as taggers add them: a described back
+// cover, then the front cover.
+const char kAddOpusPictures[] = R"(
+import sys, base64, mutagen
+from mutagen.flac import Picture
+f = mutagen.File(sys.argv[1])
+def picture(kind, mime, data, desc):
+    p = Picture()
+    p.type, p.mime, p.data, p.desc = kind, mime, data, desc
+    return base64.b64encode(p.write()).decode()
+f['METADATA_BLOCK_PICTURE'] = [picture(4, 'image/png', b'\x89PNG\r\n\x1a\n' + bytes(50), 'Back'),
+                               picture(3, 'image/jpeg', b'\xff\xd8\xff\xe0' + bytes(20), '')]
+f.save()
+)";
+
 class LytagSetTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -86,6 +107,8 @@ protected:
         mp3_ = dir_.File("fixture.mp3");
         ASSERT_EQ(RunPython(kMakeMp3, {mp3_}).status, 0);
         ogg_ = dir_.Write("fixture.ogg", MakeOggSample());
+        opus_ = dir_.Write("fixture.opus", MakeOpusSample());
+        ASSERT_EQ(RunPython(kAddOpusPictures, {opus_}).status, 0);
         wma_ = dir_.Write("fixture.wma", MakeWmaSample());
         gif_ = dir_.Write("cover.gif", std::string("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14));
         for (const char* name : kDataFiles)
@@ -107,13 +130,13 @@ protected:
     static nlohmann::json Dump(const std::string& path) { return MutagenListing({path})[path]; }
 
     TempDir dir_;
-    std::string mp3_, ogg_, wma_, gif_, text_;
+    std::string mp3_, ogg_, opus_, wma_, gif_, text_;
     std::map<std::string, std::string> data_;  // by name: copies of kDataFiles
 };
 
 // show --all lists every item and picture mutagen reads, in every format.
 TEST_F(LytagSetTest, ShowAllListsWhatMutagenReads) {
-    std::vector<std::string> files = {mp3_, ogg_, wma_};
+    std::vector<std::string> files = {mp3_, ogg_, opus_, wma_};
     for (const auto& [name, path] : data_) files.push_back(path);
     const nlohmann::json expected = MutagenListing(files, true);
     std::vector<std::string> args = {"show", "--all", "--json"};
@@ -162,6 +185,14 @@ TEST_F(LytagSetTest, SetChangesWhatIsNamedAndKeepsEveryOtherItemAndPicture) {
          {"--comment", "Title=Named", "--comment", "comment=Words", "--field", "composer=Bach"},
          R"({"TITLE":"Named","COMMENT":"Words","COMPOSER":"Bach"})"},
         {ogg_, {"--remove", "encoder", "--field", "album="}, R"({"ENCODER":null,"ALBUM":null})"},
+        // A picture set by type keeps its place and description; every other stays.
+        {opus_,
+         {"--picture", gif_, "--picture", back, "--picture", "artist=" + gif_},
+         R"({"picture:3":"image/gif 14 ","picture:4":"image/gif 14 Back","picture:8":"image/gif 14 "})"},
+        {opus_,
+         {"--remove-picture", "back", "--remove", "encoder", "--field", "title=Café"},
+         R"({"picture:4":null,"ENCODER":null,"TITLE":"Café"})"},
+        {opus_, {"--remove-picture"}, R"({"picture:3":null,"picture:4":null})"},
         {wma_,
          {"--field", "artist=", "--field", "disc=1/2"},
          R"({"AUTHOR":null,"WM/PARTOFSET":"1/2"})"},
@@ -214,6 +245,7 @@ TEST_F(LytagSetTest, RefusalsNameTheFileAndTheReasonAndLeaveItUntouched) {
         {ogg_, {"--field", "title:v1=x"}, "title: v1 and v2 name the tags of an MP3"},
         {wma_, {"--field", "url=x"}, "a Windows Media file has no url field"},
         {wma_, {"--remove-picture"}, "lyParser writes no pictures into this kind of file"},
+        {ogg_, {"--picture", "back=" + gif_}, "lyParser writes no pictures into this kind of file"},
         {data_["has-tags.m4a"], {"--picture", "back=" + gif_}, "MP4 pictures have no types"},
         {mp3_, {"--item", "PRIV:WM/Provider=x"}, "PRIV:WM/Provider: holds data that is not text"},
         {mp3_, {"--field", "title:v2="}, "title:v2: the save would copy it back from ID3v1"},
@@ -285,6 +317,8 @@ TEST_F(LytagSetTest, PictureIsWrittenWithTheExtensionItsContentCallsFor) {
     EXPECT_EQ(png.size(), 100u);
     EXPECT_EQ(Lytag({"picture", mp3_, "--type", "BACK", "-o", dir_.File("art")}).out,
               dir_.File("art.gif") + ": 14 bytes, GIF\n");
+    EXPECT_EQ(Lytag({"picture", opus_, "--type", "back", "-o", dir_.File("opus")}).out,
+              dir_.File("opus.png") + ": 58 bytes, PNG\n");
     result = Lytag({"picture", ogg_, "-o", dir_.File("none")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "lytag: " + ogg_ + ": has no attached picture\n");

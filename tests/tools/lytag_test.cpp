@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "lyParser.h"
+#include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 #include "tools/samples/mpeg_sample.h"
@@ -107,12 +108,15 @@ TEST(LytagTest, ShowAsJsonAndText) {
     layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first",
                        "ENCODER=second", "no name"};
     const std::string ogg = dir.Write("song.ogg", MakeOggVorbis(layout));
-    CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3, latin1});
+    OpusSampleSpec opus;
+    opus.comments = {PictureComment(3, "image/png", PatternBytes(300)), "ENCODER=x"};
+    const std::string opusFile = dir.Write("song.opus", MakeOggOpus(opus));
+    CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3, latin1, opusFile});
     ASSERT_EQ(result.status, 0) << result.err;
     nlohmann::json all = nlohmann::json::array();
     std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);) all.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(all.size(), 5u);
+    ASSERT_EQ(all.size(), 6u);
     // A name that is not UTF-8 is kept, byte for byte, in hexadecimal.
     std::string hex;
     for (unsigned char c : latin1)
@@ -121,18 +125,18 @@ TEST(LytagTest, ShowAsJsonAndText) {
     EXPECT_FALSE(all[1].contains("file_bytes"));
     // Of the WAV the length, under its number and its name; of
     // an MP3 the shown field is ID3v2's and each tag's own value is there too (only
-    // ID3v1 holds the comment).
+    // ID3v1 holds the comment). An Opus picture is a field, not a comment.
     std::istringstream wanted(
         "/0/information/5 /0/information/length_seconds /1/descriptions/0 /1/audioRange/length "
         "/2/fields/title /2/information/sample_rate_hz /2/comments /3/fields/comment "
         "/3/fields/track /3/fields/track:v1 /3/fields/track:v2 /3/information/bitrate_kbps "
-        "/3/information/vbr_header");
+        "/3/information/vbr_header /5/fields/picture-size /5/comments");
     std::string picked;
     for (std::string at; wanted >> at;) picked += all.at(nlohmann::json::json_pointer(at)).dump();
     EXPECT_EQ(
         picked,
         R"("3"3"café"10"Song"22050{"ENCODER":"first; second","REPLAYGAIN_TRACK_GAIN":"-3 dB"})"
-        R"("lytag demo""1/3""1""1/3"128false)");
+        R"("lytag demo""1/3""1""1/3"128false"300"{"ENCODER":"x"})");
     EXPECT_EQ(all[0]["descriptions"].size(), 10u);
     EXPECT_EQ(all[1]["md5"], Md5sum(ReadBytes(text)));
     // each other name once, with all its values

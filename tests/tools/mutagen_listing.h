@@ -5,10 +5,11 @@
 // first as "KEY#2", ...), its text or "(binary)", and each picture as
 // "picture:TYPE" ("picture:-" for MP4's untyped images) with its MIME type,
 // size and description. The ID3v2 frames of MP3, WAV and AIFF files are under
-// "v2" (with "version"), an MP3's ID3v1 fields under "v1". Ogg Vorbis and
-// Windows Media names are upper-cased, their values joined as lyParser joins
-// them. With "show" first, only what lytag show --all lists: no ID3v1, no
-// version, no attributes of other streams or types.
+// "v2" (with "version"), an MP3's ID3v1 fields under "v1". Ogg Vorbis, Opus
+// and Windows Media names are upper-cased, their values joined as lyParser
+// joins them; an Opus file's METADATA_BLOCK_PICTURE comments are pictures.
+// With "show" first, only what lytag show --all lists: no ID3v1, no version,
+// no attributes of other streams or types.
 #ifndef LYPARSER_TESTS_TOOLS_MUTAGEN_LISTING_H
 #define LYPARSER_TESTS_TOOLS_MUTAGEN_LISTING_H
 
@@ -18,7 +19,8 @@
 #include "tests/support/process.h"
 
 inline const char kMutagenListing[] = R"PY(
-import sys, json, mutagen
+import sys, json, base64, mutagen
+from mutagen.flac import Picture
 from mutagen.id3 import ID3, ID3NoHeaderError, ParseID3v1, UrlFrame
 from mutagen.apev2 import APEv2, APENoHeaderError
 APE_TYPES = ['other', 'icon', 'other icon', 'front', 'back', 'leaflet', 'media', 'lead artist',
@@ -70,14 +72,18 @@ def listing(path):
             if not v2: del out['v2']
         v1 = ParseID3v1(open(path, 'rb').read()[-128:]) if ext == 'mp3' and not show else None
         if v1: out['v1'] = {key: str(frame) for key, frame in v1.items() if str(frame)}
-    elif ext in ('ogg', 'wma'):
+    elif ext in ('ogg', 'opus', 'wma'):
         grouped = {}
         for key, value in mutagen.File(path).tags or []:
+            if ext == 'opus' and key.upper() == 'METADATA_BLOCK_PICTURE':
+                p = Picture(base64.b64decode(value))
+                picture(int(p.type), p.mime, p.data, p.desc)
+                continue
             other = getattr(value, 'TYPE', 0) or getattr(value, 'stream', 0)
             if other and show or not str(value): continue
             value = '%s:%s' % (type(value).__name__, value) if other else str(value)
             grouped.setdefault(key.upper(), []).append(value)
-        for key, values in grouped.items(): add(key, ('; ' if ext == 'ogg' else ';').join(values))
+        for key, values in grouped.items(): add(key, (';' if ext == 'wma' else '; ').join(values))
     elif ext == 'flac':
         f = mutagen.File(path)
         for key, value in f.tags or []: add(key, value)

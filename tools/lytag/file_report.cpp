@@ -38,13 +38,13 @@ void PrintIndented(std::ostream& out, const std::string& text, const std::string
 // letter case) with the value the module gives for it: every value of that
 // name, joined. The module lists the names, each followed by a comma; a
 // comment without a name is left out, as the empty key asks for the list
-// itself.
-std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle) {
+// itself, and so are the comments that hold pictures.
+std::vector<std::pair<std::string, std::wstring>> OtherComments(IBaseTag* handle, int type) {
     std::vector<std::pair<std::string, std::wstring>> comments;
     std::string names = TagParserGetExData(handle, "");
     for (size_t at = 0, comma; (comma = names.find(',', at)) != std::string::npos; at = comma + 1) {
         std::string name = names.substr(at, comma - at);
-        bool seen = name.empty();
+        bool seen = name.empty() || IsPictureComment(type, name);
         for (const auto& comment : comments)
             seen = seen || strcasecmp(comment.first.c_str(), name.c_str()) == 0;
         if (!seen)
@@ -217,7 +217,7 @@ std::string ReadReport(const std::string& path, bool all, FileReport* report) {
         report->items = ListItems(handle, report->type);
         report->pictures = ListPictures(handle, report->type);
     } else {
-        report->comments = OtherComments(handle);
+        report->comments = OtherComments(handle, report->type);
     }
     std::string pattern = DescriptionTemplate();
     for (int kind = 0; kind < kDescriptionKinds; ++kind) {

@@ -147,14 +147,19 @@ FormatTraits TraitsOf(int type) {
         case FILE_TYPE_FLAC:
             return {T::kItemKeys, true, true};
         case FILE_TYPE_OGG:
-        case FILE_TYPE_OPUS:
             return {T::kCommentNames, true, false};
+        case FILE_TYPE_OPUS:
+            return {T::kCommentNames, true, true};
         case FILE_TYPE_WMA:
         case FILE_TYPE_ASF:
             return {T::kAttributeNames, false, false};
         default:
             return {};
     }
+}
+
+bool IsPictureComment(int type, const std::string& name) {
+    return type == FILE_TYPE_OPUS && strcasecmp(name.c_str(), "METADATA_BLOCK_PICTURE") == 0;
 }
 
 std::vector<ListedItem> ListItems(IBaseTag* handle, int type) {
@@ -178,7 +183,7 @@ std::vector<ListedItem> ListItems(IBaseTag* handle, int type) {
             for (size_t at = 0, comma; (comma = names.find(',', at)) != std::string::npos;
                  at = comma + 1) {
                 const std::string name = names.substr(at, comma - at);
-                bool seen = name.empty();
+                bool seen = name.empty() || IsPictureComment(type, name);
                 for (const auto& item : items)
                     seen = seen || strcasecmp(item.key.c_str(), name.c_str()) == 0;
                 if (!seen) AddNamed(handle, name, &items);

@@ -41,6 +41,10 @@ struct ListedPicture {
     std::wstring description;
 };
 
+// True for a comment of file type `type` that lytag lists as a picture, not
+// as text: an Opus file's METADATA_BLOCK_PICTURE comments.
+bool IsPictureComment(int type, const std::string& name);
+
 // Every item of the file open as `handle` (of file type `type`), in tag order.
 std::vector<ListedItem> ListItems(IBaseTag* handle, int type);
 // Every picture, in tag order.

@@ -91,9 +91,10 @@ TEST_F(OggRewriteTest, SavesKeepEveryPageBehindTheCommentHeader) {
         EXPECT_TRUE(report.badPages == 0 && report.numbered && report.granulesRise &&
                     report.lastPageEnds);
         EXPECT_EQ(AudioDigest(path) == digest, row.added == 0);
-        if (!row.tagsTail.empty())
+        if (!row.tagsTail.empty()) {
             EXPECT_NE(std::search(after.begin(), after.end(), kept.begin(), kept.end()),
                       after.end());
+        }
         saved.push_back(path);
         expected += std::to_string(row.notes.size()) + (row.opus ? " 0.99\n" : " 0.5\n");
     }
