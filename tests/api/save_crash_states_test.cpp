@@ -314,29 +314,18 @@ TEST(SaveCrashStatesTest, EveryPowerCutLeavesTheOldFileTheNewOneOrAMarkedWholeCo
         ASSERT_TRUE(names.size() == 1 || link(names[0].c_str(), names[1].c_str()) == 0);
         ASSERT_EQ(chown(names[0].c_str(), how & kLockedFolder ? kNobodyId : 0, 0), 0);
         const std::string log = logs.File("save.log");
-        const CommandResult saved = RunCommand(
-            {"/usr/bin/strace",
-             "-qq",
-             "-xx",
-             "-s",
-             "100000000",
-             "-o",
-             log,
-             "-u",
-             how & kLockedFolder ? "nobody" : "root",
-             "-e",
-             "trace=openat,close,fcntl,write,pwrite64,ftruncate,fallocate,fsync,syncfs,link,"
-             "linkat,rename,unlink,fsetxattr,fremovexattr,copy_file_range,lseek,dup,dup2,dup3,"
-             "renameat,renameat2,unlinkat,fdatasync,setxattr,removexattr",
-             "/usr/bin/env",
-             "ASAN_OPTIONS=detect_leaks=0",
-             std::string("TMPDIR=") + (how & kMemoryTemp ? "/dev/shm" : "/tmp"),
-             LY_LYTAG_PATH,
-             "set",
-             "-q",
-             names[0],
-             "--field",
-             "title=A title far longer " + std::string(400, 't')});
+        const std::string traced =
+            "trace=openat,close,fcntl,write,pwrite64,ftruncate,fallocate,fsync,syncfs,link,linkat,"
+            "rename,unlink,fsetxattr,fremovexattr,copy_file_range,lseek,dup,dup2,dup3,renameat,"
+            "renameat2,unlinkat,fdatasync,setxattr,removexattr";
+        std::vector<std::string> command = {
+            "/usr/bin/strace", "-qq", "-xx", "-s", "100000000", "-o", log, "-e", traced};
+        command.insert(command.end(), {"-u", how & kLockedFolder ? "nobody" : "root"});
+        command.insert(command.end(), {"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0"});
+        command.push_back(how & kMemoryTemp ? "TMPDIR=/dev/shm" : "TMPDIR=/tmp");
+        command.insert(command.end(), {LY_LYTAG_PATH, "set", "-q", names[0], "--field"});
+        command.push_back("title=A title far longer " + std::string(400, 't'));
+        const CommandResult saved = RunCommand(command);
         std::string shared;
         if (how & kLockedFolder && !SharedCopyFolder(&shared))
             GTEST_SKIP() << "/var/tmp does not survive a power cut here: such saves are refused";

@@ -1,6 +1,7 @@
 #include "tests/api/save_host.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,8 +29,10 @@ void Change(IBaseTag* handle, const Changes& changes) {
     }
 }
 
-int RunSaveHostIfAsked(int argc, char** argv) {
-    if (argc < 3 || std::strcmp(argv[1], "--save") != 0) return -1;
+namespace {
+
+// The host: runs when the arguments ask for it, returning its exit status.
+int RunSaveHost(int argc, char** argv) {
     TagParserInitialize(nullptr);
     IBaseTag* handle = TagParserOpenFile(argv[2]);
     if (!handle) return 2;
@@ -45,6 +48,14 @@ int RunSaveHostIfAsked(int argc, char** argv) {
     TagParserCloseFile(handle);
     TagParserFinalize();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--save") == 0) return RunSaveHost(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
 
 std::vector<std::string> TracedSaveCommand(const TracedHost& host, const std::string& file,

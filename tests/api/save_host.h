@@ -3,7 +3,8 @@
 // records each change (KEY=VALUE, KEY a field id or an attribute or comment
 // name), saves, and prints ApplyFile's result; after a "+" it records the
 // next changes on the same handle and saves again, printing each result on
-// one line ("1 1"); "?ID" prints the field ID's value there.
+// one line ("1 1"); "?ID" prints the field ID's value there. save_host.cpp
+// holds the program's main: the host when asked, else the tests.
 #ifndef LYPARSER_TESTS_API_SAVE_HOST_H
 #define LYPARSER_TESTS_API_SAVE_HOST_H
 
@@ -20,10 +21,6 @@ using Changes = std::vector<std::string>;
 
 // Records each KEY=VALUE change on `handle`.
 void Change(IBaseTag* handle, const Changes& changes);
-
-// Runs the host when the arguments ask for it and returns its exit status;
-// -1 when they do not.
-int RunSaveHostIfAsked(int argc, char** argv);
 
 // This program as the host, saving `changes` to `file` under strace with
 // `options` (e.g. {"-e", "inject=fsync:error=EIO:when=2"}) and its log in

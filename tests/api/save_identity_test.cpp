@@ -8,8 +8,7 @@
 // writer after the open. Unprivileged saves run in forked children, so that
 // the kernel's permission checks apply although the tests run as root. A
 // writer that restores the modification time is seen; a strip that fails
-// leaves the handle answering what the file holds; an Ogg save that shrinks
-// the file keeps no reserved room.
+// leaves the handle answering what the file holds.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -249,55 +248,6 @@ TEST_F(SaveIdentityTest, HandleSavesAgainOverTheFileItWroteButNeverOverAnotherWr
     }
 }
 
-// Frames whose header the texts show only once the audio was searched: CRC
-// protected, 50/15 ms emphasis, and a Xing header in the first frame. The
-// ID3v2 tag has room to spare, so that the save keeps the file's size.
-TEST_F(SaveIdentityTest, Mp3TextsAfterASaveStillComeFromTheAudioSearch) {
-    Bytes frames = MakeMpegFrames(0xFFFA9001u, kMp3FrameLength128k, 40);
-    const std::string xing("Xing\0\0\0\1\0\0\0\x27", 12);
-    std::copy(xing.begin(), xing.end(), frames.begin() + 4 + 2 + 32);
-    Bytes file = MakeId3v23Tag({{"TIT2", "Searched"}});
-    const size_t tagSize = file.size() - 10 + 1000;
-    file.resize(file.size() + 1000, 0);
-    for (int i = 0; i < 4; ++i) file[6 + i] = tagSize >> 7 * (3 - i) & 0x7F;
-    file.insert(file.end(), frames.begin(), frames.end());
-
-    const std::string path = Place(dir_.File("searched.mp3"), file);
-    OpenedFile handle(path);
-    int start = 0, end = 0;
-    TagParserGetSourceLength(handle.get(), &start, &end);
-    auto texts = [&] {
-        std::string joined;
-        for (int kind : {0, 6, 13, 14}) joined += TagParserGetFileInfo(handle.get(), kind) + "|";
-        return joined;
-    };
-    const std::string before = texts();
-    EXPECT_NE(before.find("|YES|YES|50/15 ms|"), std::string::npos) << before;
-    TagParserSetData(handle.get(), FIELD_TITLE2, "Saved");
-    ASSERT_EQ(TagParserApplyFile(handle.get()), 1);
-    ASSERT_EQ(ReadBytes(path).size(), file.size());
-    EXPECT_EQ(texts(), before);
-}
-
-// The strip takes the ID3v2 tag off the file at once; the title set before it
-// reaches the ID3v1 tag only with the save.
-TEST_F(SaveIdentityTest, Mp3StripIsWrittenAtOnceAndEarlierChangesStayPending) {
-    std::string path = Place(dir_.File("strip.mp3"), MakeMp3Sample());
-    auto tags = [&] {
-        const Bytes bytes = ReadBytes(path);
-        const std::string text(bytes.begin(), bytes.end());
-        return text.substr(0, 3) + " | " + text.substr(text.size() - 125, 30).c_str();
-    };
-    ASSERT_EQ(tags(), "ID3 | Morning Tone");
-    OpenedFile file(path);
-    TagParserSetData(file.get(), FIELD_TITLE, "Pending");
-    TagParserSetData(file.get(), FIELD_HAS_ID3V1, "Y");
-    TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
-    EXPECT_EQ(tags(), "\xFF\xFB\x90 | Morning Tone");
-    EXPECT_EQ(TagParserApplyFile(file.get()), 1);
-    EXPECT_EQ(tags(), "\xFF\xFB\x90 | Pending");
-}
-
 // A strip that fails leaves the handle answering what the file holds, the
 // tag: a file the user may not write, or one another program changed
 // meanwhile. (A full disk: save_in_place_test.)
@@ -322,20 +272,6 @@ TEST_F(SaveIdentityTest, Mp3StripThatFailsAnswersWhatTheFileHolds) {
     TagParserSetData(file.get(), FIELD_HAS_ID3V2, "N");
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_HAS_ID3V2), "Y");
     EXPECT_TRUE(ReadBytes(path) == theirs);
-}
-
-// An Ogg save reserves room for the old size; one that shrinks the file gives
-// the rest back.
-TEST_F(SaveIdentityTest, OggSaveThatShrinksKeepsNoRoomPastItsEnd) {
-    const std::string path = Place(dir_.File("notes.ogg"), OggSample());
-    for (const std::string& notes : {std::string(200000, 'n'), std::string("short")}) {
-        OpenedFile file(path);
-        TagParserSetExData(file.get(), "NOTES", notes.c_str());
-        ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-    }
-    struct stat info = {};
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_LT(info.st_blocks * 512, info.st_size + 65536);
 }
 
 }  // namespace

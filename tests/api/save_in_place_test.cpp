@@ -279,9 +279,3 @@ TEST_F(SaveInPlaceTest, FailuresAfterTheWriteOrOfAStripAreReported) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (const int status = RunSaveHostIfAsked(argc, argv); status >= 0) return status;
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

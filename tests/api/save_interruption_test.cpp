@@ -137,7 +137,9 @@ TEST_F(SaveInterruptionTest, ReadErrorWhileCopyingFailsTheSaveAndLeavesTheFile) 
                  {renumbered, "pread64", ""},
                  {kFormats[2], "copy_file_range", ""},
                  {kFormats[0], "pread64", "copy_file_range"}};  // refused: EXDEV
-    for (const auto& [format, call, refused] : cases) {
+    for (const auto& c : cases) {
+        const Format& format = c.format;
+        const std::string &call = c.call, &refused = c.refused;  // captured below
         const std::string path = dir_.File(format.name);
         const Sample* sample = Prepare(format, path);
         if (!sample) continue;
@@ -182,9 +184,3 @@ TEST_F(SaveInterruptionTest, ReadErrorWhileCopyingFailsTheSaveAndLeavesTheFile) 
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (const int status = RunSaveHostIfAsked(argc, argv); status >= 0) return status;
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,4 +1,4 @@
-// CGBuffer: capacity steps and insertion.
+// CGBuffer: insertion, within its capacity and past it.
 #include "core/gbuffer.h"
 
 #include <gtest/gtest.h>
@@ -6,18 +6,6 @@
 #include <string>
 
 namespace {
-
-TEST(GBufferTest, ReserveGrowsInSteps) {
-    struct Case {
-        int needed;
-        int capacity;
-    } cases[] = {{0, 1024}, {1024, 1024}, {1025, 2048}, {3000, 3072}, {4096, 4096}};
-    for (const auto& c : cases) {
-        CGBuffer buffer;
-        EXPECT_EQ(buffer.Reserve(c.needed), c.capacity) << c.needed;
-        EXPECT_EQ(buffer.Size(), 0);
-    }
-}
 
 TEST(GBufferTest, InsertShiftsTheTailAndKeepsContentAcrossGrowth) {
     CGBuffer buffer;
@@ -29,7 +17,7 @@ TEST(GBufferTest, InsertShiftsTheTailAndKeepsContentAcrossGrowth) {
 
     std::string big(3000, 'q');
     EXPECT_EQ(buffer.Insert(buffer.Size(), big.data(), 3000), 3017);
-    EXPECT_EQ(buffer.Capacity(), 3072);
+    EXPECT_GE(buffer.Capacity(), 3017);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Data()), 5), "abcde");
     EXPECT_EQ(buffer.Data()[3016], 'q');
 }

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/locale_guard.h"
-
 namespace {
 
 // A form, once filled by conversion or assignment, is kept: a later
@@ -44,16 +42,6 @@ TEST(StringExTest, IsEmptyLooksAtBothFormsAndTrimCleansBoth) {
     padded.Trim();
     EXPECT_EQ(padded.GetNarrow(), "narrow");
     EXPECT_EQ(padded.GetWide(), L"wide");
-}
-
-TEST(StringExTest, ConversionFollowsTheThreadLocale) {
-    const std::string utf8 = "Caf\xC3\xA9 \xF0\x9F\x8E\xB5";  // "Café 🎵"
-    for (const char* locale : {"C", "C.UTF-8"}) {
-        ThreadLocale guard(locale);
-        ASSERT_TRUE(guard.ok()) << locale;
-        EXPECT_EQ(StringEx(utf8).GetWide(), L"Caf\u00E9 \U0001F3B5") << locale;
-        EXPECT_EQ(StringEx(L"Caf\u00E9 \U0001F3B5").GetNarrow(), utf8) << locale;
-    }
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-// The stand-in service library: durations, notifications, and a default text.
+// The stand-in service library: durations and notifications.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 
-#include "core/host_text.h"
 #include "lyCenter.h"
 
 namespace {
@@ -29,19 +28,13 @@ void CountCall(const char* unit, unsigned message, int a, int b) {
 }
 
 TEST(LyCenterTest, CallFunctionReachesTheHandler) {
-    SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0,
-                     0);  // no handler yet: nothing happens
+    // No handler yet: nothing happens.
+    SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
     SetCallFunctionHandler(CountCall);
     SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
     SetCallFunctionHandler(nullptr);
     SendCallFunction("playlist", LYNOTIFY_CD_NAMES_ARRIVED, 0, 0);
     EXPECT_EQ(g_calls.load(), 1);
-}
-
-// The other default formats are checked through the exact texts of the
-// parsers' reports; MPEG 2.5 frames are not among their fixtures.
-TEST(LyCenterTest, VersionFormatShowsOneDecimal) {
-    EXPECT_EQ(FormatHostText(LYTEXT_MPEG_VERSION_SHORT, {2.5, 3}), "MPEG 2.5 Layer 3");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <stdexcept>
 
 namespace {
@@ -88,4 +89,12 @@ CommandResult RunPython(const std::string& script, const std::vector<std::string
     std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunCommand(argv);
+}
+
+long long BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long long value = -1;
+    io >> key >> value;
+    return key == "rchar:" ? value : -1;
 }

@@ -31,6 +31,9 @@ bool HaveMutagen();
 // the data; a text that is no digest when md5sum fails.
 std::string Md5sum(const Bytes& data, size_t offset = 0, size_t count = SIZE_MAX);
 
+// Bytes this process has read through system calls so far (/proc/self/io).
+long long BytesReadSoFar();
+
 // Runs /usr/bin/python3 with `script` as its program and `args` after it.
 CommandResult RunPython(const std::string& script, const std::vector<std::string>& args = {});
 

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/module_test.h"
@@ -295,15 +294,6 @@ TEST_F(TagLibFormatsTest, SavesReadBackInMutagenAndKeepEverythingElse) {
     }
     const nlohmann::json without = Mutagen(paths);
     for (const std::string& path : paths) EXPECT_EQ(without[path]["pictures"], 0) << path;
-}
-
-// Bytes this process has read through system calls so far: the first line of /proc/self/io.
-long long BytesReadSoFar() {
-    std::ifstream io("/proc/self/io");
-    std::string key;
-    long long value = -1;
-    io >> key >> value;
-    return key == "rchar:" ? value : -1;
 }
 
 // The audio bytes GetSourceLength names, and the digest of them.

@@ -144,10 +144,6 @@ TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
           {"%title% / %title%", "T / %title%"},
           {"%filename%|%folder%|", "my.song||"},
           {"%folder%", "my.song"}}},  // only removed: nothing was filled
-        {{u"T", u"", u"A", u""}, "T|T|T - A|my.song|T - my.song||T|my.song|T|my.song", {}},
-        {{u"  ", u" R ", u"", u""},
-         "my.song - R|R - my.song|my.song - R|my.song|my.song||my.song|my.song|my.song|my.song",
-         {}},
         // "%%" is replaced first, and counts as filled.
         {{u"", u"", u"", u""},
          "my.song|my.song|my.song|my.song|my.song||my.song|my.song|my.song|my.song",
