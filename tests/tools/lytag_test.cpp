@@ -142,7 +142,12 @@ TEST(LytagTest, ShowAsJsonAndText) {
     // each other name once, with all its values
     const std::string others =
         "  REPLAYGAIN_TRACK_GAIN=-3 dB\n    ENCODER=first; second\n  descriptions";
-    EXPECT_NE(Lytag({"show", ogg}).out.find("other comments:\n  " + others), std::string::npos);
+    const std::string oggText = Lytag({"show", ogg}).out;
+    EXPECT_NE(oggText.find("other comments:\n  " + others), std::string::npos);
+    // The range in the same words as for other formats: where the audio ends.
+    EXPECT_NE(oggText.find("audio range: start " + all[2]["audioRange"]["start"].dump() + ", end " +
+                           std::to_string(ReadBytes(ogg).size())),
+              std::string::npos);
     // Technical texts by name, with their units.
     EXPECT_NE(Lytag({"show", mp3}).out.find("\n    bit rate: 128 kbit/s\n"), std::string::npos);
 }
