@@ -193,7 +193,10 @@ TEST(LytagTest, AbbreviatedOptionsAreUnknownAndTouchNoFile) {
 TEST(LytagTest, DemoShowsAcceptedAndRefusedSamples) {
     CommandResult result = Lytag({"demo"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("tone.wav"), std::string::npos);
+    for (const char* type :
+         {"1 (MP3)", "2 (Ogg Vorbis)", "3 (WMA)", "6 (FLAC)", "8 (MP4)", "9 (WAV)", "12 (Opus)"})
+        EXPECT_NE(result.out.find(std::string("  type: ") + type + "\n"), std::string::npos)
+            << type;
     EXPECT_NE(result.out.find("refused: not an audio file lyParser reads"), std::string::npos);
     EXPECT_NE(result.out.find("  2. Quiet, Please (0:03)\n"), std::string::npos);  // the CD
 }
