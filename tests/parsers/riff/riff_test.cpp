@@ -5,55 +5,36 @@
 
 #include <algorithm>
 
+#include "tests/parsers/mpeg/id3_builders.h"
 #include "tests/support/module_test.h"
 
 namespace {
 
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
 Bytes Chunk(const char* name, Bytes data) {
     const size_t size = data.size();
-    Bytes chunk = Text(name);
+    Bytes chunk = TextBytes(name);
     for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<unsigned char>(size >> (8 * i)));
     if (size % 2) data.push_back(0);
     chunk.insert(chunk.end(), data.begin(), data.end());
     return chunk;
 }
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
-// An ID3v2.3 tag holding one comment frame, of another program (it has a
-// description).
-Bytes TagWithDescribedComment() {
-    const Bytes frame = Cat({{0, 'e', 'n', 'g'}, Text(std::string("iTunNORM\0 0000", 14))});
-    const Bytes frames =
-        Cat({Text("COMM"), {0, 0, 0, static_cast<unsigned char>(frame.size()), 0, 0}, frame});
-    return Cat(
-        {Text("ID3"), {3, 0, 0, 0, 0, 0, static_cast<unsigned char>(frames.size())}, frames});
-}
-
 // 8 kHz 16-bit mono PCM with an INFO list naming a title and an artist, and
 // an ID3v2 chunk with a comment of another program.
 Bytes WavWithInfo() {
     const Bytes format = {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
-    const Bytes info = Cat({Text("INFO"), Chunk("INAM", Text(std::string("Info title", 11))),
-                            Chunk("IART", Text(std::string("Info artist", 12)))});
-    const Bytes body =
-        Cat({Text("WAVE"), Chunk("fmt ", format), Chunk("LIST", info),
-             Chunk("ID3 ", TagWithDescribedComment()), Chunk("data", PatternBytes(1600))});
-    return Cat({Text("RIFF"),
-                {static_cast<unsigned char>(body.size()),
-                 static_cast<unsigned char>(body.size() >> 8), 0, 0},
-                body});
+    const Bytes info =
+        Concat({TextBytes("INFO"), Chunk("INAM", TextBytes(std::string("Info title", 11))),
+                Chunk("IART", TextBytes(std::string("Info artist", 12)))});
+    const Bytes comment = TextBytes(std::string("\0engiTunNORM\0 0000", 18));  // described
+    return Chunk("RIFF", Concat({TextBytes("WAVE"), Chunk("fmt ", format), Chunk("LIST", info),
+                                 Chunk("ID3 ", Tag(3, {Frame(3, "COMM", comment)})),
+                                 Chunk("data", PatternBytes(1600))}));
 }
 
 // Where a chunk named `name` starts, or the file's size.
 size_t ChunkAt(const Bytes& file, const char* name) {
-    const Bytes key = Text(name);
+    const Bytes key = TextBytes(name);
     return std::search(file.begin(), file.end(), key.begin(), key.end()) - file.begin();
 }
 
