@@ -24,9 +24,9 @@
 
 // The module's version: the major number is the SONAME's (liblyParser.so.1).
 #define LYPARSER_VERSION_MAJOR 1
-#define LYPARSER_VERSION_MINOR 1
+#define LYPARSER_VERSION_MINOR 2
 #define LYPARSER_VERSION_PATCH 0
-#define LYPARSER_VERSION_STRING "1.1.0"
+#define LYPARSER_VERSION_STRING "1.2.0"
 
 #if defined(__GNUC__)
 #define LYPARSER_API __attribute__((visibility("default")))

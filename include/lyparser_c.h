@@ -35,9 +35,9 @@ extern "C" {
 
 /* The version of this header; lyparser_version() gives the library's. */
 #define LYPARSER_C_VERSION_MAJOR 1
-#define LYPARSER_C_VERSION_MINOR 1
+#define LYPARSER_C_VERSION_MINOR 2
 #define LYPARSER_C_VERSION_PATCH 0
-#define LYPARSER_C_VERSION_STRING "1.1.0"
+#define LYPARSER_C_VERSION_STRING "1.2.0"
 
 /* Why something failed. The names (lyparser_reason_name) are stable and are
  * what the module answers for the key "lyparser:last-error". */
@@ -173,7 +173,7 @@ typedef struct lyparser_host {
 
 typedef struct lyparser_file lyparser_file; /* an open file */
 
-/* The library's version, "1.1.0". */
+/* The library's version, "1.2.0". */
 LYPARSER_C_API const char* lyparser_version(void);
 
 /* Starts the module with the host's callbacks (copied; NULL for none). A

@@ -11,6 +11,8 @@
 #include "tools/lytag/file_check.h"
 #include "tools/lytag/file_report.h"
 #include "tools/lytag/lytag.h"
+#include "tools/samples/flac_sample.h"
+#include "tools/samples/mp4_sample.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
@@ -35,6 +37,29 @@ const std::vector<DemoSample>& Samples() {
          [] { return MakeMp3Sample(); }},
         {"evening.ogg", "an Ogg Vorbis file: Vorbis comments, stream properties and audio range",
          [] { return MakeOggSample(); }},
+        {"noon.flac", "a FLAC file: Vorbis comments, stream properties and audio range",
+         [] {
+             return MakeFlac(
+                 {{4, FlacComments({"TITLE=Noon", "ARTIST=The Demo Players", "ALBUM=lytag demo",
+                                    "DATE=2026", "TRACKNUMBER=2/3", "GENRE=Ambient"})}});
+         }},
+        {"dusk.m4a", "an MP4 (M4A) file: its metadata list, AAC properties and audio range",
+         [] {
+             Mp4Layout layout;
+             layout.items = {Mp4TextItem("\xa9nam", "Dusk"),
+                             Mp4TextItem("\xa9"
+                                         "ART",
+                                         "The Demo Players"),
+                             Mp4TextItem("\xa9"
+                                         "alb",
+                                         "lytag demo"),
+                             Mp4TextItem("\xa9"
+                                         "day",
+                                         "2026")};
+             return MakeMp4(layout);
+         }},
+        {"night-tone.opus", "an Opus file: Vorbis comments, the output gain and audio range",
+         [] { return MakeOpusSample(); }},
         {"tone.wav", "a WAVE file: its ID3v2 chunk (none yet), PCM properties and audio range",
          [] { return MakeWavTone(2.5); }},
         {"night.wma", "a Windows Media file: string attributes, audio range and protection",

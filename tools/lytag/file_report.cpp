@@ -236,6 +236,34 @@ std::string ReadReport(const std::string& path, bool all, FileReport* report) {
     return std::string();
 }
 
+namespace {
+
+// The audio range in the same words for every format. Ogg, Opus and the
+// formats over TagLib report a byte count where the others report an end
+// (an MP3's may lie past the file's end: it is what the player digests to).
+void PrintAudioRange(const FileReport& report, std::ostream& out) {
+    long long end = report.end, bytes = end - report.start;
+    switch (report.type) {
+        case FILE_TYPE_OGG:
+        case FILE_TYPE_OPUS:
+        case FILE_TYPE_FLAC:
+        case FILE_TYPE_MUSEPACK:
+        case FILE_TYPE_MP4:
+        case FILE_TYPE_WAV:
+        case FILE_TYPE_AIFF:
+        case FILE_TYPE_WAVPACK:
+            bytes = report.end;
+            end = report.start + bytes;
+            break;
+        default:
+            break;
+    }
+    out << "  audio range: start " << report.start << ", end " << end << ", " << bytes
+        << (bytes == 1 ? " byte\n" : " bytes\n");
+}
+
+}  // namespace
+
 void PrintReport(const FileReport& report, std::ostream& out) {
     out << report.file << '\n';
     out << "  type: " << report.type << " (" << FileTypeName(report.type) << ")\n";
@@ -271,8 +299,7 @@ void PrintReport(const FileReport& report, std::ostream& out) {
         out << "    report:\n      ";
         PrintIndented(out, Local(item.second), "      ");
     }
-    out << "  audio range: start " << report.start << ", end " << report.end << ", length "
-        << report.length << '\n';
+    PrintAudioRange(report, out);
     out << "  md5: " << (report.md5.empty() ? "(none)" : report.md5) << '\n';
 }
 

@@ -183,7 +183,7 @@ def _start() -> None:
 
 
 def version() -> str:
-    """The C layer's version, "1.1.0"."""
+    """The C layer's version, "1.2.0"."""
     return lib.lyparser_version().decode()
 
 
