@@ -618,34 +618,25 @@ void SetModified(const std::string& path, time_t seconds) {
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-// The path names another file (a copy with the original's time), then the
-// original again, written with the same bytes and its time put back: only
-// the change time tells. The handle reads nothing more and writes nothing.
-// (Changes by other writers to files of every format: save_identity_test.)
+// The path names another file: a copy with the original's time. The handle
+// reads nothing more and writes nothing. (A writer that puts the time back,
+// and other writers to files of every format: save_identity_test.)
 TEST_F(MpegTest, ChangedOrReplacedFileIsNeitherReadNorSaved) {
     const Bytes original = Song(TagOfSize(3000, "mine"), 400);
     const int size = static_cast<int>(original.size());
     path_ = dir_.Write("song.mp3", original);
-    const std::string kept = dir_.File("kept.mp3"), copy = dir_.Write("copy.mp3", original);
+    const std::string copy = dir_.Write("copy.mp3", original);
     SetModified(path_, 1500000000);
     SetModified(copy, 1500000000);
-    ASSERT_EQ(link(path_.c_str(), kept.c_str()), 0);
     Reopen();
     ASSERT_EQ(Locate(), Expected(3000, original.size()));
-    for (const std::string& other : {copy, kept}) {
-        SCOPED_TRACE(other);
-        if (other == kept) {
-            WriteBytes(kept, original);
-            SetModified(kept, 1500000000);
-        }
-        ASSERT_EQ(rename(other.c_str(), path_.c_str()), 0);
-        // A search that reads nothing finds no audio.
-        EXPECT_EQ(Locate(), Range(0, size - 129, size - 129));
-        if (other == copy) EXPECT_EQ(Get(FIELD_TITLE2), "mine");
-        TagParserSetData(handle_, FIELD_TITLE2, "theirs");
-        EXPECT_EQ(TagParserApplyFile(handle_), 0);
-        EXPECT_TRUE(ReadBytes(path_) == original);
-    }
+    ASSERT_EQ(rename(copy.c_str(), path_.c_str()), 0);
+    // A search that reads nothing finds no audio.
+    EXPECT_EQ(Locate(), Range(0, size - 129, size - 129));
+    EXPECT_EQ(Get(FIELD_TITLE2), "mine");
+    TagParserSetData(handle_, FIELD_TITLE2, "theirs");
+    EXPECT_EQ(TagParserApplyFile(handle_), 0);
+    EXPECT_TRUE(ReadBytes(path_) == original);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
@@ -213,69 +214,52 @@ TEST_F(TagLibFormatsTest, ReadsWhatMutagenReads) {
 
 // What a save sets on every format: text outside Latin-1 and the Basic
 // Multilingual Plane, a value holding "; ", numbers as the formats keep them,
-// and a removal; besides, a new front cover.
-const std::pair<int, const wchar_t*> kChanges[] = {
-    {FIELD_TITLE2, L"Nuevo t\u00edtulo \U0001F3B5"},
-    {FIELD_ARTIST, L"One; Two"},
-    {FIELD_ALBUM, L""},
-    {FIELD_YEAR2, L"1999"},
-    {FIELD_GENRE, L"Jazz"},
-    {FIELD_COMMENT2, L"A comment"},
-    {FIELD_TRACK, L"3/12"},
-    {FIELD_COMPOSER, L"Bach"},
-    {FIELD_ORIGINAL_ARTIST, L"Orig"},
-    {FIELD_COPYRIGHT, L"(c) 2024"},
-    {FIELD_URL, L"http://example.org/"},
-    {FIELD_ENCODED_BY, L"lyParser"},
-    {FIELD_LYRICS, L"la la\nla"},
-    {FIELD_BPM, L"120"},
-    {FIELD_DISC, L"1/2"},
+// and a removal; besides, a new front cover. Each value, then its UTF-8 form
+// where it is not ASCII.
+const std::tuple<int, const wchar_t*, const char*> kChanges[] = {
+    {FIELD_TITLE2, L"Nuevo t\u00edtulo \U0001F3B5", "Nuevo t\xC3\xADtulo \xF0\x9F\x8E\xB5"},
+    {FIELD_ARTIST, L"One; Two", nullptr},
+    {FIELD_ALBUM, L"", nullptr},
+    {FIELD_YEAR2, L"1999", nullptr},
+    {FIELD_GENRE, L"Jazz", nullptr},
+    {FIELD_COMMENT2, L"A comment", nullptr},
+    {FIELD_TRACK, L"3/12", nullptr},
+    {FIELD_COMPOSER, L"Bach", nullptr},
+    {FIELD_ORIGINAL_ARTIST, L"Orig", nullptr},
+    {FIELD_COPYRIGHT, L"(c) 2024", nullptr},
+    {FIELD_URL, L"http://example.org/", nullptr},
+    {FIELD_ENCODED_BY, L"lyParser", nullptr},
+    {FIELD_LYRICS, L"la la\nla", nullptr},
+    {FIELD_BPM, L"120", nullptr},
+    {FIELD_DISC, L"1/2", nullptr},
 };
 
-std::string Utf8(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) {
-        const auto code = static_cast<uint32_t>(c);
-        const int extra = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-        out += static_cast<char>(extra ? ((0xFF00 >> (extra + 1)) & 0xFF) | (code >> (6 * extra))
-                                       : code);
-        for (int i = extra - 1; i >= 0; --i)
-            out += static_cast<char>(0x80 | ((code >> (6 * i)) & 0x3F));
-    }
-    return out;
-}
-
-// A 1x1 PNG.
-Bytes Png() {
-    const char png[] =
-        "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde\0\0\0"
-        "\x0cIDATx\x9c"
-        "c\xf8\xcf\xc0\0\0\x03\x01\x01\0\xc9\xfe\x92\xef\0\0\0\0IEND\xae"
-        "B`\x82";
-    return Bytes(png, png + sizeof png - 1);
-}
+// A PNG as far as its signature goes.
+const Bytes kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
 
 // Every change is taken but one: a WAV field its INFO chunk holds too cannot
 // be removed (the INFO chunk is never written). Mutagen then reads exactly
 // the changes, and every entry, block and picture no change touched as it was.
 TEST_F(TagLibFormatsTest, SavesReadBackInMutagenAndKeepEverythingElse) {
     const std::vector<std::string> paths = CopyFiles();
-    const std::string cover = dir_.Write("cover.png", Png());
+    const std::string cover = dir_.Write("cover.png", kPng);
     const nlohmann::json before = Mutagen(paths);
     nlohmann::json expected = before;
     for (size_t i = 0; i < paths.size(); ++i) {
         nlohmann::json& wanted = expected[paths[i]];
         OpenedFile file(paths[i]);
-        for (const auto& [id, value] : kChanges) {
+        for (const auto& [id, value, utf8] : kChanges) {
             const bool taken = TagParserSetDataW(file.get(), id, value) == 1;
             EXPECT_EQ(taken, kFiles[i].type != FILE_TYPE_WAV || id != FIELD_ALBUM)
                 << paths[i] << " " << id;
+            const std::wstring ascii = value;
             if (taken)
-                wanted["fields"][std::to_string(id > FIELD_TRACK2 ? id : id % 7)] = Utf8(value);
+                wanted["fields"][std::to_string(id > FIELD_TRACK2 ? id : id % 7)] =
+                    utf8 ? utf8 : std::string(ascii.begin(), ascii.end());
         }
         EXPECT_EQ(TagParserSetData(file.get(), FIELD_PICTURE, cover.c_str()),
                   0);  // narrow: always 0
-        wanted["picture"] = "image/png " + std::to_string(Png().size()) + ":" + Md5sum(Png());
+        wanted["picture"] = "image/png " + std::to_string(kPng.size()) + ":" + Md5sum(kPng);
         wanted["pictures"] = std::max(1, before[paths[i]]["pictures"].get<int>());
         EXPECT_EQ(TagParserApplyFile(file.get()), 1) << paths[i];
     }
@@ -385,13 +369,7 @@ TEST_F(TagLibFormatsTest, ContentDecidesTheFormatAndUnreadableFilesFallBack) {
 // An ID3v1 tag behind a FLAC or APE tag answers what that tag lacks, and a
 // change reaches it too, so that it is never left stale.
 TEST_F(TagLibFormatsTest, Id3v1TagsBesideTheTagAreKeptInStep) {
-    auto field = [](const std::string& text) {
-        std::string field = text;
-        field.resize(30, '\0');
-        return field;
-    };
-    const std::string id3v1 = "TAG" + field("Old title") + field("Old artist") + field("") +
-                              "1990" + field("") + std::string(1, '\xff');
+    const Bytes id3v1 = MakeId3v1Tag("Old title", "Old artist", "", "1990", "", 0, 255);
     for (const char* name : {"silence-44-s.flac", "silence-44-s.wv", "click.mpc"}) {
         Bytes data = ReadBytes(std::string(LY_TEST_DATA) + "/" + name);
         data.insert(data.end(), id3v1.begin(), id3v1.end());
@@ -404,8 +382,8 @@ TEST_F(TagLibFormatsTest, Id3v1TagsBesideTheTagAreKeptInStep) {
             EXPECT_EQ(TagParserApplyFile(file.get()), 1);
         }
         const Bytes saved = ReadBytes(path);
-        EXPECT_EQ(std::string(saved.end() - 128, saved.end()),
-                  "TAG" + field("New title") + id3v1.substr(33))
+        EXPECT_EQ(Bytes(saved.end() - 128, saved.end()),
+                  MakeId3v1Tag("New title", "Old artist", "", "1990", "", 0, 255))
             << name;
         OpenedFile file(path);
         EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE2), "New title") << name;
