@@ -178,13 +178,12 @@ TEST_F(SaveInPlaceTest, CopyOfAFileInAnUnwritableFolderLivesInVarTmp) {
     std::string shared;
     if (!SharedCopyFolder(&shared)) GTEST_SKIP() << "/var/tmp is in memory here";
     const Bytes original = BigFile();
-    const Changes& changes = kGrowing;
-    const Bytes saved = Saved(original, changes);
+    const Bytes saved = Saved(original, kGrowing);
     const std::string a = dir_.Write("a.mp3", original);
     ASSERT_EQ(chown(a.c_str(), kNobodyId, kNobodyId), 0);
     TracedHost host({"-e", "trace=pwrite64", "-e", "inject=pwrite64:error=EIO:when=2"}, "nobody",
                     {"TMPDIR=/dev/shm"});
-    EXPECT_EQ(TracedSave(host, a, changes).out, "0\n");
+    EXPECT_EQ(TracedSave(host, a, kGrowing).out, "0\n");
     const std::string copy = Pending(a);
     ASSERT_EQ(copy.rfind("/var/tmp/lyparser-saved-", 0), 0u) << copy;
     struct stat info = {};
@@ -201,7 +200,7 @@ TEST_F(SaveInPlaceTest, CopyOfAFileInAnUnwritableFolderLivesInVarTmp) {
 
     WriteBytes(a, original);
     host.options = {};
-    const std::vector<std::string> save = TracedSaveCommand(host, a, changes);
+    const std::vector<std::string> save = TracedSaveCommand(host, a, kGrowing);
     std::string inMemory = "mount -t tmpfs none /var/tmp && exec";
     for (const std::string& arg : save) inMemory += " '" + arg + "'";
     const CommandResult refused = RunCommand({"/usr/bin/unshare", "-m", "/bin/sh", "-c", inMemory});
@@ -215,13 +214,12 @@ TEST_F(SaveInPlaceTest, CopyOfAFileInAnUnwritableFolderLivesInVarTmp) {
 // the file changed; the first one ends well.
 TEST_F(SaveInPlaceTest, SaveStoppedHalfWayKeepsItsCopyFromAnother) {
     const Bytes original = BigFile();
-    const Changes& changes = kGrowing;
-    const Bytes saved = Saved(original, changes);
+    const Bytes saved = Saved(original, kGrowing);
     const std::string a = PlaceTwoNames(original);
     TempDir logs;
     const TracedHost host({"-e", "trace=pwrite64", "-e", "inject=pwrite64:signal=SIGSTOP:when=1"},
                           "", {}, logs.File("strace.log"));
-    const RunningSave first = StartTracedSave(host, a, changes, logs.File("out"));
+    const RunningSave first = StartTracedSave(host, a, kGrowing, logs.File("out"));
     ASSERT_TRUE(WaitUntilStopped(first));
     OpenedFile other(dir_.File("b.mp3"));
     TagParserSetData(other.get(), FIELD_ARTIST, "Second");

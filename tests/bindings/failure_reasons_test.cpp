@@ -100,15 +100,11 @@ struct Row {
     std::string reason;  // the name the C layer gives
     const char* what;
     std::string file;
-    Args options;  // lytag set's
-    Args runner;   // what the host and lytag run under
-    int how;       // kLytagToo: lytag names the reason (else it refuses first, in its own words)
+    Args options;      // lytag set's
+    Args runner = {};  // what the host and lytag run under
+    // kLytagToo: lytag names the reason (else it refuses first, in its own words)
+    int how = kHostOnly;
 };
-
-Row R(std::string reason, const char* what, std::string file, Args options, Args runner = {},
-      int how = kHostOnly) {
-    return {std::move(reason), what, std::move(file), std::move(options), std::move(runner), how};
-}
 
 class FailureReasonsTest : public ::testing::Test {
 protected:
@@ -143,6 +139,8 @@ TEST_F(FailureReasonsTest, EachFailureComesBackWithItsReason) {
     const Args title = {"--field", "title=New"};
     const Args grown = {"--comment", "NOTES=" + std::string(30000, 'n')};
     const Args tooLong = {"--attribute", "WM/Lyrics=" + std::string(40000, 'l')};
+    const Args farTitle = {"--field", "title=" + std::string(3000, 't')};
+    const Bytes muxed = ReadBytes(LY_TEST_DATA "/taglib-multiplex.ogg");
 
     const std::string pending = Put("pending.mp3", mp3);
     const char mark[] = "/var/tmp/lyparser-saved-0-0-1\n5\n00";
@@ -167,32 +165,31 @@ TEST_F(FailureReasonsTest, EachFailureComesBackWithItsReason) {
     const Args tinyDisk = Mounted(disk, dir_.File("disk"), Put("full.mp3", mp3));
 
     const Row rows[] = {
-        R("READ_ONLY", "read-only MP3", Put("ro.mp3", mp3), title, kNobody),
-        R("READ_ONLY", "read-only Ogg", Put("ro.ogg", ogg), title, kNobody),
-        R("CHANGED_ON_DISK", "MP3 changed after open", Put("new.mp3", mp3), title, {}, kTouch),
-        R("CHANGED_ON_DISK", "Ogg changed after open", Put("new.ogg", ogg), title, {}, kTouch),
-        R("CHANGED_ON_DISK", "WMA changed after open", Put("new.wma", wma), title, {}, kTouch),
-        R("DISK_FULL", "size limit below the new size", Put("limit.mp3", mp3), title,
-          SizeLimit(mp3.size() / 2), kLytagToo),
-        R("DISK_FULL", "size limit passed while writing", Put("limit.ogg", ogg), grown,
-          SizeLimit(ogg.size() + 10000), kLytagToo),
-        R("DISK_FULL", "full disk", dir_.File("disk/full.mp3"), title, tinyDisk, kLytagToo),
-        R("VALUE_TOO_LONG", "WMA value too long", Put("long.wma", wma), tooLong, {}, kLytagToo),
-        R("MULTIPLEXED_OGG", "multiplexed Ogg",
-          Put("muxed.ogg", ReadBytes(LY_TEST_DATA "/taglib-multiplex.ogg")), title, {}, kLytagToo),
-        R("NO_AUDIO", "text named .mp3", Put("text.mp3", text), title),
-        R("NO_AUDIO", "its ID3v1 tag removed", Put("strip.mp3", text), {"--id3v1", "N"}),
-        R("PENDING_COPY", "pending safety copy", pending, title),
-        R("LOCKED", "save lock held", locked, title, waitLittle, kLytagToo),
-        R("IO_ERROR", "I/O error", Put("eio.mp3", mp3), title, Injected("fsync", "error=EIO"),
-          kLytagToo),
-        R("DAMAGED", "original ends early", Put("short.mp3", MakeLargeMp3(2 << 20)), title,
-          Injected("copy_file_range", "retval=0")),
-        R("DAMAGED", "ID3v2 frame past its tag's end", Put("cut.mp3", cutOff), title),
-        R("NOT_WRITABLE", "Ogg opened from memory", Put("image.ogg", ogg), title, {}, kMemory),
-        R("REFUSED_VALUE", "MP4 offsets would overflow", Put("far.m4a", MakeMp4(overflowing)),
-          {"--field", "title=" + std::string(3000, 't')}, {}, kLytagToo),
-        R("NO_SAFETY_COPY", "no room for a safety copy", linked, title, noCopyRoom, kLytagToo),
+        {"READ_ONLY", "read-only MP3", Put("ro.mp3", mp3), title, kNobody},
+        {"READ_ONLY", "read-only Ogg", Put("ro.ogg", ogg), title, kNobody},
+        {"CHANGED_ON_DISK", "MP3 changed after open", Put("new.mp3", mp3), title, {}, kTouch},
+        {"CHANGED_ON_DISK", "Ogg changed after open", Put("new.ogg", ogg), title, {}, kTouch},
+        {"CHANGED_ON_DISK", "WMA changed after open", Put("new.wma", wma), title, {}, kTouch},
+        {"DISK_FULL", "size limit below the new size", Put("limit.mp3", mp3), title,
+         SizeLimit(mp3.size() / 2), kLytagToo},
+        {"DISK_FULL", "size limit passed while writing", Put("limit.ogg", ogg), grown,
+         SizeLimit(ogg.size() + 10000), kLytagToo},
+        {"DISK_FULL", "full disk", dir_.File("disk/full.mp3"), title, tinyDisk, kLytagToo},
+        {"VALUE_TOO_LONG", "WMA value too long", Put("long.wma", wma), tooLong, {}, kLytagToo},
+        {"MULTIPLEXED_OGG", "multiplexed Ogg", Put("muxed.ogg", muxed), title, {}, kLytagToo},
+        {"NO_AUDIO", "text named .mp3", Put("text.mp3", text), title},
+        {"NO_AUDIO", "its ID3v1 tag removed", Put("strip.mp3", text), {"--id3v1", "N"}},
+        {"PENDING_COPY", "pending safety copy", pending, title},
+        {"LOCKED", "save lock held", locked, title, waitLittle, kLytagToo},
+        {"IO_ERROR", "I/O error", Put("eio.mp3", mp3), title, Injected("fsync", "error=EIO"),
+         kLytagToo},
+        {"DAMAGED", "original ends early", Put("short.mp3", MakeLargeMp3(2 << 20)), title,
+         Injected("copy_file_range", "retval=0")},
+        {"DAMAGED", "ID3v2 frame past its tag's end", Put("cut.mp3", cutOff), title},
+        {"NOT_WRITABLE", "Ogg opened from memory", Put("image.ogg", ogg), title, {}, kMemory},
+        {"REFUSED_VALUE", "MP4 offsets would overflow", Put("far.m4a", MakeMp4(overflowing)),
+         farTitle, Args(), kLytagToo},
+        {"NO_SAFETY_COPY", "no room for a safety copy", linked, title, noCopyRoom, kLytagToo},
     };
     // Where mounts are not allowed, the rows that need one are left out.
     const bool canMount = RunCommand(Mounted("mount -t tmpfs tmpfs /mnt")).status == 0;

@@ -62,19 +62,4 @@ TEST(CodePageTest, OtherLocalesUseTheirOwnEncoding) {
     EXPECT_EQ(WideToCodePage(L"\u6F22\U0001F3B5"), "\xB4\xC1?");
 }
 
-TEST(CodePageTest, BufferHelpersRefuseNullAndShortDestinations) {
-    wchar_t wide[4] = {L'k', L'k', L'k', L'k'};
-    EXPECT_EQ(MultiByteToWideBuf(wide, nullptr, 4, CodePage::kUtf8), nullptr);
-    EXPECT_EQ(wide[0], L'k');  // untouched
-    EXPECT_EQ(MultiByteToWideBuf(wide, "abc", 4, CodePage::kUtf8), wide);
-    EXPECT_EQ(std::wstring(wide), L"abc");
-    EXPECT_EQ(MultiByteToWideBuf(wide, "abcd", 4, CodePage::kUtf8), nullptr);  // no room for 0
-
-    char narrow[5] = "kkkk";
-    EXPECT_EQ(WideToMultiByteBuf(nullptr, L"x", 5, CodePage::kUtf8), nullptr);
-    EXPECT_EQ(WideToMultiByteBuf(narrow, L"\u00E9\u00E9", 5, CodePage::kUtf8), narrow);
-    EXPECT_STREQ(narrow, "\xC3\xA9\xC3\xA9");
-    EXPECT_EQ(WideToMultiByteBuf(narrow, L"\u00E9\u00E9\u00E9", 5, CodePage::kUtf8), nullptr);
-}
-
 }  // namespace

@@ -4,43 +4,33 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "lyCenter.h"
 
 namespace {
 
-TEST(HostTextTest, MatchingConversionsAreFilled) {
-    struct Case {
-        std::string format;
-        std::string expected;
-    } cases[] = {
+TEST(HostTextTest, OnlyMatchingConversionsAreFilled) {
+    const std::pair<const char*, const char*> cases[] = {
         {"%d bytes", "1234 bytes"},
         {"%5d|%-4s|%.1f", " 1234|ab  |2.5"},
         {"100%% %d", "100% 1234"},
         {"no conversions", "no conversions"},
         {"%x", "4d2"},
         {"only %d", "only 1234"},  // fewer conversions than values is safe
+        {"%s", ""},                // text conversion for an int
+        {"%d %d", ""},             // second value is text
+        {"%d %s %f %d", ""},       // more conversions than values
+        {"%n", ""},                // writes through a pointer
+        {"%*d", ""},               // width from an argument
+        {"%1$d", ""},              // positional argument
+        {"%ld", ""},               // length modifier
+        {"%p", ""},                // pointer
+        {"trailing %", ""},        // cut short
+        {"%99999d", ""},           // absurd width
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FormatChecked(c.format, {1234, "ab", 2.5}), c.expected) << c.format;
-    }
-}
-
-TEST(HostTextTest, MismatchedOrUnsafeConversionsGiveEmptyText) {
-    const char* formats[] = {
-        "%s",           // text conversion for an int
-        "%d %d",        // second value is text
-        "%d %s %f %d",  // more conversions than values
-        "%n",           // writes through a pointer
-        "%*d",          // width from an argument
-        "%1$d",         // positional argument
-        "%ld",          // length modifier
-        "%p",           // pointer
-        "trailing %",   // cut short
-        "%99999d",      // absurd width
-    };
-    for (const char* format : formats) {
-        EXPECT_EQ(FormatChecked(format, {1234, "ab", 2.5}), "") << format;
-    }
+    for (const auto& [format, expected] : cases)
+        EXPECT_EQ(FormatChecked(format, {1234, "ab", 2.5}), expected) << format;
 }
 
 TEST(HostTextTest, ReplacedHostTextIsCheckedToo) {

@@ -117,8 +117,11 @@ protected:
     }
 
     // lytag in the test's folder and a UTF-8 locale, so that narrow text means
-    // the same to every format; as an ordinary user when `unprivileged`.
-    CommandResult Lytag(std::vector<std::string> args, bool unprivileged = false) {
+    // the same to every format, with `args` then `more`; as an ordinary user
+    // when `unprivileged`.
+    CommandResult Lytag(std::vector<std::string> args, const std::vector<std::string>& more = {},
+                        bool unprivileged = false) {
+        args.insert(args.end(), more.begin(), more.end());
         args.insert(args.begin(),
                     {"/usr/bin/env", "-C", dir_.path(), "LC_ALL=C.UTF-8", LY_LYTAG_PATH});
         if (unprivileged)
@@ -139,9 +142,7 @@ TEST_F(LytagSetTest, ShowAllListsWhatMutagenReads) {
     std::vector<std::string> files = {mp3_, ogg_, opus_, wma_};
     for (const auto& [name, path] : data_) files.push_back(path);
     const nlohmann::json expected = MutagenListing(files, true);
-    std::vector<std::string> args = {"show", "--all", "--json"};
-    args.insert(args.end(), files.begin(), files.end());
-    CommandResult result = Lytag(args);
+    CommandResult result = Lytag({"show", "--all", "--json"}, files);
     ASSERT_EQ(result.status, 0) << result.err;
     std::istringstream lines(result.out);
     size_t count = 0;
@@ -222,9 +223,7 @@ TEST_F(LytagSetTest, SetChangesWhatIsNamedAndKeepsEveryOtherItemAndPicture) {
     for (const auto& [file, options, changes] : rows) {
         if (!before.count(file)) before[file] = Dump(file);
         const std::string copy = dir_.Write("copy" + file.substr(file.rfind('.')), ReadBytes(file));
-        std::vector<std::string> args = {"set", copy};
-        args.insert(args.end(), options.begin(), options.end());
-        CommandResult result = Lytag(args);
+        CommandResult result = Lytag({"set", copy}, options);
         EXPECT_EQ(result.status, 0) << testing::PrintToString(options) << result.err;
         nlohmann::json expected = before[file];
         expected.merge_patch(nlohmann::json::parse(changes));
@@ -256,9 +255,7 @@ TEST_F(LytagSetTest, RefusalsNameTheFileAndTheReasonAndLeaveItUntouched) {
     };
     for (const auto& [file, options, reason] : rows) {
         const Bytes before = ReadBytes(file);
-        std::vector<std::string> args = {"set", file};
-        args.insert(args.end(), options.begin(), options.end());
-        CommandResult result = Lytag(args);
+        CommandResult result = Lytag({"set", file}, options);
         EXPECT_EQ(result.status, 1) << testing::PrintToString(options) << result.err;
         EXPECT_NE(result.err.find("lytag: " + (reason[0] == '/' ? "" : file + ": ") + reason),
                   std::string::npos)
@@ -276,7 +273,7 @@ TEST_F(LytagSetTest, MissingOrReadOnlyFileIsRefusedWithTheSystemsReason) {
     ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
     ASSERT_EQ(chmod(mp3_.c_str(), 0444), 0);
     const Bytes before = ReadBytes(mp3_);
-    CommandResult result = Lytag({"set", mp3_, "--field", "title=x"}, geteuid() == 0);
+    CommandResult result = Lytag({"set", mp3_, "--field", "title=x"}, {}, geteuid() == 0);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "lytag: " + mp3_ + ": Permission denied\n");
     EXPECT_EQ(ReadBytes(mp3_), before);
