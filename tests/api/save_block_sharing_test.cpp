@@ -105,11 +105,11 @@ Bytes MakeWavTaggedFirst() {
 }
 
 Bytes MakeLargeOpus() {
-    OpusSampleSpec spec;
-    spec.seconds = 26;
-    spec.frameBytes = 800;
-    spec.comments = {"TITLE=Opus"};
-    return MakeOggOpus(spec);
+    OpusSampleSpec layout;
+    layout.seconds = 26;
+    layout.frameBytes = 800;
+    layout.comments = {"TITLE=Opus"};
+    return MakeOggOpus(layout);
 }
 
 // How many bytes `a` and `b` end with alike: at least the audio, where a save
