@@ -125,9 +125,10 @@ void ID3v2ExtendedTag::normalizeForWriting() {
                 text->setTextEncoding(TagLib::String::UTF8);
             }
         } else if (auto* comments = dynamic_cast<ID3v2::CommentsFrame*>(frame)) {
-            if (comments->language().size() != 3) comments->setLanguage(kUnknownLanguage);
+            if (comments->language().size() != 3)
+                comments->setLanguage(Id3v2Frames::kUnknownLanguage);
         } else if (auto* lyrics = dynamic_cast<ID3v2::UnsynchronizedLyricsFrame*>(frame)) {
-            if (lyrics->language().size() != 3) lyrics->setLanguage(kUnknownLanguage);
+            if (lyrics->language().size() != 3) lyrics->setLanguage(Id3v2Frames::kUnknownLanguage);
         }
     }
 }

@@ -80,8 +80,6 @@ public:
     void normalizeForWriting();
 
 private:
-    static constexpr char kUnknownLanguage[] = "XXX";
-
     Text firstText(const char* id) const;
     // Empty text removes every frame of `id`; else the first gets the text or
     // a new UTF-8 text frame is added.

@@ -15,8 +15,6 @@ using Text = Id3v2Frames::Text;
 
 namespace {
 
-const char kUnknownLanguage[] = "XXX";
-
 // Descriptions under which programs keep data no one reads as a comment.
 const char* const kMachineDescriptions[] = {"iTun", "Songs-DB", "MusicMatch"};
 
@@ -67,12 +65,12 @@ ID3v2::Frame* ShownDescribed(const ID3v2::Tag* tag, const char* id) {
 ID3v2::Frame* NewPlainFrame(const char* id) {
     if (Text(id) == "COMM") {
         auto* frame = new ID3v2::CommentsFrame(TagLib::String::Latin1);
-        frame->setLanguage(kUnknownLanguage);
+        frame->setLanguage(Id3v2Frames::kUnknownLanguage);
         return frame;
     }
     if (Text(id) == "USLT") {
         auto* frame = new ID3v2::UnsynchronizedLyricsFrame(TagLib::String::Latin1);
-        frame->setLanguage(kUnknownLanguage);
+        frame->setLanguage(Id3v2Frames::kUnknownLanguage);
         return frame;
     }
     return new ID3v2::UserUrlLinkFrame(TagLib::String::Latin1);

@@ -50,6 +50,9 @@ public:
     // The picture type of a front cover, and of "other".
     static constexpr int kFrontCover = 3;
     static constexpr int kOtherPicture = 0;
+    // The language of a comment or lyrics frame that has none: ID3v2.4's
+    // "unknown".
+    static constexpr char kUnknownLanguage[] = "XXX";
 
     // `tag` must not be null and must outlive this object.
     explicit Id3v2Frames(TagLib::ID3v2::Tag* tag) : tag_(tag) {}

@@ -26,7 +26,6 @@ using TagLib::String;
 namespace {
 
 constexpr unsigned int kFrameHeaderBytes = 10;
-const char kUnknownLanguage[] = "XXX";
 
 String Language(const TagLib::ByteVector& language) { return String(language, String::Latin1); }
 
@@ -119,7 +118,8 @@ bool Named(const ID3v2::Frame* frame, const ParsedKey& wanted, const String& key
 // A new text frame for `key`; null when frames of that id are not text.
 ID3v2::Frame* NewTextFrame(const ParsedKey& key) {
     const String id(key.id, String::Latin1);
-    const String language = key.language.isEmpty() ? String(kUnknownLanguage) : key.language;
+    const String language =
+        key.language.isEmpty() ? String(Id3v2Frames::kUnknownLanguage) : key.language;
     if (id == "TXXX") return new ID3v2::UserTextIdentificationFrame(String::UTF8);
     if (id == "COMM" || id == "USLT") {
         ID3v2::Frame* frame = nullptr;
