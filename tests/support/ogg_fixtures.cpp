@@ -24,14 +24,9 @@ Bytes MakeOgg(const OggFixture& fixture) {
 
 Bytes CommentPacketBytes(const std::string& vendor, const std::vector<std::string>& comments) {
     Bytes packet = {3, 'v', 'o', 'r', 'b', 'i', 's'};
-    auto put = [&packet](size_t length, const std::string& text) {
-        for (int i = 0; i < 4; ++i) packet.push_back(static_cast<unsigned char>(length >> (8 * i)));
-        packet.insert(packet.end(), text.begin(), text.end());
-    };
-    put(vendor.size(), vendor);
-    put(comments.size(), "");
-    for (const auto& text : comments) put(text.size(), text);
-    packet.push_back(1);
+    const Bytes list = VorbisCommentList(vendor, comments);
+    packet.insert(packet.end(), list.begin(), list.end());
+    packet.push_back(1);  // the framing bit
     return packet;
 }
 

@@ -143,16 +143,23 @@ OggBytes MakeOggSample() {
     return MakeOggVorbis(layout);
 }
 
-OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string>& comments,
-                        const OggBytes& tail) {
-    OggBytes packet = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
-    auto put = [&packet](size_t length, const std::string& text) {
-        for (int i = 0; i < 4; ++i) packet.push_back(static_cast<unsigned char>(length >> (8 * i)));
-        packet.insert(packet.end(), text.begin(), text.end());
+OggBytes VorbisCommentList(const std::string& vendor, const std::vector<std::string>& comments) {
+    OggBytes list;
+    auto put = [&list](size_t length, const std::string& text) {
+        for (int i = 0; i < 4; ++i) list.push_back(static_cast<unsigned char>(length >> (8 * i)));
+        list.insert(list.end(), text.begin(), text.end());
     };
     put(vendor.size(), vendor);
     put(comments.size(), "");
     for (const auto& text : comments) put(text.size(), text);
+    return list;
+}
+
+OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string>& comments,
+                        const OggBytes& tail) {
+    OggBytes packet = {'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
+    const OggBytes list = VorbisCommentList(vendor, comments);
+    packet.insert(packet.end(), list.begin(), list.end());
     packet.insert(packet.end(), tail.begin(), tail.end());
     return packet;
 }

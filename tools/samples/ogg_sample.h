@@ -74,6 +74,10 @@ struct OpusSampleSpec {
     int64_t granuleShift = 0;  // added to every audio granule
 };
 
+// The comment list that Vorbis and Opus comment headers both carry: the
+// vendor, the count, then each comment, every length 32-bit little-endian.
+OggBytes VorbisCommentList(const std::string& vendor, const std::vector<std::string>& comments);
+
 // The bytes of an OpusTags packet.
 OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string>& comments,
                         const OggBytes& tail = {});
