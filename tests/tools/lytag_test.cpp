@@ -13,18 +13,13 @@
 
 #include "lyParser.h"
 #include "tests/support/ogg_fixtures.h"
-#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/lytag_run.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
 
 namespace {
-
-CommandResult Lytag(std::vector<std::string> args) {
-    args.insert(args.begin(), LY_LYTAG_PATH);
-    return RunCommand(args);
-}
 
 std::set<std::string> LongOptions(const std::string& text) {
     std::set<std::string> options;
@@ -113,9 +108,7 @@ TEST(LytagTest, ShowAsJsonAndText) {
     const std::string opusFile = dir.Write("song.opus", MakeOggOpus(opus));
     CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3, latin1, opusFile});
     ASSERT_EQ(result.status, 0) << result.err;
-    nlohmann::json all = nlohmann::json::array();
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) all.push_back(nlohmann::json::parse(line));
+    const nlohmann::json all = JsonLines(result.out);
     ASSERT_EQ(all.size(), 6u);
     // A name that is not UTF-8 is kept, byte for byte, in hexadecimal.
     std::string hex;
