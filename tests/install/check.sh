@@ -45,7 +45,7 @@ cmake --build "$work/host-build" >/dev/null
 # A player dlopens the module by path, from elsewhere, with no library path.
 g++ -std=c++17 -I"$prefix/include" "$here/dlopen_host.cpp" -ldl -o "$work/dlopen-host"
 (cd / && env -u LD_LIBRARY_PATH "$work/dlopen-host" "$prefix/lib/liblyParser.so.1" "$work/note.txt") |
-  grep -qx "28 exports, text %name%, title note"
+  grep -qx "text %name%, title note"
 
 # The old string ABI must not link silently and crash at the first call.
 if g++ -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -I"$prefix/include" -c "$here/host.cpp" -o "$work/old-abi.o" \
