@@ -1,8 +1,11 @@
 // Every failure a change or a save can meet, provoked for real, comes back
 // with its reason: from the C layer, run as its own host program (so that a
 // row can run as another user, under a file size limit, on a full file
-// system or under strace), and, where lytag leaves the save to the module,
-// in lytag's message. The file stays as it was, byte for byte.
+// system or under strace), and in lytag's message where a row shows that
+// lytag passes the module's reason on. The file stays as it was, byte for byte.
+// A reason a parser test already reads back through the exports for the same
+// cause (MULTIPLEXED_OGG in opus_test, VALUE_TOO_LONG in wma_test) is not
+// repeated here: the layer passes every reason on alike.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -76,8 +79,6 @@ Args Join(Args a, const Args& b) {
     return a;
 }
 
-const Args kNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-
 Args SizeLimit(size_t bytes) { return {"/usr/bin/prlimit", "--fsize=" + std::to_string(bytes)}; }
 
 // strace makes every `call` do `what` (error=EIO, retval=0).
@@ -102,7 +103,8 @@ struct Row {
     std::string file;
     Args options;      // lytag set's
     Args runner = {};  // what the host and lytag run under
-    // kLytagToo: lytag names the reason (else it refuses first, in its own words)
+    // kLytagToo: lytag names the reason too; it passes on every reason of a
+    // save the same way, and refuses some files first in its own words
     int how = kHostOnly;
 };
 
@@ -138,9 +140,7 @@ TEST_F(FailureReasonsTest, EachFailureComesBackWithItsReason) {
     cutOff.insert(cutOff.end(), audio.begin(), audio.end());
     const Args title = {"--field", "title=New"};
     const Args grown = {"--comment", "NOTES=" + std::string(30000, 'n')};
-    const Args tooLong = {"--attribute", "WM/Lyrics=" + std::string(40000, 'l')};
     const Args farTitle = {"--field", "title=" + std::string(3000, 't')};
-    const Bytes muxed = ReadBytes(LY_TEST_DATA "/taglib-multiplex.ogg");
 
     const std::string pending = Put("pending.mp3", mp3);
     const char mark[] = "/var/tmp/lyparser-saved-0-0-1\n5\n00";
@@ -157,7 +157,7 @@ TEST_F(FailureReasonsTest, EachFailureComesBackWithItsReason) {
     ASSERT_EQ(link(linked.c_str(), dir_.File("shut/second-name.mp3").c_str()), 0);
     ASSERT_EQ(chown(linked.c_str(), kNobodyId, kNobodyId), 0);
     ASSERT_EQ(chmod(dir_.File("shut").c_str(), 0555), 0);
-    const Args noCopyRoom = Join(Mounted("mount -t tmpfs tmpfs /var/tmp"), kNobody);
+    const Args noCopyRoom = Join(Mounted("mount -t tmpfs tmpfs /var/tmp"), kAsNobody);
     // A file system that holds the file and a few pages more.
     ASSERT_EQ(mkdir(dir_.File("disk").c_str(), 0755), 0);
     const std::string disk = "mount -t tmpfs -o size=" + std::to_string(mp3.size() + 12288) +
@@ -165,31 +165,28 @@ TEST_F(FailureReasonsTest, EachFailureComesBackWithItsReason) {
     const Args tinyDisk = Mounted(disk, dir_.File("disk"), Put("full.mp3", mp3));
 
     const Row rows[] = {
-        {"READ_ONLY", "read-only MP3", Put("ro.mp3", mp3), title, kNobody},
-        {"READ_ONLY", "read-only Ogg", Put("ro.ogg", ogg), title, kNobody},
+        {"READ_ONLY", "read-only MP3", Put("ro.mp3", mp3), title, kAsNobody},
+        {"READ_ONLY", "read-only Ogg", Put("ro.ogg", ogg), title, kAsNobody},
         {"CHANGED_ON_DISK", "MP3 changed after open", Put("new.mp3", mp3), title, {}, kTouch},
         {"CHANGED_ON_DISK", "Ogg changed after open", Put("new.ogg", ogg), title, {}, kTouch},
         {"CHANGED_ON_DISK", "WMA changed after open", Put("new.wma", wma), title, {}, kTouch},
         {"DISK_FULL", "size limit below the new size", Put("limit.mp3", mp3), title,
          SizeLimit(mp3.size() / 2), kLytagToo},
         {"DISK_FULL", "size limit passed while writing", Put("limit.ogg", ogg), grown,
-         SizeLimit(ogg.size() + 10000), kLytagToo},
-        {"DISK_FULL", "full disk", dir_.File("disk/full.mp3"), title, tinyDisk, kLytagToo},
-        {"VALUE_TOO_LONG", "WMA value too long", Put("long.wma", wma), tooLong, {}, kLytagToo},
-        {"MULTIPLEXED_OGG", "multiplexed Ogg", Put("muxed.ogg", muxed), title, {}, kLytagToo},
+         SizeLimit(ogg.size() + 10000)},
+        {"DISK_FULL", "full disk", dir_.File("disk/full.mp3"), title, tinyDisk},
         {"NO_AUDIO", "text named .mp3", Put("text.mp3", text), title},
         {"NO_AUDIO", "its ID3v1 tag removed", Put("strip.mp3", text), {"--id3v1", "N"}},
         {"PENDING_COPY", "pending safety copy", pending, title},
-        {"LOCKED", "save lock held", locked, title, waitLittle, kLytagToo},
-        {"IO_ERROR", "I/O error", Put("eio.mp3", mp3), title, Injected("fsync", "error=EIO"),
-         kLytagToo},
+        {"LOCKED", "save lock held", locked, title, waitLittle},
+        {"IO_ERROR", "I/O error", Put("eio.mp3", mp3), title, Injected("fsync", "error=EIO")},
         {"DAMAGED", "original ends early", Put("short.mp3", MakeLargeMp3(2 << 20)), title,
          Injected("copy_file_range", "retval=0")},
         {"DAMAGED", "ID3v2 frame past its tag's end", Put("cut.mp3", cutOff), title},
         {"NOT_WRITABLE", "Ogg opened from memory", Put("image.ogg", ogg), title, {}, kMemory},
         {"REFUSED_VALUE", "MP4 offsets would overflow", Put("far.m4a", MakeMp4(overflowing)),
-         farTitle, Args(), kLytagToo},
-        {"NO_SAFETY_COPY", "no room for a safety copy", linked, title, noCopyRoom, kLytagToo},
+         farTitle},
+        {"NO_SAFETY_COPY", "no room for a safety copy", linked, title, noCopyRoom},
     };
     // Where mounts are not allowed, the rows that need one are left out.
     const bool canMount = RunCommand(Mounted("mount -t tmpfs tmpfs /mnt")).status == 0;

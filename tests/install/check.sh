@@ -8,9 +8,8 @@
 # without ID3v1, and the CD example against the installed test CDDB server;
 # builds the C page's programs against the C layer, installs the Python
 # package into virtual environments from the install and from the sources,
-# and has those C programs and the package's own tests change MP3, Ogg and
-# WMA files and name a CD; and checks the run paths of every built and installed
-# binary.
+# and has those C programs and the package's own tests change an MP3 file
+# and name a CD; and checks the run paths of every built and installed binary.
 set -euo pipefail
 build=${1:?usage: check.sh BUILD_DIR}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,7 +45,7 @@ cmake --build "$work/host-build" >/dev/null
 # A player dlopens the module by path, from elsewhere, with no library path.
 g++ -std=c++17 -I"$prefix/include" "$here/dlopen_host.cpp" -ldl -o "$work/dlopen-host"
 (cd / && env -u LD_LIBRARY_PATH "$work/dlopen-host" "$prefix/lib/liblyParser.so.1" "$work/note.txt") |
-  grep -qx "28 exports, text %name%, title note"
+  grep -qx "text %name%, title note"
 
 # The old string ABI must not link silently and crash at the first call.
 if g++ -std=c++17 -D_GLIBCXX_USE_CXX11_ABI=0 -I"$prefix/include" -c "$here/host.cpp" -o "$work/old-abi.o" \
@@ -92,8 +91,8 @@ LYPARSER_CDDB_SERVER=$(cat "$work/address") "$cd_example" | grep -qx "Track 1: H
 grep -q "cmd=cddb+read+misc+0d000903" "$work/requests.log"
 
 # The C layer, with the C page's two programs (C, no C++): the first reads,
-# changes and saves an MP3, an Ogg and a WMA file (mutagen reads what it
-# wrote) and says why it refuses others; the second names the CD.
+# changes and saves an MP3 file (mutagen reads what it wrote) and says why it
+# refuses others; the second names the CD.
 test -f "$prefix/include/lyparser_c.h" && test -L "$prefix/lib/liblyparser_c.so.1"
 # extract_programs PAGE LANGUAGE MARK OUT EXTENSION: each block of PAGE in
 # LANGUAGE that holds MARK, as OUT1EXTENSION, OUT2EXTENSION, ...
@@ -108,16 +107,10 @@ for program in 1 2; do
   gcc -std=c99 -Wall -Wextra -Werror -pedantic "$work/examples/c-program$program.c" \
     $(pkg-config --cflags --libs lyparser-c) -Wl,-rpath,"$prefix/lib" -o "$work/c-program$program"
 done
-for sample in morning.mp3 evening.ogg night.wma; do
-  cp "$samples/$sample" "$work/c-$sample"
-  "$work/c-program1" "$work/c-$sample" "From C $sample" | grep -q "^title: ."
-done
-/usr/bin/python3 -c '
-import sys, mutagen
-for path in sys.argv[1:]:
-    title = {"mp3": "TIT2", "ogg": "title", "wma": "Title"}[path.rsplit(".", 1)[1]]
-    assert str(mutagen.File(path).tags[title][0]) == "From C " + path.rsplit("-", 1)[1], path
-' "$work"/c-{morning.mp3,evening.ogg,night.wma}
+cp "$samples/morning.mp3" "$work/c-morning.mp3"
+"$work/c-program1" "$work/c-morning.mp3" "From C" | grep -q "^title: ."
+/usr/bin/python3 -c 'import sys, mutagen; assert str(mutagen.File(sys.argv[1])["TIT2"]) == "From C"' \
+  "$work/c-morning.mp3"
 for refused in "$samples/notes.txt" "$work/missing.mp3"; do
   if "$work/c-program1" "$refused" x >/dev/null 2>>"$work/c-program1.err"; then exit 1; fi
 done
@@ -132,7 +125,7 @@ LYPARSER_CDDB_SERVER=$(cat "$work/address") "$work/c-program2" | grep -qx "Track
 # The Python package, installed with pip into virtual environments from the
 # install (it finds the C layer by the path recorded there) and from the
 # sources (through LYPARSER_LIBRARY). Its own tests run on the first: they
-# change MP3, Ogg and WMA files (checked with mutagen) and name a CD.
+# change an MP3 file (checked with mutagen) and name a CD.
 /usr/bin/python3 -m venv --system-site-packages "$work/venv"
 "$work/venv/bin/pip" install -q --no-build-isolation --no-index "$prefix/share/lyparser/python"
 env -u LYPARSER_LIBRARY -u PYTHONPATH PYTHONDONTWRITEBYTECODE=1 LYTAG="$prefix/bin/lytag" \
@@ -158,5 +151,5 @@ test -e "$prefix/lib/liblyParser.so.$header_version"
 bash "$here/run_paths.sh" "$build/bin" "$build/lib" "$prefix/bin" "$prefix/lib" >/dev/null
 echo "installed tree: pkg-config, find_package and dlopen hosts run; $programs programs of the" \
   "guide and README build, the tag-mask and CD examples behave as written; C programs and the" \
-  "Python package (pip-installed from the install and the sources) change MP3, Ogg and WMA" \
-  "files and name a CD; version $header_version everywhere; run paths hold no empty entry"
+  "Python package (pip-installed from the install and the sources) change an MP3 file and" \
+  "name a CD; version $header_version everywhere; run paths hold no empty entry"

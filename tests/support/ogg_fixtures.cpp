@@ -84,10 +84,14 @@ std::vector<OggPageCopy> PagesOf(const Bytes& data) {
     return pages;
 }
 
-std::string PictureComment(int type, const std::string& mimeType, const Bytes& image) {
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image,
+                           const std::string& description) {
     static const char kDigits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const Bytes block = FlacPicture(type, mimeType, image);
+    Bytes block = FlacPicture(type, mimeType, image);
+    const size_t at = 8 + mimeType.size();  // the description's length, then its text
+    block[at + 3] = static_cast<unsigned char>(description.size());
+    block.insert(block.begin() + static_cast<long>(at) + 4, description.begin(), description.end());
     std::string text = "METADATA_BLOCK_PICTURE=";
     for (size_t i = 0; i < block.size(); i += 3) {
         uint32_t group = block[i] << 16;

@@ -54,8 +54,10 @@ struct OggPageCopy {
 };
 std::vector<OggPageCopy> PagesOf(const Bytes& data);
 
-// A METADATA_BLOCK_PICTURE comment holding `image` as a picture of `type`.
-std::string PictureComment(int type, const std::string& mimeType, const Bytes& image);
+// A METADATA_BLOCK_PICTURE comment holding `image` as a picture of `type`
+// with `description` (under 256 bytes).
+std::string PictureComment(int type, const std::string& mimeType, const Bytes& image,
+                           const std::string& description = "");
 
 // What libvorbisfile reads back from a file: the first stream's vendor then
 // its comment texts, and the interleaved 16-bit PCM samples of every stream.

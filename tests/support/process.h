@@ -24,6 +24,10 @@ int RunInChild(const std::function<int()>& body, bool dropToNobody = false);
 
 // The uid/gid an unprivileged child runs as.
 constexpr unsigned kNobodyId = 65534;
+// Put before a command, runs it as that user (as root every file is
+// readable and writable).
+inline const std::vector<std::string> kAsNobody = {"/usr/bin/setpriv", "--reuid=65534",
+                                                   "--regid=65534", "--clear-groups"};
 
 // True when /usr/bin/python3 can import mutagen.
 bool HaveMutagen();

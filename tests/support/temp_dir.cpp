@@ -8,6 +8,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tools/samples/flac_sample.h"
+
 TempDir::TempDir() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "lyparser-test-").string() + std::string(6, 'X');
@@ -59,12 +61,7 @@ void WriteBytes(const std::string& path, const Bytes& data) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+// The samples' noise, from a seed spread over 32 bits.
 Bytes PatternBytes(size_t count, unsigned seed) {
-    Bytes data(count);
-    uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : data) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<unsigned char>(state >> 24);
-    }
-    return data;
+    return NoiseBytes(count, seed * 2654435761u + 1);
 }

@@ -6,8 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/cddb_server.h"
-#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/lytag_run.h"
 #include "tools/samples/cd_image.h"
 
 namespace {
@@ -25,9 +25,9 @@ TEST(LytagCdTest, ImageIsLookedUpAndLookupsWithoutNamesSayWhy) {
                   "DYEAR=2024\r\nTTITLE0=Hush\r\nTTITLE1=Quiet\r\nTTITLE2=Still\r\nEXTD=\r\n.\r\n");
     failing.Answer("query/0d000903", CddbTestServer::Http("503 Service Unavailable"));
     auto cd = [&](const std::string& at, std::vector<std::string> more) {
-        more.insert(more.begin(), {LY_LYTAG_PATH, "cd", "--device", image, "--server", at,
-                                   "--timeout", at == silent.address() ? "1" : "20"});
-        return RunCommand(more);
+        more.insert(more.begin(), {"cd", "--device", image, "--server", at, "--timeout",
+                                   at == silent.address() ? "1" : "20"});
+        return Lytag(more);
     };
 
     CommandResult result = cd(server.address(), {"--json"});
@@ -42,7 +42,7 @@ TEST(LytagCdTest, ImageIsLookedUpAndLookupsWithoutNamesSayWhy) {
                         R"("seconds":4,"title":"Still"}],"year":"2024"})"));
     const std::string query = "/~cddb/cddb.cgi?cmd=cddb+query+0d000903+3+150+300+525+11&";
     EXPECT_EQ(server.Requests().rfind(query, 0), 0u) << server.Requests();
-    EXPECT_EQ(RunCommand({LY_LYTAG_PATH, "cd", "--device", dir.File("none.cue")}).status, 1);
+    EXPECT_EQ(Lytag({"cd", "--device", dir.File("none.cue")}).status, 1);
 
     // A server that never answers, cannot be reached or fails is exit status
     // 1; one that knows no such disc is not.

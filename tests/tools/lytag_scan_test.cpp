@@ -10,31 +10,17 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <regex>
-#include <sstream>
 #include <tuple>
 
 #include "tests/support/ogg_fixtures.h"
-#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/tools/lytag_run.h"
 #include "tools/samples/mpeg_sample.h"
 #include "tools/samples/ogg_sample.h"
 #include "tools/samples/wav_sample.h"
 #include "tools/samples/wma_sample.h"
 
 namespace {
-
-std::vector<std::string> SortedLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-CommandResult Scan(std::vector<std::string> args) {
-    args.insert(args.begin(), {LY_LYTAG_PATH, "scan"});
-    return RunCommand(args);
-}
 
 TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsNamed) {
     TempDir dir;
@@ -58,11 +44,11 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     symlink("loop-a", dir.File("loop-b").c_str());
     symlink("..", dir.File("album/up").c_str());
 
-    CommandResult one = Scan({music, "--jobs", "1", "--md5"});
+    CommandResult one = Lytag({"scan", music, "--jobs", "1", "--md5"});
     ASSERT_EQ(one.status, 0) << one.err;
     EXPECT_EQ(SortedLines(one.out).size(), 27u);
-    EXPECT_EQ(Scan({music, "--jobs", "8", "--md5"}).out, one.out);
-    EXPECT_EQ(Scan({dir.File("album"), music, "--md5"}).out, one.out);
+    EXPECT_EQ(Lytag({"scan", music, "--jobs", "8", "--md5"}).out, one.out);
+    EXPECT_EQ(Lytag({"scan", dir.File("album"), music, "--md5"}).out, one.out);
     for (const std::string& part :
          {"\n" + dir.File("tone3.wav") + "\tWAV\ttone3\t4\t",
           "\n" + dir.File("album/tab\\tand\\nline.wav") + "\tWAV\ttab\\tand\\nline\t",
@@ -78,26 +64,18 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     // Each object as the line that names it, and each refusal as an object
     // too, sorted by path; the fields as show gives them.
     std::string fromJson;
-    CommandResult json = Scan({music, "--json", "--md5", "-q"});
+    CommandResult json = Lytag({"scan", music, "--json", "--md5", "-q"});
     std::vector<std::string> paths;
-    std::istringstream lines(json.out);
-    for (std::string line; std::getline(lines, line);) {
-        nlohmann::json o = nlohmann::json::parse(line);
+    for (nlohmann::json o : JsonLines(json.out)) {
         paths.push_back(o["file"]);
         for (const auto& [file, field, value] :
              {std::tuple{"album/song2.mp3", "title", "Morning Tone"},
               {"album/cover.opus", "picture-size", "300"}}) {
             if (o["file"] != dir.File(file)) continue;
-            CommandResult shown = RunCommand({LY_LYTAG_PATH, "show", "--json", o["file"]});
+            const CommandResult shown = Lytag({"show", "--json", o["file"]});
             EXPECT_EQ(o["fields"], nlohmann::json::parse(shown.out)["fields"]);
             EXPECT_EQ(o["fields"][field], value);
         }
-    }
-    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end())) << json.out;
-    const nlohmann::json pipe = {{"file", dir.File("pipe.mp3")}, {"refused", "not a regular file"}};
-    EXPECT_NE(json.out.find(pipe.dump() + "\n"), std::string::npos) << json.out;
-    for (const auto& line : SortedLines(json.out)) {
-        nlohmann::json o = nlohmann::json::parse(line);
         if (o.contains("refused")) continue;
         for (const char* key : {"file", "typeName", "description", "seconds", "md5"}) {
             std::string text = o[key].is_string() ? o[key].get<std::string>() : o[key].dump();
@@ -106,12 +84,15 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
             fromJson += text + (key[0] == 'm' ? "\n" : "\t");
         }
     }
+    EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end())) << json.out;
+    const nlohmann::json pipe = {{"file", dir.File("pipe.mp3")}, {"refused", "not a regular file"}};
+    EXPECT_NE(json.out.find(pipe.dump() + "\n"), std::string::npos) << json.out;
     EXPECT_EQ(SortedLines(fromJson), SortedLines(one.out));
     EXPECT_EQ(json.err.find("Scanned"), std::string::npos);  // --quiet: no summary
     EXPECT_NE(json.err.find("lytag: " + dir.File("README") + ": not an audio file"),
               std::string::npos);
 
-    EXPECT_EQ(Scan({music, "--jobs", "0"}).status, 2);
+    EXPECT_EQ(Lytag({"scan", music, "--jobs", "0"}).status, 2);
 }
 
 // A folder that cannot be listed and a file that cannot be read are named
@@ -127,12 +108,8 @@ TEST(LytagScanTest, WhatCannotBeReadIsNamedAndFailsTheScan) {
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
     ASSERT_EQ(chmod(secret.c_str(), 0), 0);
     // As root every file is readable: the scan runs as an ordinary user.
-    std::vector<std::string> args = {LY_LYTAG_PATH, "scan",     "-j",
-                                     "1",           dir.path(), dir.File("missing")};
-    if (geteuid() == 0)
-        args.insert(args.begin(),
-                    {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-    CommandResult result = RunCommand(args);
+    CommandResult result =
+        Lytag({"scan", "-j", "1", dir.path(), dir.File("missing")}, "", geteuid() == 0);
     chmod(locked.c_str(), 0755);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out.substr(0, result.out.find('\t')), song);

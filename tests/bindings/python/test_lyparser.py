@@ -1,5 +1,5 @@
 """The lyparser package as a script uses it: fields by lytag's names written
-into real files and read back with mutagen, failures with their reasons, a CD
+into a real file and read back with mutagen, failures with their reasons, a CD
 named through a Python engine, and no callback into Python after exit. Run on
 the sources by ctest, and on the package pip installed by the install check."""
 
@@ -25,16 +25,9 @@ def tags(path) -> dict:
     return {key: str(value) for key, value in mutagen.File(path).tags.items()}
 
 
-@pytest.mark.parametrize(
-    "name, changed",
-    [
-        ("morning.mp3", {"TIT2", "TPE1"}),
-        ("evening.ogg", {"title", "artist"}),
-        ("night.wma", {"Title", "Author"}),
-    ],
-)
-def test_changes_reach_the_file_and_nothing_else_does(sample, name, changed):
-    path = sample(name)
+# Which fields each format holds and how is lytag's, checked in lytag_set_test.
+def test_changes_reach_the_file_and_nothing_else_does(sample):
+    path = sample("morning.mp3")
     before = tags(path)
     with lyparser.open(path) as song:
         song["title"] = "Caf\u00e9 \U0001f3b5"
@@ -42,8 +35,8 @@ def test_changes_reach_the_file_and_nothing_else_does(sample, name, changed):
         song.save()
         assert song.last_error is None
     after = tags(path)
-    assert {key for key in before if after.get(key) != before[key]} == changed
-    assert "Caf\u00e9 \U0001f3b5" in after[min(changed)] + after[max(changed)]
+    assert {key for key in before if after.get(key) != before[key]} == {"TIT2", "TPE1"}
+    assert (after["TIT2"], after["TPE1"]) == ("Caf\u00e9 \U0001f3b5", "Band")
     with lyparser.open(path) as song:
         assert (song["title"], song["artist"]) == ("Caf\u00e9 \U0001f3b5", "Band")
 
