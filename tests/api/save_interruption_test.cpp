@@ -4,19 +4,12 @@
 // left as it was, byte for byte, and nothing else is left in its folder.
 // (What a kill or a power cut at any moment leaves is proved by
 // save_crash_states_test.)
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>

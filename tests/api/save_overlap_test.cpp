@@ -16,7 +16,6 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "tests/api/save_host.h"
 #include "tests/support/module_test.h"
