@@ -1,15 +1,14 @@
-// Two saves of one MP3 at once, by rename, in two threads of one process and
-// in two processes, made to overlap without timing: the test holds the
-// file's save lock itself while both wait, or strace stops one save just
-// before its rename. At most one of two saves that started from the same
-// file succeeds, and the file holds exactly its change; the other says why.
-// A file system without locks still saves. (Formats differ only in how they
+// Two saves of one MP3 at once, by rename, made to overlap without timing:
+// in two threads of one process while the test holds the file's save lock
+// itself, and in two processes, one stopped by strace just before its
+// rename. At most one of two saves that started from the same file
+// succeeds, and the file holds exactly its change; the other says why. A
+// file system without locks still saves. (Formats differ only in how they
 // tell the save what they opened: the refusal of a file changed since, for
 // each, is failure_reasons_test's, as is a lock held too long; a save in
 // place stopped half way while another waits, save_in_place_test's.)
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -44,53 +43,27 @@ std::string Holds(const std::string& path) {
 
 using SaveOverlapTest = ModuleTest;
 
-TEST_F(SaveOverlapTest, OfTwoSavesWaitingForTheLockOneWinsInThreadsAndProcesses) {
-    for (bool processes : {false, true}) {
-        SCOPED_TRACE(processes ? "processes" : "threads");
-        const std::string path = dir_.Write("a.mp3", MakeMp3Sample());
-        const int held = HoldLock(path);
-        int results[2] = {-1, -1};
-        if (processes) {
-            pid_t children[2];
-            for (int i = 0; i < 2; ++i) {
-                children[i] = fork();
-                if (children[i] == 0) {
-                    close(held);
-                    _exit(SaveChanges(path, {i == 0 ? kFirst : kSecond}));
-                }
-            }
-            auto ended = [&](pid_t child) {
-                siginfo_t info = {};
-                waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT);
-                return info.si_pid != 0;
-            };
-            while (LockWaiters(path) < 2 && !ended(children[0]) && !ended(children[1]))
-                std::this_thread::yield();
-            close(held);
-            for (int i = 0; i < 2; ++i) {
-                int status = 0;
-                waitpid(children[i], &status, 0);
-                results[i] = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-        } else {
-            OpenedFile first(path), other(path);
-            Change(first.get(), {kFirst});
-            Change(other.get(), {kSecond});
-            std::atomic<int> done{0};
-            std::thread saving[2];
-            for (int i = 0; i < 2; ++i) {
-                saving[i] = std::thread([&, i] {
-                    results[i] = TagParserApplyFile((i == 0 ? first : other).get());
-                    ++done;
-                });
-            }
-            while (LockWaiters(path) < 2 && done == 0) std::this_thread::yield();
-            close(held);
-            for (std::thread& thread : saving) thread.join();
-        }
-        EXPECT_EQ(results[0] + results[1], 1);
-        EXPECT_EQ(Holds(path), results[0] == 1 ? "first" : "second");
+// Two threads of one process: the lock is the open file's, not the process's.
+TEST_F(SaveOverlapTest, OfTwoSavesWaitingForTheLockOneWins) {
+    const std::string path = dir_.Write("a.mp3", MakeMp3Sample());
+    const int held = HoldLock(path);
+    OpenedFile first(path), other(path);
+    Change(first.get(), {kFirst});
+    Change(other.get(), {kSecond});
+    int results[2] = {-1, -1};
+    std::atomic<int> done{0};
+    std::thread saving[2];
+    for (int i = 0; i < 2; ++i) {
+        saving[i] = std::thread([&, i] {
+            results[i] = TagParserApplyFile((i == 0 ? first : other).get());
+            ++done;
+        });
     }
+    while (LockWaiters(path) < 2 && done == 0) std::this_thread::yield();
+    close(held);
+    for (std::thread& thread : saving) thread.join();
+    EXPECT_EQ(results[0] + results[1], 1);
+    EXPECT_EQ(Holds(path), results[0] == 1 ? "first" : "second");
 }
 
 // The overlap of two processes as it happens: one save stopped after naming
