@@ -29,6 +29,15 @@ void Change(IBaseTag* handle, const Changes& changes) {
     }
 }
 
+int SaveChanges(const std::string& path, const Changes& changes) {
+    IBaseTag* handle = TagParserOpenFile(path.c_str());
+    if (!handle) return -1;
+    Change(handle, changes);
+    const int saved = TagParserApplyFile(handle);
+    TagParserCloseFile(handle);
+    return saved;
+}
+
 namespace {
 
 // The host: runs when the arguments ask for it, returning its exit status.
@@ -58,6 +67,13 @@ int main(int argc, char** argv) {
     return RUN_ALL_TESTS();
 }
 
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> TracedSaveCommand(const TracedHost& host, const std::string& file,
                                            const Changes& changes) {
     std::vector<std::string> command = {"/usr/bin/strace", "-qq", "-o", host.log};
@@ -71,6 +87,8 @@ std::vector<std::string> TracedSaveCommand(const TracedHost& host, const std::st
     command.insert(command.end(), changes.begin(), changes.end());
     return command;
 }
+
+}  // namespace
 
 CommandResult TracedSave(const TracedHost& host, const std::string& file, const Changes& changes) {
     return RunCommand(TracedSaveCommand(host, file, changes));
@@ -92,15 +110,6 @@ RunningSave StartTracedSave(const TracedHost& host, const std::string& file, con
     }
     return save;
 }
-
-namespace {
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 bool WaitUntilStopped(const RunningSave& save) {
     // No timed sleep: the log is read until it tells, or strace ends.

@@ -21,6 +21,9 @@ using Changes = std::vector<std::string>;
 
 // Records each KEY=VALUE change on `handle`.
 void Change(IBaseTag* handle, const Changes& changes);
+// Opens `path`, records `changes` and saves: ApplyFile's result, -1 when the
+// file does not open.
+int SaveChanges(const std::string& path, const Changes& changes);
 
 // This program as the host, saving `changes` to `file` under strace with
 // `options` (e.g. {"-e", "inject=fsync:error=EIO:when=2"}) and its log in
@@ -38,8 +41,6 @@ struct TracedHost {
     std::vector<std::string> environment;
     std::string log;
 };
-std::vector<std::string> TracedSaveCommand(const TracedHost& host, const std::string& file,
-                                           const Changes& changes);
 CommandResult TracedSave(const TracedHost& host, const std::string& file, const Changes& changes);
 
 // A save started in the background, under strace: what it prints goes to
