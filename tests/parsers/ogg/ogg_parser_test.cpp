@@ -5,13 +5,12 @@
 // that a failed save changes nothing. Multiplexed files are in opus_test,
 // the pages a save keeps in ogg_rewrite_test.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <tuple>
 
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
@@ -241,8 +240,7 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
                                                  : MakeOgg(fixture);
         const std::string path =
             dir_.Write("case" + std::to_string(saved.size()) + ".ogg", original);
-        struct stat before = {}, after = {};
-        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        const std::string state = FileState(path);
         {
             OpenedFile file(path);
             for (std::string call : row.calls) {
@@ -270,11 +268,8 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
             const OggReadBack back = ReadBack(path);
             EXPECT_EQ(Texts(back.texts.begin() + 1, back.texts.end()), row.after);
         }
-        ASSERT_EQ(stat(path.c_str(), &after), 0);
         if (row.after == row.comments) {  // nothing changed, nothing written
-            EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
-                      std::tie(before.st_ino, before.st_mtim.tv_sec, before.st_mtim.tv_nsec));
-            EXPECT_TRUE(ReadBytes(path) == original);
+            EXPECT_EQ(FileState(path), state);
         }
         saved.push_back(path);
         expected.push_back(nlohmann::json::array());
@@ -286,11 +281,7 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
         }
     }
     if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
-    const CommandResult dump = RunPython(kMutagenComments, saved);
-    nlohmann::json found = nlohmann::json::array();
-    std::istringstream lines(dump.out);
-    for (std::string line; std::getline(lines, line);) found.push_back(nlohmann::json::parse(line));
-    EXPECT_EQ(found, expected) << dump.err;
+    EXPECT_EQ(nlohmann::json(MutagenJson(kMutagenComments, saved)), expected);
 }
 
 // The vendor, the bytes of comments no call changed (UTF-8 or not, NUL
@@ -314,11 +305,9 @@ TEST_F(OggParserTest, SaveLosesNothing) {
         TagParserSetDataW(file.get(), 26, L"la\nla");
         TagParserSetExData(file.get(), "COVERART", cover.c_str());  // header pages grow
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-        struct stat saved = {}, again = {};
-        stat(path.c_str(), &saved);
+        const std::string saved = FileState(path);
         EXPECT_EQ(TagParserApplyFile(file.get()), 1);  // nothing new: not written again
-        stat(path.c_str(), &again);
-        EXPECT_EQ(again.st_ino, saved.st_ino);
+        EXPECT_EQ(FileState(path), saved);
     }
     OggReadBack after = ReadBack(path);
     EXPECT_EQ(after.texts,

@@ -3,15 +3,14 @@
 // exactly our changes with every other attribute and the audio kept; and
 // damaged headers, which are read whole or not at all and never cost the audio.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <tuple>
 
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
 #include "tools/samples/wma_sample.h"
@@ -337,16 +336,6 @@ objects.sort(key=lambda o: o[:16] == ecd)
 open(sys.argv[1], 'wb').write(data[:30] + b''.join(objects) + data[size:])
 )";
 
-std::vector<nlohmann::json> MutagenAttributes(const std::vector<std::string>& paths) {
-    const CommandResult dump = RunPython(kMutagenAttributes, paths);
-    EXPECT_EQ(dump.status, 0) << dump.err;
-    std::vector<nlohmann::json> files;
-    std::istringstream lines(dump.out);
-    for (std::string line; std::getline(lines, line);) files.push_back(nlohmann::json::parse(line));
-    files.resize(paths.size());
-    return files;
-}
-
 // Each row's calls, then a save: mutagen reads the file before with exactly
 // the row's changes (a JSON merge patch), so values keep their order and no
 // attribute appears that nobody set. The track is WM/TrackNumber in the type
@@ -391,11 +380,10 @@ TEST_F(WmaTest, SavesChangeExactlyWhatWasSetAndReadersSeeTheRestAsBefore) {
     for (const auto& row : rows)
         paths.push_back(
             dir_.Write("case" + std::to_string(paths.size()) + ".wma", ReadBytes(row.source)));
-    const std::vector<nlohmann::json> before = MutagenAttributes(paths);
+    const std::vector<nlohmann::json> before = MutagenJson(kMutagenAttributes, paths);
     for (size_t i = 0; i < paths.size(); ++i) {
         SCOPED_TRACE(rows[i].source + " " + rows[i].changes);
-        struct stat old = {};
-        ASSERT_EQ(stat(paths[i].c_str(), &old), 0);
+        const std::string state = FileState(paths[i]);
         const Bytes original = ReadBytes(paths[i]);
         OpenedFile file(paths[i]);
         for (const auto& [key, value] : rows[i].reads) {
@@ -411,16 +399,12 @@ TEST_F(WmaTest, SavesChangeExactlyWhatWasSetAndReadersSeeTheRestAsBefore) {
                 EXPECT_EQ(TagParserSetExData(file.get(), key.c_str(), value.c_str()), 1) << key;
         }
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-        struct stat now = {};
-        ASSERT_EQ(stat(paths[i].c_str(), &now), 0);
         if (std::string(rows[i].changes) == "{}") {
-            EXPECT_EQ(std::tie(now.st_ino, now.st_mtim.tv_sec, now.st_mtim.tv_nsec),
-                      std::tie(old.st_ino, old.st_mtim.tv_sec, old.st_mtim.tv_nsec));
-            EXPECT_TRUE(ReadBytes(paths[i]) == original);
+            EXPECT_EQ(FileState(paths[i]), state);
         }
         EXPECT_TRUE(AfterHeader(ReadBytes(paths[i])) == AfterHeader(original));  // the audio kept
     }
-    const std::vector<nlohmann::json> after = MutagenAttributes(paths);
+    const std::vector<nlohmann::json> after = MutagenJson(kMutagenAttributes, paths);
     for (size_t i = 0; i < paths.size(); ++i) {
         nlohmann::json expected = before[i];
         expected.merge_patch(nlohmann::json::parse(rows[i].changes));
@@ -433,7 +417,7 @@ TEST_F(WmaTest, SavesChangeExactlyWhatWasSetAndReadersSeeTheRestAsBefore) {
 TEST_F(WmaTest, ChangesWaitForTheSaveAndAreWrittenOnce) {
     const std::string path =
         dir_.Write("n\xC3\xBCmmer-\xF0\x9F\x8E\xB5.wma", asf::MakeFile(Tagged()));
-    const Bytes before = ReadBytes(path);
+    const std::string before = FileState(path);
     OpenedFile file(std::wstring(dir_.path().begin(), dir_.path().end()) +
                     L"/n\u00FCmmer-\U0001F3B5.wma");
     ASSERT_NE(file.get(), nullptr);
@@ -441,16 +425,14 @@ TEST_F(WmaTest, ChangesWaitForTheSaveAndAreWrittenOnce) {
     EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_ALBUM, L"Wide"), 0);  // refused
     TagParserSetData(file.get(), FIELD_TITLE, "Saved");
     EXPECT_EQ(TagParserGetData(file.get(), FIELD_TITLE), "Song");
-    EXPECT_TRUE(ReadBytes(path) == before);
+    EXPECT_EQ(FileState(path), before);
     ASSERT_EQ(TagParserApplyFile(file.get()), 1);
     EXPECT_EQ(
         TagParserGetData(file.get(), FIELD_TITLE) + "|" + TagParserGetData(file.get(), FIELD_ALBUM),
         std::string("Saved|") + kAlbum);
-    struct stat saved = {}, again = {};
-    stat(path.c_str(), &saved);
+    const std::string saved = FileState(path);
     EXPECT_EQ(TagParserApplyFile(file.get()), 1);
-    stat(path.c_str(), &again);
-    EXPECT_EQ(again.st_ino, saved.st_ino);
+    EXPECT_EQ(FileState(path), saved);
 }
 
 }  // namespace
