@@ -186,7 +186,6 @@ TEST_F(MpegTest, GenreIsReadByTheRulesOfItsTagVersionAndASaveKeepsWhatItMeans) {
         // version, stored text, read, then (where saved) as saved and read after the save
         {4, "147", "Synthpop", nullptr, nullptr},
         {4, "148", "", nullptr, nullptr},
-        {4, "255", "", nullptr, nullptr},
         {4, "256", "256", nullptr, nullptr},
         {4, "(17)Rock", "(17)Rock", "(17)Rock", "(17)Rock"},
         {4, std::string("13\0Indie Folk\00080", 16), "Pop; Indie Folk; Folk", "13/Indie Folk/80",
@@ -195,11 +194,10 @@ TEST_F(MpegTest, GenreIsReadByTheRulesOfItsTagVersionAndASaveKeepsWhatItMeans) {
         {3, "(17)Grunge Pop", "Grunge Pop", "17/Grunge Pop", "Rock; Grunge Pop"},
         {3, "(RX)(31)((Live)", "(Live)", "RX/31/(Live)", "Remix; Trance; (Live)"},
         {3, "(17)(18)", "Rock; Techno", "17/18", "Rock; Techno"},
-        {2, "(CR)", "Cover", nullptr, nullptr},
+        {2, "(CR)", "Cover", "CR", "Cover"},
         {3, "((Live)", "(Live)", nullptr, nullptr},
         {3, "(999)", "", "(999)", "(999)"},
         {3, "Grunge", "Grunge", "Grunge", "Grunge"},
-        {2, "(9)", "Metal", "9", "Metal"},
     };
     for (const auto& [major, stored, read, saved, readAfter] : cases) {
         const std::string name = std::to_string(major) + " " + stored;
@@ -249,8 +247,7 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
         {6, L"255", 1, "YN", "255"}, {6, L"256", 1, "YN", ""}, {10, L"2009-05", 1, "NY", "2009"},
         {10, L"07x", 1, "NY", "07x"}, {11, L"7", 1, "NY", "Hip-Hop"}, {11, L"rock", 1, "NY", "rock"},
         {11, L"", 1, "NN", ""}, {15, L"Orig", 1, "NY", "Orig"}, {17, url, 1, "NY", std::string(9999, 'u')},
-        {17, url + L"u", 0, "NN", ""}, {34, L"7", 0, "NN", ""}, {19, L"7", 0, "NN", ""},
-        {31, L"7", 0, "NN", ""}, {38, L"7", 0, "NN", ""}, {-1, L"7", 0, "NN", ""},
+        {17, url + L"u", 0, "NN", ""}, {34, L"7", 0, "NN", ""}, {-1, L"7", 0, "NN", ""},
     };
     // clang-format on
     for (const auto& [id, value, result, has, read] : cases) {
@@ -443,9 +440,6 @@ TEST_F(MpegTest, SavingAsVersion24KeepsTextFramesVersion24HasNoPlaceFor) {
         {"2.3 date and time without a year",
          MakeId3v23Tag({{"TIT2", "t"}, {"TDAT", "1505"}, {"TIME", "1230"}}),
          nullptr, "", "TXXX:TDAT=1505\nTXXX:TIME=1230\n"},
-        {"2.3 date TagLib cannot merge",
-         MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "15.05"}}),
-         nullptr, "1999", "TDRC=1999\nTXXX:TDAT=15.05\n"},
         {"2.3 recording dates beside a user frame of their name",
          MakeId3v23Tag({{"TIT2", "t"}, {"TRDA", "May 15"},
                         {"TXXX", std::string("TRDA\0May 16", 11)}}),
