@@ -50,10 +50,11 @@ TEST_F(UnknownParserTest, AnswersTitleLengthsAndNoFields) {
 }
 
 // A backslash wins over slashes; a separator at the very end makes the whole
-// path the file name.
+// path the file name. A Latin-1 name, not UTF-8, opens by the bytes it was given.
 TEST_F(UnknownParserTest, SeparatorsDecideTheFileTitle) {
     for (const auto& [name, title] : {std::pair<std::string, std::string>{"a\\b.c.wav", "b.c"},
-                                      {"x.y\\", dir_.path() + "/x"}}) {
+                                      {"x.y\\", dir_.path() + "/x"},
+                                      {"caf\xE9.wav", "caf\xE9"}}) {
         OpenedFile file(dir_.Write(name, std::string("x")));
         EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), title) << name;
     }
@@ -90,14 +91,6 @@ TEST_F(UnknownParserTest, WidePathsKeepTheirWidthAndCharactersOutsideTheBasicPla
     TagParserGetFileInfo(file.get(), 5);
     EXPECT_EQ(engine_.lastWide, 1);
     EXPECT_EQ(engine_.lastWidePath, wide);
-}
-
-// A Latin-1 name is not UTF-8: its wide form holds U+FFFD, but the parser
-// still opens the file by the bytes it was given.
-TEST_F(UnknownParserTest, NarrowPathsOpenByTheirOwnBytes) {
-    OpenedFile file(dir_.Write("caf\xE9.wav", PatternBytes(64)));
-    EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), "caf\xE9");
-    EXPECT_EQ(TagParserGetDescriptionW(file.get(), 0, "", 0), L"caf\uFFFD");
 }
 
 }  // namespace
