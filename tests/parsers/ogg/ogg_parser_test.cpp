@@ -45,9 +45,7 @@ void ExpectAudioRange(IBaseTag* handle, const Bytes& data) {
 }
 
 TEST_F(OggParserTest, ReportsTheStreamProperties) {
-    // (libvorbisenc itself leaks a setup block for 6 channels at 44.1 kHz and up.)
-    const std::tuple<int, int, const char*> cases[] = {
-        {1, 22050, "MONO"}, {2, 48000, "STEREO"}, {6, 32000, "STEREO"}};
+    const std::tuple<int, int, const char*> cases[] = {{1, 22050, "MONO"}, {2, 48000, "STEREO"}};
     engine_.length = 7.9f;
     for (const auto& [channels, rate, mode] : cases) {
         SCOPED_TRACE(std::to_string(channels) + " " + std::to_string(rate));
