@@ -44,36 +44,30 @@ void ExpectAudioRange(IBaseTag* handle, const Bytes& data) {
               Md5sum(data, static_cast<size_t>(start), 3000));
 }
 
+// Two channels or more read STEREO (opus_test's Vorbis rows).
 TEST_F(OggParserTest, ReportsTheStreamProperties) {
-    const std::tuple<int, int, const char*> cases[] = {{1, 22050, "MONO"}, {2, 48000, "STEREO"}};
+    OggFixture fixture;
+    fixture.channels = 1;
+    fixture.rate = 22050;
+    fixture.serial = 0x90000001u;
+    fixture.vendor = "Vendor 1";
+    fixture.comments = {"TITLE=Big"};
+    const Bytes data = MakeOgg(fixture);
+    IBaseTag* handle = Open("tone.ogg", data);
+    ASSERT_NE(handle, nullptr);
+    const int nominal =
+        data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
+    EXPECT_EQ(TagParserGetFileType(handle), 2);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 0),
+              "Vendor: Vendor 1\nVersion: 0\nSample rate: 22050 Hz\nNominal bit rate: " +
+                  std::to_string(nominal / 1024) +
+                  " kbit/s\nSerial number: -1879048191\nChannels: 1\n");
+    // Kind 5 is the engine's length, as for every parser.
     engine_.length = 7.9f;
-    for (const auto& [channels, rate, mode] : cases) {
-        SCOPED_TRACE(std::to_string(channels) + " " + std::to_string(rate));
-        OggFixture fixture;
-        fixture.channels = channels;
-        fixture.rate = rate;
-        fixture.serial = 0x90000001u + static_cast<uint32_t>(channels);
-        fixture.vendor = "Vendor " + std::to_string(channels);
-        fixture.comments = {"TITLE=Big"};
-        const Bytes data = MakeOgg(fixture);
-        IBaseTag* handle = Open("tone.ogg", data);
-        ASSERT_NE(handle, nullptr);
-        const int nominal =
-            data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
-        EXPECT_EQ(TagParserGetFileType(handle), 2);
-        EXPECT_EQ(
-            TagParserGetFileInfo(handle, 0),
-            "Vendor: " + fixture.vendor + "\nVersion: 0\nSample rate: " + std::to_string(rate) +
-                " Hz\nNominal bit rate: " + std::to_string(nominal / 1024) +
-                " kbit/s\nSerial number: " + std::to_string(static_cast<int32_t>(fixture.serial)) +
-                "\nChannels: " + std::to_string(channels) + "\n");
-        // Kind 5 is the engine's length, as for every parser.
-        const std::string infos[] = {
-            std::to_string(rate), std::to_string(nominal / 1024), "", "7", "", mode};
-        for (int kind = 2; kind <= 7; ++kind)
-            EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
-        EXPECT_EQ(TagParserGetData(handle, 0), "Big");
-    }
+    const std::string infos[] = {"22050", std::to_string(nominal / 1024), "", "7", "", "MONO"};
+    for (int kind = 2; kind <= 7; ++kind)
+        EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
+    EXPECT_EQ(TagParserGetData(handle, 0), "Big");
 }
 
 TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
