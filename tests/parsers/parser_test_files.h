@@ -1,6 +1,6 @@
 // What the parser tests do alike to the files they save: take a real file
-// from tests/data, tell whether a save wrote anything, and read what
-// python3-mutagen prints about them.
+// from tests/data, make a row's calls on it, tell whether a save wrote
+// anything, and read what python3-mutagen prints about it.
 #ifndef LYPARSER_TESTS_PARSERS_PARSER_TEST_FILES_H
 #define LYPARSER_TESTS_PARSERS_PARSER_TEST_FILES_H
 
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "lyParser.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -45,6 +46,34 @@ inline std::vector<nlohmann::json> MutagenJson(const char* script,
         values.push_back(nlohmann::json::parse(line));
     values.resize(paths.size());
     return values;
+}
+
+// Makes `calls` on `handle`: "?KEY=TEXT" reads TEXT, "KEY=VALUE" sets and
+// answers 1, "!KEY=VALUE" sets and answers 0. KEY, what comes before the
+// last "=", is "#N" for field N and any other text for the ExData key. With
+// `narrow`, fields are set as narrow text, whose answer is always 0.
+inline void MakeCalls(IBaseTag* handle, const std::vector<std::string>& calls,
+                      bool narrow = false) {
+    for (std::string call : calls) {
+        const char kind = call[0] == '?' || call[0] == '!' ? call[0] : '=';
+        if (kind != '=') call.erase(0, 1);
+        const size_t equals = call.rfind('=');
+        const std::string key = call.substr(0, equals), value = call.substr(equals + 1);
+        const int id = key[0] == '#' ? std::stoi(key.substr(1)) : -1;
+        if (kind == '?') {
+            EXPECT_EQ(
+                id >= 0 ? TagParserGetData(handle, id) : TagParserGetExData(handle, key.c_str()),
+                value);
+        } else if (id >= 0 && narrow) {
+            TagParserSetData(handle, id, value.c_str());
+        } else {
+            EXPECT_EQ(id >= 0 ? TagParserSetDataW(handle, id,
+                                                  std::wstring(value.begin(), value.end()).c_str())
+                              : TagParserSetExData(handle, key.c_str(), value.c_str()),
+                      kind == '=')
+                << call;
+        }
+    }
 }
 
 #endif  // LYPARSER_TESTS_PARSERS_PARSER_TEST_FILES_H
