@@ -1,6 +1,6 @@
 // What the parser tests do alike to the files they save: take a real file
-// from tests/data, make a row's calls on it, tell whether a save wrote
-// anything, and read what python3-mutagen prints about it.
+// from tests/data, make a row's calls on it, ask where its audio lies, tell
+// whether a save wrote anything, and read what python3-mutagen prints about it.
 #ifndef LYPARSER_TESTS_PARSERS_PARSER_TEST_FILES_H
 #define LYPARSER_TESTS_PARSERS_PARSER_TEST_FILES_H
 
@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "lyParser.h"
@@ -46,6 +47,14 @@ inline std::vector<nlohmann::json> MutagenJson(const char* script,
         values.push_back(nlohmann::json::parse(line));
     values.resize(paths.size());
     return values;
+}
+
+// Start, end and result of GetSourceLength; -7 where it wrote nothing.
+using Range = std::tuple<int, int, int>;
+inline Range RangeOf(IBaseTag* handle) {
+    int start = -7, end = -7;
+    const int result = TagParserGetSourceLength(handle, &start, &end);
+    return {start, end, result};
 }
 
 // Makes `calls` on `handle`: "?KEY=TEXT" reads TEXT, "KEY=VALUE" sets and

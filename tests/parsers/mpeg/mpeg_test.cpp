@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/parsers/mpeg/id3_builders.h"
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/built_locale.h"
 #include "tests/support/locale_guard.h"
 #include "tests/support/module_test.h"
@@ -35,15 +36,6 @@ for path in sys.argv[1:]:
     print(tag.version)
     for key, frame in tag.items(): print(key + '=' + '/'.join(map(str, frame.text)))
 )";
-
-// Start, end and result of GetSourceLength.
-using Range = std::tuple<int, int, int>;
-
-Range RangeOf(IBaseTag* handle) {
-    int start = 0, end = 0;
-    const int result = TagParserGetSourceLength(handle, &start, &end);
-    return {start, end, result};
-}
 
 // One handle on the file last written.
 class MpegTest : public ModuleTest {

@@ -35,11 +35,9 @@ protected:
 
 // The audio runs from behind the setup-header marker to the end of the file.
 void ExpectAudioRange(IBaseTag* handle, const Bytes& data) {
-    int start = -1, end = -1;
-    EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
-    EXPECT_EQ(start, FindSetupMarker(data) + 10);
-    EXPECT_EQ(end, static_cast<int>(data.size()) - start);
-    end = 3000;
+    int start = FindSetupMarker(data) + 10, end = 3000;
+    const int size = static_cast<int>(data.size());
+    EXPECT_EQ(RangeOf(handle), Range(start, size - start, size));
     EXPECT_EQ(TagParserGetMD5(handle, &start, &end),
               Md5sum(data, static_cast<size_t>(start), 3000));
 }

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
@@ -14,8 +15,6 @@
 namespace {
 
 using OpusTest = ModuleTest;
-
-Bytes DataFile(const std::string& name) { return ReadBytes(LY_TEST_DATA "/" + name); }
 
 Bytes Opus(std::vector<std::string> comments, int outputGain = 0) {
     OpusSampleSpec layout;
@@ -95,12 +94,9 @@ TEST_F(OpusTest, OggFilesOpenByTheirFirstVorbisOrOpusStream) {
         EXPECT_EQ(texts, row.texts);
         EXPECT_NE(TagParserGetFileInfo(file.get(), 0).find(row.line), std::string::npos)
             << TagParserGetFileInfo(file.get(), 0);
-        int start = -1, end = -1;
-        EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end),
-                  static_cast<int>(row.data.size()));
-        EXPECT_EQ(start, row.audioStart >= 0 ? row.audioStart
-                                             : static_cast<int>(FindSetupMarker(row.data)) + 10);
-        EXPECT_EQ(end, static_cast<int>(row.data.size()) - start);
+        const int size = static_cast<int>(row.data.size());
+        const int start = row.audioStart >= 0 ? row.audioStart : FindSetupMarker(row.data) + 10;
+        EXPECT_EQ(RangeOf(file.get()), Range(start, size - start, size));
         const int set = TagParserSetDataW(file.get(), FIELD_ALBUM, L"Changed");
         const int saved = TagParserApplyFile(file.get());
         const std::string reason = TagParserGetExData(file.get(), "lyparser:last-error");
