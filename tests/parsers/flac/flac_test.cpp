@@ -1,6 +1,7 @@
-// FLAC files through the exports: the Vorbis comment rules (DESCRIPTION and
-// COMMENT, every entry of a name, removal, untouched entries as they were)
-// and the metadata blocks a save keeps, on files made here.
+// FLAC files through the exports: the comment field (DESCRIPTION and COMMENT,
+// removal, untouched entries as they were; the rules of the comment list
+// itself are ogg_parser_test's) and the metadata blocks a save keeps, on
+// files made here.
 #include <gtest/gtest.h>
 
 #include "tests/support/module_test.h"
