@@ -252,8 +252,9 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
 }
 
 // Narrow text means the characters its bytes spell in the calling thread's
-// code page (here EUC-JP), in every field; it reads back as the same bytes
-// wherever the tag can hold the characters. A wide value keeps its characters.
+// code page (here EUC-JP): where the tag holds Latin-1 only, each is a "?".
+// (That it reads back as the same bytes: exports_test.) A wide value keeps
+// its characters.
 TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     BuiltLocale eucJp("ja_JP", "EUC-JP");
     if (!eucJp.ok()) GTEST_SKIP() << "localedef cannot build EUC-JP";
@@ -262,15 +263,9 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     const std::string narrow = "\xa5\xab\xa5\xd5\xa5\xa7";
     const std::wstring emoji = L"\u00e9 \U0001F3B5";
     Open(Concat({Mp3Frames(), Id3v1("")}));
-    for (int id : {FIELD_TITLE, FIELD_TITLE2, FIELD_COMMENT2, FIELD_URL}) {
+    for (int id : {FIELD_TITLE, FIELD_URL}) {  // the ID3v1 tag and the URL
         TagParserSetData(handle_, id, narrow.c_str());
-        // The ID3v1 tag and the URL hold Latin-1 only.
-        EXPECT_EQ(TagParserGetDataW(handle_, id),
-                  id == FIELD_URL || id == FIELD_TITLE ? L"???" : L"\u30ab\u30d5\u30a7")
-            << id;
-        if (id == FIELD_TITLE2 || id == FIELD_COMMENT2) {
-            EXPECT_EQ(Get(id), narrow) << id;
-        }
+        EXPECT_EQ(TagParserGetDataW(handle_, id), L"???") << id;
     }
     // A picture's name is a path: its bytes go to the file system as they are,
     // even where they spell nothing in the code page.
@@ -282,7 +277,6 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     TagParserSetDataW(handle_, FIELD_COMMENT2, emoji.c_str());
     ASSERT_EQ(TagParserApplyFile(handle_), 1);
     Reopen();
-    EXPECT_EQ(Get(FIELD_TITLE2), narrow);
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE), L"???");
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_COMMENT2), emoji);
 }
