@@ -112,7 +112,7 @@ protected:
         GetConfig()->word[LYCONFIG_CD_LOOKUPS] = 1;
         GetConfig()->word[LYCONFIG_CD_REFRESH] = 0;
         SetForceFreeCDDB(0);
-        // D: answers with line feeds alone, and a title that holds "EXT".
+        // D: answers with line feeds alone (how titles are read: freedb_client_test).
         server_.Answer("query/7a0b2c09", "200 jazz 7a0b2c09 Quintet / Five Pieces\r\n");
         server_.Answer("read/jazz/7a0b2c09",
                        "DTITLE=Quintet / Five Pieces\nDYEAR=1961\nTTITLE0=One\nTTITLE1=Two"
@@ -145,7 +145,6 @@ TEST_F(FreeCDDBModuleTest, UnknownDiscIsLookedUpOnceAndLaterTracksGetNamesAndTex
     AwaitRunningLookup();
 
     EXPECT_EQ(Fields("D:\\Track02.cda"), "Two|Quintet|Five Pieces|1961|jazz|2||");
-    EXPECT_EQ(Fields("D:\\Track03.cda"), "NEXT TIME|Quintet|Five Pieces|1961|jazz|3||");
     EXPECT_EQ(Fields("d:\\Track05.cda"), "Five|Quintet|Five Pieces|1961|jazz|5||");
     for (const char* path : {"D:\\Track06.cda", "D:\\Track.cda", "Q:\\Track01.cda"})  // no drive Q:
         EXPECT_EQ(Fields(path), "|||||||") << path;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/parsers/mpeg/id3_builders.h"
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/built_locale.h"
 #include "tests/support/locale_guard.h"
 #include "tests/support/module_test.h"
@@ -35,15 +36,6 @@ for path in sys.argv[1:]:
     print(tag.version)
     for key, frame in tag.items(): print(key + '=' + '/'.join(map(str, frame.text)))
 )";
-
-// Start, end and result of GetSourceLength.
-using Range = std::tuple<int, int, int>;
-
-Range RangeOf(IBaseTag* handle) {
-    int start = 0, end = 0;
-    const int result = TagParserGetSourceLength(handle, &start, &end);
-    return {start, end, result};
-}
 
 // One handle on the file last written.
 class MpegTest : public ModuleTest {
@@ -186,7 +178,6 @@ TEST_F(MpegTest, GenreIsReadByTheRulesOfItsTagVersionAndASaveKeepsWhatItMeans) {
         // version, stored text, read, then (where saved) as saved and read after the save
         {4, "147", "Synthpop", nullptr, nullptr},
         {4, "148", "", nullptr, nullptr},
-        {4, "255", "", nullptr, nullptr},
         {4, "256", "256", nullptr, nullptr},
         {4, "(17)Rock", "(17)Rock", "(17)Rock", "(17)Rock"},
         {4, std::string("13\0Indie Folk\00080", 16), "Pop; Indie Folk; Folk", "13/Indie Folk/80",
@@ -195,11 +186,10 @@ TEST_F(MpegTest, GenreIsReadByTheRulesOfItsTagVersionAndASaveKeepsWhatItMeans) {
         {3, "(17)Grunge Pop", "Grunge Pop", "17/Grunge Pop", "Rock; Grunge Pop"},
         {3, "(RX)(31)((Live)", "(Live)", "RX/31/(Live)", "Remix; Trance; (Live)"},
         {3, "(17)(18)", "Rock; Techno", "17/18", "Rock; Techno"},
-        {2, "(CR)", "Cover", nullptr, nullptr},
+        {2, "(CR)", "Cover", "CR", "Cover"},
         {3, "((Live)", "(Live)", nullptr, nullptr},
         {3, "(999)", "", "(999)", "(999)"},
         {3, "Grunge", "Grunge", "Grunge", "Grunge"},
-        {2, "(9)", "Metal", "9", "Metal"},
     };
     for (const auto& [major, stored, read, saved, readAfter] : cases) {
         const std::string name = std::to_string(major) + " " + stored;
@@ -249,8 +239,7 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
         {6, L"255", 1, "YN", "255"}, {6, L"256", 1, "YN", ""}, {10, L"2009-05", 1, "NY", "2009"},
         {10, L"07x", 1, "NY", "07x"}, {11, L"7", 1, "NY", "Hip-Hop"}, {11, L"rock", 1, "NY", "rock"},
         {11, L"", 1, "NN", ""}, {15, L"Orig", 1, "NY", "Orig"}, {17, url, 1, "NY", std::string(9999, 'u')},
-        {17, url + L"u", 0, "NN", ""}, {34, L"7", 0, "NN", ""}, {19, L"7", 0, "NN", ""},
-        {31, L"7", 0, "NN", ""}, {38, L"7", 0, "NN", ""}, {-1, L"7", 0, "NN", ""},
+        {17, url + L"u", 0, "NN", ""}, {34, L"7", 0, "NN", ""}, {-1, L"7", 0, "NN", ""},
     };
     // clang-format on
     for (const auto& [id, value, result, has, read] : cases) {
@@ -263,8 +252,9 @@ TEST_F(MpegTest, SettersReachTheirTagAndOnlySomeCreateOne) {
 }
 
 // Narrow text means the characters its bytes spell in the calling thread's
-// code page (here EUC-JP), in every field; it reads back as the same bytes
-// wherever the tag can hold the characters. A wide value keeps its characters.
+// code page (here EUC-JP): where the tag holds Latin-1 only, each is a "?".
+// (That it reads back as the same bytes: exports_test.) A wide value keeps
+// its characters.
 TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     BuiltLocale eucJp("ja_JP", "EUC-JP");
     if (!eucJp.ok()) GTEST_SKIP() << "localedef cannot build EUC-JP";
@@ -273,15 +263,9 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     const std::string narrow = "\xa5\xab\xa5\xd5\xa5\xa7";
     const std::wstring emoji = L"\u00e9 \U0001F3B5";
     Open(Concat({Mp3Frames(), Id3v1("")}));
-    for (int id : {FIELD_TITLE, FIELD_TITLE2, FIELD_COMMENT2, FIELD_URL}) {
+    for (int id : {FIELD_TITLE, FIELD_URL}) {  // the ID3v1 tag and the URL
         TagParserSetData(handle_, id, narrow.c_str());
-        // The ID3v1 tag and the URL hold Latin-1 only.
-        EXPECT_EQ(TagParserGetDataW(handle_, id),
-                  id == FIELD_URL || id == FIELD_TITLE ? L"???" : L"\u30ab\u30d5\u30a7")
-            << id;
-        if (id == FIELD_TITLE2 || id == FIELD_COMMENT2) {
-            EXPECT_EQ(Get(id), narrow) << id;
-        }
+        EXPECT_EQ(TagParserGetDataW(handle_, id), L"???") << id;
     }
     // A picture's name is a path: its bytes go to the file system as they are,
     // even where they spell nothing in the code page.
@@ -293,7 +277,6 @@ TEST_F(MpegTest, NarrowValuesAreTheCharactersOfTheCallersCodePage) {
     TagParserSetDataW(handle_, FIELD_COMMENT2, emoji.c_str());
     ASSERT_EQ(TagParserApplyFile(handle_), 1);
     Reopen();
-    EXPECT_EQ(Get(FIELD_TITLE2), narrow);
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_TITLE), L"???");
     EXPECT_EQ(TagParserGetDataW(handle_, FIELD_COMMENT2), emoji);
 }
@@ -443,9 +426,6 @@ TEST_F(MpegTest, SavingAsVersion24KeepsTextFramesVersion24HasNoPlaceFor) {
         {"2.3 date and time without a year",
          MakeId3v23Tag({{"TIT2", "t"}, {"TDAT", "1505"}, {"TIME", "1230"}}),
          nullptr, "", "TXXX:TDAT=1505\nTXXX:TIME=1230\n"},
-        {"2.3 date TagLib cannot merge",
-         MakeId3v23Tag({{"TIT2", "t"}, {"TYER", "1999"}, {"TDAT", "15.05"}}),
-         nullptr, "1999", "TDRC=1999\nTXXX:TDAT=15.05\n"},
         {"2.3 recording dates beside a user frame of their name",
          MakeId3v23Tag({{"TIT2", "t"}, {"TRDA", "May 15"},
                         {"TXXX", std::string("TRDA\0May 16", 11)}}),

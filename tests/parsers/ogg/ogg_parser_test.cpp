@@ -5,13 +5,12 @@
 // that a failed save changes nothing. Multiplexed files are in opus_test,
 // the pages a save keeps in ogg_rewrite_test.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <tuple>
 
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/module_test.h"
 #include "tests/support/ogg_fixtures.h"
 #include "tests/support/process.h"
@@ -36,47 +35,37 @@ protected:
 
 // The audio runs from behind the setup-header marker to the end of the file.
 void ExpectAudioRange(IBaseTag* handle, const Bytes& data) {
-    int start = -1, end = -1;
-    EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), static_cast<int>(data.size()));
-    EXPECT_EQ(start, FindSetupMarker(data) + 10);
-    EXPECT_EQ(end, static_cast<int>(data.size()) - start);
-    end = 3000;
+    int start = FindSetupMarker(data) + 10, end = 3000;
+    const int size = static_cast<int>(data.size());
+    EXPECT_EQ(RangeOf(handle), Range(start, size - start, size));
     EXPECT_EQ(TagParserGetMD5(handle, &start, &end),
               Md5sum(data, static_cast<size_t>(start), 3000));
 }
 
+// Two channels or more read STEREO (opus_test's Vorbis rows).
 TEST_F(OggParserTest, ReportsTheStreamProperties) {
-    // (libvorbisenc itself leaks a setup block for 6 channels at 44.1 kHz and up.)
-    const std::tuple<int, int, const char*> cases[] = {
-        {1, 22050, "MONO"}, {2, 48000, "STEREO"}, {6, 32000, "STEREO"}};
+    OggFixture fixture;
+    fixture.channels = 1;
+    fixture.rate = 22050;
+    fixture.serial = 0x90000001u;
+    fixture.vendor = "Vendor 1";
+    fixture.comments = {"TITLE=Big"};
+    const Bytes data = MakeOgg(fixture);
+    IBaseTag* handle = Open("tone.ogg", data);
+    ASSERT_NE(handle, nullptr);
+    const int nominal =
+        data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
+    EXPECT_EQ(TagParserGetFileType(handle), 2);
+    EXPECT_EQ(TagParserGetFileInfo(handle, 0),
+              "Vendor: Vendor 1\nVersion: 0\nSample rate: 22050 Hz\nNominal bit rate: " +
+                  std::to_string(nominal / 1024) +
+                  " kbit/s\nSerial number: -1879048191\nChannels: 1\n");
+    // Kind 5 is the engine's length, as for every parser.
     engine_.length = 7.9f;
-    for (const auto& [channels, rate, mode] : cases) {
-        SCOPED_TRACE(std::to_string(channels) + " " + std::to_string(rate));
-        OggFixture fixture;
-        fixture.channels = channels;
-        fixture.rate = rate;
-        fixture.serial = 0x90000001u + static_cast<uint32_t>(channels);
-        fixture.vendor = "Vendor " + std::to_string(channels);
-        fixture.comments = {"TITLE=Big"};
-        const Bytes data = MakeOgg(fixture);
-        IBaseTag* handle = Open("tone.ogg", data);
-        ASSERT_NE(handle, nullptr);
-        const int nominal =
-            data[48] | data[49] << 8 | data[50] << 16 | data[51] << 24;  // in the first header
-        EXPECT_EQ(TagParserGetFileType(handle), 2);
-        EXPECT_EQ(
-            TagParserGetFileInfo(handle, 0),
-            "Vendor: " + fixture.vendor + "\nVersion: 0\nSample rate: " + std::to_string(rate) +
-                " Hz\nNominal bit rate: " + std::to_string(nominal / 1024) +
-                " kbit/s\nSerial number: " + std::to_string(static_cast<int32_t>(fixture.serial)) +
-                "\nChannels: " + std::to_string(channels) + "\n");
-        // Kind 5 is the engine's length, as for every parser.
-        const std::string infos[] = {
-            std::to_string(rate), std::to_string(nominal / 1024), "", "7", "", mode};
-        for (int kind = 2; kind <= 7; ++kind)
-            EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
-        EXPECT_EQ(TagParserGetData(handle, 0), "Big");
-    }
+    const std::string infos[] = {"22050", std::to_string(nominal / 1024), "", "7", "", "MONO"};
+    for (int kind = 2; kind <= 7; ++kind)
+        EXPECT_EQ(TagParserGetFileInfo(handle, kind), infos[kind - 2]) << kind;
+    EXPECT_EQ(TagParserGetData(handle, 0), "Big");
 }
 
 TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
@@ -190,9 +179,6 @@ for path in sys.argv[1:]:
 // mutagen as the same comments. A save that changes nothing leaves the file
 // alone: same bytes, inode and modification time.
 TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest) {
-    // "?KEY=TEXT" reads, "KEY=VALUE" sets (expecting 1), "!KEY=VALUE" sets
-    // expecting 0; KEY is what comes before the last "=". KEY "#N" is field
-    // N, any other a comment name (ExData).
     using Texts = std::vector<std::string>;
     const Texts kid3 = {"TITLE=Kt", "COMMENT=Kc", "TRACKNUMBER=3", "ENCODER=x"},
                 ffmpeg = {"title=Ft", "DESCRIPTION=Fc", "artist=Fa", "TRACKNUMBER=4",
@@ -221,9 +207,7 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
         {"taglib-test.ogg", {},
          {"?UNUSUALTAG=usual value; another value", "?=unicodetag,unusualtag,unusualtag,", "unusualtag=one"},
          {u8"unicodetag=öäüoΣø", "unusualtag=one"}},
-        // Opus follows the same rules; what follows its comment list stays.
-        {"", doubled, {"?#1=A; B", "#1=C", "comment=", "#26=la"}, {"TITLE=T", "ARTIST=C", "JustTextNoEquals", "LYRICS=la"}, true},
-        {"mutagen-example.opus", {}, {"?=", "#0=T"}, {"TITLE=T"}, true},
+        // Opus follows the same rules.
         {"taglib-correctness_gain_silent_output.opus", {}, {"?ENCODER=Xiph.Org Opus testvectormaker", "TESTDESCRIPTION=", "#5=c"},
          {"ENCODER=Xiph.Org Opus testvectormaker", "COMMENT=c"}, true},
         // clang-format on
@@ -241,40 +225,18 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
                                                  : MakeOgg(fixture);
         const std::string path =
             dir_.Write("case" + std::to_string(saved.size()) + ".ogg", original);
-        struct stat before = {}, after = {};
-        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        const std::string state = FileState(path);
         {
             OpenedFile file(path);
-            for (std::string call : row.calls) {
-                const char kind = call[0] == '?' || call[0] == '!' ? call[0] : '=';
-                if (kind != '=') call.erase(0, 1);
-                const size_t equals = call.rfind('=');  // no value here holds one
-                const std::string key = call.substr(0, equals), value = call.substr(equals + 1);
-                const int id = key[0] == '#' ? std::stoi(key.substr(1)) : -1;
-                if (kind == '?') {
-                    EXPECT_EQ(id >= 0 ? TagParserGetData(file.get(), id)
-                                      : TagParserGetExData(file.get(), key.c_str()),
-                              value);
-                } else {
-                    EXPECT_EQ(id >= 0 ? TagParserSetDataW(
-                                            file.get(), id,
-                                            std::wstring(value.begin(), value.end()).c_str())
-                                      : TagParserSetExData(file.get(), key.c_str(), value.c_str()),
-                              kind == '=')
-                        << call;
-                }
-            }
+            MakeCalls(file.get(), row.calls);
             ASSERT_EQ(TagParserApplyFile(file.get()), 1);
         }
         if (!row.opus) {
             const OggReadBack back = ReadBack(path);
             EXPECT_EQ(Texts(back.texts.begin() + 1, back.texts.end()), row.after);
         }
-        ASSERT_EQ(stat(path.c_str(), &after), 0);
         if (row.after == row.comments) {  // nothing changed, nothing written
-            EXPECT_EQ(std::tie(after.st_ino, after.st_mtim.tv_sec, after.st_mtim.tv_nsec),
-                      std::tie(before.st_ino, before.st_mtim.tv_sec, before.st_mtim.tv_nsec));
-            EXPECT_TRUE(ReadBytes(path) == original);
+            EXPECT_EQ(FileState(path), state);
         }
         saved.push_back(path);
         expected.push_back(nlohmann::json::array());
@@ -286,17 +248,13 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
         }
     }
     if (!HaveMutagen()) GTEST_SKIP() << "python3-mutagen is missing (./dev.sh installs it)";
-    const CommandResult dump = RunPython(kMutagenComments, saved);
-    nlohmann::json found = nlohmann::json::array();
-    std::istringstream lines(dump.out);
-    for (std::string line; std::getline(lines, line);) found.push_back(nlohmann::json::parse(line));
-    EXPECT_EQ(found, expected) << dump.err;
+    EXPECT_EQ(nlohmann::json(MutagenJson(kMutagenComments, saved)), expected);
 }
 
 // The vendor, the bytes of comments no call changed (UTF-8 or not, NUL
 // included, with or without "="), the audio and a following stream are
-// kept; values set wide or narrow are written as UTF-8. (The file's mode,
-// owner and attributes: save_identity_test.)
+// kept; values set are written as UTF-8 (narrow ones: exports_test). (The
+// file's mode, owner and attributes: save_identity_test.)
 TEST_F(OggParserTest, SaveLosesNothing) {
     OggFixture fixture, second;
     const std::string latin1 = "GENRE=dup Caf\xe9", bare = "bare \xff\xfe",
@@ -310,21 +268,17 @@ TEST_F(OggParserTest, SaveLosesNothing) {
     {
         OpenedFile file(std::wstring(path.begin(), path.end()));
         TagParserSetDataW(file.get(), 0, L"Ünïcödé 🎵 𝄞");
-        TagParserSetData(file.get(), 2, u8"Narrow Ä");
         TagParserSetDataW(file.get(), 26, L"la\nla");
         TagParserSetExData(file.get(), "COVERART", cover.c_str());  // header pages grow
         ASSERT_EQ(TagParserApplyFile(file.get()), 1);
-        struct stat saved = {}, again = {};
-        stat(path.c_str(), &saved);
+        const std::string saved = FileState(path);
         EXPECT_EQ(TagParserApplyFile(file.get()), 1);  // nothing new: not written again
-        stat(path.c_str(), &again);
-        EXPECT_EQ(again.st_ino, saved.st_ino);
+        EXPECT_EQ(FileState(path), saved);
     }
     OggReadBack after = ReadBack(path);
-    EXPECT_EQ(after.texts,
-              (std::vector<std::string>{fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ENCODER=enc",
-                                        "ARTIST=Art", latin1, bare, comment, u8"ALBUM=Narrow Ä",
-                                        "LYRICS=la\nla", "COVERART=" + cover}));
+    EXPECT_EQ(after.texts, (std::vector<std::string>{
+                               fixture.vendor, u8"Title=Ünïcödé 🎵 𝄞", "ENCODER=enc", "ARTIST=Art",
+                               latin1, bare, comment, "LYRICS=la\nla", "COVERART=" + cover}));
     EXPECT_TRUE(after.complete && after.pcm == before.pcm);
     Bytes saved = ReadBytes(path);
     EXPECT_TRUE(std::equal(tail.begin(), tail.end(), saved.end() - static_cast<long>(tail.size())));

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/parsers/parser_test_files.h"
 #include "tests/support/module_test.h"
 #include "tests/support/process.h"
 
@@ -36,9 +37,7 @@ TEST_F(UnknownParserTest, AnswersTitleLengthsAndNoFields) {
     EXPECT_EQ(TagParserGetDescriptionW(handle, 3, "", 0), L"Live.Set");
     for (int id : {0, 6, 7, 14, 26, 33, 36, 37}) EXPECT_EQ(TagParserGetData(handle, id), "");
     for (int kind : {0, 1, 2, 4, 6}) EXPECT_EQ(TagParserGetFileInfo(handle, kind), "");
-    int start = -1, end = -1;
-    EXPECT_EQ(TagParserGetSourceLength(handle, &start, &end), 5000);
-    EXPECT_EQ(std::to_string(start) + ".." + std::to_string(end), "0..5000");
+    EXPECT_EQ(RangeOf(handle), Range(0, 5000, 5000));
 
     // The engine's seconds, cut towards zero.
     engine_.length = 187.9f;
@@ -50,10 +49,11 @@ TEST_F(UnknownParserTest, AnswersTitleLengthsAndNoFields) {
 }
 
 // A backslash wins over slashes; a separator at the very end makes the whole
-// path the file name.
+// path the file name. A Latin-1 name, not UTF-8, opens by the bytes it was given.
 TEST_F(UnknownParserTest, SeparatorsDecideTheFileTitle) {
     for (const auto& [name, title] : {std::pair<std::string, std::string>{"a\\b.c.wav", "b.c"},
-                                      {"x.y\\", dir_.path() + "/x"}}) {
+                                      {"x.y\\", dir_.path() + "/x"},
+                                      {"caf\xE9.wav", "caf\xE9"}}) {
         OpenedFile file(dir_.Write(name, std::string("x")));
         EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), title) << name;
     }
@@ -84,20 +84,11 @@ TEST_F(UnknownParserTest, WidePathsKeepTheirWidthAndCharactersOutsideTheBasicPla
         std::wstring(dir_.path().begin(), dir_.path().end()) + L"/tr\u00E4ck-\U0001F3B5.mp4";
     OpenedFile file(wide);
     ASSERT_NE(file.get(), nullptr);
-    int start = 0, end = 0;
-    EXPECT_EQ(TagParserGetSourceLength(file.get(), &start, &end), 777);
+    EXPECT_EQ(std::get<2>(RangeOf(file.get())), 777);
     EXPECT_EQ(TagParserGetDescriptionW(file.get(), 0, "", 0), L"tr\u00E4ck-\U0001F3B5");
     TagParserGetFileInfo(file.get(), 5);
     EXPECT_EQ(engine_.lastWide, 1);
     EXPECT_EQ(engine_.lastWidePath, wide);
-}
-
-// A Latin-1 name is not UTF-8: its wide form holds U+FFFD, but the parser
-// still opens the file by the bytes it was given.
-TEST_F(UnknownParserTest, NarrowPathsOpenByTheirOwnBytes) {
-    OpenedFile file(dir_.Write("caf\xE9.wav", PatternBytes(64)));
-    EXPECT_EQ(TagParserGetDescription(file.get(), 0, "", 0), "caf\xE9");
-    EXPECT_EQ(TagParserGetDescriptionW(file.get(), 0, "", 0), L"caf\uFFFD");
 }
 
 }  // namespace
