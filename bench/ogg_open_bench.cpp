@@ -92,7 +92,7 @@ std::vector<std::string> MakeVorbisFiles(int count, bool cover) {
 std::vector<std::string> MakeOpusFiles(int count, bool cover) {
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i) {
-        OpusSampleSpec layout;
+        OpusSampleLayout layout;
         layout.seconds = 3;
         layout.channels = 1 + i % 2;
         layout.comments = Comments(i, cover);

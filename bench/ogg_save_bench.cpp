@@ -111,7 +111,7 @@ int Run(const std::vector<std::string>& args, std::string* output = nullptr) {
 }
 
 void WriteLongOpus(const std::string& path, size_t bytes) {
-    OpusSampleSpec layout;
+    OpusSampleLayout layout;
     layout.frameBytes = 320;  // 128 kbit/s
     layout.seconds = static_cast<double>(bytes) / (320 * 50);
     layout.comments = {"TITLE=Long", "ARTIST=Bench"};

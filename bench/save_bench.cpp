@@ -174,7 +174,7 @@ void WriteMp3(const std::string& path, size_t padding) {
 }
 
 void WriteWma(const std::string& path) {
-    asf::FileSpec layout;
+    asf::FileLayout layout;
     layout.hasContentDescription = true;
     layout.content = {u"Bench Title", u"Bench Artist", u"", u"", u""};
     layout.attributes = {asf::Attribute::Text(u"WM/AlbumTitle", u"Bench Album"),

@@ -26,7 +26,7 @@ public:
             std::string(6, 'X');
         folder_ = mkdtemp(pattern.data()) ? pattern : std::string();
         for (int i = 0; i < kFiles && !folder_.empty(); ++i) {
-            asf::FileSpec layout;
+            asf::FileLayout layout;
             layout.hasContentDescription = true;
             std::u16string n(u"0000");
             for (int k = 3, v = i; k >= 0; --k, v /= 10)

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     int index = 0;
     for (int channels : {1, 2, 6}) {
-        OggSampleSpec sample;
+        OggSampleLayout sample;
         sample.seconds = 0.3;
         sample.channels = channels;
         sample.comments = {"TITLE=Seed", "ARTIST=Fuzz", "bare", "=empty", "LYRICS=la"};
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         }
         ++index;
     }
-    OpusSampleSpec opus;
+    OpusSampleLayout opus;
     opus.seconds = 0.5;
     opus.comments = {"TITLE=Seed", "ARTIST=Fuzz", "DESCRIPTION=d", "bare"};
     Save(folder + "/opus", MakeOggOpus(opus));

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     using asf::Attribute;
     using asf::Place;
-    std::vector<asf::FileSpec> layouts(5);
+    std::vector<asf::FileLayout> layouts(5);
     layouts[0].packets = 2;
     layouts[1].hasContentDescription = true;
     layouts[1].content = {u"Title", u"Artist", u"(c)", u"Comment", u"Rating"};

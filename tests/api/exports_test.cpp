@@ -93,7 +93,7 @@ TEST_F(ExportsTest, NarrowTextFollowsTheCallingThreadsCodePage) {
     if (!latin1.ok()) GTEST_SKIP() << "localedef cannot build locales here";
     OggFixture ogg;
     ogg.comments = {"ARTIST=Caf\u00E9 \u20AC"};
-    asf::FileSpec wma;
+    asf::FileLayout wma;
     wma.hasContentDescription = true;
     wma.content.author = u"Caf\u00E9 \u20AC";
     for (const std::string& path :

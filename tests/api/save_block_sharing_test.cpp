@@ -105,7 +105,7 @@ Bytes MakeWavTaggedFirst() {
 }
 
 Bytes MakeLargeOpus() {
-    OpusSampleSpec layout;
+    OpusSampleLayout layout;
     layout.seconds = 26;
     layout.frameBytes = 800;
     layout.comments = {"TITLE=Opus"};

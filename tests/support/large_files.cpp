@@ -35,7 +35,7 @@ Bytes MakeLargeOgg(size_t bytes) {
 }
 
 Bytes MakeLargeWma(size_t bytes) {
-    asf::FileSpec layout;
+    asf::FileLayout layout;
     layout.hasContentDescription = true;
     layout.content.title = u"Large";
     layout.content.author = u"lyParser";

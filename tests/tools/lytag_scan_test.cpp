@@ -36,7 +36,7 @@ TEST(LytagScanTest, SameLinesWhateverThreadsOrOverlapAndEveryFileNotListedIsName
     dir.Write("README", std::string("no extension: refused"));
     dir.Write("notes.txt", std::string("no tags in here"));
     dir.Write("album/tab\tand\nline.wav", MakeWavTone(1.0));
-    OpusSampleSpec opus;
+    OpusSampleLayout opus;
     opus.comments = {"TITLE=Covered", PictureComment(3, "image/png", PatternBytes(300))};
     dir.Write("album/cover.opus", MakeOggOpus(opus));
     mkfifo(dir.File("pipe.mp3").c_str(), 0644);

@@ -96,7 +96,7 @@ protected:
         Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}, jpeg = {0xff, 0xd8, 0xff, 0xe0};
         png.resize(58);
         jpeg.resize(24);
-        OpusSampleSpec opus;
+        OpusSampleLayout opus;
         opus.comments = {"TITLE=Night Tone", PictureComment(4, "image/png", png, "Back"),
                          PictureComment(3, "image/jpeg", jpeg)};
         opus_ = dir_.Write("fixture.opus", MakeOggOpus(opus));

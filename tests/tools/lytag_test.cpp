@@ -99,11 +99,11 @@ TEST(LytagTest, ShowAsJsonAndText) {
     const std::string wav = dir.Write("tone.wav", MakeWavTone(3.0));
     const std::string mp3 = dir.Write("song.mp3", MakeMp3Sample());
     const std::string latin1 = dir.Write("caf\xE9.wav", MakeWavTone(1.0));
-    OggSampleSpec layout;
+    OggSampleLayout layout;
     layout.comments = {"TITLE=Song", "REPLAYGAIN_TRACK_GAIN=-3 dB", "ENCODER=first",
                        "ENCODER=second", "no name"};
     const std::string ogg = dir.Write("song.ogg", MakeOggVorbis(layout));
-    OpusSampleSpec opus;
+    OpusSampleLayout opus;
     opus.comments = {PictureComment(3, "image/png", PatternBytes(300)), "ENCODER=x"};
     const std::string opusFile = dir.Write("song.opus", MakeOggOpus(opus));
     CommandResult result = Lytag({"show", "--json", wav, text, ogg, mp3, latin1, opusFile});

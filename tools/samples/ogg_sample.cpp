@@ -129,14 +129,14 @@ OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int pack
     return out;
 }
 
-OggBytes MakeOggVorbis(const OggSampleSpec& layout) {
+OggBytes MakeOggVorbis(const OggSampleLayout& layout) {
     return MuxVorbisStream(EncodeVorbisTone(layout.seconds, layout.rate, layout.channels,
                                             layout.quality, layout.comments),
                            layout.serial);
 }
 
 OggBytes MakeOggSample() {
-    OggSampleSpec layout;
+    OggSampleLayout layout;
     layout.seconds = 3;
     layout.comments = {"TITLE=Evening Tone", "ARTIST=lyParser", "ALBUM=Samples",
                        "DATE=2024",          "TRACKNUMBER=2",   "ENCODER=libvorbisenc"};
@@ -164,7 +164,7 @@ OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string
     return packet;
 }
 
-OggBytes MakeOggOpus(const OpusSampleSpec& layout) {
+OggBytes MakeOggOpus(const OpusSampleLayout& layout) {
     OggBytes head = {'O', 'p', 'u', 's', 'H',
                      'e', 'a', 'd', 1,   static_cast<unsigned char>(layout.channels)};
     auto put = [&head](uint64_t value, int width) {
@@ -202,7 +202,7 @@ OggBytes MakeOggOpus(const OpusSampleSpec& layout) {
 }
 
 OggBytes MakeOpusSample() {
-    OpusSampleSpec layout;
+    OpusSampleLayout layout;
     layout.seconds = 2;
     layout.comments = {"TITLE=Night Tone", "ARTIST=lyParser", "ALBUM=Samples",
                        "DATE=2024",        "TRACKNUMBER=3",   "ENCODER=lyParser samples"};

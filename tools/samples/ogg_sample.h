@@ -43,7 +43,7 @@ void SubmitVorbisPacket(ogg_stream_state* stream, const OggBytes& data, int64_t 
 // (a page holds at most 255 segments).
 OggBytes MuxVorbisStream(const VorbisPackets& packets, uint32_t serial, int packetsPerPage = 0);
 
-struct OggSampleSpec {
+struct OggSampleLayout {
     double seconds = 1.0;
     int rate = 22050;
     int channels = 2;
@@ -53,13 +53,13 @@ struct OggSampleSpec {
 };
 
 // A whole Ogg Vorbis file laid out as `layout` says.
-OggBytes MakeOggVorbis(const OggSampleSpec& layout);
+OggBytes MakeOggVorbis(const OggSampleLayout& layout);
 
 // The demo's sample: three seconds of stereo with a title, artist, album,
 // date, track number and an encoder comment.
 OggBytes MakeOggSample();
 
-struct OpusSampleSpec {
+struct OpusSampleLayout {
     double seconds = 1.0;  // in 20 ms frames
     int frameBytes = 3;    // 3: silence; more: noise of that size, as a bit rate would make
     int channels = 2;
@@ -84,7 +84,7 @@ OggBytes OpusTagsPacket(const std::string& vendor, const std::vector<std::string
 
 // A whole Ogg Opus file laid out as `layout` says: OpusHead alone on the
 // first page, OpusTags on the pages it needs, then the audio.
-OggBytes MakeOggOpus(const OpusSampleSpec& layout);
+OggBytes MakeOggOpus(const OpusSampleLayout& layout);
 
 // The demo's Opus sample: two seconds with the demo's fields.
 OggBytes MakeOpusSample();

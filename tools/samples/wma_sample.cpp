@@ -57,7 +57,7 @@ Bytes Object(const char* guid, const Bytes& body) {
     return out;
 }
 
-Bytes FileProperties(const FileSpec& layout, uint64_t fileSize) {
+Bytes FileProperties(const FileLayout& layout, uint64_t fileSize) {
     Bytes body;
     PutGuid(&body, kFileId);
     Put(&body, fileSize, 8);
@@ -168,7 +168,7 @@ Bytes ExtendedContentEncryption() {
     return Object(kExtendedContentEncryption, body);
 }
 
-Bytes HeaderObject(const FileSpec& layout, uint64_t fileSize) {
+Bytes HeaderObject(const FileLayout& layout, uint64_t fileSize) {
     std::vector<Bytes> children = {FileProperties(layout, fileSize), StreamProperties()};
     if (layout.contentEncryption) children.push_back(ContentEncryption());
     if (layout.extendedContentEncryption) children.push_back(ExtendedContentEncryption());
@@ -209,7 +209,7 @@ Bytes Packet(uint32_t index, uint32_t size) {
     return out;
 }
 
-Bytes DataObject(const FileSpec& layout) {
+Bytes DataObject(const FileLayout& layout) {
     Bytes body;
     PutGuid(&body, kFileId);
     Put(&body, layout.packets, 8);
@@ -218,7 +218,7 @@ Bytes DataObject(const FileSpec& layout) {
     return Object(kData, body);
 }
 
-Bytes IndexObject(const FileSpec& layout) {
+Bytes IndexObject(const FileLayout& layout) {
     Bytes body;
     PutGuid(&body, kFileId);
     Put(&body, 10000000, 8);  // one entry a second
@@ -232,7 +232,7 @@ Bytes IndexObject(const FileSpec& layout) {
     return Object(kSimpleIndex, body);
 }
 
-Bytes Assemble(const FileSpec& layout, uint64_t fileSize) {
+Bytes Assemble(const FileLayout& layout, uint64_t fileSize) {
     Bytes out = HeaderObject(layout, fileSize);
     if (layout.dataObject) Append(&out, DataObject(layout));
     if (layout.indexObject) Append(&out, IndexObject(layout));
@@ -260,18 +260,18 @@ Attribute Attribute::Dword(std::u16string name, uint32_t value, Place place) {
     return attribute;
 }
 
-Bytes MakeFile(const FileSpec& layout) {
+Bytes MakeFile(const FileLayout& layout) {
     // The File Properties object records the file's size: build once to learn it.
     const uint64_t size = Assemble(layout, 0).size();
     return Assemble(layout, size);
 }
 
-int64_t DataBodyStart(const FileSpec& layout) {
+int64_t DataBodyStart(const FileLayout& layout) {
     if (!layout.dataObject) return -1;
     return static_cast<int64_t>(HeaderObject(layout, 0).size()) + 24;
 }
 
-int64_t DataBodyEnd(const FileSpec& layout) {
+int64_t DataBodyEnd(const FileLayout& layout) {
     if (!layout.dataObject) return -1;
     return DataBodyStart(layout) - 24 + static_cast<int64_t>(kDataHeaderSize) +
            int64_t{layout.packets} * layout.packetSize;
@@ -281,7 +281,7 @@ int64_t DataBodyEnd(const FileSpec& layout) {
 
 std::vector<unsigned char> MakeWmaSample() {
     using asf::Attribute;
-    asf::FileSpec layout;
+    asf::FileLayout layout;
     layout.hasContentDescription = true;
     layout.content.title = u"Morning Tone";
     layout.content.author = u"The Sample Makers";

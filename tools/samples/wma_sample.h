@@ -45,7 +45,7 @@ struct ContentDescription {
     std::u16string title, author, copyright, description, rating;
 };
 
-struct FileSpec {
+struct FileLayout {
     bool hasContentDescription = false;
     ContentDescription content;
     std::vector<Attribute> attributes;
@@ -58,12 +58,12 @@ struct FileSpec {
 };
 
 // A whole file laid out as `layout` says.
-Bytes MakeFile(const FileSpec& layout);
+Bytes MakeFile(const FileLayout& layout);
 
 // Where the Data Object's body begins and ends in MakeFile(layout); -1 and -1
 // without a Data Object.
-int64_t DataBodyStart(const FileSpec& layout);
-int64_t DataBodyEnd(const FileSpec& layout);
+int64_t DataBodyStart(const FileLayout& layout);
+int64_t DataBodyEnd(const FileLayout& layout);
 
 }  // namespace asf
 

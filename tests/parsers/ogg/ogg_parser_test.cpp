@@ -218,7 +218,7 @@ TEST_F(OggParserTest, ChangesReplaceRemoveOrKeepTheirCommentsAndSavesKeepTheRest
         SCOPED_TRACE(row.file + testing::PrintToString(row.comments));
         OggFixture fixture;
         fixture.comments = row.comments;
-        OpusSampleSpec opus;
+        OpusSampleLayout opus;
         opus.comments = row.comments;
         const Bytes original = !row.file.empty() ? ReadBytes(LY_TEST_DATA "/" + row.file)
                                : row.opus        ? MakeOggOpus(opus)

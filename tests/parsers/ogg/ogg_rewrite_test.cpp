@@ -59,7 +59,7 @@ TEST_F(OggRewriteTest, SavesKeepEveryPageBehindTheCommentHeader) {
         SCOPED_TRACE(row.what);
         OggFixture vorbis;
         vorbis.comments = row.comments;
-        OpusSampleSpec opus;
+        OpusSampleLayout opus;
         opus.comments = row.comments;
         opus.tagsTail = row.tagsTail;
         const Bytes original = row.opus ? MakeOggOpus(opus) : MakeOgg(vorbis);

@@ -17,7 +17,7 @@ namespace {
 using OpusTest = ModuleTest;
 
 Bytes Opus(std::vector<std::string> comments, int outputGain = 0) {
-    OpusSampleSpec layout;
+    OpusSampleLayout layout;
     layout.seconds = 2.5;
     layout.comments = std::move(comments);
     layout.outputGain = outputGain;

@@ -25,8 +25,8 @@ const char kAlbum[] = "\xE6\xBC\xA2\xE5\xAD\x97 \xF0\xA0\xAE\xB7";  // beyond 16
 // Every mapped field, some twice, and attributes the parser must not see:
 // a number named as the genre, another stream. Each object's first record
 // has a name found nowhere else, for the damaged-header rows.
-asf::FileSpec Tagged() {
-    asf::FileSpec layout;
+asf::FileLayout Tagged() {
+    asf::FileLayout layout;
     layout.hasContentDescription = true;
     layout.content = {u"Song", u"Singer", u"(c) Label", u"Liner notes", u"4 stars"};
     layout.attributes = {Attribute::Text(u"WM/AlbumTitle", u"\u6F22\u5B57 \U00020BB7"),
@@ -88,7 +88,7 @@ TEST_F(WmaTest, FieldsReadStreamZeroTextAttributesJoinedAndTechnicalTexts) {
         {"song.WmA", false, true}};
     for (const auto& [name, encrypted, extended] : cases) {
         SCOPED_TRACE(name);
-        asf::FileSpec layout = Tagged();
+        asf::FileLayout layout = Tagged();
         layout.contentEncryption = encrypted;
         layout.extendedContentEncryption = extended;
         const std::string path = dir_.Write(name, asf::MakeFile(layout));
@@ -122,7 +122,7 @@ TEST_F(WmaTest, FieldsReadStreamZeroTextAttributesJoinedAndTechnicalTexts) {
 
 TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
     auto described = [&](const std::u16string(&texts)[4]) {  // title, artist, album, track
-        asf::FileSpec layout;
+        asf::FileLayout layout;
         layout.hasContentDescription = true;
         layout.content = {texts[0], texts[1], u"", u"note", u""};
         layout.attributes = {
@@ -169,7 +169,7 @@ TEST_F(WmaTest, DescriptionsAndTemplatesFallBackToTheFileTitle) {
 // The data body, or the whole file when the walk meets a damaged object;
 // past 4 GiB, positions come in their low 32 bits, without the walk wrapping.
 TEST_F(WmaTest, SourceRangeIsTheDataBodyOrTheWholeFile) {
-    asf::FileSpec layout;
+    asf::FileLayout layout;
     layout.indexObject = true;
     const Bytes valid = asf::MakeFile(layout);
     const int start = asf::DataBodyStart(layout), end = asf::DataBodyEnd(layout);
@@ -217,7 +217,7 @@ TEST_F(WmaTest, SourceRangeIsTheDataBodyOrTheWholeFile) {
 // A damaged header is read whole or not at all, and saved only when whole; a
 // value too long to store fails the save. Neither ever costs the audio.
 TEST_F(WmaTest, DamagedHeadersAndValuesTooLongAreRefusedWholeAndTheAudioIsKept) {
-    asf::FileSpec layout = Tagged();
+    asf::FileLayout layout = Tagged();
     layout.contentEncryption = true;
     const Bytes valid = asf::MakeFile(layout);
     const uint64_t header = Field(valid, 16, 8);
