@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -142,4 +143,14 @@ int LockWaiters(const std::string& path) {
             ++waiters;
     }
     return waiters;
+}
+
+std::pair<std::string, int> SaveBesideStopped(const RunningSave& first, IBaseTag* handle,
+                                              const std::string& path) {
+    std::atomic<int> second{-1};
+    std::thread saving([&] { second = TagParserApplyFile(handle); });
+    while (second < 0 && LockWaiters(path) == 0) std::this_thread::yield();
+    std::string printed = Finish(first);
+    saving.join();
+    return {std::move(printed), second.load()};
 }

@@ -62,4 +62,10 @@ std::string Finish(const RunningSave& save);
 // requests /proc/locks lists for it).
 int LockWaiters(const std::string& path);
 
+// Saves `handle` on a thread while the stopped save `first` holds the file at
+// `path`: once that save has its answer or waits for the lock, lets `first`
+// go on. Returns what `first` printed and the second save's answer.
+std::pair<std::string, int> SaveBesideStopped(const RunningSave& first, IBaseTag* handle,
+                                              const std::string& path);
+
 #endif  // LYPARSER_TESTS_API_SAVE_HOST_H

@@ -78,12 +78,7 @@ TEST_F(SaveOverlapTest, SaveStoppedBeforeItsRenameKeepsTheOtherOut) {
     ASSERT_TRUE(WaitUntilStopped(first));
     OpenedFile other(path);
     Change(other.get(), {kSecond});
-    std::atomic<int> second{-1};
-    std::thread saving([&] { second = TagParserApplyFile(other.get()); });
-    while (second < 0 && LockWaiters(path) == 0) std::this_thread::yield();
-    EXPECT_EQ(Finish(first), "1\n");
-    saving.join();
-    EXPECT_EQ(second, 0);
+    EXPECT_EQ(SaveBesideStopped(first, other.get(), path), std::make_pair(std::string("1\n"), 0));
     EXPECT_EQ(TagParserGetExData(other.get(), LYPARSER_KEY_LAST_ERROR).substr(0, 16),
               "CHANGED_ON_DISK:");
     EXPECT_EQ(Holds(path), "first");
