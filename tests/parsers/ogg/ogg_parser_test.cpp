@@ -98,8 +98,9 @@ TEST_F(OggParserTest, OpensOnlyWithASetupMarkerStartingWithin5120Bytes) {
                   0u);
         EXPECT_EQ(TagParserGetData(handle, 0), "");
         EXPECT_EQ(TagParserGetDescription(handle, 1, "", 0) + "|" +
-                      TagParserGetDescription(handle, 5, "<%title%|%filename%>", 0),
-                  "opened.name|<opened.name|" + dir_.File("opened.name.ogg") + ">");
+                      TagParserGetDescription(handle, 5, "<%title%|%filename%>", 0) + "|" +
+                      TagParserGetDescription(handle, 5, "<%album%>", 0),
+                  "opened.name|<opened.name|" + dir_.File("opened.name.ogg") + ">|opened.name");
         ExpectAudioRange(handle, data);
         TagParserSetDataW(handle, 0, L"Changed");
         EXPECT_EQ(TagParserApplyFile(handle), 0);

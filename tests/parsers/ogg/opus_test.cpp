@@ -147,6 +147,10 @@ TEST_F(OpusTest, PicturesAreTheFrontCoverElseTheFirst) {
         Bytes copied(16);
         EXPECT_EQ(TagParserGetAttachedPictureData(file.get(), copied.data()), 7);
         EXPECT_TRUE(std::equal(front.begin(), front.end(), copied.begin()));
+        const std::string text = dir_.Write("cover.txt", Bytes(500, 'x'));
+        EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_PICTURE,
+                                    std::wstring(text.begin(), text.end()).c_str()),
+                  0);  // not an image
         EXPECT_EQ(TagParserSetDataW(file.get(), FIELD_PICTURE,
                                     std::wstring(pngPath.begin(), pngPath.end()).c_str()),
                   1);
